@@ -1,0 +1,55 @@
+# Small helpers shared by every folder's CMakeLists.
+
+function(kalmira_add_subdirectory_if_present dir)
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+  endif()
+endfunction()
+
+# kalmira_glob_library(<target> DIRS <dir>... [DEPS <target>...] [PUBLIC_INCLUDE <dir>])
+# A static library of every .cpp in the given folders (relative to the current folder).
+# With no sources yet it is an interface library, so layers above can link it already.
+function(kalmira_glob_library target)
+  cmake_parse_arguments(ARG "" "PUBLIC_INCLUDE" "DIRS;DEPS;EXCLUDE" ${ARGN})
+  set(sources)
+  foreach(dir ${ARG_DIRS})
+    file(GLOB found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+    list(APPEND sources ${found})
+  endforeach()
+  foreach(pattern ${ARG_EXCLUDE})
+    list(FILTER sources EXCLUDE REGEX "${pattern}")
+  endforeach()
+  if(NOT ARG_PUBLIC_INCLUDE)
+    set(ARG_PUBLIC_INCLUDE ${CMAKE_CURRENT_SOURCE_DIR})
+  endif()
+  if(sources)
+    add_library(${target} STATIC ${sources})
+    target_include_directories(${target} PUBLIC ${ARG_PUBLIC_INCLUDE})
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+  else()
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${ARG_PUBLIC_INCLUDE})
+    target_link_libraries(${target} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# kalmira_gtest(<name> SOURCES <file>... DEPS <target>...)
+function(kalmira_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE KALMIRA_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KALMIRA_LANGUAGE=en")
+endfunction()
+
+# kalmira_qtest(<name> SOURCES <file>... DEPS <target>...): one Qt Test executable, run headless.
+function(kalmira_qtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} Qt6::Test)
+  target_compile_definitions(${name} PRIVATE KALMIRA_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KALMIRA_LANGUAGE=en;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config/${name}")
+endfunction()

@@ -1,0 +1,102 @@
+#pragma once
+// What every file format provides. One codec per file pair under codecs/ or formats/,
+// registered once in registry.cpp and looked up by engine format number or by sniffing.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/image.h"
+
+namespace imaging {
+
+using Bytes = std::vector<std::uint8_t>;
+using ByteView = std::span<const std::uint8_t>;
+
+// Engine format numbers: the values callers pass to save and that file information reports.
+namespace format {
+inline constexpr int Pcx = 1;
+inline constexpr int Gif = 2;
+inline constexpr int TiffUncompressed = 3;
+inline constexpr int Tga = 4;
+inline constexpr int BmpWindows = 6;
+inline constexpr int Jpeg444 = 10;
+inline constexpr int Wmf = 15;
+inline constexpr int Eps = 16;
+inline constexpr int TiffCompressed = 17;
+inline constexpr int Jpeg411 = 21;
+inline constexpr int Jpeg422 = 23;
+inline constexpr int MacPaint = 51;
+inline constexpr int GemImage = 52;
+inline constexpr int MsPaint = 53;
+inline constexpr int Wpg = 54;
+inline constexpr int SunRaster = 55;
+inline constexpr int Pict = 56;
+inline constexpr int BmpOs2 = 74;
+inline constexpr int Png = 75;
+inline constexpr int Psd = 76;
+inline constexpr int BmpRle = 84;
+// Read-only formats of the open list; numbers of our own choosing above 100.
+inline constexpr int Ico = 101;
+inline constexpr int Cur = 102;
+inline constexpr int Pnm = 103;
+inline constexpr int Xbm = 104;
+inline constexpr int Xpm = 105;
+inline constexpr int Xwd = 106;
+inline constexpr int Cut = 107;
+inline constexpr int Iff = 108;
+inline constexpr int Cals = 109;
+inline constexpr int Clp = 110;
+}  // namespace format
+
+// What a file says about itself without decoding its pixels.
+struct ImageInfo {
+    int format = 0;          // engine format number
+    int bits = 0;            // bits per pixel as stored
+    int width = 0;
+    int height = 0;
+    int pages = 1;           // pages or animation frames
+    bool animated = false;
+    std::uint64_t fileSize = 0;
+    std::uint64_t memorySize = 0;  // size of the decoded first page (Bitmap::memorySize rules)
+};
+
+struct LoadOptions {
+    int bits = 0;        // 0 = as stored; otherwise converted to this depth after decoding
+    int firstPage = 0;
+    int pageCount = -1;  // -1 = all pages from firstPage on
+};
+
+// Everything a writer may need. Only the fields a format uses are read.
+struct SaveOptions {
+    int format = 0;          // engine format number
+    int bits = 0;            // 0 = the bitmap's own depth
+    int qualityFactor = 0;   // JPEG: 2..255, lower = better (user quality = 256 - factor)
+    int passes = 0;          // JPEG: progressive scans, 0 = baseline
+    bool interlaced = false; // GIF, PNG
+    bool multiPage = false;  // write every frame (animated GIF, multi-page TIFF)
+};
+
+class Codec {
+public:
+    virtual ~Codec() = default;
+
+    virtual std::string_view name() const = 0;                // "GIF", used in error messages
+    virtual std::vector<int> formats() const = 0;             // engine numbers it handles
+    virtual std::vector<std::string_view> suffixes() const = 0;  // lower case, without dot
+
+    // True when the bytes look like this format (magic numbers, cheap header checks).
+    virtual bool sniff(ByteView data) const = 0;
+    virtual ImageInfo readInfo(ByteView data) const = 0;
+    virtual Image read(ByteView data, const LoadOptions& options) const = 0;
+
+    virtual bool canWrite() const { return false; }
+    // Encodes `image` (its first frame unless options.multiPage) at options.bits. The caller
+    // has reduced the colours already; a writer converts only what its layout demands.
+    virtual Bytes write(const Image& image, const SaveOptions& options) const;
+};
+
+}  // namespace imaging
