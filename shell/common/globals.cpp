@@ -1,0 +1,28 @@
+#include "shell/common/globals.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
+namespace kalmira {
+
+bool ErrorTrapping = false;
+int LanguageOffset = kGermanLanguageOffset;
+QString HelpFilePath;
+QStringList OpenFormatNames;
+QStringList OpenFormatPatterns;
+std::array<SaveFormat, kSaveFormatCount> SaveFormats;
+QMainWindow* MainWindow = nullptr;
+int OpenDocumentCount = 0;
+bool ApplyReady = false;
+bool UpdateBusy = false;
+bool TempFilePending = false;
+
+int LanguageOffsetFromEnvironment() {
+    const QByteArray language = qgetenv("KALMIRA_LANGUAGE").trimmed().toLower();
+    if (language == "en" || language.startsWith("en_") || language.startsWith("en-")) {
+        return 0;
+    }
+    return kGermanLanguageOffset;
+}
+
+}  // namespace kalmira

@@ -1,0 +1,55 @@
+#pragma once
+// Program-wide state (the design's modVariablen and modMain), one instance per process.
+// Everything runs on the one user-interface thread, so these are plain variables; the names
+// are the design document's, so every Part finds them as it quotes them.
+
+#include <QString>
+#include <QStringList>
+#include <array>
+
+class QMainWindow;
+
+namespace kalmira {
+
+// One row of the save-format table (Part 1.1), fields in the design's order.
+struct SaveFormat {
+    int FormatCode = 0;   // 1 GIF, 2 JPEG, 3 BMP, 4 TIFF, 5 other, 6 PNG
+    QString PixelDepths;  // 11 chars "0"/"1" for depths 1,2,3,4,5,6,7,8,16,24,32
+    QString FormatName;
+    QString Extension;    // without the dot
+};
+
+inline constexpr int kSaveFormatCount = 16;
+inline constexpr int kOpenFormatCount = 38;
+inline constexpr int kGermanLanguageOffset = 10000;
+
+// On from InitApplication on; while on, Guarded() reports errors through ReportError.
+extern bool ErrorTrapping;
+// Added to every text id; 10000 selects German, 0 English (KALMIRA_LANGUAGE=en).
+extern int LanguageOffset;
+// Program folder + "/" + text 5000.
+extern QString HelpFilePath;
+// Open dialog's file types: row 0 "All Graphics" (all patterns), rows 1..37 the formats.
+extern QStringList OpenFormatNames;
+extern QStringList OpenFormatPatterns;
+// The 16 formats a Variation can be encoded in; a Variation's Format indexes this table.
+extern std::array<SaveFormat, kSaveFormatCount> SaveFormats;
+// The one frmMain; not owned here (Main owns it).
+extern QMainWindow* MainWindow;
+// Number of open document windows (Part 1.2/2.1).
+extern int OpenDocumentCount;
+// False while a document is being built, activated or filled into the tools window:
+// no Variation is re-encoded meanwhile (Parts 1.3, 2.2, 2.3).
+extern bool ApplyReady;
+// Re-entrancy guard of AktualisiereVariation (Part 2.2).
+extern bool UpdateBusy;
+// True while a file made by CreateTempFileName has not been deleted by DeleteTempFile.
+extern bool TempFilePending;
+
+// Start-up (Part 1.1): error trapping on, help-file path, open-format list, SaveFormats.
+void InitApplication();
+
+// Reads KALMIRA_LANGUAGE: "en" gives 0 (English), anything else 10000 (German).
+int LanguageOffsetFromEnvironment();
+
+}  // namespace kalmira
