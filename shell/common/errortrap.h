@@ -12,6 +12,10 @@
 
 namespace kalmira {
 
+// Numbers for errors that carry none of their own.
+inline constexpr int kOutOfMemoryNumber = 7;        // std::bad_alloc
+inline constexpr int kUnexpectedErrorNumber = 51;   // any other exception ("internal error")
+
 // The error being reported: number and description, as ReportError shows them.
 struct ErrorInfo {
     int number = 0;
@@ -35,8 +39,8 @@ ProcessTerminator SetProcessTerminator(ProcessTerminator terminator);
 // + 5003, critical icon, title 5004, OK and Cancel; Cancel ends the process.
 void ReportError(const ErrorInfo& error);
 
-// The number and description of any exception object: kalmira::AppError, imaging::Error,
-// std::exception (number 0 ... see .cpp) or anything else.
+// The number and description of an exception: kalmira::AppError and imaging::Error keep theirs,
+// std::bad_alloc is 7 "Out of memory", any other exception 51 with its what() text.
 ErrorInfo DescribeException(std::exception_ptr error);
 
 // True for the numbers that end a command silently (20150, 32755).

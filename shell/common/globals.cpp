@@ -6,7 +6,9 @@
 namespace kalmira {
 
 bool ErrorTrapping = false;
-int LanguageOffset = kGermanLanguageOffset;
+// Taken from the environment already here, so code that runs without Main (tests, tools)
+// reads the language the user asked for; Main sets it again as its first step.
+int LanguageOffset = LanguageOffsetFromEnvironment();
 QString HelpFilePath;
 QStringList OpenFormatNames;
 QStringList OpenFormatPatterns;
