@@ -1,0 +1,109 @@
+#pragma once
+// The preferences the program keeps between runs, held in memory while it runs. One instance
+// for the whole process (ProgramOptions()); the options dialog edits a copy and replaces it
+// wholesale on OK, then SaveAllSettings writes it out, so store and record agree after every OK.
+//
+// Field names are the store's key names; keep them stable, every window reads them by name.
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+namespace kalmira {
+
+// "Applies to" choices of a profile (FileFormat).
+inline constexpr std::int16_t kProfileAlwaysGif = 1;
+inline constexpr std::int16_t kProfileAlwaysJpeg = 2;
+inline constexpr std::int16_t kProfileByColorDepth = 3;
+inline constexpr std::int16_t kProfileSmallestFile = 4;
+
+// The automatic-format defaults of one slot. A new Variation n takes slot n.
+struct OptimizeProfile {
+    std::int16_t FileFormat = kProfileSmallestFile;  // 1 GIF, 2 JPEG, 3 by colour depth, 4 smallest
+    std::int16_t GIFMaxPixelDepth = 8;               // 1..8
+    std::int16_t GIFDitheringMethod = 0;             // internal dithering code 0..7
+    std::int16_t GIFMaxColors = 256;                 // 1..256
+    std::int16_t GIFColorPalette = 2;                // 1 fixed, 2 optimised, 8 Windows, 16 custom, 64 Netscape
+    QString GIFPaletteFileName;                      // full path for palette kind 16, else empty
+    std::int16_t GIFInterlaced = 0;                  // 1 or 0
+    std::int16_t JPEGQuality = 200;                  // 1..254, the quality slider's position
+    std::int16_t JPEGProgressive = 0;                // 1 or 0
+    std::int16_t JPEGPasses = 2;                     // 0..64
+    std::int16_t JPEGYUV_Color = 1;                  // 0 = 4:4:4, 1 = 4:2:2, 2 = 4:1:1
+    std::int16_t JPEGGrayscale = 0;                  // 1 or 0
+
+    friend bool operator==(const OptimizeProfile&, const OptimizeProfile&) = default;
+};
+
+inline constexpr int kFirstProfileSlot = 1;
+inline constexpr int kLastProfileSlot = 6;  // slot 6 is kept for batch work; no Variation uses it
+inline constexpr int kProfileSlotCount = 7;  // index 0 is never used
+
+struct ProgramOptionsRecord {
+    std::int16_t OptionsAutoApply = 1;            // 1 = a Variation change is applied at once
+    std::int16_t InitialOpenVariations = 1;       // 0..5 Variations shown for a new image
+    std::int16_t StandardZoomLevel = 100;         // percent, 1..800
+    std::int32_t DownloadSpeed = 28800;           // bits per second
+    std::int16_t FitToWindow = 1;                 // 1 or 0
+    std::int16_t DisplayLimitWidthToEnabled = 0;  // 1 or 0
+    std::int16_t DisplayLimitWidthTo = 320;       // pixels, 2..1000
+    std::int16_t DisplayLimitHeightToEnabled = 0; // 1 or 0
+    std::int16_t DisplayLimitHeightTo = 200;      // pixels, 2..1000
+    std::int16_t DisplayOrder = 0;                // 0 horizontal, 1 vertical
+    std::array<OptimizeProfile, kProfileSlotCount> Profiles{};  // 1..5 Variations, 6 batch
+
+    friend bool operator==(const ProgramOptionsRecord&, const ProgramOptionsRecord&) = default;
+};
+
+// The built-in defaults of slot 1..6 (used when a key is absent). Slot 2 is always GIF, slot 3
+// always JPEG, slots 4 and 5 trade depth and quality for size. Throws std::out_of_range for
+// another slot.
+OptimizeProfile BuiltInProfile(int slot);
+
+// Every preference at its built-in default, profiles included.
+ProgramOptionsRecord DefaultProgramOptions();
+
+// The process's preferences. Starts at the built-in defaults; LoadSettings fills it.
+ProgramOptionsRecord& ProgramOptions();
+
+// Main-window values kept outside ProgramOptions: the remembered normal placement (twips) and
+// window state, the Open dialog's folder, the recent files and whether the tools and palette
+// windows were open. LoadSettings fills them; the main window keeps them up to date.
+inline constexpr std::int16_t kWindowStateNormal = 0;
+inline constexpr std::int16_t kWindowStateMinimized = 1;
+inline constexpr std::int16_t kWindowStateMaximized = 2;
+inline constexpr int kRecentFileCount = 5;
+
+struct MainWindowPlacement {
+    std::int32_t MainLeft = 1000;
+    std::int32_t MainTop = 1000;
+    std::int32_t MainWidth = 6500;
+    std::int32_t MainHeight = 6500;
+    std::int16_t MainWindowState = kWindowStateMaximized;
+
+    friend bool operator==(const MainWindowPlacement&, const MainWindowPlacement&) = default;
+};
+
+struct MainWindowSettings {
+    MainWindowPlacement Placement;
+    QString InitialDirectory;                            // default: the program's folder
+    std::array<QString, kRecentFileCount> RecentFiles;   // 0 = most recent; empty = free
+    bool ToolsOpen = true;
+    bool PaletteOpen = true;
+};
+
+MainWindowSettings& MainSettings();
+
+// Reads every value in the store's order (placement, options, the six profiles, recent files,
+// Open dialog folder, tools and palette flags) into ProgramOptions() and MainSettings().
+// A missing key gives its default. A conversion error or overflow raises kalmira::AppError
+// (13 or 6) and leaves the values not yet read as they were, so the caller's guard reports it
+// and skips the rest of its load.
+void LoadSettings();
+
+// Writes ProgramOptions(): its "Settings" keys, all of "DisplaySettings" and Optimize1..6.
+// A write the store cannot keep raises kalmira::AppError.
+void SaveAllSettings();
+
+}  // namespace kalmira
