@@ -1,5 +1,5 @@
 #pragma once
-// Error trapping (Part 1.1, Failure handling). Every event handler and public operation runs its
+// Error trapping. Every event handler and public operation runs its
 // body through Guarded(): while ErrorTrapping is on, an error ends the body and is reported
 // through ReportError (OK returns to the caller; Cancel ends the process at once). The engine's
 // cancel (20150) and a cancelled common dialog (32755) end the command silently.
@@ -35,7 +35,7 @@ ReportPrompt SetReportPrompt(ReportPrompt prompt);
 using ProcessTerminator = std::function<void()>;
 ProcessTerminator SetProcessTerminator(ProcessTerminator terminator);
 
-// Reports an error (Part 1.1 ReportError): default pointer, message 5002 + "(n) description"
+// The common error report: default pointer, message 5002 + "(n) description"
 // + 5003, critical icon, title 5004, OK and Cancel; Cancel ends the process.
 void ReportError(const ErrorInfo& error);
 

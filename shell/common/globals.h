@@ -11,7 +11,7 @@ class QMainWindow;
 
 namespace kalmira {
 
-// One row of the save-format table (Part 1.1), fields in the design's order.
+// One row of the save-format table, fields in the design's order.
 struct SaveFormat {
     int FormatCode = 0;   // 1 GIF, 2 JPEG, 3 BMP, 4 TIFF, 5 other, 6 PNG
     QString PixelDepths;  // 11 chars "0"/"1" for depths 1,2,3,4,5,6,7,8,16,24,32
@@ -36,17 +36,17 @@ extern QStringList OpenFormatPatterns;
 extern std::array<SaveFormat, kSaveFormatCount> SaveFormats;
 // The one frmMain; not owned here (Main owns it).
 extern QMainWindow* MainWindow;
-// Number of open document windows (Part 1.2/2.1).
+// Number of open document windows; each document window counts itself in and out.
 extern int OpenDocumentCount;
 // False while a document is being built, activated or filled into the tools window:
-// no Variation is re-encoded meanwhile (Parts 1.3, 2.2, 2.3).
+// no Variation is re-encoded meanwhile.
 extern bool ApplyReady;
-// Re-entrancy guard of AktualisiereVariation (Part 2.2).
+// Re-entrancy guard of AktualisiereVariation: one Variation update at a time.
 extern bool UpdateBusy;
 // True while a file made by CreateTempFileName has not been deleted by DeleteTempFile.
 extern bool TempFilePending;
 
-// Start-up (Part 1.1): error trapping on, help-file path, open-format list, SaveFormats.
+// Start-up: error trapping on, help-file path, open-format list, SaveFormats.
 void InitApplication();
 
 // Reads KALMIRA_LANGUAGE: "en" gives 0 (English), anything else 10000 (German).

@@ -14,7 +14,7 @@ struct OpenFormat {
     const char* pattern;
 };
 
-// Rows 1..37 of the Open dialog's file types (Part 1.1).
+// Rows 1..37 of the Open dialog's file types.
 constexpr OpenFormat kOpenFormats[] = {
     {"GIF (GIF)", "*.gif"},
     {"JPG (JPG JPEG JFF JTF)", "*.jpg;*.jff;*.jtf;*.jpeg"},
@@ -63,7 +63,7 @@ struct SaveFormatRow {
     const char* extension;
 };
 
-// SaveFormats rows 0..15 (Part 1.1).
+// SaveFormats rows 0..15.
 constexpr SaveFormatRow kSaveFormats[] = {
     {1, "11111111000", "GIF", "gif"},
     {2, "00000000010", "JPEG", "jpg"},

@@ -28,7 +28,7 @@ void setPointer(Qt::CursorShape shape) {
     }
 }
 
-// List position of each internal dithering code 0..7 (Part 1.1).
+// List position of each internal dithering code 0..7.
 constexpr std::array<std::int16_t, 8> kListIndexOfCode = {0, 2, 4, 3, 5, 6, 7, 1};
 
 }  // namespace

@@ -1,5 +1,5 @@
 #pragma once
-// The small routines every window shares (Part 1.1).
+// The small routines every window shares.
 
 #include <QString>
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-// The localised text table (Part 1.1). Texts are rows of resources/text/*.tsv, compiled into
+// The localised text table. Texts are rows of resources/text/*.tsv, compiled into
 // the program as a Qt resource: English at the id, German at id + 10000.
 //
 // LocalizeForm maps the design's control types onto Qt widgets. A "Tag" is the dynamic

@@ -61,29 +61,14 @@ QString TextTable::unescape(const QString& field) {
             out.append(QLatin1Char('\t'));
         } else if (next == QLatin1Char('n')) {
             out.append(QLatin1Char('\n'));
+        } else if (next == QLatin1Char('s')) {
+            out.append(QLatin1Char(' '));
         } else if (next == QLatin1Char('\\')) {
             out.append(QLatin1Char('\\'));
         } else {
             // Not an escape: keep both characters, so a path such as "c:\temp" survives.
             out.append(c);
             out.append(next);
-        }
-    }
-    return out;
-}
-
-QString TextTable::escape(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\\')) {
-            out.append(QStringLiteral("\\\\"));
-        } else if (c == QLatin1Char('\t')) {
-            out.append(QStringLiteral("\\t"));
-        } else if (c == QLatin1Char('\n')) {
-            out.append(QStringLiteral("\\n"));
-        } else {
-            out.append(c);
         }
     }
     return out;

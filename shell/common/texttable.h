@@ -1,6 +1,7 @@
 #pragma once
 // The text table's storage and its file format: rows "id<TAB>text", one per line, UTF-8;
-// "\t", "\n" and "\\" in the text stand for tab, line break and backslash. Empty lines and
+// "\t", "\n", "\s" and "\\" in the text stand for tab, line break, blank and backslash ("\s"
+// is needed only at either end of a text, where a blank would be invisible). Empty lines and
 // lines starting with "#" are skipped. The table is read from every *.tsv of a folder (the
 // program's own resource folder, where each area may add a file of its own).
 
@@ -36,7 +37,6 @@ public:
     QString fileOf(int id) const { return origin_.value(id); }
 
     static QString unescape(const QString& field);
-    static QString escape(const QString& text);
 
 private:
     QHash<int, QString> texts_;
