@@ -1,0 +1,131 @@
+// Independent readers: a file we write opens in ImageMagick, Ghostscript or netpbm with the
+// same colours; and files other programs write open here with the colours they hold.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "codecs/registry.h"
+#include "core/error.h"
+#include "test_support.h"
+
+using namespace imaging;
+using namespace testing_formats;
+
+namespace {
+
+const std::string kConvert = "/usr/bin/convert";
+
+struct External {
+    int format;
+    int bits;
+    const char* suffix;
+    bool blackWhite = false;
+    const char* viaTool = nullptr;  // a netpbm converter to PNM, where ImageMagick reads the format wrongly
+};
+
+class OthersReadOurFile : public testing::TestWithParam<External> {};
+
+TEST_P(OthersReadOurFile, ImageMagickSeesTheSameColours) {
+    const External& c = GetParam();
+    if (!haveTool(kConvert)) GTEST_SKIP() << "ImageMagick is not installed";
+    const Bitmap original = makePicture(c.format == format::MacPaint ? 576 : 29, c.format == format::MacPaint ? 720 : 13,
+                                        c.bits, 3, c.blackWhite);
+    SaveOptions options;
+    options.format = c.format;
+    options.bits = c.bits;
+    const auto path = tempDir() / ("ours_" + std::to_string(c.format) + "_" + std::to_string(c.bits) + "." + c.suffix);
+    writeFile(path, saveMemory(Image::fromBitmap(original), options));
+    int w = 0, h = 0;
+    auto decoded = path;
+    if (c.viaTool) {
+        if (!haveTool(c.viaTool)) GTEST_SKIP() << c.viaTool << " is not installed";
+        decoded += ".pnm";
+        ASSERT_EQ(run(std::string(c.viaTool) + " '" + path.string() + "' > '" + decoded.string() + "'"), 0);
+    }
+    const Bytes theirs = magickRgba(decoded, w, h);
+    ASSERT_FALSE(theirs.empty()) << "ImageMagick refused " << path;
+    ASSERT_EQ(w, original.width());
+    ASSERT_EQ(h, original.height());
+    const Bytes ours = rgbaOf(original);
+    ASSERT_EQ(theirs.size(), ours.size());
+    int wrong = 0;
+    std::size_t first = 0;
+    // 5-bit channels may be widened by scaling instead of replicating bits: one step apart.
+    const int slack = original.bits() == 16 ? 4 : 0;
+    auto differ = [&](std::size_t i) { return std::abs(int(ours[i]) - int(theirs[i])) > slack; };
+    for (std::size_t i = 0; i < ours.size(); i += 4) {
+        const bool alpha = original.bits() == 32;
+        if (differ(i) || differ(i + 1) || differ(i + 2) || (alpha && differ(i + 3)))
+            if (wrong++ == 0) first = i;
+    }
+    EXPECT_EQ(wrong, 0) << "pixels with other colours in ImageMagick's reading of " << path << ", first at pixel "
+                        << first / 4 << ": ours " << int(ours[first]) << "," << int(ours[first + 1]) << ","
+                        << int(ours[first + 2]) << "," << int(ours[first + 3]) << " theirs " << int(theirs[first])
+                        << "," << int(theirs[first + 1]) << "," << int(theirs[first + 2]) << ","
+                        << int(theirs[first + 3]);
+}
+
+const External kOurs[] = {
+    {format::Pcx, 1, "pcx", true, "/usr/bin/pcxtoppm"}, {format::Pcx, 4, "pcx"}, {format::Pcx, 8, "pcx"}, {format::Pcx, 24, "pcx"},
+    {format::Tga, 8, "tga"}, {format::Tga, 16, "tga"}, {format::Tga, 24, "tga"}, {format::Tga, 32, "tga"},
+};
+
+INSTANTIATE_TEST_SUITE_P(ImageMagick, OthersReadOurFile, testing::ValuesIn(kOurs),
+                         [](const testing::TestParamInfo<External>& i) {
+                             return std::string(i.param.suffix) + "_" + std::to_string(i.param.bits);
+                         });
+
+// Files written by other software from one known picture, read here and compared pixel by
+// pixel with that picture.
+struct Foreign {
+    const char* name;
+    const char* command;  // %in = a PPM of the picture, %out = the file to read
+    int format;
+};
+
+class WeReadTheirFile : public testing::TestWithParam<Foreign> {};
+
+TEST_P(WeReadTheirFile, ColoursMatchThePicture) {
+    const Foreign& c = GetParam();
+    std::string command = c.command;
+    const std::string tool = command.substr(0, command.find(' '));
+    if (!haveTool(tool)) GTEST_SKIP() << tool << " is not installed";
+    // Few colours, so palette formats hold the picture exactly.
+    const Bitmap picture = makePicture(31, 17, 4, 5);
+    const auto dir = tempDir();
+    const auto in = dir / (std::string(c.name) + ".ppm");
+    const auto out = dir / (std::string(c.name) + ".out");
+    writePpm(in, picture);
+    for (auto [key, value] : {std::pair<std::string, std::string>{"%in", in.string()}, {"%out", out.string()}})
+        for (std::size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
+    ASSERT_EQ(run(command), 0) << command;
+    const Bytes file = readFile(out);
+    const Codec* codec = sniffCodec(file);
+    ASSERT_EQ(codec, codecForFormat(c.format)) << "sniffed as " << (codec ? codec->name() : "nothing");
+    const Image image = loadMemory(file);
+    const Bitmap& back = image.first();
+    ASSERT_EQ(back.width(), picture.width());
+    ASSERT_EQ(back.height(), picture.height());
+    int wrong = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) wrong += back.pixel(x, y) != picture.pixel(x, y);
+    EXPECT_EQ(wrong, 0) << "pixels with other colours";
+}
+
+const Foreign kTheirs[] = {
+    {"pcx_magick", "/usr/bin/convert %in pcx:%out", format::Pcx},
+    {"pcx_magick24", "/usr/bin/convert %in -type TrueColor pcx:%out", format::Pcx},
+    {"pcx_netpbm", "/usr/bin/ppmtopcx %in > %out", format::Pcx},
+    {"pcx_netpbm24", "/usr/bin/ppmtopcx -24bit %in > %out", format::Pcx},
+    {"tga_top", "/usr/bin/convert %in -orient TopLeft -type TrueColor -compress None tga:%out", format::Tga},
+    {"tga_top_rle", "/usr/bin/convert %in -orient TopLeft -type TrueColor -compress RLE tga:%out", format::Tga},
+    {"tga_top_mapped_rle", "/usr/bin/convert %in -orient TopLeft -type Palette -compress RLE tga:%out", format::Tga},
+    {"tga_bottom", "/usr/bin/ppmtotga -rgb -norle %in > %out", format::Tga},
+    {"tga_netpbm_rle", "/usr/bin/ppmtotga -rgb %in > %out", format::Tga},
+    {"tga_netpbm_mapped", "/usr/bin/ppmtotga -cmap %in > %out", format::Tga},
+};
+
+INSTANTIATE_TEST_SUITE_P(Generated, WeReadTheirFile, testing::ValuesIn(kTheirs),
+                         [](const testing::TestParamInfo<Foreign>& i) { return std::string(i.param.name); });
+
+}  // namespace
