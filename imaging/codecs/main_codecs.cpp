@@ -1,10 +1,15 @@
-// The five main formats, in the order sniffing tries them.
+// The five main formats, in the order sniffing tries them: the formats with unambiguous
+// signatures first, BMP (a two-byte signature) last so it never shadows another format.
+#include "codecs/gif_codec.h"
+#include "codecs/jpeg_codec.h"
 #include "codecs/registry.h"
 
 namespace imaging {
 
 std::vector<std::unique_ptr<Codec>> mainCodecs() {
     std::vector<std::unique_ptr<Codec>> list;
+    list.push_back(std::make_unique<GifCodec>());
+    list.push_back(std::make_unique<JpegCodec>());
     return list;
 }
 

@@ -1,0 +1,423 @@
+#include "codecs/gif_codec.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "codecs/codec_support.h"
+
+namespace imaging {
+namespace {
+
+constexpr const char* kWhere = "GIF";
+
+// An LZW code of at most 12 bits stands for at most 4096 pixels, so one byte of image data
+// yields fewer than 2731 pixels; the slack covers the first, shorter codes.
+constexpr long long kMaxPixelsPerByte = 2731;
+
+// Rows of an interlaced frame arrive in four passes: every 8th row from 0, every 8th from 4,
+// every 4th from 2, every 2nd from 1.
+constexpr int kPassStart[4] = {0, 4, 2, 1};
+constexpr int kPassStep[4] = {8, 8, 4, 2};
+
+struct ReadSource {
+    ByteView data;
+    std::size_t pos = 0;
+};
+
+int readFromMemory(GifFileType* gif, GifByteType* buffer, int length) {
+    auto* src = static_cast<ReadSource*>(gif->UserData);
+    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(length, 0)), src->data.size() - src->pos);
+    std::memcpy(buffer, src->data.data() + src->pos, n);
+    src->pos += n;
+    return static_cast<int>(n);
+}
+
+int writeToMemory(GifFileType* gif, const GifByteType* buffer, int length) {
+    auto* out = static_cast<Bytes*>(gif->UserData);
+    out->insert(out->end(), buffer, buffer + length);
+    return length;
+}
+
+struct DecoderCloser {
+    void operator()(GifFileType* gif) const {
+        int ignored = 0;
+        DGifCloseFile(gif, &ignored);
+    }
+};
+struct EncoderCloser {
+    void operator()(GifFileType* gif) const {
+        int ignored = 0;
+        EGifCloseFile(gif, &ignored);
+    }
+};
+struct MapFreer {
+    void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
+};
+using Decoder = std::unique_ptr<GifFileType, DecoderCloser>;
+using Encoder = std::unique_ptr<GifFileType, EncoderCloser>;
+using ColorMap = std::unique_ptr<ColorMapObject, MapFreer>;
+
+[[noreturn]] void failGiflib(int code, const ReadSource* src) {
+    const char* text = GifErrorString(code);
+    std::string reason = text ? text : "giflib error " + std::to_string(code);
+    ErrorCode ec = ErrorCode::Corrupt;
+    if (code == D_GIF_ERR_NOT_ENOUGH_MEM || code == E_GIF_ERR_NOT_ENOUGH_MEM) ec = ErrorCode::OutOfMemory;
+    else if (src && (code == D_GIF_ERR_READ_FAILED || code == D_GIF_ERR_EOF_TOO_SOON ||
+                     src->pos >= src->data.size()))
+        ec = ErrorCode::Truncated, reason = "the data ends inside the image";
+    else if (code == D_GIF_ERR_NOT_GIF_FILE) ec = ErrorCode::UnknownFormat;
+    else if (code >= E_GIF_ERR_OPEN_FAILED && code <= E_GIF_ERR_NO_COLOR_MAP) ec = ErrorCode::WriteFailed;
+    fail(ec, kWhere, reason);
+}
+
+std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+
+// The graphic control extension that applies to the next image.
+struct Control {
+    int delay = 0;
+    int disposal = 0;
+    int transparent = -1;
+};
+
+// Reads the rows of the current image into `bitmap`; the bitmap already has the frame's size.
+void decodeRows(GifFileType* gif, Bitmap& bitmap, bool interlaced, const ReadSource& src) {
+    const int w = bitmap.width(), h = bitmap.height();
+    auto line = [&](int y) {
+        if (DGifGetLine(gif, bitmap.row(y), w) == GIF_ERROR) failGiflib(gif->Error, &src);
+    };
+    if (interlaced) {
+        for (int pass = 0; pass < 4; ++pass)
+            for (int y = kPassStart[pass]; y < h; y += kPassStep[pass]) line(y);
+    } else {
+        for (int y = 0; y < h; ++y) line(y);
+    }
+}
+
+void skipImageData(GifFileType* gif, const ReadSource& src) {
+    int codeSize = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetCode(gif, &codeSize, &block) == GIF_ERROR) failGiflib(gif->Error, &src);
+    while (block)
+        if (DGifGetCodeNext(gif, &block) == GIF_ERROR) failGiflib(gif->Error, &src);
+}
+
+// Palette indices above the colour table would break the bitmap's 2^bits invariant; such a
+// frame is widened to 8 bits with the missing entries black, as viewers show them.
+void widenIfIndicesOverflow(Bitmap& bitmap) {
+    if (bitmap.bits() == 8) return;
+    const std::uint8_t top = *std::max_element(bitmap.data().begin(), bitmap.data().end());
+    if (top < (1u << bitmap.bits())) return;
+    Bitmap wide(bitmap.width(), bitmap.height(), 8);
+    wide.data() = std::move(bitmap.data());
+    wide.palette() = bitmap.palette();
+    codec::normalizePalette(wide);
+    bitmap = std::move(wide);
+}
+
+ColorMap makeColorMap(const Bitmap& bitmap, int bits) {
+    const int count = 1 << bits;
+    std::vector<GifColorType> colours(count);
+    for (int i = 0; i < count; ++i) {
+        const Rgb c = codec::paletteEntry(bitmap, i);
+        colours[i] = {static_cast<GifByteType>(redOf(c)), static_cast<GifByteType>(greenOf(c)),
+                      static_cast<GifByteType>(blueOf(c))};
+    }
+    ColorMap map(GifMakeMapObject(count, colours.data()));
+    if (!map) fail(ErrorCode::OutOfMemory, kWhere, "cannot allocate a colour table");
+    return map;
+}
+
+bool sameMap(const ColorMapObject* a, const ColorMapObject* b) {
+    return a->ColorCount == b->ColorCount &&
+           std::memcmp(a->Colors, b->Colors, sizeof(GifColorType) * static_cast<std::size_t>(a->ColorCount)) == 0;
+}
+
+}  // namespace
+
+bool GifCodec::sniff(ByteView data) const {
+    return data.size() >= 6 && (std::memcmp(data.data(), "GIF87a", 6) == 0 || std::memcmp(data.data(), "GIF89a", 6) == 0);
+}
+
+ImageInfo GifCodec::readInfo(ByteView data) const {
+    // Walks the block structure without decompressing anything: cheap even for long animations.
+    codec::ByteReader in(data, kWhere);
+    if (!sniff(data)) fail(ErrorCode::UnknownFormat, kWhere, "no GIF signature");
+    in.skip(6);
+    const int screenWidth = in.le16(), screenHeight = in.le16();
+    const int packed = in.u8();
+    in.skip(2);
+    int globalBits = 0;
+    if (packed & 0x80) {
+        globalBits = (packed & 7) + 1;
+        in.skip(3u << globalBits);
+    }
+    ImageInfo info;
+    info.format = format::Gif;
+    info.pages = 0;
+    int firstWidth = 0, firstHeight = 0;
+    bool done = false;
+    while (!done) {
+        if (in.remaining() == 0) {
+            if (info.pages > 0) break;  // a missing trailer after complete images is harmless
+            fail(ErrorCode::Truncated, kWhere, "the data ends before the first image");
+        }
+        switch (in.u8()) {
+        case 0x21:
+            in.skip(1);
+            for (int n = in.u8(); n != 0; n = in.u8()) in.skip(static_cast<std::size_t>(n));
+            break;
+        case 0x2C: {
+            in.skip(4);
+            const int w = in.le16(), h = in.le16();
+            const int imagePacked = in.u8();
+            int bits = globalBits;
+            if (imagePacked & 0x80) {
+                bits = (imagePacked & 7) + 1;
+                in.skip(3u << bits);
+            }
+            if (info.pages == 0) {
+                checkDimensions(w, h, kWhere);
+                info.bits = bits == 0 ? 8 : bits;
+                firstWidth = w;
+                firstHeight = h;
+            }
+            in.skip(1);  // LZW minimum code size
+            for (int n = in.u8(); n != 0; n = in.u8()) in.skip(static_cast<std::size_t>(n));
+            ++info.pages;
+            break;
+        }
+        case 0x3B: done = true; break;
+        default: fail(ErrorCode::Corrupt, kWhere, "unknown block type");
+        }
+    }
+    if (info.pages == 0) fail(ErrorCode::Corrupt, kWhere, "the file holds no image");
+    info.width = screenWidth > 0 ? screenWidth : firstWidth;
+    info.height = screenHeight > 0 ? screenHeight : firstHeight;
+    info.animated = info.pages > 1;
+    info.fileSize = data.size();
+    info.memorySize = codec::memorySizeOf(firstWidth, firstHeight, info.bits);
+    return info;
+}
+
+Image GifCodec::read(ByteView data, const LoadOptions& options) const {
+    if (!sniff(data)) fail(ErrorCode::UnknownFormat, kWhere, "no GIF signature");
+    if (options.firstPage < 0) fail(ErrorCode::InvalidArgument, kWhere, "negative first page");
+    ReadSource src{data};
+    int error = 0;
+    Decoder gif(DGifOpen(&src, readFromMemory, &error));
+    if (!gif) failGiflib(error, &src);
+
+    Image image;
+    image.format = format::Gif;
+    image.logicalWidth = gif->SWidth;
+    image.logicalHeight = gif->SHeight;
+    if (gif->SColorMap && gif->SBackGroundColor < gif->SColorMap->ColorCount) {
+        const GifColorType& c = gif->SColorMap->Colors[gif->SBackGroundColor];
+        image.backgroundColor = makeRgb(c.Red, c.Green, c.Blue);
+    }
+
+    const int last = options.pageCount < 0 ? INT32_MAX : options.firstPage + options.pageCount;
+    Control control;
+    int index = 0;
+    for (bool done = false; !done && index < last;) {
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) {
+            if (index > 0 && src.pos >= data.size()) break;  // complete images, missing trailer
+            failGiflib(gif->Error, &src);
+        }
+        switch (type) {
+        case EXTENSION_RECORD_TYPE: {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) failGiflib(gif->Error, &src);
+            if (block && code == GRAPHICS_EXT_FUNC_CODE && block[0] >= 4) {
+                control.disposal = (block[1] >> 2) & 7;
+                control.delay = le16(block + 2);
+                control.transparent = (block[1] & 1) ? block[4] : -1;
+            }
+            const bool netscape = block && code == APPLICATION_EXT_FUNC_CODE && block[0] == 11 &&
+                                  (std::memcmp(block + 1, "NETSCAPE2.0", 11) == 0 ||
+                                   std::memcmp(block + 1, "ANIMEXTS1.0", 11) == 0);
+            while (block) {
+                if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) failGiflib(gif->Error, &src);
+                if (netscape && block && block[0] >= 3 && block[1] == 1) image.loopCount = le16(block + 2);
+            }
+            break;
+        }
+        case IMAGE_DESC_RECORD_TYPE: {
+            if (DGifGetImageDesc(gif.get()) == GIF_ERROR) failGiflib(gif->Error, &src);
+            const GifImageDesc& desc = gif->Image;
+            if (index < options.firstPage) {
+                skipImageData(gif.get(), src);
+            } else {
+                codec::checkPixelBudget(desc.Width, desc.Height, data.size() - src.pos, kMaxPixelsPerByte, kWhere);
+                const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
+                const int bits = map ? std::clamp(map->BitsPerPixel, 1, 8) : 8;
+                Frame frame{Bitmap(desc.Width, desc.Height, bits), control.delay, control.disposal, desc.Left, desc.Top};
+                Bitmap& bitmap = frame.bitmap;
+                if (map) {
+                    const int n = std::min<int>(map->ColorCount, 1 << bits);
+                    for (int i = 0; i < n; ++i)
+                        bitmap.palette()[i] = makeRgb(map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue);
+                    std::fill(bitmap.palette().begin() + n, bitmap.palette().end(), 0);
+                }
+                decodeRows(gif.get(), bitmap, desc.Interlace, src);
+                widenIfIndicesOverflow(bitmap);
+                if (control.transparent >= 0 && control.transparent < (1 << bitmap.bits())) {
+                    bitmap.setTransparent(true);
+                    bitmap.setTransparentColor(kPaletteReference + static_cast<Rgb>(control.transparent));
+                }
+                codec::convertForLoad(bitmap, options.bits, kWhere);
+                image.frames.push_back(std::move(frame));
+            }
+            control = Control{};
+            ++index;
+            break;
+        }
+        case TERMINATE_RECORD_TYPE: done = true; break;
+        default: fail(ErrorCode::Corrupt, kWhere, "unknown block type");
+        }
+    }
+    if (image.frames.empty())
+        fail(index == 0 ? ErrorCode::Corrupt : ErrorCode::InvalidArgument, kWhere,
+             index == 0 ? "the file holds no image" : "page " + std::to_string(options.firstPage) + " does not exist");
+    return image;
+}
+
+Bytes GifCodec::write(const Image& image, const SaveOptions& options) const {
+    if (image.empty()) fail(ErrorCode::NoImage, kWhere, "there is no image to save");
+    const std::size_t frameCount = options.multiPage ? image.frames.size() : 1;
+    const bool animation = options.multiPage && frameCount > 1;
+
+    std::vector<int> bits(frameCount);
+    int screenWidth = 0, screenHeight = 0;
+    for (std::size_t i = 0; i < frameCount; ++i) {
+        const Frame& f = image.frames[i];
+        bits[i] = codec::requestedBits(f.bitmap, options);
+        if (bits[i] < 1 || bits[i] > 8)
+            fail(ErrorCode::InvalidArgument, kWhere, "GIF holds 1 to 8 bits, not " + std::to_string(bits[i]));
+        codec::checkIndexedFits(f.bitmap, bits[i], kWhere);
+        const int left = animation ? f.left : 0, top = animation ? f.top : 0;
+        if (left < 0 || top < 0 || left + f.bitmap.width() > 65535 || top + f.bitmap.height() > 65535)
+            fail(ErrorCode::InvalidArgument, kWhere, "a frame lies outside the 65535 x 65535 screen a GIF can hold");
+        screenWidth = std::max(screenWidth, left + f.bitmap.width());
+        screenHeight = std::max(screenHeight, top + f.bitmap.height());
+    }
+    if (animation) {
+        // A logical screen smaller than the frames would crop them in every viewer.
+        screenWidth = std::max(screenWidth, std::min(image.logicalWidth, 65535));
+        screenHeight = std::max(screenHeight, std::min(image.logicalHeight, 65535));
+    }
+
+    const Bitmap& first = image.frames[0].bitmap;
+    ColorMap global = makeColorMap(first, bits[0]);
+    int background = 0;
+    if (animation) {
+        const Rgb bg = image.backgroundColor;
+        background = isPaletteReference(bg) && paletteIndexOf(bg) < (1 << bits[0])
+                         ? paletteIndexOf(bg)
+                         : codec::nearestPaletteIndex(first.palette(), 1 << bits[0], bg);
+    }
+
+    Bytes out;
+    out.reserve(static_cast<std::size_t>(first.width()) * first.height() / 2 + 1024);
+    int error = 0;
+    Encoder gif(EGifOpen(&out, writeToMemory, &error));
+    if (!gif) failGiflib(error, nullptr);
+    EGifSetGifVersion(gif.get(), true);
+    if (EGifPutScreenDesc(gif.get(), screenWidth, screenHeight, bits[0], background, global.get()) == GIF_ERROR)
+        failGiflib(gif->Error, nullptr);
+
+    if (animation) {
+        const GifByteType loop[3] = {1, static_cast<GifByteType>(image.loopCount & 0xFF),
+                                     static_cast<GifByteType>((image.loopCount >> 8) & 0xFF)};
+        if (EGifPutExtensionLeader(gif.get(), APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
+            EGifPutExtensionBlock(gif.get(), 11, "NETSCAPE2.0") == GIF_ERROR ||
+            EGifPutExtensionBlock(gif.get(), 3, loop) == GIF_ERROR || EGifPutExtensionTrailer(gif.get()) == GIF_ERROR)
+            failGiflib(gif->Error, nullptr);
+    }
+
+    std::vector<GifPixelType> scratch;
+    for (std::size_t i = 0; i < frameCount; ++i) {
+        const Frame& f = image.frames[i];
+        const Bitmap& bitmap = f.bitmap;
+        const int transparent = codec::transparentIndex(bitmap, 1 << bits[i]);
+        if (animation || transparent >= 0) {
+            const int delay = std::clamp(f.delay, 0, 65535);
+            const GifByteType control[4] = {
+                static_cast<GifByteType>(((animation ? f.disposal & 7 : 0) << 2) | (transparent >= 0 ? 1 : 0)),
+                static_cast<GifByteType>(delay & 0xFF), static_cast<GifByteType>(delay >> 8),
+                static_cast<GifByteType>(transparent >= 0 ? transparent : 0)};
+            if (EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, 4, control) == GIF_ERROR)
+                failGiflib(gif->Error, nullptr);
+        }
+        ColorMap local;
+        if (i > 0) {
+            local = makeColorMap(bitmap, bits[i]);
+            if (sameMap(local.get(), global.get())) local.reset();
+        }
+        const int w = bitmap.width(), h = bitmap.height();
+        if (EGifPutImageDesc(gif.get(), animation ? f.left : 0, animation ? f.top : 0, w, h, options.interlaced,
+                             local.get()) == GIF_ERROR)
+            failGiflib(gif->Error, nullptr);
+        // giflib masks each line in place, so rows go through a scratch line rather than
+        // being written into the caller's bitmap.
+        scratch.resize(static_cast<std::size_t>(w));
+        auto put = [&](int y) {
+            std::memcpy(scratch.data(), bitmap.row(y), scratch.size());
+            if (EGifPutLine(gif.get(), scratch.data(), w) == GIF_ERROR) failGiflib(gif->Error, nullptr);
+        };
+        if (options.interlaced) {
+            for (int pass = 0; pass < 4; ++pass)
+                for (int y = kPassStart[pass]; y < h; y += kPassStep[pass]) put(y);
+        } else {
+            for (int y = 0; y < h; ++y) put(y);
+        }
+    }
+    if (EGifCloseFile(gif.release(), &error) == GIF_ERROR) failGiflib(error, nullptr);
+    return out;
+}
+
+Bitmap composeGifFrame(const Image& image, int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= image.frames.size())
+        fail(ErrorCode::InvalidArgument, kWhere, "frame " + std::to_string(index) + " does not exist");
+    const int w = image.logicalWidth > 0 ? image.logicalWidth : image.first().width();
+    const int h = image.logicalHeight > 0 ? image.logicalHeight : image.first().height();
+    Bitmap canvas(w, h, 32);  // all zero: transparent black
+    Bitmap saved;
+    for (int i = 0; i <= index; ++i) {
+        const Frame& f = image.frames[i];
+        if (f.disposal == 3) saved = canvas;
+        const Bitmap& b = f.bitmap;
+        const int key = codec::transparentIndex(b, b.isIndexed() ? 1 << b.bits() : 0);
+        for (int y = 0; y < b.height(); ++y) {
+            const int cy = f.top + y;
+            if (cy < 0 || cy >= h) continue;
+            for (int x = 0; x < b.width(); ++x) {
+                const int cx = f.left + x;
+                if (cx < 0 || cx >= w) continue;
+                if (key >= 0 && static_cast<int>(b.rawPixel(x, y)) == key) continue;
+                std::uint8_t* p = canvas.row(cy) + 4 * static_cast<std::size_t>(cx);
+                const Rgb c = b.pixel(x, y);
+                p[0] = static_cast<std::uint8_t>(redOf(c));
+                p[1] = static_cast<std::uint8_t>(greenOf(c));
+                p[2] = static_cast<std::uint8_t>(blueOf(c));
+                p[3] = b.bits() == 32 ? b.row(y)[4 * x + 3] : 255;
+            }
+        }
+        if (i == index) break;
+        if (f.disposal == 2) {
+            for (int y = std::max(f.top, 0); y < std::min(f.top + b.height(), h); ++y)
+                for (int x = std::max(f.left, 0); x < std::min(f.left + b.width(), w); ++x)
+                    std::memset(canvas.row(y) + 4 * static_cast<std::size_t>(x), 0, 4);
+        } else if (f.disposal == 3 && !saved.empty()) {
+            canvas = saved;
+        }
+    }
+    return canvas;
+}
+
+}  // namespace imaging

@@ -1,0 +1,250 @@
+// Every lossless format reads back exactly what it wrote, at every depth it stores, and what
+// it writes opens in an independent reader.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+#include <string>
+
+#include "codecs/gif_codec.h"
+#include "codecs/registry.h"
+#include "core/error.h"
+#include "test_images.h"
+
+using namespace imaging;
+
+namespace {
+
+struct RoundTrip {
+    const char* name;
+    int format;
+    int bits;          // depth of the bitmap we save
+    int storedBits;    // depth the file holds (the next one the format has)
+    bool interlaced = false;
+    bool transparent = false;
+};
+
+std::ostream& operator<<(std::ostream& os, const RoundTrip& c) { return os << c.name; }
+
+Bitmap sourceFor(const RoundTrip& c) {
+    Bitmap b = c.bits <= 8 ? test::makeIndexed(37, 23, c.bits, static_cast<std::uint32_t>(c.format * 100 + c.bits))
+                           : test::makeTrueColour(37, 23, c.bits, static_cast<std::uint32_t>(c.format + c.bits));
+    if (c.transparent) {
+        b.setTransparent(true);
+        b.setTransparentColor(c.bits <= 8 ? kPaletteReference + 1 : b.pixel(3, 0));
+    }
+    return b;
+}
+
+class LosslessRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
+
+TEST_P(LosslessRoundTrip, ReadsBackWhatItWrote) {
+    const RoundTrip& c = GetParam();
+    const Bitmap source = sourceFor(c);
+    SaveOptions options;
+    options.format = c.format;
+    options.bits = c.bits;
+    options.interlaced = c.interlaced;
+    const Bytes file = saveMemory(Image::fromBitmap(source), options);
+
+    const ImageInfo info = readInfo(file);
+    EXPECT_EQ(info.format, c.format);
+    EXPECT_EQ(info.bits, c.storedBits);
+    EXPECT_EQ(info.width, source.width());
+    EXPECT_EQ(info.height, source.height());
+    EXPECT_EQ(info.pages, 1);
+    EXPECT_FALSE(info.animated);
+    EXPECT_EQ(info.fileSize, file.size());
+
+    const Image back = loadMemory(file);
+    ASSERT_EQ(back.frames.size(), 1u);
+    const Bitmap& b = back.first();
+    EXPECT_EQ(back.format, c.format);
+    EXPECT_EQ(info.memorySize, b.memorySize());
+    ASSERT_EQ(b.bits(), c.storedBits);
+    if (c.storedBits == c.bits) {
+        EXPECT_TRUE(b == source) << "pixels or palette differ";
+    } else {
+        // stored at a deeper depth: same colours, same indices, the palette padded
+        ASSERT_EQ(b.width(), source.width());
+        EXPECT_EQ(b.data(), source.data());
+        ASSERT_EQ(b.palette().size(), std::size_t{1} << c.storedBits);
+        for (std::size_t i = 0; i < source.palette().size(); ++i) EXPECT_EQ(b.palette()[i], source.palette()[i]);
+    }
+    EXPECT_EQ(b.transparent(), c.transparent);
+    if (c.transparent) {
+        EXPECT_EQ(b.toRgb24().transparentColor(), source.toRgb24().transparentColor());
+    }
+}
+
+const RoundTrip kCases[] = {
+    {"gif1", format::Gif, 1, 1},
+    {"gif2", format::Gif, 2, 2},
+    {"gif3", format::Gif, 3, 3},
+    {"gif4", format::Gif, 4, 4},
+    {"gif5", format::Gif, 5, 5},
+    {"gif6", format::Gif, 6, 6},
+    {"gif7", format::Gif, 7, 7},
+    {"gif8", format::Gif, 8, 8},
+    {"gif1_interlaced", format::Gif, 1, 1, true},
+    {"gif8_interlaced", format::Gif, 8, 8, true},
+    {"gif4_transparent", format::Gif, 4, 4, false, true},
+    {"gif8_interlaced_transparent", format::Gif, 8, 8, true, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Formats, LosslessRoundTrip, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Files we write open in ImageMagick with the size and depth we meant.
+TEST_P(LosslessRoundTrip, OpensInImageMagick) {
+    if (!test::haveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
+    const RoundTrip& c = GetParam();
+    SaveOptions options;
+    options.format = c.format;
+    options.bits = c.bits;
+    options.interlaced = c.interlaced;
+    const Bytes file = saveMemory(Image::fromBitmap(sourceFor(c)), options);
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("kalmira-codecs-" + std::string(c.name) + "-" + std::to_string(::getpid()));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
+                                                static_cast<std::streamsize>(file.size()));
+    bool ok = false;
+    const std::string out = test::runCommand("/usr/bin/identify -format '%w %h\\n' '" + path.string() + "'", &ok);
+    // Round trip through ImageMagick too: its decoded colours must be ours.
+    const auto ppm = path.string() + ".ppm";
+    bool converted = false;
+    test::runCommand("/usr/bin/convert '" + path.string() + "' -flatten -depth 8 'ppm:" + ppm + "'", &converted);
+    std::filesystem::remove(path);
+    ASSERT_TRUE(ok) << "identify refused the file";
+    EXPECT_EQ(out.substr(0, out.find('\n')), "37 23");
+    ASSERT_TRUE(converted);
+    std::ifstream in(ppm, std::ios::binary);
+    std::string magic;
+    int w = 0, h = 0, maxval = 0;
+    in >> magic >> w >> h >> maxval;
+    in.get();
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(w) * h * 3);
+    in.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(pixels.size()));
+    std::filesystem::remove(ppm);
+    ASSERT_EQ(w, 37);
+    const Bitmap mine = loadMemory(file).first();
+    int differing = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Rgb ours = mine.pixel(x, y);
+            const std::uint8_t* p = &pixels[(static_cast<std::size_t>(y) * w + x) * 3];
+            if (c.transparent && mine.toRgb24().transparentColor() == ours) continue;  // flattened onto white
+            if (c.bits == 32) continue;  // flattened onto white as well
+            if (makeRgb(p[0], p[1], p[2]) != ours) ++differing;
+        }
+    EXPECT_EQ(differing, 0);
+}
+
+// An animation keeps its frames, offsets, delays, disposals, loop count and background.
+TEST(GifAnimation, KeepsEveryFrameAndTheAnimationState) {
+    Image anim;
+    anim.loopCount = 3;
+    anim.logicalWidth = 40;
+    anim.logicalHeight = 30;
+    for (int i = 0; i < 3; ++i) {
+        Frame f{test::makeIndexed(10 + i, 8 + i, i == 1 ? 4 : 8, static_cast<std::uint32_t>(i + 7)), 10 * (i + 1),
+                i, 3 * i, 2 * i};
+        if (i == 2) {
+            f.bitmap.setTransparent(true);
+            f.bitmap.setTransparentColor(kPaletteReference + 5);
+        }
+        anim.frames.push_back(std::move(f));
+    }
+    anim.backgroundColor = anim.frames[0].bitmap.palette()[9];
+    SaveOptions options;
+    options.format = format::Gif;
+    options.multiPage = true;
+    const Bytes file = saveMemory(anim, options);
+
+    const ImageInfo info = readInfo(file);
+    EXPECT_EQ(info.pages, 3);
+    EXPECT_TRUE(info.animated);
+    EXPECT_EQ(info.width, 40);
+    EXPECT_EQ(info.height, 30);
+
+    const Image back = loadMemory(file);
+    ASSERT_EQ(back.frames.size(), 3u);
+    EXPECT_EQ(back.loopCount, 3);
+    EXPECT_EQ(back.logicalWidth, 40);
+    EXPECT_EQ(back.logicalHeight, 30);
+    EXPECT_EQ(back.backgroundColor, anim.backgroundColor);
+    for (int i = 0; i < 3; ++i) {
+        const Frame& f = back.frames[i];
+        EXPECT_TRUE(f.bitmap == anim.frames[i].bitmap) << "frame " << i;
+        EXPECT_EQ(f.delay, 10 * (i + 1));
+        EXPECT_EQ(f.disposal, i);
+        EXPECT_EQ(f.left, 3 * i);
+        EXPECT_EQ(f.top, 2 * i);
+        EXPECT_EQ(f.bitmap.transparent(), i == 2);
+    }
+    EXPECT_EQ(back.frames[2].bitmap.transparentColor(), kPaletteReference + 5);
+
+    // Page selection: just the second frame, as the document asks for one page.
+    LoadOptions one;
+    one.firstPage = 1;
+    one.pageCount = 1;
+    const Image second = loadMemory(file, one);
+    ASSERT_EQ(second.frames.size(), 1u);
+    EXPECT_TRUE(second.first() == anim.frames[1].bitmap);
+    one.firstPage = 3;
+    EXPECT_THROW(loadMemory(file, one), Error);
+}
+
+TEST(GifAnimation, ComposesFramesWithDisposalAndTransparency) {
+    Image anim;
+    anim.logicalWidth = 4;
+    anim.logicalHeight = 1;
+    Bitmap red(4, 1, 1);
+    red.palette()[0] = makeRgb(255, 0, 0);
+    Bitmap blue(2, 1, 1);
+    blue.palette() = {makeRgb(0, 0, 255), makeRgb(0, 255, 0)};
+    blue.row(0)[1] = 1;  // the second pixel is the transparent one
+    blue.setTransparent(true);
+    blue.setTransparentColor(kPaletteReference + 1);
+    anim.frames.push_back(Frame{red, 0, 1, 0, 0});
+    anim.frames.push_back(Frame{blue, 0, 2, 1, 0});
+    anim.frames.push_back(Frame{Bitmap(1, 1, 1), 0, 0, 3, 0});
+    const Bitmap second = composeGifFrame(anim, 1);
+    EXPECT_EQ(second.pixel(0, 0), makeRgb(255, 0, 0));
+    EXPECT_EQ(second.pixel(1, 0), makeRgb(0, 0, 255));
+    EXPECT_EQ(second.pixel(2, 0), makeRgb(255, 0, 0));  // transparent pixel shows the frame below
+    const Bitmap third = composeGifFrame(anim, 2);
+    EXPECT_EQ(third.row(0)[4 * 1 + 3], 0);  // frame 1 was disposed to transparent
+    EXPECT_EQ(third.pixel(0, 0), makeRgb(255, 0, 0));
+}
+
+// A transparent colour given as RGB is matched to the palette when saving.
+TEST(GifTransparency, RgbColourIsMatchedToThePalette) {
+    Bitmap b = test::makeIndexed(8, 8, 3);
+    b.palette()[6] = makeRgb(200, 100, 50);
+    b.setTransparent(true);
+    b.setTransparentColor(makeRgb(201, 99, 50));
+    SaveOptions options;
+    options.format = format::Gif;
+    const Bitmap back = loadMemory(saveMemory(Image::fromBitmap(b), options)).first();
+    EXPECT_TRUE(back.transparent());
+    EXPECT_EQ(back.transparentColor(), kPaletteReference + 6);
+}
+
+// A bitmap whose indices do not fit the requested depth is refused, not silently masked.
+TEST(GifWrite, RefusesIndicesAboveTheDepthAndTrueColour) {
+    SaveOptions options;
+    options.format = format::Gif;
+    options.bits = 4;
+    try {
+        saveMemory(Image::fromBitmap(test::makeIndexed(8, 8, 8)), options);
+        FAIL() << "saved 8-bit indices at 4 bits";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::InvalidArgument);
+    }
+    options.bits = 0;
+    EXPECT_THROW(saveMemory(Image::fromBitmap(test::makeTrueColour(8, 8, 24)), options), Error);
+}
+
+}  // namespace
