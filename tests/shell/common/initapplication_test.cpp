@@ -1,0 +1,67 @@
+// Start-up state: the open-format list with its "All Graphics" row, the save formats, the help path.
+#include "shell/common/globals.h"
+
+#include <gtest/gtest.h>
+
+namespace kalmira {
+namespace {
+
+class InitApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LanguageOffset = 0;
+        InitApplication();
+    }
+};
+
+TEST_F(InitApplicationTest, TurnsErrorTrappingOnAndSetsTheHelpPath) {
+    EXPECT_TRUE(ErrorTrapping);
+    EXPECT_TRUE(HelpFilePath.endsWith(QStringLiteral("/brenvo.hlp"))) << HelpFilePath.toStdString();
+}
+
+TEST_F(InitApplicationTest, AllGraphicsRowJoinsEveryPatternInRowOrder) {
+    ASSERT_EQ(OpenFormatNames.size(), kOpenFormatCount);
+    ASSERT_EQ(OpenFormatPatterns.size(), kOpenFormatCount);
+    EXPECT_EQ(OpenFormatNames[0], QStringLiteral("All Graphics"));
+    const QString& all = OpenFormatPatterns[0];
+    EXPECT_TRUE(all.startsWith(QStringLiteral("*.gif;*.jpg;*.jff;*.jtf;*.jpeg;*.png;*.bmp;")));
+    EXPECT_TRUE(all.endsWith(QStringLiteral(";*.xwd;")));
+    QString joined;
+    for (int row = 1; row < kOpenFormatCount; ++row) {
+        joined += OpenFormatPatterns[row] + QLatin1Char(';');
+    }
+    EXPECT_EQ(all, joined);
+    // one ";" per single pattern: 37 rows, plus three more for JPEG and one each for DGN, PLT, TIF
+    EXPECT_EQ(all.count(QLatin1Char(';')), 37 + 6);
+    EXPECT_EQ(OpenFormatNames[4], QStringLiteral("BMP Windows & OS/2 (BMP)"));
+    EXPECT_EQ(OpenFormatPatterns[28], QStringLiteral("*.plt;*.hpgl"));
+    EXPECT_EQ(OpenFormatNames[37], QStringLiteral("X Window Dump (XWD)"));
+}
+
+TEST_F(InitApplicationTest, AllGraphicsNameFollowsTheLanguage) {
+    LanguageOffset = kGermanLanguageOffset;
+    InitApplication();
+    EXPECT_EQ(OpenFormatNames[0], QStringLiteral("Alle Grafikdateien"));
+    EXPECT_EQ(OpenFormatNames[1], QStringLiteral("GIF (GIF)"));  // the format names are not translated
+}
+
+TEST_F(InitApplicationTest, SaveFormatsAsTabled) {
+    ASSERT_EQ(SaveFormats.size(), 16u);
+    const SaveFormat& gif = SaveFormats[0];
+    EXPECT_EQ(gif.FormatCode, 1);
+    EXPECT_EQ(gif.PixelDepths, QStringLiteral("11111111000"));
+    EXPECT_EQ(gif.FormatName, QStringLiteral("GIF"));
+    EXPECT_EQ(gif.Extension, QStringLiteral("gif"));
+    EXPECT_EQ(SaveFormats[2].FormatCode, 6);  // PNG
+    EXPECT_EQ(SaveFormats[13].FormatName, QStringLiteral("TIFF"));
+    EXPECT_EQ(SaveFormats[13].PixelDepths, QStringLiteral("11111111110"));
+    EXPECT_EQ(SaveFormats[15].Extension, QStringLiteral("wpg"));
+    for (const SaveFormat& format : SaveFormats) {
+        EXPECT_EQ(format.PixelDepths.size(), 11) << format.FormatName.toStdString();
+        EXPECT_GE(format.FormatCode, 1);
+        EXPECT_LE(format.FormatCode, 6);
+    }
+}
+
+}  // namespace
+}  // namespace kalmira
