@@ -1,44 +1,44 @@
 #include "settings/programoptions.h"
 
+#include "settings/conversions.h"
+#include "settings/settingskeys.h"
+
 #include <stdexcept>
 
 namespace kalmira {
 
 namespace {
 
-// Slot 1..6 of the built-in table; fields the slots do not vary keep OptimizeProfile's values.
-struct ProfileVariant {
-    std::int16_t fileFormat;
-    std::int16_t gifMaxPixelDepth;
-    std::int16_t jpegQuality;
-    std::int16_t jpegYuvColor;
-};
-
-constexpr std::array<ProfileVariant, 6> kBuiltInVariants{{
-    {kProfileSmallestFile, 8, 200, 1},
-    {kProfileAlwaysGif, 8, 200, 1},
-    {kProfileAlwaysJpeg, 8, 200, 1},
-    {kProfileSmallestFile, 4, 160, 1},
-    {kProfileSmallestFile, 2, 120, 2},
-    {kProfileSmallestFile, 8, 200, 1},
-}};
+// The table's defaults are plain decimal texts; a row that does not parse is a typo in the
+// table, caught by the first test run rather than shipped as a silent 0.
+std::int32_t tableNumber(std::string_view text) {
+    settings::Conversion<std::int32_t> number = settings::StrictWholeNumber(text);
+    if (!number.ok()) throw std::logic_error("settings table default is not a number");
+    return number.value;
+}
 
 }  // namespace
 
 OptimizeProfile BuiltInProfile(int slot) {
     if (slot < kFirstProfileSlot || slot > kLastProfileSlot)
         throw std::out_of_range("profile slot out of range");
-    const ProfileVariant& v = kBuiltInVariants[static_cast<std::size_t>(slot - kFirstProfileSlot)];
     OptimizeProfile profile;
-    profile.FileFormat = v.fileFormat;
-    profile.GIFMaxPixelDepth = v.gifMaxPixelDepth;
-    profile.JPEGQuality = v.jpegQuality;
-    profile.JPEGYUV_Color = v.jpegYuvColor;
+    for (const settings::ProfileKey& row : settings::kProfileKeys) {
+        std::string_view text = row.slotDefaults[static_cast<std::size_t>(slot - kFirstProfileSlot)];
+        if (row.field16)
+            profile.*row.field16 = static_cast<std::int16_t>(tableNumber(text));
+        else if (row.textField)
+            profile.*row.textField = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
     return profile;
 }
 
 ProgramOptionsRecord DefaultProgramOptions() {
     ProgramOptionsRecord options;
+    for (const settings::SettingKey& row : settings::kSettingKeys) {
+        if (row.field16) options.*row.field16 = static_cast<std::int16_t>(tableNumber(row.defaultText));
+        if (row.field32) options.*row.field32 = tableNumber(row.defaultText);
+    }
     for (int slot = kFirstProfileSlot; slot <= kLastProfileSlot; ++slot)
         options.Profiles[static_cast<std::size_t>(slot)] = BuiltInProfile(slot);
     return options;

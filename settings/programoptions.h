@@ -97,9 +97,10 @@ MainWindowSettings& MainSettings();
 
 // Reads every value in the store's order (placement, options, the six profiles, recent files,
 // Open dialog folder, tools and palette flags) into ProgramOptions() and MainSettings().
-// A missing key gives its default. A conversion error or overflow raises kalmira::AppError
-// (13 or 6) and leaves the values not yet read as they were, so the caller's guard reports it
-// and skips the rest of its load.
+// A missing key gives its default, and so does a value that does not convert; reading goes on,
+// so one damaged value does not cost the user every preference after it (and a later OK in the
+// options dialog does not overwrite them with defaults). The first conversion error or overflow
+// is then raised as kalmira::AppError (13 or 6), for the caller's guard to report.
 void LoadSettings();
 
 // Writes ProgramOptions(): its "Settings" keys, all of "DisplaySettings" and Optimize1..6.

@@ -1,0 +1,106 @@
+#pragma once
+// Every key of the settings store in one place: section, key, how its text is read, and its
+// default. The in-memory defaults of ProgramOptions and the built-in profiles are taken from
+// these rows, so a default is written down exactly once.
+
+#include "settings/programoptions.h"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace kalmira::settings {
+
+// How a stored text is turned back into a value.
+enum class ValueKind {
+    LeadingInt16,       // leading-number parse, rounded, 16 bit ("1e3" -> 1000, "x" -> 0)
+    LeadingInt32,       // the same, 32 bit
+    StrictWholeNumber,  // the whole text a number, rounded, 32 bit (main window twips)
+    StrictSingle,       // the whole text a number, single precision (tool window twips)
+    StrictBoolean,      // True / False / a number
+    Text,               // the text itself
+};
+
+inline constexpr std::string_view kSectionSettings = "Settings";
+inline constexpr std::string_view kSectionDisplay = "DisplaySettings";
+inline constexpr std::string_view kSectionLastFiles = "LastFiles";
+inline constexpr std::string_view kProfileSectionPrefix = "Optimize";  // + slot 1..6
+
+// A default that depends on the running program (its folder, window sizes); the caller
+// supplies it.
+inline constexpr std::string_view kComputedDefault = "<computed>";
+
+struct SettingKey {
+    std::string_view section;
+    std::string_view key;
+    ValueKind kind;
+    std::string_view defaultText;
+    // The ProgramOptions field the key holds, if any (at most one of the two is set).
+    std::int16_t ProgramOptionsRecord::*field16 = nullptr;
+    std::int32_t ProgramOptionsRecord::*field32 = nullptr;
+};
+
+// Sections "Settings", "DisplaySettings" and "LastFiles", in the order LoadSettings reads them.
+inline constexpr std::array<SettingKey, 27> kSettingKeys{{
+    {kSectionSettings, "MainLeft", ValueKind::StrictWholeNumber, "1000"},
+    {kSectionSettings, "MainTop", ValueKind::StrictWholeNumber, "1000"},
+    {kSectionSettings, "MainWidth", ValueKind::StrictWholeNumber, "6500"},
+    {kSectionSettings, "MainHeight", ValueKind::StrictWholeNumber, "6500"},
+    {kSectionSettings, "MainWindowState", ValueKind::LeadingInt16, "2"},  // 0 normal, 1 min, 2 max
+    {kSectionSettings, "OptionsAutoApply", ValueKind::LeadingInt16, "1", &ProgramOptionsRecord::OptionsAutoApply},
+    {kSectionSettings, "InitialOpenVariations", ValueKind::LeadingInt16, "1", &ProgramOptionsRecord::InitialOpenVariations},
+    {kSectionSettings, "DownloadSpeed", ValueKind::LeadingInt32, "28800", nullptr, &ProgramOptionsRecord::DownloadSpeed},
+    {kSectionDisplay, "FitToWindow", ValueKind::LeadingInt16, "1", &ProgramOptionsRecord::FitToWindow},
+    {kSectionDisplay, "DisplayLimitWidthToEnabled", ValueKind::LeadingInt16, "0", &ProgramOptionsRecord::DisplayLimitWidthToEnabled},
+    {kSectionDisplay, "DisplayLimitWidthTo", ValueKind::LeadingInt16, "320", &ProgramOptionsRecord::DisplayLimitWidthTo},
+    {kSectionDisplay, "DisplayLimitHeightToEnabled", ValueKind::LeadingInt16, "0", &ProgramOptionsRecord::DisplayLimitHeightToEnabled},
+    {kSectionDisplay, "DisplayLimitHeightTo", ValueKind::LeadingInt16, "200", &ProgramOptionsRecord::DisplayLimitHeightTo},
+    {kSectionDisplay, "StandardZoomLevel", ValueKind::LeadingInt16, "100", &ProgramOptionsRecord::StandardZoomLevel},
+    {kSectionDisplay, "DisplayOrder", ValueKind::LeadingInt16, "0", &ProgramOptionsRecord::DisplayOrder},
+    {kSectionLastFiles, "File0", ValueKind::Text, ""},
+    {kSectionLastFiles, "File1", ValueKind::Text, ""},
+    {kSectionLastFiles, "File2", ValueKind::Text, ""},
+    {kSectionLastFiles, "File3", ValueKind::Text, ""},
+    {kSectionLastFiles, "File4", ValueKind::Text, ""},
+    {kSectionSettings, "InitDir", ValueKind::Text, kComputedDefault},  // the program's folder
+    {kSectionSettings, "ToolsOpen", ValueKind::StrictBoolean, "True"},
+    {kSectionSettings, "PaletteOpen", ValueKind::StrictBoolean, "True"},
+    // Read and written by the tools and palette windows themselves.
+    {kSectionSettings, "ToolsLeft", ValueKind::StrictSingle, "0"},
+    // main window height - status bar height - tools window height - 100
+    {kSectionSettings, "ToolsTop", ValueKind::StrictSingle, kComputedDefault},
+    // tools window left + tools window width
+    {kSectionSettings, "PaletteLeft", ValueKind::StrictSingle, kComputedDefault},
+    // tools window top + tools window height - palette window height
+    {kSectionSettings, "PaletteTop", ValueKind::StrictSingle, kComputedDefault},
+}};
+
+// The twelve keys of each section "Optimize1".."Optimize6", in field order, with the default
+// of each slot.
+struct ProfileKey {
+    std::string_view key;
+    ValueKind kind;
+    std::array<std::string_view, 6> slotDefaults;  // slot 1..6
+    std::int16_t OptimizeProfile::*field16 = nullptr;
+    QString OptimizeProfile::*textField = nullptr;
+};
+
+inline constexpr std::array<ProfileKey, 12> kProfileKeys{{
+    {"FileFormat", ValueKind::LeadingInt16, {"4", "1", "2", "4", "4", "4"}, &OptimizeProfile::FileFormat},
+    {"GIFMaxPixelDepth", ValueKind::LeadingInt16, {"8", "8", "8", "4", "2", "8"}, &OptimizeProfile::GIFMaxPixelDepth},
+    {"GIFDitheringMethod", ValueKind::LeadingInt16, {"0", "0", "0", "0", "0", "0"}, &OptimizeProfile::GIFDitheringMethod},
+    {"GIFMaxColors", ValueKind::LeadingInt16, {"256", "256", "256", "256", "256", "256"}, &OptimizeProfile::GIFMaxColors},
+    {"GIFColorPalette", ValueKind::LeadingInt16, {"2", "2", "2", "2", "2", "2"}, &OptimizeProfile::GIFColorPalette},
+    {"GIFPaletteFileName", ValueKind::Text, {"", "", "", "", "", ""}, nullptr, &OptimizeProfile::GIFPaletteFileName},
+    {"GIFInterlaced", ValueKind::LeadingInt16, {"0", "0", "0", "0", "0", "0"}, &OptimizeProfile::GIFInterlaced},
+    {"JPEGQuality", ValueKind::LeadingInt16, {"200", "200", "200", "160", "120", "200"}, &OptimizeProfile::JPEGQuality},
+    {"JPEGProgressive", ValueKind::LeadingInt16, {"0", "0", "0", "0", "0", "0"}, &OptimizeProfile::JPEGProgressive},
+    {"JPEGPasses", ValueKind::LeadingInt16, {"2", "2", "2", "2", "2", "2"}, &OptimizeProfile::JPEGPasses},
+    {"JPEGYUV_Color", ValueKind::LeadingInt16, {"1", "1", "1", "1", "2", "1"}, &OptimizeProfile::JPEGYUV_Color},
+    {"JPEGGrayscale", ValueKind::LeadingInt16, {"0", "0", "0", "0", "0", "0"}, &OptimizeProfile::JPEGGrayscale},
+}};
+
+// The row of a non-profile key; throws std::out_of_range for a key not in the table.
+const SettingKey& FindSettingKey(std::string_view section, std::string_view key);
+
+}  // namespace kalmira::settings

@@ -1,0 +1,345 @@
+#include "settings/settingsstore.h"
+
+#include "settings/conversions.h"
+#include "settings/settingskeys.h"
+#include "shell/common/apperror.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace kalmira {
+
+namespace {
+
+using settings::ConversionStatus;
+using settings::ValueKind;
+
+QString fromView(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString keyPath(const QString& section, const QString& key) { return section + QLatin1Char('/') + key; }
+
+// A store object per call: it re-reads the file when another process (or the user) changed
+// it, and QSettings shares the parsed file between instances, so this costs little.
+class Store : public QSettings {
+public:
+    Store()
+        : QSettings(QSettings::IniFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
+                    QString::fromLatin1(kSettingsApplication)) {}
+};
+
+[[noreturn]] void raiseConversionError(ConversionStatus status, const QString& section, const QString& key,
+                                       const QString& text) {
+    const bool overflow = status == ConversionStatus::Overflow;
+    throw AppError(overflow ? kOverflowError : kTypeMismatchError,
+                   QStringLiteral("%1 (settings %2/%3 = \"%4\")")
+                       .arg(overflow ? QStringLiteral("Overflow") : QStringLiteral("Type mismatch"), section, key,
+                            text));
+}
+
+template <class T>
+T convertOrRaise(settings::Conversion<T> (*convert)(std::string_view), const QString& section, const QString& key,
+                 const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    settings::Conversion<T> result = convert(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    if (!result.ok()) raiseConversionError(result.status, section, key, text);
+    return result.value;
+}
+
+// Writes several keys with one flush, so a whole record lands in one file write.
+void writeAll(const std::vector<std::pair<QString, QString>>& values) {
+    Store store;
+    // The owner's write bit is the user's way of freezing the settings. The system's own check
+    // does not stop an administrator's account, so look at the bit itself.
+    const QFileInfo file(store.fileName());
+    if (file.exists() && file.isFile() && !(file.permissions() & QFileDevice::WriteOwner)) {
+        throw AppError(kSettingsWriteError,
+                       QStringLiteral("The settings could not be saved: \"%1\" is read-only.").arg(store.fileName()));
+    }
+    for (const auto& [path, text] : values) store.setValue(path, text);
+    store.sync();
+    if (store.status() != QSettings::NoError) {
+        const QString what = values.size() == 1 ? values.front().first : QStringLiteral("%1 values").arg(values.size());
+        throw AppError(kSettingsWriteError,
+                       QStringLiteral("The settings could not be saved (%1) to \"%2\": the file cannot be written.")
+                           .arg(what, store.fileName()));
+    }
+}
+
+// Remembers the first conversion error and lets reading go on, so one damaged value does not
+// cost the user every preference read after it.
+class FirstError {
+public:
+    template <class F>
+    void attempt(F&& read) {
+        try {
+            std::forward<F>(read)();
+        } catch (const AppError& error) {
+            if (!first_) first_ = error;
+        }
+    }
+    void raiseIfAny() const {
+        if (first_) throw *first_;
+    }
+
+private:
+    std::optional<AppError> first_;
+};
+
+QString sectionName(std::string_view section) { return fromView(section); }
+
+const QString& settingsSection() {
+    static const QString name = sectionName(settings::kSectionSettings);
+    return name;
+}
+
+// The default of a key whose table default is a fixed text.
+QString tableDefault(std::string_view section, std::string_view key) {
+    return fromView(settings::FindSettingKey(section, key).defaultText);
+}
+
+std::int32_t readTableWholeNumber(std::string_view key) {
+    const QString text = ReadSetting(settingsSection(), fromView(key), tableDefault(settings::kSectionSettings, key));
+    return convertOrRaise<std::int32_t>(&settings::StrictWholeNumber, settingsSection(), fromView(key), text);
+}
+
+bool readTableBoolean(std::string_view key) {
+    const QString text = ReadSetting(settingsSection(), fromView(key), tableDefault(settings::kSectionSettings, key));
+    return convertOrRaise<bool>(&settings::StrictBoolean, settingsSection(), fromView(key), text);
+}
+
+// A value that fails to convert keeps its default, so each reader starts from the defaults.
+void readPlacement(MainWindowPlacement& placement, FirstError& errors) {
+    placement = MainWindowPlacement{};
+    errors.attempt([&] { placement.MainLeft = readTableWholeNumber("MainLeft"); });
+    errors.attempt([&] { placement.MainTop = readTableWholeNumber("MainTop"); });
+    errors.attempt([&] { placement.MainWidth = readTableWholeNumber("MainWidth"); });
+    errors.attempt([&] { placement.MainHeight = readTableWholeNumber("MainHeight"); });
+    errors.attempt([&] {
+        const QString text = ReadSetting(settingsSection(), QStringLiteral("MainWindowState"),
+                                         tableDefault(settings::kSectionSettings, "MainWindowState"));
+        placement.MainWindowState =
+            convertOrRaise<std::int16_t>(&settings::LeadingInt16, settingsSection(), QStringLiteral("MainWindowState"), text);
+    });
+}
+
+QString recentFileKey(int position) {
+    if (position < 0 || position >= kRecentFileCount) throw std::out_of_range("recent file position out of range");
+    return QStringLiteral("File%1").arg(position);
+}
+
+QString profileSection(int slot) { return fromView(settings::kProfileSectionPrefix) + QString::number(slot); }
+
+void loadProgramOptions(ProgramOptionsRecord& options, FirstError& errors) {
+    options = DefaultProgramOptions();
+    for (const settings::SettingKey& r : settings::kSettingKeys) {
+        if (r.field16) {
+            errors.attempt([&] {
+                options.*r.field16 = ReadLeadingInt16(fromView(r.section), fromView(r.key),
+                                                      settings::LeadingInt16(r.defaultText).value);
+            });
+        } else if (r.field32) {
+            errors.attempt([&] {
+                options.*r.field32 = ReadLeadingInt32(fromView(r.section), fromView(r.key),
+                                                      settings::LeadingInt32(r.defaultText).value);
+            });
+        }
+    }
+    // Each profile key's default is the slot's current value: the built-in profile.
+    for (int slot = kFirstProfileSlot; slot <= kLastProfileSlot; ++slot) {
+        OptimizeProfile& profile = options.Profiles[static_cast<std::size_t>(slot)];
+        const QString section = profileSection(slot);
+        for (const settings::ProfileKey& r : settings::kProfileKeys) {
+            errors.attempt([&] {
+                if (r.field16)
+                    profile.*r.field16 = ReadLeadingInt16(section, fromView(r.key), profile.*r.field16);
+                else
+                    profile.*r.textField = ReadSetting(section, fromView(r.key), profile.*r.textField);
+            });
+        }
+    }
+}
+
+}  // namespace
+
+namespace settings {
+
+const SettingKey& FindSettingKey(std::string_view section, std::string_view key) {
+    for (const SettingKey& r : kSettingKeys)
+        if (r.section == section && r.key == key) return r;
+    throw std::out_of_range("unknown settings key");
+}
+
+}  // namespace settings
+
+QString SettingsFilePath() {
+    Store store;
+    return store.fileName();
+}
+
+QString ReadSetting(const QString& section, const QString& key, const QString& defaultText) {
+    Store store;
+    const QVariant value = store.value(keyPath(section, key));
+    if (!value.isValid()) return defaultText;
+    // An unquoted comma in a hand-edited file makes QSettings split the text into a list; the
+    // store holds only texts, so put it back together.
+    if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
+void WriteSetting(const QString& section, const QString& key, const QString& text) {
+    writeAll({{keyPath(section, key), text}});
+}
+
+std::int16_t ReadLeadingInt16(const QString& section, const QString& key, std::int16_t defaultValue) {
+    const QString text = ReadSetting(section, key, QString::number(defaultValue));
+    return convertOrRaise<std::int16_t>(&settings::LeadingInt16, section, key, text);
+}
+
+std::int32_t ReadLeadingInt32(const QString& section, const QString& key, std::int32_t defaultValue) {
+    const QString text = ReadSetting(section, key, QString::number(defaultValue));
+    return convertOrRaise<std::int32_t>(&settings::LeadingInt32, section, key, text);
+}
+
+std::int32_t ReadStrictWholeNumber(const QString& section, const QString& key, std::int32_t defaultValue) {
+    const QString text = ReadSetting(section, key, QString::number(defaultValue));
+    return convertOrRaise<std::int32_t>(&settings::StrictWholeNumber, section, key, text);
+}
+
+float ReadStrictSingle(const QString& section, const QString& key, float defaultValue) {
+    const QString text = ReadSetting(section, key, QString::fromStdString(settings::FormatSingle(defaultValue)));
+    return convertOrRaise<float>(&settings::StrictSingle, section, key, text);
+}
+
+bool ReadStrictBoolean(const QString& section, const QString& key, bool defaultValue) {
+    const QString text = ReadSetting(section, key, QString::fromStdString(settings::FormatBoolean(defaultValue)));
+    return convertOrRaise<bool>(&settings::StrictBoolean, section, key, text);
+}
+
+void WriteWholeNumber(const QString& section, const QString& key, std::int64_t value) {
+    WriteSetting(section, key, QString::fromStdString(settings::FormatWholeNumber(value)));
+}
+
+void WriteSingle(const QString& section, const QString& key, float value) {
+    WriteSetting(section, key, QString::fromStdString(settings::FormatSingle(value)));
+}
+
+void WriteBoolean(const QString& section, const QString& key, bool value) {
+    WriteSetting(section, key, QString::fromStdString(settings::FormatBoolean(value)));
+}
+
+MainWindowPlacement ReadMainWindowPlacement() {
+    MainWindowPlacement placement;
+    FirstError errors;
+    readPlacement(placement, errors);
+    errors.raiseIfAny();
+    return placement;
+}
+
+void WriteMainWindowPlacement(const MainWindowPlacement& placement) {
+    const std::int16_t state =
+        placement.MainWindowState == kWindowStateMinimized ? kWindowStateNormal : placement.MainWindowState;
+    const QString& s = settingsSection();
+    writeAll({
+        {keyPath(s, QStringLiteral("MainLeft")), QString::number(placement.MainLeft)},
+        {keyPath(s, QStringLiteral("MainTop")), QString::number(placement.MainTop)},
+        {keyPath(s, QStringLiteral("MainWidth")), QString::number(placement.MainWidth)},
+        {keyPath(s, QStringLiteral("MainHeight")), QString::number(placement.MainHeight)},
+        {keyPath(s, QStringLiteral("MainWindowState")), QString::number(state)},
+    });
+}
+
+QString ReadInitialDirectory() {
+    return ReadSetting(settingsSection(), QStringLiteral("InitDir"), QCoreApplication::applicationDirPath());
+}
+
+void WriteInitialDirectory(const QString& folder) { WriteSetting(settingsSection(), QStringLiteral("InitDir"), folder); }
+
+bool ReadToolsOpen() { return readTableBoolean("ToolsOpen"); }
+void WriteToolsOpen(bool open) { WriteBoolean(settingsSection(), QStringLiteral("ToolsOpen"), open); }
+bool ReadPaletteOpen() { return readTableBoolean("PaletteOpen"); }
+void WritePaletteOpen(bool open) { WriteBoolean(settingsSection(), QStringLiteral("PaletteOpen"), open); }
+
+QString ReadRecentFile(int position) {
+    return ReadSetting(sectionName(settings::kSectionLastFiles), recentFileKey(position), QString());
+}
+
+void WriteRecentFile(int position, const QString& fileName) {
+    WriteSetting(sectionName(settings::kSectionLastFiles), recentFileKey(position), fileName);
+}
+
+float ReadToolsLeft(float defaultValue) {
+    return ReadStrictSingle(settingsSection(), QStringLiteral("ToolsLeft"), defaultValue);
+}
+float ReadToolsTop(float defaultValue) {
+    return ReadStrictSingle(settingsSection(), QStringLiteral("ToolsTop"), defaultValue);
+}
+float ReadPaletteLeft(float defaultValue) {
+    return ReadStrictSingle(settingsSection(), QStringLiteral("PaletteLeft"), defaultValue);
+}
+float ReadPaletteTop(float defaultValue) {
+    return ReadStrictSingle(settingsSection(), QStringLiteral("PaletteTop"), defaultValue);
+}
+
+void WriteToolsPosition(float left, float top) {
+    const QString& s = settingsSection();
+    writeAll({{keyPath(s, QStringLiteral("ToolsLeft")), QString::fromStdString(settings::FormatSingle(left))},
+              {keyPath(s, QStringLiteral("ToolsTop")), QString::fromStdString(settings::FormatSingle(top))}});
+}
+
+void WritePalettePosition(float left, float top) {
+    const QString& s = settingsSection();
+    writeAll({{keyPath(s, QStringLiteral("PaletteLeft")), QString::fromStdString(settings::FormatSingle(left))},
+              {keyPath(s, QStringLiteral("PaletteTop")), QString::fromStdString(settings::FormatSingle(top))}});
+}
+
+void LoadProgramOptions(ProgramOptionsRecord& options) {
+    FirstError errors;
+    loadProgramOptions(options, errors);
+    errors.raiseIfAny();
+}
+
+void SaveProgramOptions(const ProgramOptionsRecord& options) {
+    std::vector<std::pair<QString, QString>> values;
+    for (const settings::SettingKey& r : settings::kSettingKeys) {
+        if (r.field16) values.emplace_back(keyPath(fromView(r.section), fromView(r.key)), QString::number(options.*r.field16));
+        if (r.field32) values.emplace_back(keyPath(fromView(r.section), fromView(r.key)), QString::number(options.*r.field32));
+    }
+    for (int slot = kFirstProfileSlot; slot <= kLastProfileSlot; ++slot) {
+        const OptimizeProfile& profile = options.Profiles[static_cast<std::size_t>(slot)];
+        const QString section = profileSection(slot);
+        for (const settings::ProfileKey& r : settings::kProfileKeys) {
+            values.emplace_back(keyPath(section, fromView(r.key)),
+                                r.field16 ? QString::number(profile.*r.field16) : profile.*r.textField);
+        }
+    }
+    writeAll(values);
+}
+
+void LoadSettings() {
+    FirstError errors;
+    MainWindowSettings& main = MainSettings();
+    readPlacement(main.Placement, errors);
+    loadProgramOptions(ProgramOptions(), errors);
+    for (int position = 0; position < kRecentFileCount; ++position)
+        main.RecentFiles[static_cast<std::size_t>(position)] = ReadRecentFile(position);
+    main.InitialDirectory = ReadInitialDirectory();
+    main.ToolsOpen = true;
+    main.PaletteOpen = true;
+    errors.attempt([&] { main.ToolsOpen = ReadToolsOpen(); });
+    errors.attempt([&] { main.PaletteOpen = ReadPaletteOpen(); });
+    errors.raiseIfAny();
+}
+
+void SaveAllSettings() { SaveProgramOptions(ProgramOptions()); }
+
+}  // namespace kalmira

@@ -1,0 +1,323 @@
+// The settings store against its file: a first run, a round trip of every key, hand-damaged
+// files, and a store that cannot be written.
+#include "settings/programoptions.h"
+#include "settings/settingsstore.h"
+#include "shell/common/apperror.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTest>
+
+#include <optional>
+
+using namespace kalmira;
+
+namespace {
+
+// The number of the AppError the call raises, or nothing when it raises none.
+template <class F>
+std::optional<int> raisedNumber(F&& call) {
+    try {
+        call();
+    } catch (const AppError& error) {
+        return error.number();
+    }
+    return std::nullopt;
+}
+
+void writeStoreFile(const QByteArray& content) {
+    const QString path = SettingsFilePath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(content), content.size());
+}
+
+QByteArray readStoreFile() {
+    QFile file(SettingsFilePath());
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+// Back to an empty store and the in-memory records to a state no load would give, so a value
+// the load forgets to set shows.
+void resetStore() {
+    const QString path = SettingsFilePath();
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    if (QFileInfo(path).isDir()) QDir(path).removeRecursively();
+    QFile::remove(path);
+    // Let the store see the empty file now, so the next file written is read afresh even if it
+    // had the same size and time as an earlier one.
+    ReadSetting(QStringLiteral("Settings"), QStringLiteral("MainLeft"), QString());
+    ProgramOptionsRecord garbage;
+    garbage.InitialOpenVariations = -99;
+    garbage.DownloadSpeed = -99;
+    garbage.StandardZoomLevel = -99;
+    for (int slot = 1; slot <= 6; ++slot) garbage.Profiles[static_cast<std::size_t>(slot)].JPEGQuality = -99;
+    ProgramOptions() = garbage;
+    MainSettings() = MainWindowSettings{{-1, -1, -1, -1, -1}, QStringLiteral("stale"), {}, false, false};
+}
+
+ProgramOptionsRecord everyValueChanged() {
+    ProgramOptionsRecord o;
+    o.OptionsAutoApply = 0;
+    o.InitialOpenVariations = 5;
+    o.StandardZoomLevel = 800;
+    o.DownloadSpeed = 128000;
+    o.FitToWindow = 0;
+    o.DisplayLimitWidthToEnabled = 1;
+    o.DisplayLimitWidthTo = 1000;
+    o.DisplayLimitHeightToEnabled = 1;
+    o.DisplayLimitHeightTo = 2;
+    o.DisplayOrder = 1;
+    for (int slot = 1; slot <= 6; ++slot) {
+        OptimizeProfile& p = o.Profiles[static_cast<std::size_t>(slot)];
+        p.FileFormat = static_cast<std::int16_t>(slot % 4 + 1);
+        p.GIFMaxPixelDepth = static_cast<std::int16_t>(slot);
+        p.GIFDitheringMethod = static_cast<std::int16_t>(slot + 1);
+        p.GIFMaxColors = static_cast<std::int16_t>(10 * slot);
+        p.GIFColorPalette = 16;
+        p.GIFPaletteFileName = QStringLiteral("C:\\pal\\web %1, \"ä\" @x.pal").arg(slot);
+        p.GIFInterlaced = 1;
+        p.JPEGQuality = static_cast<std::int16_t>(254 - slot);
+        p.JPEGProgressive = 1;
+        p.JPEGPasses = static_cast<std::int16_t>(60 + slot);
+        p.JPEGYUV_Color = static_cast<std::int16_t>(slot % 3);
+        p.JPEGGrayscale = 1;
+    }
+    return o;
+}
+
+}  // namespace
+
+class SettingsStoreTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { resetStore(); }
+    void cleanupTestCase() { resetStore(); }
+
+    void storeLivesInThePerUserIniFile() {
+        const QString path = SettingsFilePath();
+        QVERIFY2(path.endsWith(QStringLiteral("/Kalmira 4.2.ini")), qPrintable(path));
+        QVERIFY2(path.startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")), qPrintable(path));
+    }
+
+    void firstRunGivesEveryDefault() {
+        QCOMPARE(raisedNumber([] { LoadSettings(); }), std::nullopt);
+        const MainWindowSettings& main = MainSettings();
+        QCOMPARE(main.Placement.MainLeft, 1000);
+        QCOMPARE(main.Placement.MainTop, 1000);
+        QCOMPARE(main.Placement.MainWidth, 6500);
+        QCOMPARE(main.Placement.MainHeight, 6500);
+        QCOMPARE(main.Placement.MainWindowState, 2);
+        QCOMPARE(main.InitialDirectory, QCoreApplication::applicationDirPath());
+        for (const QString& name : main.RecentFiles) QVERIFY(name.isEmpty());
+        QVERIFY(main.ToolsOpen);
+        QVERIFY(main.PaletteOpen);
+
+        const ProgramOptionsRecord& o = ProgramOptions();
+        QCOMPARE(o.OptionsAutoApply, 1);
+        QCOMPARE(o.InitialOpenVariations, 1);
+        QCOMPARE(o.DownloadSpeed, 28800);
+        QCOMPARE(o.FitToWindow, 1);
+        QCOMPARE(o.DisplayLimitWidthToEnabled, 0);
+        QCOMPARE(o.DisplayLimitWidthTo, 320);
+        QCOMPARE(o.DisplayLimitHeightToEnabled, 0);
+        QCOMPARE(o.DisplayLimitHeightTo, 200);
+        QCOMPARE(o.StandardZoomLevel, 100);
+        QCOMPARE(o.DisplayOrder, 0);
+        // FileFormat, GIFMaxPixelDepth, JPEGQuality, JPEGYUV_Color per slot; the rest are alike.
+        const int varying[6][4] = {{4, 8, 200, 1}, {1, 8, 200, 1}, {2, 8, 200, 1},
+                                   {4, 4, 160, 1}, {4, 2, 120, 2}, {4, 8, 200, 1}};
+        for (int slot = 1; slot <= 6; ++slot) {
+            const OptimizeProfile& p = o.Profiles[static_cast<std::size_t>(slot)];
+            const int* v = varying[slot - 1];
+            QCOMPARE(p.FileFormat, v[0]);
+            QCOMPARE(p.GIFMaxPixelDepth, v[1]);
+            QCOMPARE(p.GIFDitheringMethod, 0);
+            QCOMPARE(p.GIFMaxColors, 256);
+            QCOMPARE(p.GIFColorPalette, 2);
+            QCOMPARE(p.GIFPaletteFileName, QString());
+            QCOMPARE(p.GIFInterlaced, 0);
+            QCOMPARE(p.JPEGQuality, v[2]);
+            QCOMPARE(p.JPEGProgressive, 0);
+            QCOMPARE(p.JPEGPasses, 2);
+            QCOMPARE(p.JPEGYUV_Color, v[3]);
+            QCOMPARE(p.JPEGGrayscale, 0);
+        }
+        QVERIFY(o == DefaultProgramOptions());
+        // Reading alone leaves the store as it was.
+        QVERIFY(readStoreFile().trimmed().isEmpty());
+    }
+
+    void everyKeyRoundTrips() {
+        const ProgramOptionsRecord changed = everyValueChanged();
+        ProgramOptions() = changed;
+        SaveAllSettings();
+        const MainWindowPlacement placement{-120, 45, 9000, 7000, 0};
+        WriteMainWindowPlacement(placement);
+        WriteInitialDirectory(QStringLiteral("/home/u/Bilder, alt/"));
+        for (int i = 0; i < kRecentFileCount; ++i) WriteRecentFile(i, QStringLiteral("/tmp/f%1 =;#.gif").arg(i));
+        WriteToolsOpen(false);
+        WritePaletteOpen(false);
+        WriteToolsPosition(1234.5f, -60.25f);
+        WritePalettePosition(7000.f, 0.1f);
+
+        resetStore_keepFile();
+        LoadSettings();
+        QVERIFY(ProgramOptions() == changed);
+        QVERIFY(MainSettings().Placement == placement);
+        QCOMPARE(MainSettings().InitialDirectory, QStringLiteral("/home/u/Bilder, alt/"));
+        for (int i = 0; i < kRecentFileCount; ++i)
+            QCOMPARE(MainSettings().RecentFiles[static_cast<std::size_t>(i)], QStringLiteral("/tmp/f%1 =;#.gif").arg(i));
+        QVERIFY(!MainSettings().ToolsOpen);
+        QVERIFY(!MainSettings().PaletteOpen);
+        QCOMPARE(ReadToolsLeft(0), 1234.5f);
+        QCOMPARE(ReadToolsTop(0), -60.25f);
+        QCOMPARE(ReadPaletteLeft(0), 7000.f);
+        QCOMPARE(ReadPaletteTop(0), 0.1f);
+
+        // Every value is text under the sections and keys other programs and users see.
+        QSettings raw(SettingsFilePath(), QSettings::IniFormat);
+        QCOMPARE(raw.value("Settings/DownloadSpeed").toString(), QStringLiteral("128000"));
+        QCOMPARE(raw.value("Settings/ToolsOpen").toString(), QStringLiteral("False"));
+        QCOMPARE(raw.value("Settings/MainWindowState").toString(), QStringLiteral("0"));
+        QCOMPARE(raw.value("DisplaySettings/DisplayOrder").toString(), QStringLiteral("1"));
+        QCOMPARE(raw.value("DisplaySettings/StandardZoomLevel").toString(), QStringLiteral("800"));
+        QCOMPARE(raw.value("Optimize6/JPEGPasses").toString(), QStringLiteral("66"));
+        QCOMPARE(raw.value("Optimize2/JPEGYUV_Color").toString(), QStringLiteral("2"));
+        QCOMPARE(raw.value("LastFiles/File4").toString(), QStringLiteral("/tmp/f4 =;#.gif"));
+        const QStringList expectedSettings = {"DownloadSpeed", "InitDir", "InitialOpenVariations", "MainHeight",
+                                              "MainLeft", "MainTop", "MainWidth", "MainWindowState",
+                                              "OptionsAutoApply", "PaletteLeft", "PaletteOpen", "PaletteTop",
+                                              "ToolsLeft", "ToolsOpen", "ToolsTop"};
+        raw.beginGroup("Settings");
+        QStringList settingsKeys = raw.childKeys();
+        settingsKeys.sort();
+        QCOMPARE(settingsKeys, expectedSettings);
+        raw.endGroup();
+        QStringList expectedGroups = {"DisplaySettings", "LastFiles", "Optimize1", "Optimize2", "Optimize3",
+                                      "Optimize4", "Optimize5", "Optimize6", "Settings"};
+        QStringList groups = raw.childGroups();
+        groups.sort();
+        QCOMPARE(groups, expectedGroups);
+        raw.beginGroup("Optimize3");
+        QCOMPARE(raw.childKeys().size(), 12);
+        raw.endGroup();
+        raw.beginGroup("DisplaySettings");
+        QCOMPARE(raw.childKeys().size(), 7);
+    }
+
+    void minimisedWindowIsStoredAsNormal() {
+        WriteMainWindowPlacement({10, 20, 3000, 4000, kWindowStateMinimized});
+        const MainWindowPlacement back = ReadMainWindowPlacement();
+        QCOMPARE(back.MainWindowState, kWindowStateNormal);
+        QCOMPARE(back.MainLeft, 10);
+        QCOMPARE(back.MainHeight, 4000);
+    }
+
+    void handEditedFile_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("error");  // 0: none
+        QTest::addColumn<int>("mainLeft");
+        QTest::addColumn<int>("downloadSpeed");
+        QTest::addColumn<int>("zoom");
+        QTest::addColumn<int>("autoApply");
+        QTest::addColumn<bool>("toolsOpen");
+        QTest::addColumn<int>("slot1Quality");
+
+        QTest::newRow("leading numbers") << QByteArray("[Settings]\nDownloadSpeed=1e3\nOptionsAutoApply=\n"
+                                                       "[DisplaySettings]\nStandardZoomLevel=150% please\n"
+                                                       "[Optimize1]\nJPEGQuality=99.5\n")
+                                         << 0 << 1000 << 1000 << 150 << 0 << true << 100;
+        QTest::newRow("not a number reads 0") << QByteArray("[Settings]\nDownloadSpeed=fast\n"
+                                                            "[Optimize1]\nJPEGQuality=high\n")
+                                              << 0 << 1000 << 0 << 100 << 1 << true << 0;
+        // The damaged value keeps its default; everything after it is still read.
+        QTest::newRow("position not a number") << QByteArray("[Settings]\nMainLeft=left\nDownloadSpeed=56000\n"
+                                                             "ToolsOpen=False\n")
+                                               << 13 << 1000 << 56000 << 100 << 1 << false << 200;
+        QTest::newRow("16-bit overflow") << QByteArray("[DisplaySettings]\nStandardZoomLevel=40000\n"
+                                                       "[Settings]\nMainLeft=-300\n[Optimize1]\nJPEGQuality=7\n")
+                                         << 6 << -300 << 28800 << 100 << 1 << true << 7;
+        QTest::newRow("flag not a boolean") << QByteArray("[Settings]\nToolsOpen=maybe\nMainLeft=12.5\n")
+                                            << 13 << 12 << 28800 << 100 << 1 << true << 200;
+        QTest::newRow("32-bit overflow") << QByteArray("[Settings]\nDownloadSpeed=99999999999\n")
+                                         << 6 << 1000 << 28800 << 100 << 1 << true << 200;
+        QTest::newRow("broken lines") << QByteArray("\x01\xff garbage\n[Settings\nMainLeft=5\n=x\n[]\n"
+                                                    "[DisplaySettings]\nStandardZoomLevel\n"
+                                                    "[Optimize1]\nJPEGQuality=1e2\n\0\0\0", 120)
+                                      << -1 << -1 << 28800 << 100 << 1 << true << 100;
+        // An unquoted comma: a decimal comma for a position, the end of the number otherwise.
+        QTest::newRow("comma in a number") << QByteArray("[Settings]\nMainLeft=1,5\nDownloadSpeed=56,000\n")
+                                           << 0 << 2 << 56 << 100 << 1 << true << 200;
+    }
+
+    void handEditedFile() {
+        QFETCH(QByteArray, content);
+        QFETCH(int, error);
+        writeStoreFile(content);
+        const std::optional<int> raised = raisedNumber([] { LoadSettings(); });
+        if (error >= 0) QCOMPARE(raised.value_or(0), error);
+        QFETCH(int, mainLeft);
+        QFETCH(int, downloadSpeed);
+        QFETCH(int, zoom);
+        QFETCH(int, autoApply);
+        QFETCH(bool, toolsOpen);
+        QFETCH(int, slot1Quality);
+        if (mainLeft != -1) QCOMPARE(MainSettings().Placement.MainLeft, mainLeft);
+        QCOMPARE(ProgramOptions().DownloadSpeed, downloadSpeed);
+        QCOMPARE(ProgramOptions().StandardZoomLevel, zoom);
+        QCOMPARE(ProgramOptions().OptionsAutoApply, autoApply);
+        QCOMPARE(MainSettings().ToolsOpen, toolsOpen);
+        QCOMPARE(ProgramOptions().Profiles[1].JPEGQuality, slot1Quality);
+        QCOMPARE(ProgramOptions().Profiles[2].FileFormat, 1);  // untouched keys still default
+    }
+
+    void nothingIsDeletedBySaving() {
+        writeStoreFile("[Settings]\nMainLeft=left\nMyOwnKey=keep me\n[Elsewhere]\nA=1\n");
+        QCOMPARE(raisedNumber([] { LoadSettings(); }), std::optional<int>(13));
+        SaveAllSettings();
+        QSettings raw(SettingsFilePath(), QSettings::IniFormat);
+        QCOMPARE(raw.value("Settings/MainLeft").toString(), QStringLiteral("left"));
+        QCOMPARE(raw.value("Settings/MyOwnKey").toString(), QStringLiteral("keep me"));
+        QCOMPARE(raw.value("Elsewhere/A").toString(), QStringLiteral("1"));
+        QCOMPARE(raw.value("Optimize5/JPEGQuality").toString(), QStringLiteral("120"));
+    }
+
+    void unwritableStoreIsReported_data() {
+        QTest::addColumn<bool>("directoryInPlace");
+        QTest::newRow("read-only file") << false;
+        QTest::newRow("folder where the file belongs") << true;
+    }
+
+    void unwritableStoreIsReported() {
+        QFETCH(bool, directoryInPlace);
+        const QString path = SettingsFilePath();
+        if (directoryInPlace) {
+            QVERIFY(QDir().mkpath(path));
+        } else {
+            writeStoreFile("[Settings]\nDownloadSpeed=56000\n");
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        }
+        ProgramOptions() = everyValueChanged();
+        QCOMPARE(raisedNumber([] { SaveAllSettings(); }), std::optional<int>(kSettingsWriteError));
+        QCOMPARE(raisedNumber([] { WriteRecentFile(0, QStringLiteral("/tmp/a.gif")); }),
+                 std::optional<int>(kSettingsWriteError));
+        QCOMPARE(raisedNumber([] { WriteMainWindowPlacement({}); }), std::optional<int>(kSettingsWriteError));
+        if (!directoryInPlace) QCOMPARE(readStoreFile(), QByteArray("[Settings]\nDownloadSpeed=56000\n"));
+    }
+
+private:
+    static void resetStore_keepFile() {
+        ProgramOptions() = ProgramOptionsRecord{};
+        MainSettings() = MainWindowSettings{{-1, -1, -1, -1, -1}, QStringLiteral("stale"), {}, true, true};
+    }
+};
+
+QTEST_GUILESS_MAIN(SettingsStoreTest)
+#include "settingsstore_test.moc"
