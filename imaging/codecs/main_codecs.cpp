@@ -2,6 +2,7 @@
 // signatures first, BMP (a two-byte signature) last so it never shadows another format.
 #include "codecs/gif_codec.h"
 #include "codecs/jpeg_codec.h"
+#include "codecs/png_codec.h"
 #include "codecs/registry.h"
 
 namespace imaging {
@@ -10,6 +11,7 @@ std::vector<std::unique_ptr<Codec>> mainCodecs() {
     std::vector<std::unique_ptr<Codec>> list;
     list.push_back(std::make_unique<GifCodec>());
     list.push_back(std::make_unique<JpegCodec>());
+    list.push_back(std::make_unique<PngCodec>());
     return list;
 }
 
