@@ -1,0 +1,528 @@
+#include "document/frmdocument.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+
+#include <cmath>
+
+#include "document/documenthost.h"
+#include "document/documentrules.h"
+#include "settings/programoptions.h"
+#include "shell/common/apperror.h"
+#include "shell/common/errortrap.h"
+#include "shell/common/globals.h"
+#include "shell/common/routines.h"
+#include "shell/common/texts.h"
+#include "ui_frmDocument.h"
+
+namespace kalmira {
+
+namespace {
+
+// The error a VB-style array access outside its bounds raises.
+constexpr int kSubscriptOutOfRange = 9;
+
+const QColor kSelectedCaption(255, 0, 0);
+const QColor kUnselectedCaption(0, 0, 0);
+
+frmDocument::MessageFunction& messageFunction() {
+    static frmDocument::MessageFunction function;
+    return function;
+}
+
+}  // namespace
+
+frmDocument::MessageFunction frmDocument::SetMessageFunction(MessageFunction function) {
+    MessageFunction previous = std::move(messageFunction());
+    messageFunction() = std::move(function);
+    return previous;
+}
+
+void frmDocument::showMessage(int textId, bool warning) const {
+    const QString text = LoadText(textId);
+    if (messageFunction()) {
+        messageFunction()(text, warning);
+        return;
+    }
+    if (warning)
+        QMessageBox::warning(const_cast<frmDocument*>(this), QString(), text);
+    else
+        QMessageBox::information(const_cast<frmDocument*>(this), QString(), text);
+}
+
+frmDocument::frmDocument(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::frmDocument>()) {
+    ui_->setupUi(this);
+    setupControls();
+
+    ShowBusyPointer();
+    ui_->lblLoadImage->setText(LoadText(5416));
+    ui_->frameLoadImage->move(0, 0);
+    ui_->frameLoadImage->raise();
+
+    ++OpenDocumentCount;
+    HoleHaupteinstellungenAusStruct();
+    if (OpenDocumentCount == 1) {
+        if (MainWindowHost* host = mainWindowHost()) {
+            host->ToolbarAktualisieren(true);
+            host->FirstDocumentOpened();
+        }
+    }
+    lZoom = ProgramOptions().StandardZoomLevel;
+    if (MainWindowHost* host = mainWindowHost()) host->ShowZoom(lZoom);
+    ShowDefaultPointer();
+}
+
+frmDocument::~frmDocument() {
+    for (imaging::ImageControl* picture : pictures_) picture->SetAnimationEnable(false);
+    --OpenDocumentCount;
+    if (OpenDocumentCount < 1) {
+        if (MainWindowHost* host = mainWindowHost()) {
+            host->ToolbarAktualisieren(false);
+            host->LastDocumentClosed();
+        }
+    }
+    for (VariationRecord& r : records_) r.MemHandle.reset();
+}
+
+void frmDocument::setupControls() {
+    pictures_ = {ui_->picOriginal, ui_->picCompress1, ui_->picCompress2,
+                 ui_->picCompress3, ui_->picCompress4, ui_->picCompress5};
+    frames_ = {ui_->frameOriginal, ui_->FrameCompress1, ui_->FrameCompress2,
+               ui_->FrameCompress3, ui_->FrameCompress4, ui_->FrameCompress5};
+    labels_ = {ui_->LabelOriginal, ui_->LabelCompress1, ui_->LabelCompress2,
+               ui_->LabelCompress3, ui_->LabelCompress4, ui_->LabelCompress5};
+    frames_[0]->setTitle(LoadText(5412));
+    for (int i = 1; i <= kVariationCount; ++i) frames_[i]->setTitle(LoadText(5400) + QString::number(i));
+    for (int i = 0; i <= kVariationCount; ++i) {
+        imaging::ImageControl* picture = pictures_[i];
+        picture->SetAutoSize(true);
+        picture->SetAutoScroll(true);
+        setFrameSelected(frames_[i], i == 0);
+        connect(picture, &imaging::ImageControl::clicked, this, [this, i] { SelektiereGrafik(i); });
+        connect(picture, &imaging::ImageControl::scrolled, this, [this, i] {
+            // Every picture follows the one the user scrolled.
+            scrollLeft_ = static_cast<int>(pictures_[i]->DstLeft());
+            scrollTop_ = static_cast<int>(pictures_[i]->DstTop());
+            for (int k = 0; k <= kVariationCount; ++k) {
+                if (k == i) continue;
+                pictures_[k]->SetDstLeft(pictures_[i]->DstLeft());
+                pictures_[k]->SetDstTop(pictures_[i]->DstTop());
+            }
+        });
+    }
+    for (imaging::ImageControl* hidden : {ui_->picOriginal2, ui_->picOriginalFloat, ui_->picOriginalUndo2,
+                                          ui_->picPreview, ui_->picBugFix})
+        hidden->hide();
+    ui_->FrameDeleteColor->hide();
+}
+
+imaging::ImageControl& frmDocument::picOriginal() { return *pictures_[0]; }
+imaging::ImageControl& frmDocument::picCompress(int variation) {
+    checkVariation(variation);
+    return *pictures_[static_cast<std::size_t>(variation)];
+}
+QGroupBox* frmDocument::frameOriginal() const { return frames_[0]; }
+QGroupBox* frmDocument::FrameCompress(int variation) const {
+    checkVariation(variation);
+    return frames_[static_cast<std::size_t>(variation)];
+}
+QLabel* frmDocument::LabelOriginal() const { return labels_[0]; }
+QLabel* frmDocument::LabelCompress(int variation) const {
+    checkVariation(variation);
+    return labels_[static_cast<std::size_t>(variation)];
+}
+QFrame* frmDocument::frameLoadImage() const { return ui_->frameLoadImage; }
+imaging::ImageControl& frmDocument::picPreview() { return *ui_->picPreview; }
+
+void frmDocument::checkIndex(int index) const {
+    if (index < 0 || index >= kRecordCount) throw AppError(kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+}
+
+void frmDocument::checkVariation(int index) const {
+    if (index < 1 || index > kVariationCount)
+        throw AppError(kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+}
+
+const VariationRecord& frmDocument::record(int index) const {
+    checkIndex(index);
+    return records_[static_cast<std::size_t>(index)];
+}
+
+VariationRecord& frmDocument::record(int index) {
+    checkIndex(index);
+    return records_[static_cast<std::size_t>(index)];
+}
+
+// --- Selection ---------------------------------------------------------------------------------
+
+void frmDocument::setFrameSelected(QGroupBox* frame, bool selected) {
+    QPalette palette = frame->palette();
+    palette.setColor(QPalette::WindowText, selected ? kSelectedCaption : kUnselectedCaption);
+    frame->setPalette(palette);
+}
+
+bool frmDocument::isFrameSelected(const QGroupBox* frame) const {
+    return frame->palette().color(QPalette::WindowText) == kSelectedCaption;
+}
+
+int frmDocument::FindeSelektierteGrafik() const {
+    if (isFrameSelected(frames_[0])) return 0;
+    for (int i = 1; i <= kVariationCount; ++i)
+        if (isFrameSelected(frames_[static_cast<std::size_t>(i)])) return i;
+    return 0;
+}
+
+void frmDocument::SelektiereGrafik(int index) {
+    Guarded([&] {
+        checkIndex(index);
+        if (index > kVariationCount) return;
+        MainWindowHost* host = mainWindowHost();
+        if (index == 0) {
+            selectTransparentColor_ = false;
+            for (int i = 0; i <= kVariationCount; ++i) setFrameSelected(frames_[static_cast<std::size_t>(i)], i == 0);
+            AktualisiereMemInfo(0);
+            FuelleReiterOriginal();
+            if (host) host->EnableSaveCommands(false);
+        } else {
+            const bool wasReady = ApplyReady;
+            ApplyReady = false;
+            for (int i = 0; i <= kVariationCount; ++i)
+                setFrameSelected(frames_[static_cast<std::size_t>(i)], i == index);
+            FuelleReiterVariation(index);
+            ApplyReady = wasReady;
+        }
+        if (PaletteHost* palette = paletteHost(); palette && host && host->IsPaletteWindowChecked())
+            palette->DisplayPalette(*pictures_[static_cast<std::size_t>(index)]);
+    });
+}
+
+// --- Setting a document up ------------------------------------------------------------------
+
+bool frmDocument::isAnimatedOriginal() const {
+    const imaging::ImageControl& original = *pictures_[0];
+    return IsAnimatedImage(original.InfoAnimation(), original.InfoPage(), original.InfoFormat());
+}
+
+void frmDocument::InitialisiereGrafik(bool MitInfo) {
+    Guarded([&] {
+        const ProgramOptionsRecord& options = ProgramOptions();
+        mitInfo_ = MitInfo;
+        scrollLeft_ = 0;
+        scrollTop_ = 0;
+        if (MainWindowHost* host = mainWindowHost()) host->SelectRectangleRegionTool();
+        selectTransparentColor_ = false;
+
+        const QFileInfo original(originalFileName_);
+        const bool onDisk = !originalFileName_.isEmpty() && original.exists();
+        for (int i = 1; i <= kVariationCount; ++i) {
+            VariationRecord& r = records_[static_cast<std::size_t>(i)];
+            r.Displayed = false;
+            r.FileName = onDisk ? NameBeforeFirstDot(original.fileName()) : LoadText(5400) + QString::number(i);
+            r.FileNameSave.clear();
+        }
+        lZoom = options.StandardZoomLevel;
+        const int initialVariations = std::clamp<int>(options.InitialOpenVariations, 0, kVariationCount);
+        if (options.FitToWindow == 1 && options.DisplayOrder == 0) {
+            QWidget* window = parentWidget() && parentWidget()->inherits("QMdiSubWindow") ? parentWidget() : this;
+            if (!window->isWindow() || window == parentWidget()) window->move(0, window->y());
+            AktualisiereZoomAnzeige();
+            if (MainWindowHost* host = mainWindowHost(); host && host->DocumentAreaWidth() > 0) {
+                // Shrink the zoom until the initial pictures fit side by side.
+                const int pictures = initialVariations + 1;
+                const double gap = 105.0 / pictures_[0]->TwipsPerPixelX();
+                const double needed = pictures * (pictures_[0]->width() + gap);
+                const int area = host->DocumentAreaWidth();
+                if (needed > area) {
+                    lZoom = std::max(1, static_cast<int>(std::nearbyint(area * lZoom / needed - 0.5)));
+                }
+            }
+        }
+        for (int i = 1; i <= initialVariations; ++i) records_[static_cast<std::size_t>(i)].Displayed = true;
+        HoleHaupteinstellungenAusStruct();
+        AktualisiereZoomAnzeige();
+        if (MitInfo)
+            for (int i = 1; i <= initialVariations; ++i) AktualisiereVariation(i);
+        ui_->frameLoadImage->hide();
+        OriginalResize();
+    });
+}
+
+void frmDocument::InitialisiereVariation(int index) {
+    checkIndex(index);
+    VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    if (r.Initialised == 1) return;
+    r.Initialised = 1;
+    const int slot = std::clamp(index, kFirstProfileSlot, kLastProfileSlot);
+    const OptimizeProfile& p = ProgramOptions().Profiles[static_cast<std::size_t>(slot)];
+    imaging::ImageControl& original = *pictures_[0];
+    const bool animatedGif = mitInfo_ && isAnimatedOriginal();
+
+    switch (p.FileFormat) {
+    case kProfileAlwaysJpeg: r.Format = save_format::Jpeg; break;
+    case kProfileByColorDepth: r.Format = original.InfoBits() <= 8 ? save_format::Gif : save_format::Jpeg; break;
+    default: r.Format = save_format::Gif; break;
+    }
+
+    if (animatedGif) {
+        r.PixelDepth = original.InfoBits();
+    } else if (r.Format == save_format::Jpeg) {
+        r.PixelDepth = 24;
+    } else {
+        r.PixelDepth = GifDepthForColorCount(original.ColorCount());
+        if (p.GIFColorPalette == 64 || p.GIFColorPalette == 16) r.PixelDepth = 8;
+    }
+    r.PalettePixelDepth = r.PixelDepth;
+    r.ColorPalette = 2;
+    r.DitheringMethod = 0;
+    r.MaxColors = 0;
+    r.MaxColorsText = LoadText(5403);
+    if (p.GIFMaxPixelDepth < r.PixelDepth) {
+        r.PixelDepth = p.GIFMaxPixelDepth;
+        r.PalettePixelDepth = p.GIFMaxPixelDepth;
+    }
+    r.DitheringMethod = p.GIFDitheringMethod;
+    r.MaxColorsText = QString::number(p.GIFMaxColors);
+    r.MaxColors = p.GIFMaxColors;
+    r.ColorPalette = p.GIFColorPalette;
+    r.GIFInterlaced = p.GIFInterlaced != 0;
+
+    const bool wasAnimating = original.AnimationEnable();
+    original.SetAnimationEnable(false);
+    r.GIFTransparent = original.Transparent();
+    if (r.GIFTransparent) {
+        // The transparent colour is normally a palette reference; an RGB value (a true-colour
+        // Original) is taken as it is instead of being read as an index.
+        const imaging::Rgb transparent = original.TransparentColor();
+        r.GIFTransparentColor = imaging::isPaletteReference(transparent)
+                                    ? original.BitmapPalette(imaging::paletteIndexOf(transparent))
+                                    : (transparent & 0xFFFFFF);
+    }
+    original.SetAnimationEnable(wasAnimating);
+
+    r.GIFAnimated = animatedGif;
+    r.PlayAnimation = animatedGif;
+    r.ImageNumber = 0;
+    r.JPEGQFactor = 256 - p.JPEGQuality;
+    r.JPEGProgressive = p.JPEGProgressive;
+    r.JPEGPasses = p.JPEGPasses;
+    r.JPEGGrayscale = p.JPEGGrayscale;
+    r.JPEGYUV_Color = QString::number(p.JPEGYUV_Color);
+
+    if (p.FileFormat == kProfileSmallestFile && !(mitInfo_ && originalAnimated_)) chooseSmallestFormat(index);
+
+    if (r.Format != save_format::Gif) {
+        r.PixelDepth = 24;
+        r.PalettePixelDepth = 24;
+    }
+    r.BMPWindows = true;
+    r.TIFFCompressed = 1;
+}
+
+void frmDocument::FuelleStructVariation(int index) {
+    checkIndex(index);
+    ToolsHost* tools = toolsHost();
+    if (!tools) return;  // no tools window: the record keeps its profile's settings
+    VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    const VariationTabValues v = tools->ReadVariationTab();
+    r.Format = v.FormatIndex;
+    if (r.Format != save_format::Gif) tools->ReleasePlayAnimation();
+    r.MaxColors = 0;
+    r.PixelDepth = v.PixelDepth;
+    r.PalettePixelDepth = v.PixelDepth;
+    r.MaxColorsText = v.MaxColorsText;
+    r.DitheringMethod = ListIndexToDitherCode(static_cast<std::int16_t>(v.DitheringListIndex));
+    r.ColorPalette = v.ColorPalette;
+    switch (r.Format) {
+    case save_format::Gif:
+        r.GIFInterlaced = v.GIFInterlaced;
+        r.GIFTransparent = v.GIFTransparent;
+        r.GIFTransparentColor = v.GIFTransparentColor;
+        r.GIFAnimated = v.GIFAnimated;
+        if (r.GIFAnimated) {
+            r.ImageNumber = v.AnimationImageNumber;
+            tools->SetAnimationImageMaximum(originalImageCount_ - 1);
+            r.PlayAnimation = v.PlayAnimation;
+        } else if (originalAnimated_) {
+            r.ImageNumber = v.AnimationImageNumber;
+        }
+        break;
+    case save_format::Jpeg:
+        r.JPEGQFactor = 256 - v.JPEGQuality;
+        r.JPEGYUV_Color = QString::number(v.JPEGYUVIndex);
+        r.JPEGProgressive = v.JPEGProgressive;
+        r.JPEGPasses = v.JPEGPasses;
+        r.JPEGGrayscale = v.JPEGGrayscale;
+        break;
+    case save_format::Png:
+        r.PNGTransparent = v.PNGTransparent;
+        r.PNGTransparentColor = v.PNGTransparentColor;
+        break;
+    case save_format::Bmp:
+        r.BMPWindows = v.BMPWindows;
+        r.BMPCompressed = (r.BMPWindows && (r.PixelDepth == 4 || r.PixelDepth == 8)) ? v.BMPCompressed
+                                                                                       : kBmpRleNotApplicable;
+        break;
+    case save_format::Tiff: r.TIFFCompressed = v.TIFFCompressed; break;
+    case save_format::Eps:
+    case save_format::GemImage:
+    case save_format::MacPaint:
+    case save_format::MsPaint:
+    case save_format::Pict:
+    case save_format::Pcx:
+    case save_format::Psd:
+    case save_format::SunRaster:
+    case save_format::Tga:
+    case save_format::Wmf:
+    case save_format::Wpg: break;
+    default: showMessage(5402, true); break;
+    }
+}
+
+void frmDocument::HoleHaupteinstellungenAusStruct() {
+    MainWindowHost* host = mainWindowHost();
+    if (!host) return;
+    for (int i = 1; i <= kVariationCount; ++i) host->SetVariationToggle(i, records_[static_cast<std::size_t>(i)].Displayed);
+}
+
+// --- Accessors --------------------------------------------------------------------------------
+
+int frmDocument::GetVariationFormat(int index) const { return record(index).Format; }
+QString frmDocument::GetGrafikFileName(int index) const { return record(index).FileName; }
+void frmDocument::SetGrafikFileName(int index, const QString& name) { record(index).FileName = name; }
+void frmDocument::SetGrafikFileNameSave(int index, const QString& name) { record(index).FileNameSave = name; }
+
+static const SaveFormat& saveFormatOf(const VariationRecord& r) {
+    if (r.Format < 0 || r.Format >= kSaveFormatCount)
+        throw AppError(kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
+    return SaveFormats[static_cast<std::size_t>(r.Format)];
+}
+
+QString frmDocument::GetGrafikFileNameDefault(int index) {
+    VariationRecord& r = record(index);
+    const QString extension = saveFormatOf(r).Extension;
+    if (ExtensionAfterFirstDot(r.FileNameSave) != extension) {
+        r.FileNameSave.clear();
+        r.FileName = NameBeforeFirstDot(r.FileName);
+    }
+    return r.FileNameSave;
+}
+
+QString frmDocument::GetGrafikFilterSave(int index) const { return saveFormatOf(record(index)).FormatName; }
+QString frmDocument::GetGrafikPatternSave(int index) const { return saveFormatOf(record(index)).Extension; }
+void frmDocument::SetGrafikOriginalFileName(const QString& fileName) { originalFileName_ = fileName; }
+void frmDocument::SetGrafikAnzeigen(int index, bool displayed) { record(index).Displayed = displayed; }
+void frmDocument::SetGrafikInitialisiert(int index, int value) { record(index).Initialised = value; }
+
+void frmDocument::SetOriginalAnimation(bool animated, int count) {
+    originalAnimated_ = animated;
+    originalImageCount_ = count;
+}
+
+bool frmDocument::GetVariationAnimation(int index) const { return index > 0 && record(index).GIFAnimated; }
+
+void frmDocument::SetVariationPlayAnimation(int index, bool play) {
+    if (index <= 0) return;
+    VariationRecord& r = record(index);
+    r.GIFAnimated = play;
+    r.PlayAnimation = play;
+    if (index <= kVariationCount) picCompress(index).SetAnimationEnable(play);
+}
+
+void frmDocument::SetImageNumberVariation(int index, int imageNumber) {
+    if (index <= 0) return;
+    record(index).ImageNumber = imageNumber;
+    if (index <= kVariationCount) picCompress(index).SetBitmapListIndex(imageNumber);
+}
+
+int frmDocument::GetNumberDisplayedPictures() const {
+    int count = 1;
+    for (int i = 1; i <= kVariationCount; ++i)
+        if (records_[static_cast<std::size_t>(i)].Displayed) ++count;
+    return count;
+}
+
+void frmDocument::SetRegionTool(int tool) { regionTool_ = tool; }
+void frmDocument::SetTransparentFarbeSelektieren(bool on) { selectTransparentColor_ = on; }
+
+// --- Tools window and layout -------------------------------------------------------------------
+
+void frmDocument::FuelleReiterVariation(int index) {
+    checkVariation(index);
+    if (MainWindowHost* host = mainWindowHost()) host->EnableSaveCommands(true);
+    if (ToolsHost* tools = toolsHost()) tools->FuelleReiterVariation(*this, index);
+    AktualisiereMemInfo(index);
+}
+
+void frmDocument::FuelleReiterOriginal() {
+    if (ToolsHost* tools = toolsHost()) tools->FuelleReiterOriginal(*this);
+}
+
+void frmDocument::picOriginalAendern() {
+    Guarded([&] {
+        AktualisiereMemInfo(0);
+        for (int i = 1; i <= kVariationCount; ++i)
+            if (records_[static_cast<std::size_t>(i)].Displayed) AktualisiereVariation(i);
+        OriginalResize();
+    });
+}
+
+void frmDocument::AktualisiereZoomAnzeige() {
+    if (!pictures_[0]->HasBitmap()) return;
+    if (MainWindowHost* host = mainWindowHost()) host->ShowZoom(lZoom);
+    for (imaging::ImageControl* picture : pictures_) picture->SetPaintZoomFactor(lZoom);
+    FuelleReiterOriginal();
+    OriginalResize();
+}
+
+void frmDocument::OriginalResize() {
+    // Side by side (or one under the other), each picture in a captioned frame at least 1200
+    // twips wide; every frame as tall as the tallest.
+    constexpr int kMargin = 8;
+    const int minimumWidth = static_cast<int>(std::lround(1200.0 / pictures_[0]->TwipsPerPixelX()));
+    const QSize picture = pictures_[0]->sizeHint();
+    const int frameWidth = std::max(minimumWidth, picture.width() + 2 * kMargin);
+    const int labelWidth = frameWidth - 2 * kMargin;
+    const int titleHeight = fontMetrics().height() + 4;
+
+    MainWindowHost* host = mainWindowHost();
+    auto takesPart = [&](int i) {
+        return host ? host->IsVariationTogglePressed(i) : records_[static_cast<std::size_t>(i)].Displayed;
+    };
+    int labelHeight = labels_[0]->heightForWidth(labelWidth);
+    for (int i = 1; i <= kVariationCount; ++i)
+        if (takesPart(i)) labelHeight = std::max(labelHeight, labels_[static_cast<std::size_t>(i)]->heightForWidth(labelWidth));
+    labelHeight = std::max(labelHeight, fontMetrics().height());
+    const int pictureTop = titleHeight + labelHeight + 4;
+    const int frameHeight = pictureTop + picture.height() + kMargin;
+    const bool vertical = ProgramOptions().DisplayOrder == 1;
+
+    int x = 0;
+    int y = 0;
+    for (int i = 0; i <= kVariationCount; ++i) {
+        QGroupBox* frame = frames_[static_cast<std::size_t>(i)];
+        if (i > 0 && !takesPart(i)) {
+            frame->hide();
+            continue;
+        }
+        frame->setGeometry(x, y, frameWidth, frameHeight);
+        labels_[static_cast<std::size_t>(i)]->setGeometry(kMargin, titleHeight, labelWidth, labelHeight);
+        imaging::ImageControl* control = pictures_[static_cast<std::size_t>(i)];
+        control->setGeometry((frameWidth - picture.width()) / 2, pictureTop, picture.width(), picture.height());
+        if (i > 0) frame->show();
+        if (vertical)
+            y += frameHeight;
+        else
+            x += frameWidth;
+    }
+    const QSize size = vertical ? QSize(frameWidth, y) : QSize(x, frameHeight);
+    setMinimumSize(size);
+    if (!isMinimized()) {
+        resize(size);
+        if (QWidget* parent = parentWidget(); parent && parent->inherits("QMdiSubWindow")) parent->adjustSize();
+    }
+}
+
+}  // namespace kalmira

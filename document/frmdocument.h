@@ -1,0 +1,157 @@
+#pragma once
+// The document window: the Original beside up to five Variations, each the Original really
+// encoded in its own format and decoded again, with its size, share and download time.
+//
+// The main window creates a document, loads the Original into picOriginal(), names it with
+// SetGrafikOriginalFileName (and SetOriginalAnimation for an animated file) and calls
+// InitialisiereGrafik(true). Picture index 0 is the Original, 1-5 are the Variations.
+// Everything the document asks of the windows above it goes through document/documenthost.h.
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "document/variationrecord.h"
+#include "qt/imagecontrol.h"
+
+class QGroupBox;
+class QLabel;
+class QFrame;
+
+namespace Ui {
+class frmDocument;
+}
+
+namespace kalmira {
+
+class frmDocument : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit frmDocument(QWidget* parent = nullptr);
+    // Unloading: lowers OpenDocumentCount (the last document tells the main window) and frees
+    // every Variation's memory block.
+    ~frmDocument() override;
+
+    // --- Controls ---------------------------------------------------------------------------
+    imaging::ImageControl& picOriginal();
+    imaging::ImageControl& picCompress(int variation);  // 1..5
+    QGroupBox* frameOriginal() const;
+    QGroupBox* FrameCompress(int variation) const;
+    QLabel* LabelOriginal() const;
+    QLabel* LabelCompress(int variation) const;
+    QFrame* frameLoadImage() const;
+    imaging::ImageControl& picPreview();
+
+    // --- Document state -----------------------------------------------------------------------
+    // Current zoom in percent.
+    int lZoom = 100;
+    // The record of picture `index` (0..6); any other index raises a range error.
+    const VariationRecord& record(int index) const;
+    VariationRecord& record(int index);
+    QString OriginalFileName() const { return originalFileName_; }
+    int ScrollLeft() const { return scrollLeft_; }
+    int ScrollTop() const { return scrollTop_; }
+    int RegionTool() const { return regionTool_; }
+
+    // --- Public operations ------------------------------------------------------------------
+    void InitialisiereGrafik(bool MitInfo);
+    void InitialisiereVariation(int index);
+    void FuelleStructVariation(int index);
+    void HoleHaupteinstellungenAusStruct();
+    int GetVariationFormat(int index) const;
+    QString GetGrafikFileName(int index) const;
+    void SetGrafikFileName(int index, const QString& name);
+    void SetGrafikFileNameSave(int index, const QString& name);
+    QString GetGrafikFileNameDefault(int index);
+    QString GetGrafikFilterSave(int index) const;
+    QString GetGrafikPatternSave(int index) const;
+    void SetGrafikOriginalFileName(const QString& fileName);
+    void SetGrafikAnzeigen(int index, bool displayed);
+    void SetGrafikInitialisiert(int index, int value);
+    void SetOriginalAnimation(bool animated, int count);
+    bool GetOriginalAnimation() const { return originalAnimated_; }
+    int GetOriginalImageNumber() const { return originalImageCount_; }
+    bool GetVariationAnimation(int index) const;
+    void SetVariationPlayAnimation(int index, bool play);
+    void SetImageNumberVariation(int index, int imageNumber);
+    int GetNumberDisplayedPictures() const;
+    // The picture whose frame caption is pure red; 0 when none is.
+    int FindeSelektierteGrafik() const;
+    void SetRegionTool(int tool);
+    void SetTransparentFarbeSelektieren(bool on);
+    bool GetTransparentFarbeSelektieren() const { return selectTransparentColor_; }
+
+    // Encoding and statistics.
+    void AktualisiereVariation(int AktVariation);
+    void SpeichernLadenVariation(int AktVariation, bool notTemporaer = false);
+    void AktualisiereMemInfo(int AktVariation);
+    void AusfuehrenVariationAenderungen(int AktVariation);
+
+    // Save options: fills and returns the save options of Variation `index` and sets its
+    // picture's format options (interlace, progressive passes, PNG transparency).
+    const SaveOptions& HoleSpeicherOptionen(int index);
+    const SaveOptions& CurrentSaveOptions() const { return saveOptions_; }
+    // Writes Variation `index` to `fileName` in its format with its settings (animated GIF
+    // Variations with all frames). Returns 0 or the engine's error number; the previous file
+    // survives a failed save. The caller refuses the Original before calling.
+    int SaveVariationFile(int index, const QString& fileName);
+
+    // The Original changed (loaded, edited, undone): refresh its caption and every displayed
+    // Variation.
+    void picOriginalAendern();
+    // Marks picture `index` as the selected one (red caption) and shows it in the tools window
+    // and the status bar.
+    void SelektiereGrafik(int index);
+    // Shows record `index` in the tools window, enables saving, refreshes its caption.
+    void FuelleReiterVariation(int index);
+    void FuelleReiterOriginal();
+    // Lays the pictures out side by side and sizes the window around them.
+    void OriginalResize();
+    // Applies lZoom to every picture, shows it in the zoom box and lays out again.
+    void AktualisiereZoomAnzeige();
+
+    // How the document shows its plain messages (5402-5408); replaceable so that tests answer
+    // without a window. `warning` selects the warning icon.
+    using MessageFunction = std::function<void(const QString& text, bool warning)>;
+    static MessageFunction SetMessageFunction(MessageFunction function);
+
+private:
+    void setupControls();
+    void checkIndex(int index) const;
+    void checkVariation(int index) const;
+    void setFrameSelected(QGroupBox* frame, bool selected);
+    bool isFrameSelected(const QGroupBox* frame) const;
+    void showMessage(int textId, bool warning = false) const;
+    void bringOriginalInto(int index);
+    void reduceColours(int index, const SaveOptions& options);
+    void snapTransparentColour(int index);
+    void roundTripThroughTempFile(int index, const SaveOptions& options);
+    void roundTripThroughMemory(int index, const SaveOptions& options);
+    void chooseSmallestFormat(int index);
+    bool isAnimatedOriginal() const;
+
+    std::unique_ptr<Ui::frmDocument> ui_;
+    std::array<imaging::ImageControl*, kVariationCount + 1> pictures_{};
+    std::array<QGroupBox*, kVariationCount + 1> frames_{};
+    std::array<QLabel*, kVariationCount + 1> labels_{};
+    std::array<VariationRecord, kRecordCount> records_;
+    SaveOptions saveOptions_;
+
+    QString originalFileName_;
+    int scrollLeft_ = 0;
+    int scrollTop_ = 0;
+    bool mitInfo_ = false;
+    bool originalAnimated_ = false;
+    int originalImageCount_ = 0;
+    int regionTool_ = 0;
+    bool selectTransparentColor_ = false;
+    // Variation whose picture already holds the encoding of its final settings because the
+    // format choice encoded it; its next update does not encode again.
+    int freshlyEncoded_ = 0;
+};
+
+}  // namespace kalmira

@@ -1,0 +1,65 @@
+// Save options of a Variation and writing a Variation to a file.
+#include "core/error.h"
+#include "document/documenthost.h"
+#include "document/documentrules.h"
+#include "document/frmdocument.h"
+
+namespace kalmira {
+
+const SaveOptions& frmDocument::HoleSpeicherOptionen(int index) {
+    checkVariation(index);
+    VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    imaging::ImageControl& picture = *pictures_[static_cast<std::size_t>(index)];
+    SaveOptions options;
+    options.ColorCount = r.ColorPalette == 2 ? r.MaxColorsText.trimmed().toInt() : 0;
+    options.BitsPerPixel = r.PixelDepth;
+
+    // The compression boxes are read from the tools window as they are now; without one the
+    // record's own choice stands.
+    ToolsHost* tools = toolsHost();
+    const bool bmpCompressed = tools ? tools->IsBMPCompressedChecked() : r.BMPCompressed == 1;
+    const bool tiffCompressed = tools ? tools->IsTIFFCompressedChecked() : r.TIFFCompressed == 1;
+    bool known = true;
+    options.FormatNumber = EngineFormatNumber(r, bmpCompressed, tiffCompressed, known);
+    switch (r.Format) {
+    case save_format::Gif: picture.SetInterlaced(r.GIFInterlaced); break;
+    case save_format::Jpeg:
+        options.QualityFactor = r.JPEGQFactor;
+        options.BitsPerPixel = r.JPEGGrayscale == 1 ? 8 : 24;
+        picture.SetProgressivePasses(r.JPEGProgressive == 1 ? r.JPEGPasses : 0);
+        break;
+    case save_format::Png:
+        picture.SetTransparent(r.PNGTransparent);
+        picture.SetTransparentColor(r.PNGTransparentColor);
+        break;
+    default: break;
+    }
+    if (!known) showMessage(5404, true);
+    if (options.FormatNumber != imaging::format::Gif) r.GIFAnimated = false;
+    saveOptions_ = options;
+    return saveOptions_;
+}
+
+int frmDocument::SaveVariationFile(int index, const QString& fileName) {
+    imaging::ImageControl& picture = picCompress(index);
+    const bool wasAnimating = picture.AnimationEnable();
+    picture.SetAnimationEnable(false);
+    const SaveOptions options = HoleSpeicherOptionen(index);
+    const bool multiPage = GetVariationAnimation(index) && options.FormatNumber == imaging::format::Gif;
+    if (multiPage) {
+        imaging::ImageControl& original = picOriginal();
+        picture.SetAnimationBackColor(original.AnimationBackColor());
+        picture.SetAnimationHeight(original.AnimationHeight());
+        picture.SetAnimationLoop(original.AnimationLoop());
+        picture.SetAnimationWidth(original.AnimationWidth());
+    }
+    const int result = options.FormatNumber == 0
+                           ? static_cast<int>(imaging::ErrorCode::UnknownFormat)
+                           : picture.Save(fileName, options.FormatNumber, options.BitsPerPixel, options.QualityFactor,
+                                          multiPage);
+    picture.SetAnimationEnable(wasAnimating);
+    FuelleReiterVariation(index);
+    return result;
+}
+
+}  // namespace kalmira

@@ -1,0 +1,287 @@
+// Encoding a Variation, decoding it back for display, and measuring what it costs.
+#include <QGroupBox>
+#include <QLabel>
+
+#include "core/error.h"
+#include "document/documenthost.h"
+#include "document/documentrules.h"
+#include "document/frmdocument.h"
+#include "settings/programoptions.h"
+#include "shell/common/errortrap.h"
+#include "shell/common/globals.h"
+#include "shell/common/routines.h"
+#include "shell/common/texts.h"
+
+namespace kalmira {
+
+namespace {
+
+// Switches a control's repainting off for a scope and back to what it was, so a rebuild
+// draws once at its end.
+class RepaintPause {
+public:
+    explicit RepaintPause(imaging::ImageControl& control) : control_(control), was_(control.AutoRepaint()) {
+        control_.SetAutoRepaint(false);
+    }
+    ~RepaintPause() { control_.SetAutoRepaint(was_); }
+    RepaintPause(const RepaintPause&) = delete;
+    RepaintPause& operator=(const RepaintPause&) = delete;
+
+private:
+    imaging::ImageControl& control_;
+    bool was_;
+};
+
+// Removes the temporary file however the round trip ends.
+class TempFileGuard {
+public:
+    explicit TempFileGuard(QString name) : name_(std::move(name)) {}
+    ~TempFileGuard() {
+        try {
+            DeleteTempFile(name_);
+        } catch (...) {
+        }
+    }
+    TempFileGuard(const TempFileGuard&) = delete;
+    TempFileGuard& operator=(const TempFileGuard&) = delete;
+
+private:
+    QString name_;
+};
+
+bool takesPart(const VariationRecord& r, int index) {
+    if (MainWindowHost* host = mainWindowHost()) return host->IsVariationTogglePressed(index);
+    return r.Displayed;
+}
+
+}  // namespace
+
+void frmDocument::AktualisiereVariation(int AktVariation) {
+    if (!ApplyReady || AktVariation <= 0) return;
+    Guarded([&] {
+        checkVariation(AktVariation);
+        const int i = AktVariation;
+        VariationRecord& r = records_[static_cast<std::size_t>(i)];
+        QGroupBox* frame = frames_[static_cast<std::size_t>(i)];
+        if (!takesPart(r, i)) {
+            frame->hide();
+            return;
+        }
+        frame->show();
+        if (UpdateBusy) return;
+        UpdateBusy = true;
+        struct BusyReset {
+            ~BusyReset() { UpdateBusy = false; }
+        } busyReset;
+
+        InitialisiereVariation(i);
+        // The format choice may have left this Variation's final encoding in place already.
+        if (freshlyEncoded_ == i)
+            freshlyEncoded_ = 0;
+        else
+            SpeichernLadenVariation(i);
+        if (isFrameSelected(frame)) FuelleReiterVariation(i);
+        AktualisiereMemInfo(i);
+        pictures_[static_cast<std::size_t>(i)]->ForceRepaint();
+        if (PaletteHost* palette = paletteHost()) palette->DisplayPalette(*pictures_[static_cast<std::size_t>(i)]);
+    });
+}
+
+void frmDocument::bringOriginalInto(int index) {
+    const VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    imaging::ImageControl& original = *pictures_[0];
+    imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    if (r.GIFAnimated) {
+        target.CopyPicturesFrom(original);
+        if (r.PlayAnimation) {
+            target.SetAnimationEnable(true);
+        } else {
+            target.SetAnimationEnable(false);
+            target.SetBitmapListIndex(r.ImageNumber);
+        }
+    } else if (originalAnimated_) {
+        const bool wasAnimating = original.AnimationEnable();
+        original.SetAnimationEnable(false);
+        original.SetBitmapListIndex(r.ImageNumber);
+        target.SetBitmapList({});
+        target.SetBitmap(original.Bitmap());
+        original.SetAnimationEnable(wasAnimating);
+    } else {
+        target.SetBitmapList({});
+        target.SetBitmap(original.Bitmap());
+    }
+}
+
+void frmDocument::reduceColours(int index, const SaveOptions& options) {
+    const VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    int result = 0;
+    if (r.GIFAnimated) {
+        // Every frame with one palette; the shown bitmap is then the reduced frame.
+        result = target.ColorResList(r.PixelDepth, r.ColorPalette, r.DitheringMethod, options.ColorCount);
+        if (result == 0 && target.BitmapListCount() > 0)
+            target.SetBitmapListIndex(target.BitmapListIndex());
+        else if (result == 0)
+            result = target.ColorRes(r.PixelDepth, r.ColorPalette, r.DitheringMethod, options.ColorCount);
+    } else if (r.PixelDepth > 8) {
+        result = target.ColorRes(r.PixelDepth, 0, 0, 0);
+    } else {
+        result = target.ColorRes(r.PixelDepth, r.ColorPalette, r.DitheringMethod, options.ColorCount);
+    }
+    if (result != 0) throw imaging::Error(static_cast<imaging::ErrorCode>(result), target.LastErrorText().toStdString());
+}
+
+void frmDocument::snapTransparentColour(int index) {
+    VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    const bool wasAnimating = target.AnimationEnable();
+    target.SetAnimationEnable(false);
+    target.SetTransparent(r.GIFTransparent);
+    if (r.GIFTransparent) {
+        const int entry = NearestPaletteIndex([&](int j) { return target.BitmapPalette(j); }, r.PalettePixelDepth,
+                                              r.GIFTransparentColor);
+        r.GIFTransparentColor = target.BitmapPalette(entry);
+        // The control gets the entry itself: a palette may hold the same colour twice, and
+        // the writer must mark the entry the search chose.
+        target.SetTransparentColor(imaging::kPaletteReference + static_cast<imaging::Rgb>(entry));
+    }
+    target.SetAnimationEnable(wasAnimating);
+}
+
+void frmDocument::roundTripThroughTempFile(int index, const SaveOptions& options) {
+    imaging::ImageControl& original = *pictures_[0];
+    imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    target.SetAnimationBackColor(original.AnimationBackColor());
+    target.SetAnimationHeight(original.AnimationHeight());
+    target.SetAnimationLoop(original.AnimationLoop());
+    target.SetAnimationWidth(original.AnimationWidth());
+    const QString temp = CreateTempFileName();
+    TempFileGuard removeTemp(temp);
+    // All frames go to the file: a single-frame round trip would show a still picture for an
+    // animated Variation.
+    if (target.Save(temp, options.FormatNumber, options.BitsPerPixel, options.QualityFactor, true) != 0)
+        showMessage(5407);
+    if (target.Load(temp, 0, 0, -1) != 0) showMessage(5408);
+    target.FileInfo(temp, 0);
+}
+
+void frmDocument::roundTripThroughMemory(int index, const SaveOptions& options) {
+    VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    r.MemHandle.reset();
+    r.MemFileSize = 0;
+    if (target.SaveMemory(r.MemHandle, options.FormatNumber, options.BitsPerPixel, options.QualityFactor,
+                          r.MemFileSize) != 0) {
+        showMessage(5405);
+        return;
+    }
+    if (target.LoadMemory(*r.MemHandle, 0, 0, 1, r.MemFileSize) != 0) showMessage(5406);
+    target.MemoryInfo(*r.MemHandle, 0, r.MemFileSize);
+}
+
+void frmDocument::SpeichernLadenVariation(int AktVariation, bool notTemporaer) {
+    (void)notTemporaer;
+    checkVariation(AktVariation);
+    const int i = AktVariation;
+    imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(i)];
+    RepaintPause pause(target);
+
+    bringOriginalInto(i);
+    const bool wasAnimating = target.AnimationEnable();
+    target.SetAnimationEnable(false);
+
+    const SaveOptions options = HoleSpeicherOptionen(i);
+    const VariationRecord& r = records_[static_cast<std::size_t>(i)];
+    reduceColours(i, options);
+    if (r.Format == save_format::Gif) snapTransparentColour(i);
+
+    if (r.GIFAnimated)
+        roundTripThroughTempFile(i, options);
+    else
+        roundTripThroughMemory(i, options);
+    target.SetAnimationEnable(wasAnimating);
+}
+
+void frmDocument::chooseSmallestFormat(int index) {
+    // Encode as GIF and as JPEG and keep the smaller; a tie keeps GIF. The JPEG trial is made
+    // at the 24 bits it will be saved with, and whichever encoding wins stays in place, so
+    // the Variation's first update does not encode a third time.
+    VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    const int gifDepth = r.PixelDepth;
+
+    r.Format = save_format::Jpeg;
+    r.PixelDepth = 24;
+    r.PalettePixelDepth = 24;
+    SpeichernLadenVariation(index);
+    const std::int64_t jpegSize = target.InfoFileSize();
+    struct Kept {
+        std::unique_ptr<imaging::MemoryBlock> block;
+        std::int64_t size = 0;
+        imaging::Bitmap bitmap;
+        imaging::ImageInfo info;
+        bool gifAnimated = false;
+    } jpeg{std::move(r.MemHandle), r.MemFileSize, target.Bitmap(), target.Info(), r.GIFAnimated};
+
+    r.Format = save_format::Gif;
+    r.PixelDepth = gifDepth;
+    r.PalettePixelDepth = gifDepth;
+    r.GIFAnimated = jpeg.gifAnimated;
+    SpeichernLadenVariation(index);
+    const std::int64_t gifSize = target.InfoFileSize();
+
+    if (gifSize > jpegSize) {
+        r.Format = save_format::Jpeg;
+        r.MemHandle = std::move(jpeg.block);
+        r.MemFileSize = jpeg.size;
+        r.GIFAnimated = false;
+        RepaintPause pause(target);
+        target.SetBitmap(std::move(jpeg.bitmap));
+        target.SetInfo(jpeg.info);
+    }
+    freshlyEncoded_ = index;
+}
+
+void frmDocument::AktualisiereMemInfo(int AktVariation) {
+    checkIndex(AktVariation);
+    if (AktVariation > kVariationCount) return;
+    const int i = AktVariation;
+    VariationRecord& r = records_[static_cast<std::size_t>(i)];
+    imaging::ImageControl& picture = *pictures_[static_cast<std::size_t>(i)];
+    if (i > 0 && !r.GIFAnimated && r.MemHandle) picture.MemoryInfo(*r.MemHandle, 0, r.MemFileSize);
+    const std::int64_t fileSize = picture.InfoFileSize();
+    const std::int64_t memorySize = picture.InfoMemorySize();
+    const std::int32_t speed = ProgramOptions().DownloadSpeed;
+    const float seconds = DownloadSeconds(fileSize, speed);
+
+    if (isFrameSelected(frames_[static_cast<std::size_t>(i)])) {
+        if (MainWindowHost* host = mainWindowHost()) {
+            host->SetStatusPanelText(QStringLiteral("PanelMemSize"), LoadText(5413) + QLatin1Char(' ') + FormatWholeNumber(fileSize));
+            host->SetStatusPanelText(QStringLiteral("PanelFileSize"), LoadText(5414) + QLatin1Char(' ') + FormatWholeNumber(memorySize));
+            host->SetStatusPanelText(QStringLiteral("PanelDownloadSpeed"), DownloadPanelText(seconds, speed, i == 0 ? 5415 : 5409));
+        }
+    }
+    if (i > 0) {
+        labels_[static_cast<std::size_t>(i)]->setText(VariationCaption(
+            fileSize, GetGrafikFilterSave(i), picture.InfoBits(), pictures_[0]->InfoFileSize(), seconds));
+    } else {
+        labels_[0]->setText(OriginalCaption(fileSize, picture.InfoBits(), seconds));
+    }
+}
+
+void frmDocument::AusfuehrenVariationAenderungen(int AktVariation) {
+    Guarded([&] {
+        ShowBusyPointer();
+        struct PointerReset {
+            ~PointerReset() { ShowDefaultPointer(); }
+        } pointerReset;
+        imaging::ImageControl& target = picCompress(AktVariation);
+        const bool wasAnimating = target.AnimationEnable();
+        target.SetAnimationEnable(false);
+        FuelleStructVariation(AktVariation);
+        AktualisiereVariation(AktVariation);
+        target.SetAnimationEnable(wasAnimating);
+    });
+}
+
+}  // namespace kalmira

@@ -1,0 +1,564 @@
+#include "qt/imagecontrol.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+#include "codecs/registry.h"
+#include "core/error.h"
+#include "qt/colorresbridge.h"
+
+namespace imaging {
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+// A GIF frame delay of 0 would spin the timer; browsers show such frames for 100 ms.
+constexpr int kDefaultFrameDelayMs = 100;
+constexpr int kMinimumFrameDelayMs = 20;
+
+std::filesystem::path toPath(const QString& fileName) { return std::filesystem::path(fileName.toStdU16String()); }
+
+ByteView viewOf(const MemoryBlock& block, std::int64_t size) {
+    const std::size_t n = size < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(size), block.data.size());
+    return ByteView(block.data.data(), n);
+}
+
+QImage toQImage(const Bitmap& bitmap) {
+    if (bitmap.empty()) return {};
+    const int w = bitmap.width();
+    const int h = bitmap.height();
+    if (bitmap.isIndexed()) {
+        QImage image(w, h, QImage::Format_Indexed8);
+        QList<QRgb> table;
+        table.reserve(static_cast<qsizetype>(bitmap.palette().size()));
+        for (Rgb c : bitmap.palette()) table.append(qRgb(redOf(c), greenOf(c), blueOf(c)));
+        // Indices past the palette would read outside the colour table.
+        while (table.size() < 256) table.append(qRgb(0, 0, 0));
+        image.setColorTable(table);
+        for (int y = 0; y < h; ++y) std::copy_n(bitmap.row(y), w, image.scanLine(y));
+        return image;
+    }
+    if (bitmap.bits() == 24) {
+        QImage image(w, h, QImage::Format_RGB888);
+        for (int y = 0; y < h; ++y) std::copy_n(bitmap.row(y), static_cast<std::size_t>(w) * 3, image.scanLine(y));
+        return image;
+    }
+    if (bitmap.bits() == 32) {
+        QImage image(w, h, QImage::Format_RGBA8888);
+        for (int y = 0; y < h; ++y) std::copy_n(bitmap.row(y), static_cast<std::size_t>(w) * 4, image.scanLine(y));
+        return image;
+    }
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const Rgb c = bitmap.pixel(x, y);
+            line[x] = qRgb(redOf(c), greenOf(c), blueOf(c));
+        }
+    }
+    return image;
+}
+
+}  // namespace
+
+ImageControl::ImageControl(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::ClickFocus);
+    animationTimer_.setSingleShot(true);
+    connect(&animationTimer_, &QTimer::timeout, this, [this] { advanceFrame(); });
+}
+
+ImageControl::~ImageControl() = default;
+
+// --- Bitmap -----------------------------------------------------------------------------------
+
+void ImageControl::SetBitmap(const imaging::Bitmap& bitmap) {
+    bitmap_ = bitmap;
+    bitmapChanged();
+}
+
+void ImageControl::SetBitmap(imaging::Bitmap&& bitmap) {
+    bitmap_ = std::move(bitmap);
+    bitmapChanged();
+}
+
+Rgb ImageControl::BitmapPalette(int index) const {
+    const auto& palette = bitmap_.palette();
+    return index >= 0 && index < static_cast<int>(palette.size()) ? palette[static_cast<std::size_t>(index)] : 0;
+}
+
+void ImageControl::SetBitmapPalette(int index, Rgb color) {
+    auto& palette = bitmap_.palette();
+    if (index < 0 || index >= static_cast<int>(palette.size())) return;
+    palette[static_cast<std::size_t>(index)] = color & 0xFFFFFF;
+    bitmapChanged();
+}
+
+Rgb ImageControl::UserPalette(int index) const {
+    const auto& palette = bitmap_.userPalette();
+    return index >= 0 && index < static_cast<int>(palette.size()) ? palette[static_cast<std::size_t>(index)] : 0;
+}
+
+void ImageControl::SetUserPalette(int index, Rgb color) {
+    if (index < 0 || index > 255) return;
+    auto& palette = bitmap_.userPalette();
+    if (palette.size() <= static_cast<std::size_t>(index)) palette.resize(static_cast<std::size_t>(index) + 1, 0);
+    palette[static_cast<std::size_t>(index)] = color & 0xFFFFFF;
+}
+
+Rgb ImageControl::Pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= bitmap_.width() || y >= bitmap_.height()) return 0;
+    return bitmap_.pixel(x, y);
+}
+
+void ImageControl::SetPixel(int x, int y, Rgb color) {
+    if (x < 0 || y < 0 || x >= bitmap_.width() || y >= bitmap_.height()) return;
+    bitmap_.setPixel(x, y, color);
+    bitmapChanged();
+}
+
+int ImageControl::ColorCount() const { return bitmap_.uniqueColorCount(); }
+
+int ImageControl::ColorRes(int bits, int paletteFlags, int ditherFlags, int colorCount) {
+    try {
+        imaging::Bitmap reduced = detail::reduceColors(bitmap_, bits, paletteFlags, ditherFlags, colorCount);
+        reduced.userPalette() = bitmap_.userPalette();
+        bitmap_ = std::move(reduced);
+        bitmapChanged();
+        return 0;
+    } catch (const std::exception& e) {
+        return failed(e);
+    }
+}
+
+int ImageControl::ColorResList(int bits, int paletteFlags, int ditherFlags, int colorCount) {
+    if (frames_.empty()) return 0;
+    try {
+        Image list;
+        list.frames = frames_;
+        Image reduced = detail::reduceColors(list, bits, paletteFlags, ditherFlags, colorCount);
+        frames_ = std::move(reduced.frames);
+        return 0;
+    } catch (const std::exception& e) {
+        return failed(e);
+    }
+}
+
+void ImageControl::CreateBitmap(int width, int height, int bits, Rgb color) {
+    imaging::Bitmap bitmap(width, height, bits);
+    if (bits > 8) {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) bitmap.setPixel(x, y, color);
+    } else {
+        bitmap.palette()[0] = color & 0xFFFFFF;
+    }
+    SetAnimationEnable(false);
+    frames_.clear();
+    frameIndex_ = 0;
+    bitmap_ = std::move(bitmap);
+    bitmapChanged();
+}
+
+void ImageControl::ClearBitmap() {
+    SetAnimationEnable(false);
+    frames_.clear();
+    frameIndex_ = 0;
+    bitmap_ = imaging::Bitmap();
+    bitmapChanged();
+}
+
+void ImageControl::SetTransparent(bool on) {
+    bitmap_.setTransparent(on);
+    if (frameIndex_ < BitmapListCount()) frames_[static_cast<std::size_t>(frameIndex_)].bitmap.setTransparent(on);
+}
+
+void ImageControl::SetTransparentColor(Rgb color) {
+    bitmap_.setTransparentColor(color);
+    if (frameIndex_ < BitmapListCount())
+        frames_[static_cast<std::size_t>(frameIndex_)].bitmap.setTransparentColor(color);
+}
+
+// --- Files and memory -----------------------------------------------------------------------
+
+int ImageControl::failed(const std::exception& error) {
+    lastError_ = QString::fromStdString(error.what());
+    if (const auto* engineError = dynamic_cast<const Error*>(&error)) return engineError->number();
+    if (dynamic_cast<const std::bad_alloc*>(&error)) return static_cast<int>(ErrorCode::OutOfMemory);
+    return static_cast<int>(ErrorCode::InvalidArgument);
+}
+
+int ImageControl::FileInfo(const QString& fileName, int flags) {
+    (void)flags;
+    try {
+        info_ = readInfoFile(toPath(fileName));
+        return 0;
+    } catch (const std::exception& e) {
+        return failed(e);
+    }
+}
+
+void ImageControl::adoptImage(Image&& image) {
+    SetAnimationEnable(false);
+    animationBackColor_ = image.backgroundColor;
+    animationLoop_ = image.loopCount;
+    animationWidth_ = image.logicalWidth ? image.logicalWidth : image.first().width();
+    animationHeight_ = image.logicalHeight ? image.logicalHeight : image.first().height();
+    animationPalette_ = image.first().palette();
+    frameIndex_ = 0;
+    if (image.frames.size() > 1) {
+        frames_ = std::move(image.frames);
+        bitmap_ = frames_.front().bitmap;
+    } else {
+        frames_.clear();
+        bitmap_ = std::move(image.first());
+    }
+    bitmapChanged();
+    emit progress(100);
+    if (autoAnimate_ && frames_.size() > 1) SetAnimationEnable(true);
+}
+
+int ImageControl::Load(const QString& fileName, int bits, int firstPage, int pageCount) {
+    try {
+        const Bytes data = readWholeFile(toPath(fileName));
+        ImageInfo info = readInfo(data);
+        Image image = loadMemory(data, LoadOptions{bits, firstPage, pageCount});
+        if (image.empty()) imaging::fail(ErrorCode::Corrupt, "load", "the file holds no picture");
+        info_ = info;
+        adoptImage(std::move(image));
+        return 0;
+    } catch (const std::exception& e) {
+        return failed(e);
+    }
+}
+
+int ImageControl::Save(const QString& fileName, int format, int bits, int qualityFactor, bool multiPage) {
+    try {
+        Image image;
+        if (multiPage && frames_.size() > 1) {
+            image.frames = frames_;
+        } else {
+            image.frames.push_back(Frame{bitmap_});
+        }
+        image.format = format;
+        image.loopCount = animationLoop_;
+        image.backgroundColor = animationBackColor_;
+        image.logicalWidth = animationWidth_;
+        image.logicalHeight = animationHeight_;
+        SaveOptions options;
+        options.format = format;
+        options.bits = bits;
+        options.qualityFactor = qualityFactor;
+        options.passes = progressivePasses_;
+        options.interlaced = interlaced_;
+        options.multiPage = multiPage && frames_.size() > 1;
+        saveFile(toPath(fileName), image, options);
+        return 0;
+    } catch (const std::exception& e) {
+        return failed(e);
+    }
+}
+
+int ImageControl::SaveMemory(std::unique_ptr<MemoryBlock>& block, int format, int bits, int qualityFactor,
+                             std::int64_t& size) {
+    block.reset();
+    size = 0;
+    try {
+        // The image only borrows the bitmap for the encoder; a 2-megapixel copy per encode
+        // would cost as much as a fast encoder itself.
+        Image image;
+        image.frames.push_back(Frame{std::move(bitmap_)});
+        image.format = format;
+        SaveOptions options;
+        options.format = format;
+        options.bits = bits;
+        options.qualityFactor = qualityFactor;
+        options.passes = progressivePasses_;
+        options.interlaced = interlaced_;
+        Bytes encoded;
+        try {
+            encoded = saveMemory(image, options);
+        } catch (...) {
+            bitmap_ = std::move(image.frames.front().bitmap);
+            throw;
+        }
+        bitmap_ = std::move(image.frames.front().bitmap);
+        block = std::make_unique<MemoryBlock>();
+        block->data = std::move(encoded);
+        size = static_cast<std::int64_t>(block->data.size());
+        return 0;
+    } catch (const std::exception& e) {
+        return failed(e);
+    }
+}
+
+int ImageControl::LoadMemory(const MemoryBlock& block, int bits, int firstPage, int pageCount, std::int64_t size) {
+    try {
+        Image image = loadMemory(viewOf(block, size), LoadOptions{bits, firstPage, pageCount});
+        if (image.empty()) imaging::fail(ErrorCode::Corrupt, "load", "the data holds no picture");
+        adoptImage(std::move(image));
+        return 0;
+    } catch (const std::exception& e) {
+        return failed(e);
+    }
+}
+
+int ImageControl::MemoryInfo(const MemoryBlock& block, int page, std::int64_t size) {
+    (void)page;
+    try {
+        info_ = readInfo(viewOf(block, size));
+        return 0;
+    } catch (const std::exception& e) {
+        return failed(e);
+    }
+}
+
+// --- Frames ------------------------------------------------------------------------------------
+
+void ImageControl::SetBitmapList(const std::vector<Frame>& frames) {
+    const bool wasPlaying = animationEnabled_;
+    SetAnimationEnable(false);
+    frames_ = frames;
+    frameIndex_ = 0;
+    if (!frames_.empty()) {
+        bitmap_ = frames_.front().bitmap;
+        bitmapChanged();
+    }
+    if (wasPlaying) SetAnimationEnable(true);
+}
+
+void ImageControl::SetBitmapListIndex(int index) {
+    if (frames_.empty()) return;
+    showFrame(std::clamp(index, 0, BitmapListCount() - 1));
+}
+
+void ImageControl::CopyPicturesFrom(const ImageControl& other) {
+    SetAnimationEnable(false);
+    frames_ = other.frames_;
+    frameIndex_ = std::min(other.frameIndex_, std::max(0, BitmapListCount() - 1));
+    bitmap_ = other.bitmap_;
+    animationPalette_ = other.animationPalette_;
+    animationBackColor_ = other.animationBackColor_;
+    animationWidth_ = other.animationWidth_;
+    animationHeight_ = other.animationHeight_;
+    animationLoop_ = other.animationLoop_;
+    bitmapChanged();
+}
+
+void ImageControl::showFrame(int index) {
+    frameIndex_ = index;
+    bitmap_ = frames_[static_cast<std::size_t>(index)].bitmap;
+    bitmapChanged();
+    emit frameChanged(index);
+}
+
+void ImageControl::SetAnimationEnable(bool on) {
+    animationEnabled_ = on && frames_.size() > 1;
+    if (animationEnabled_) {
+        loopsDone_ = 0;
+        scheduleNextFrame();
+    } else {
+        animationTimer_.stop();
+    }
+}
+
+void ImageControl::scheduleNextFrame() {
+    const int delay = frames_[static_cast<std::size_t>(frameIndex_)].delay * 10;
+    animationTimer_.start(delay <= 0 ? kDefaultFrameDelayMs : std::max(delay, kMinimumFrameDelayMs));
+}
+
+void ImageControl::advanceFrame() {
+    if (!animationEnabled_ || frames_.size() < 2) return;
+    int next = frameIndex_ + 1;
+    if (next >= BitmapListCount()) {
+        next = 0;
+        ++loopsDone_;
+        if (animationLoop_ > 0 && loopsDone_ >= animationLoop_) {
+            animationEnabled_ = false;
+            return;
+        }
+    }
+    showFrame(next);
+    scheduleNextFrame();
+}
+
+// --- Display -----------------------------------------------------------------------------------
+
+void ImageControl::SetPaintZoomFactor(int percent) {
+    zoom_ = std::clamp(percent, 1, 32000);
+    if (autoSize_) resize(sizeHint());
+    requestRepaint();
+}
+
+double ImageControl::TwipsPerPixelX() const {
+    const QScreen* s = screen();
+    const double dpi = s ? s->logicalDotsPerInchX() : 96.0;
+    return kTwipsPerInch / (dpi > 0 ? dpi : 96.0);
+}
+
+double ImageControl::TwipsPerPixelY() const {
+    const QScreen* s = screen();
+    const double dpi = s ? s->logicalDotsPerInchY() : 96.0;
+    return kTwipsPerInch / (dpi > 0 ? dpi : 96.0);
+}
+
+double ImageControl::toUnits(double pixels, bool horizontal) const {
+    if (scaleMode_ == ScaleUnit::Pixels) return pixels;
+    return pixels * (horizontal ? TwipsPerPixelX() : TwipsPerPixelY());
+}
+
+double ImageControl::toPixels(double units, bool horizontal) const {
+    if (scaleMode_ == ScaleUnit::Pixels) return units;
+    return units / (horizontal ? TwipsPerPixelX() : TwipsPerPixelY());
+}
+
+void ImageControl::SetAutoRepaint(bool on) {
+    autoRepaint_ = on;
+    if (on && repaintPending_) requestRepaint();
+}
+
+void ImageControl::ForceRepaint() {
+    repaintPending_ = false;
+    update();
+}
+
+void ImageControl::requestRepaint() {
+    if (!autoRepaint_) {
+        repaintPending_ = true;
+        return;
+    }
+    repaintPending_ = false;
+    update();
+}
+
+void ImageControl::bitmapChanged() {
+    cacheValid_ = false;
+    if (autoSize_) resize(sizeHint());
+    requestRepaint();
+}
+
+double ImageControl::DstLeft() const { return toUnits(dst_.x(), true); }
+double ImageControl::DstTop() const { return toUnits(dst_.y(), false); }
+double ImageControl::DstWidth() const { return toUnits(bitmap_.width() * zoom_ / 100.0, true); }
+double ImageControl::DstHeight() const { return toUnits(bitmap_.height() * zoom_ / 100.0, false); }
+void ImageControl::SetDstLeft(double value) {
+    dst_.setX(static_cast<int>(std::lround(toPixels(value, true))));
+    requestRepaint();
+}
+void ImageControl::SetDstTop(double value) {
+    dst_.setY(static_cast<int>(std::lround(toPixels(value, false))));
+    requestRepaint();
+}
+double ImageControl::SrcLeft() const { return toUnits(src_.x(), true); }
+double ImageControl::SrcTop() const { return toUnits(src_.y(), false); }
+void ImageControl::SetSrcLeft(double value) {
+    src_.setX(static_cast<int>(std::lround(toPixels(value, true))));
+    requestRepaint();
+}
+void ImageControl::SetSrcTop(double value) {
+    src_.setY(static_cast<int>(std::lround(toPixels(value, false))));
+    requestRepaint();
+}
+
+void ImageControl::SetAutoSize(bool on) {
+    autoSize_ = on;
+    if (on) resize(sizeHint());
+}
+
+QSize ImageControl::sizeHint() const {
+    if (bitmap_.empty()) return {32, 32};
+    return {std::max(1, bitmap_.width() * zoom_ / 100), std::max(1, bitmap_.height() * zoom_ / 100)};
+}
+
+const QImage& ImageControl::cachedImage() {
+    if (!cacheValid_) {
+        cache_ = toQImage(bitmap_);
+        cacheValid_ = true;
+    }
+    return cache_;
+}
+
+void ImageControl::paintEvent(QPaintEvent* event) {
+    ++paintCount_;
+    QPainter painter(this);
+    painter.fillRect(event->rect(), palette().color(QPalette::Window));
+    const QImage& image = cachedImage();
+    if (image.isNull()) return;
+    const double scale = zoom_ / 100.0;
+    const QRectF target(dst_.x(), dst_.y(), (image.width() - src_.x()) * scale, (image.height() - src_.y()) * scale);
+    const QRectF source(src_.x(), src_.y(), image.width() - src_.x(), image.height() - src_.y());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 100);
+    painter.drawImage(target, image, source);
+}
+
+QPoint ImageControl::pictureAt(const QPointF& pos) const {
+    const double scale = zoom_ / 100.0;
+    return {static_cast<int>(std::floor((pos.x() - dst_.x()) / scale)) + src_.x(),
+            static_cast<int>(std::floor((pos.y() - dst_.y()) / scale)) + src_.y()};
+}
+
+void ImageControl::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = pictureAt(event->position());
+    emit pointerDown(event->button(), event->modifiers(), p.x(), p.y());
+}
+
+void ImageControl::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = pictureAt(event->position());
+    emit pointerMove(event->buttons(), event->modifiers(), p.x(), p.y());
+}
+
+void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = pictureAt(event->position());
+    emit pointerUp(event->button(), event->modifiers(), p.x(), p.y());
+    if (rect().contains(event->position().toPoint())) emit clicked();
+}
+
+void ImageControl::keyPressEvent(QKeyEvent* event) {
+    emit keyDown(event->key(), event->modifiers());
+    if (!event->text().isEmpty()) emit keyPress(event->text());
+    if (autoScroll_) {
+        const int step = 16;
+        switch (event->key()) {
+        case Qt::Key_Left: scrollBy(step, 0); break;
+        case Qt::Key_Right: scrollBy(-step, 0); break;
+        case Qt::Key_Up: scrollBy(0, step); break;
+        case Qt::Key_Down: scrollBy(0, -step); break;
+        default: break;
+        }
+    }
+}
+
+void ImageControl::keyReleaseEvent(QKeyEvent* event) { emit keyUp(event->key(), event->modifiers()); }
+
+void ImageControl::wheelEvent(QWheelEvent* event) {
+    if (!autoScroll_) {
+        event->ignore();
+        return;
+    }
+    const QPoint delta = event->angleDelta() / 4;
+    if (event->modifiers() & Qt::ShiftModifier)
+        scrollBy(delta.y(), 0);
+    else
+        scrollBy(delta.x(), delta.y());
+    event->accept();
+}
+
+void ImageControl::scrollBy(int dx, int dy) {
+    // The picture may move left/up until its far edge meets the control's edge, never further
+    // right/down than the control's corner.
+    const QSize shown = sizeHint();
+    const int minX = std::min(0, width() - shown.width());
+    const int minY = std::min(0, height() - shown.height());
+    const QPoint next(std::clamp(dst_.x() + dx, minX, 0), std::clamp(dst_.y() + dy, minY, 0));
+    if (next == dst_) return;
+    dst_ = next;
+    requestRepaint();
+    emit scrolled();
+}
+
+}  // namespace imaging

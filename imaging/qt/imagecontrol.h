@@ -1,0 +1,245 @@
+#pragma once
+// The image control: one picture of a window (a document's Original or Variation, a preview,
+// a scratch picture). It holds a bitmap, an optional frame list that it can play as an
+// animation, the information of the file or memory block it was last loaded from or queried
+// for, and the display state (zoom, origin, scale unit). It draws itself from a cached QImage
+// that is rebuilt only when the bitmap changes, and reports pointer, key, scroll and progress
+// events as signals.
+//
+// Methods that load, save or query return 0 on success and the engine's error number
+// otherwise (LastErrorText() then holds the reason); the windows test the result, as they do
+// for every imaging call. Property names follow the roles the windows use.
+
+#include <QImage>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/bitmap.h"
+#include "core/codec.h"
+#include "core/image.h"
+
+namespace imaging {
+
+// An encoded picture in memory, as SaveMemory leaves it. The holder owns it; destroying the
+// block frees it.
+struct MemoryBlock {
+    Bytes data;
+};
+
+class ImageControl : public QWidget {
+    Q_OBJECT
+
+public:
+    // Units of the position properties (DstLeft, ...): twips (1440 per inch) or screen pixels.
+    enum class ScaleUnit { Twips = 1, Pixels = 3 };
+
+    explicit ImageControl(QWidget* parent = nullptr);
+    ~ImageControl() override;
+
+    // --- Bitmap -------------------------------------------------------------------------
+    // The bitmap shown. Setting it copies; an animation keeps its frame list.
+    const imaging::Bitmap& Bitmap() const { return bitmap_; }
+    void SetBitmap(const imaging::Bitmap& bitmap);
+    void SetBitmap(imaging::Bitmap&& bitmap);
+    bool HasBitmap() const { return !bitmap_.empty(); }
+    int BitmapWidth() const { return bitmap_.width(); }
+    int BitmapHeight() const { return bitmap_.height(); }
+    int BitmapBits() const { return bitmap_.bits(); }
+    // Palette entry `index` of the bitmap (0 outside the palette) and its user palette.
+    Rgb BitmapPalette(int index) const;
+    void SetBitmapPalette(int index, Rgb color);
+    Rgb UserPalette(int index) const;
+    void SetUserPalette(int index, Rgb color);
+    Rgb Pixel(int x, int y) const;
+    void SetPixel(int x, int y, Rgb color);
+    // Number of distinct colours the pixels use.
+    int ColorCount() const;
+    // Reduces the shown bitmap to `bits` bits per pixel with the palette kind, dither code and
+    // colour limit (0 = none) given. Returns 0 or an error number.
+    int ColorRes(int bits, int paletteFlags, int ditherFlags, int colorCount);
+    // The same for every frame of the frame list, with one palette for all of them.
+    int ColorResList(int bits, int paletteFlags, int ditherFlags, int colorCount);
+    // A new bitmap of the given size and depth filled with `color` (frames are dropped).
+    void CreateBitmap(int width, int height, int bits, Rgb color);
+    void ClearBitmap();
+
+    // --- Transparency and save options ------------------------------------------------------
+    bool Transparent() const { return bitmap_.transparent(); }
+    void SetTransparent(bool on);
+    // RGB value or palette reference (kPaletteReference + index).
+    Rgb TransparentColor() const { return bitmap_.transparentColor(); }
+    void SetTransparentColor(Rgb color);
+    bool Interlaced() const { return interlaced_; }
+    void SetInterlaced(bool on) { interlaced_ = on; }
+    int ProgressivePasses() const { return progressivePasses_; }
+    void SetProgressivePasses(int passes) { progressivePasses_ = passes; }
+
+    // --- Files and memory -------------------------------------------------------------------
+    // Reads the file's information (Info*). `flags` is accepted for the callers' sake.
+    int FileInfo(const QString& fileName, int flags = 0);
+    // Loads pages firstPage .. firstPage + pageCount - 1 (pageCount -1 = all) converted to
+    // `bits` (0 = as stored). The information values describe the file afterwards.
+    int Load(const QString& fileName, int bits = 0, int firstPage = 0, int pageCount = -1);
+    // Saves the bitmap (multiPage: the whole frame list) through a temporary file beside the
+    // target, so a failed save leaves an existing file untouched.
+    int Save(const QString& fileName, int format, int bits, int qualityFactor, bool multiPage = false);
+    // Encodes the bitmap into a new memory block; `block` receives it (any block it held is
+    // freed first) and `size` its byte count.
+    int SaveMemory(std::unique_ptr<MemoryBlock>& block, int format, int bits, int qualityFactor,
+                   std::int64_t& size);
+    // Decodes `size` bytes of `block` into the control.
+    int LoadMemory(const MemoryBlock& block, int bits, int firstPage, int pageCount, std::int64_t size);
+    // Reads the information of the picture held in `block` (Info*).
+    int MemoryInfo(const MemoryBlock& block, int page, std::int64_t size);
+
+    int InfoFormat() const { return info_.format; }
+    int InfoPage() const { return info_.pages; }
+    bool InfoAnimation() const { return info_.animated; }
+    int InfoBits() const { return info_.bits; }
+    int InfoWidth() const { return info_.width; }
+    int InfoHeight() const { return info_.height; }
+    std::int64_t InfoFileSize() const { return static_cast<std::int64_t>(info_.fileSize); }
+    std::int64_t InfoMemorySize() const { return static_cast<std::int64_t>(info_.memorySize); }
+    const ImageInfo& Info() const { return info_; }
+    // The information of a picture made in memory (pasted, new): no file behind it.
+    void SetInfo(const ImageInfo& info) { info_ = info; }
+    QString LastErrorText() const { return lastError_; }
+
+    // --- Frames -----------------------------------------------------------------------------
+    const std::vector<Frame>& BitmapList() const { return frames_; }
+    void SetBitmapList(const std::vector<Frame>& frames);
+    int BitmapListCount() const { return static_cast<int>(frames_.size()); }
+    int BitmapListIndex() const { return frameIndex_; }
+    // Shows frame `index` of the list (clamped to the list).
+    void SetBitmapListIndex(int index);
+    // Copies another control's pictures: frame list, bitmap, animation-wide values.
+    void CopyPicturesFrom(const ImageControl& other);
+
+    bool AnimationEnable() const { return animationEnabled_; }
+    void SetAnimationEnable(bool on);
+    // Start the animation by itself when an animated file is loaded.
+    bool AutoAnimate() const { return autoAnimate_; }
+    void SetAutoAnimate(bool on) { autoAnimate_ = on; }
+    const std::vector<Rgb>& AnimationPalette() const { return animationPalette_; }
+    void SetAnimationPalette(const std::vector<Rgb>& palette) { animationPalette_ = palette; }
+    Rgb AnimationBackColor() const { return animationBackColor_; }
+    void SetAnimationBackColor(Rgb color) { animationBackColor_ = color; }
+    int AnimationWidth() const { return animationWidth_; }
+    void SetAnimationWidth(int width) { animationWidth_ = width; }
+    int AnimationHeight() const { return animationHeight_; }
+    void SetAnimationHeight(int height) { animationHeight_ = height; }
+    int AnimationLoop() const { return animationLoop_; }
+    void SetAnimationLoop(int loop) { animationLoop_ = loop; }
+
+    // --- Display ----------------------------------------------------------------------------
+    int PaintZoomFactor() const { return zoom_; }
+    void SetPaintZoomFactor(int percent);
+    ScaleUnit ScaleMode() const { return scaleMode_; }
+    void SetScaleMode(ScaleUnit unit) { scaleMode_ = unit; }
+    // Twips per screen pixel from the screen's resolution (1440 / dpi).
+    double TwipsPerPixelX() const;
+    double TwipsPerPixelY() const;
+    // While off, changes do not repaint; switching it on repaints what changed meanwhile.
+    bool AutoRepaint() const { return autoRepaint_; }
+    void SetAutoRepaint(bool on);
+    void ForceRepaint();
+    // Where the picture's top-left corner is drawn in the control, in ScaleMode units, and
+    // the size it is drawn at.
+    double DstLeft() const;
+    double DstTop() const;
+    double DstWidth() const;
+    double DstHeight() const;
+    void SetDstLeft(double value);
+    void SetDstTop(double value);
+    // The picture position drawn at the destination's corner, in ScaleMode units.
+    double SrcLeft() const;
+    double SrcTop() const;
+    void SetSrcLeft(double value);
+    void SetSrcTop(double value);
+    // Resize the control to the zoomed picture whenever the picture changes.
+    bool AutoSize() const { return autoSize_; }
+    void SetAutoSize(bool on);
+    // Let the wheel and the arrow keys scroll a picture larger than the control.
+    bool AutoScroll() const { return autoScroll_; }
+    void SetAutoScroll(bool on) { autoScroll_ = on; }
+    // Number of times the control has been drawn (for checks that updates paint once).
+    int PaintCount() const { return paintCount_; }
+
+    QSize sizeHint() const override;
+
+signals:
+    // Positions are picture pixels under the pointer.
+    void pointerDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void pointerMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y);
+    void pointerUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void clicked();
+    void keyDown(int key, Qt::KeyboardModifiers modifiers);
+    void keyUp(int key, Qt::KeyboardModifiers modifiers);
+    void keyPress(const QString& text);
+    // The display origin changed by the user (wheel or keys); DstLeft/DstTop hold it.
+    void scrolled();
+    void progress(int percent);
+    void frameChanged(int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void bitmapChanged();
+    void requestRepaint();
+    void adoptImage(Image&& image);
+    void showFrame(int index);
+    void scheduleNextFrame();
+    void advanceFrame();
+    int failed(const std::exception& error);
+    double toUnits(double pixels, bool horizontal) const;
+    double toPixels(double units, bool horizontal) const;
+    QPoint pictureAt(const QPointF& pos) const;
+    void scrollBy(int dx, int dy);
+    const QImage& cachedImage();
+
+    imaging::Bitmap bitmap_;
+    std::vector<Frame> frames_;
+    int frameIndex_ = 0;
+    ImageInfo info_;
+    QString lastError_;
+
+    bool interlaced_ = false;
+    int progressivePasses_ = 0;
+
+    bool animationEnabled_ = false;
+    bool autoAnimate_ = false;
+    int loopsDone_ = 0;
+    QTimer animationTimer_;
+    std::vector<Rgb> animationPalette_;
+    Rgb animationBackColor_ = 0;
+    int animationWidth_ = 0;
+    int animationHeight_ = 0;
+    int animationLoop_ = 0;
+
+    int zoom_ = 100;
+    ScaleUnit scaleMode_ = ScaleUnit::Twips;
+    bool autoRepaint_ = true;
+    bool repaintPending_ = false;
+    bool autoSize_ = false;
+    bool autoScroll_ = false;
+    QPoint dst_;      // picture origin inside the control, screen pixels
+    QPoint src_;      // picture pixel drawn at the origin
+    int paintCount_ = 0;
+
+    QImage cache_;
+    bool cacheValid_ = false;
+};
+
+}  // namespace imaging
