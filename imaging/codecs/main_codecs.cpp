@@ -1,5 +1,6 @@
 // The five main formats, in the order sniffing tries them: the formats with unambiguous
 // signatures first, BMP (a two-byte signature) last so it never shadows another format.
+#include "codecs/bmp_codec.h"
 #include "codecs/gif_codec.h"
 #include "codecs/jpeg_codec.h"
 #include "codecs/png_codec.h"
@@ -12,6 +13,7 @@ std::vector<std::unique_ptr<Codec>> mainCodecs() {
     list.push_back(std::make_unique<GifCodec>());
     list.push_back(std::make_unique<JpegCodec>());
     list.push_back(std::make_unique<PngCodec>());
+    list.push_back(std::make_unique<BmpCodec>());
     return list;
 }
 
