@@ -40,25 +40,30 @@ void applyTables(Bitmap& bitmap, const Region* region, const Table& r, const Tab
 
 void applyTable(Bitmap& bitmap, const Region* region, const Table& t) { applyTables(bitmap, region, t, t, t); }
 
-// The same, for a colour mapping that needs all three channels at once.
+// The same, for a colour mapping that needs all three channels at once: `fn` rewrites the
+// R, G, B bytes it is handed in place.
 template <typename Fn>
 void applyColorFunction(Bitmap& bitmap, const Region* region, Fn fn) {
     applyInside(bitmap, region, 0, [&](Bitmap& work, const Region* local) {
         if (work.isIndexed()) {
-            for (Rgb& c : work.palette()) c = fn(c);
+            for (Rgb& c : work.palette()) {
+                std::uint8_t p[3] = {static_cast<std::uint8_t>(redOf(c)), static_cast<std::uint8_t>(greenOf(c)),
+                                     static_cast<std::uint8_t>(blueOf(c))};
+                fn(p);
+                c = makeRgb(p[0], p[1], p[2]);
+            }
             return;
         }
         detail::promoteToTrueColor(work);
         const int bpp = work.bytesPerPixel();
         for (int y = 0; y < work.height(); ++y) {
             std::uint8_t* p = work.row(y);
-            for (int x = 0; x < work.width(); ++x, p += bpp) {
-                if (local && !local->contains(x, y)) continue;
-                const Rgb c = fn(makeRgb(p[0], p[1], p[2]));
-                p[0] = static_cast<std::uint8_t>(redOf(c));
-                p[1] = static_cast<std::uint8_t>(greenOf(c));
-                p[2] = static_cast<std::uint8_t>(blueOf(c));
+            if (!local) {
+                for (int x = 0; x < work.width(); ++x, p += bpp) fn(p);
+                continue;
             }
+            for (int x = 0; x < work.width(); ++x, p += bpp)
+                if (local->contains(x, y)) fn(p);
         }
     });
 }
@@ -219,29 +224,30 @@ void hue(Bitmap& bitmap, int degrees, const Region* region) {
     // each; a turn by d degrees adds d * c / 60 steps, precomputed per chroma.
     std::array<int, 256> shift{};
     for (int c = 0; c < 256; ++c) shift[c] = static_cast<int>(std::lround(turn * c / 60.0));
-    applyColorFunction(bitmap, region, [&](Rgb colour) {
-        const int r = redOf(colour), g = greenOf(colour), b = blueOf(colour);
+    applyColorFunction(bitmap, region, [&](std::uint8_t* p) {
+        const int r = p[0], g = p[1], b = p[2];
         const int mx = std::max({r, g, b}), mn = std::min({r, g, b}), c = mx - mn;
-        if (c == 0) return colour;
+        if (c == 0) return;
         int h;
         if (mx == r) h = g >= b ? g - b : 6 * c + (g - b);
         else if (mx == g) h = 2 * c + (b - r);
         else h = 4 * c + (r - g);
-        h = (h + shift[c]) % (6 * c);
-        int sector = 0;
-        while (h >= c) {
-            h -= c;
-            ++sector;
-        }
-        const int f = h;
+        h += shift[c];  // shift < 6c, so one wrap at most
+        if (h >= 6 * c) h -= 6 * c;
+        const int sector = h < 3 * c ? (h < c ? 0 : (h < 2 * c ? 1 : 2)) : (h < 4 * c ? 3 : (h < 5 * c ? 4 : 5));
+        const int f = h - sector * c;
+        int nr, ng, nb;
         switch (sector) {
-        case 0: return makeRgb(mx, mn + f, mn);
-        case 1: return makeRgb(mx - f, mx, mn);
-        case 2: return makeRgb(mn, mx, mn + f);
-        case 3: return makeRgb(mn, mx - f, mx);
-        case 4: return makeRgb(mn + f, mn, mx);
-        default: return makeRgb(mx, mn, mx - f);
+        case 0: nr = mx, ng = mn + f, nb = mn; break;
+        case 1: nr = mx - f, ng = mx, nb = mn; break;
+        case 2: nr = mn, ng = mx, nb = mn + f; break;
+        case 3: nr = mn, ng = mx - f, nb = mx; break;
+        case 4: nr = mn + f, ng = mn, nb = mx; break;
+        default: nr = mx, ng = mn, nb = mx - f; break;
         }
+        p[0] = static_cast<std::uint8_t>(nr);
+        p[1] = static_cast<std::uint8_t>(ng);
+        p[2] = static_cast<std::uint8_t>(nb);
     });
 }
 
@@ -251,11 +257,9 @@ void saturation(Bitmap& bitmap, int value, const Region* region) {
     if (value == 0) return;
     // Factor in 1/1024 steps so the inner loop stays in integers.
     const int k = static_cast<int>(std::lround((1000.0 + value) * 1024.0 / 1000.0));
-    applyColorFunction(bitmap, region, [&](Rgb colour) {
-        const int r = redOf(colour), g = greenOf(colour), b = blueOf(colour);
-        const int l = detail::intensityOf(r, g, b);
-        auto scale = [&](int v) { return clampByte(l + (((v - l) * k + 512) >> 10)); };
-        return makeRgb(scale(r), scale(g), scale(b));
+    applyColorFunction(bitmap, region, [&](std::uint8_t* p) {
+        const int l = detail::intensityOf(p[0], p[1], p[2]);
+        for (int ch = 0; ch < 3; ++ch) p[ch] = clampByte(l + (((p[ch] - l) * k + 512) >> 10));
     });
 }
 
@@ -307,9 +311,9 @@ void intensityDetect(Bitmap& bitmap, int low, int high, const Region* region) {
     detail::requireImage(bitmap, "IntensityDetect");
     checkRange("IntensityDetect", low, 0, 255);
     checkRange("IntensityDetect", high, 0, 255);
-    applyColorFunction(bitmap, region, [&](Rgb colour) {
-        const int l = detail::intensityOf(redOf(colour), greenOf(colour), blueOf(colour));
-        return l >= low && l <= high ? makeRgb(255, 255, 255) : makeRgb(0, 0, 0);
+    applyColorFunction(bitmap, region, [&](std::uint8_t* p) {
+        const int l = detail::intensityOf(p[0], p[1], p[2]);
+        p[0] = p[1] = p[2] = l >= low && l <= high ? 255 : 0;
     });
 }
 
