@@ -39,7 +39,12 @@ TEST_P(TruncatedFile, IsRefusedWithAnError) {
 }
 
 const Bad kTruncated[] = {
-    {format::Pcx, 1}, {format::Pcx, 8}, {format::Pcx, 24}, {format::Tga, 8}, {format::Tga, 32},
+    {format::Eps, 8},       {format::GemImage, 1},  {format::MacPaint, 1},  {format::MsPaint, 1},
+    {format::Pict, 1},      {format::Pict, 8},      {format::Pict, 24},     {format::Pcx, 1},
+    {format::Pcx, 4},       {format::Pcx, 8},       {format::Pcx, 24},      {format::Psd, 1},
+    {format::Psd, 8},       {format::Psd, 24},      {format::SunRaster, 1}, {format::SunRaster, 8},
+    {format::SunRaster, 32}, {format::Tga, 8},      {format::Tga, 16},      {format::Tga, 32},
+    {format::Wmf, 8},       {format::Wmf, 24},      {format::Wpg, 1},       {format::Wpg, 8},
 };
 
 INSTANTIATE_TEST_SUITE_P(Writers, TruncatedFile, testing::ValuesIn(kTruncated));

@@ -10,7 +10,8 @@
 namespace testing_formats {
 
 // A deterministic picture with runs and noise (so run-length coders meet both), every
-// palette entry distinct. Palette depths get a coloured palette unless `blackWhite`.
+// palette entry distinct. Palette depths get a coloured palette unless `blackWhite`
+// (then black and white, or a grey ramp above 1 bit).
 imaging::Bitmap makePicture(int width, int height, int bits, unsigned seed = 1, bool blackWhite = false);
 
 std::filesystem::path tempDir();
