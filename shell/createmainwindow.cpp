@@ -1,20 +1,17 @@
+// Until the main window arrives: an empty frame with the program's caption.
 #include "shell/createmainwindow.h"
 
-#include "shell/commands/filecommands.h"
 #include "shell/common/globals.h"
-#include "shell/frmmain.h"
+
+#include <QMainWindow>
 
 namespace kalmira {
 
-std::unique_ptr<QMainWindow> createMainWindow(const QStringList& files) {
-    auto window = std::make_unique<frmMain>();
+std::unique_ptr<QMainWindow> createMainWindow(const QStringList& /*files*/) {
+    auto window = std::make_unique<QMainWindow>();
     MainWindow = window.get();
-    window->Load(files);
-    // A first start without a file shows the picture that comes with the program, so there is
-    // something real to look at and compare.
-    if (files.isEmpty() && OpenDocumentCount == 0) {
-        window->Files().OpenSampleImage();
-    }
+    window->setWindowTitle(QStringLiteral("Kalmira 4.2"));
+    window->resize(800, 600);
     return window;
 }
 
