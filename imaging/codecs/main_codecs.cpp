@@ -5,6 +5,7 @@
 #include "codecs/jpeg_codec.h"
 #include "codecs/png_codec.h"
 #include "codecs/registry.h"
+#include "codecs/tiff_codec.h"
 
 namespace imaging {
 
@@ -13,6 +14,7 @@ std::vector<std::unique_ptr<Codec>> mainCodecs() {
     list.push_back(std::make_unique<GifCodec>());
     list.push_back(std::make_unique<JpegCodec>());
     list.push_back(std::make_unique<PngCodec>());
+    list.push_back(std::make_unique<TiffCodec>());
     list.push_back(std::make_unique<BmpCodec>());
     return list;
 }

@@ -1,0 +1,406 @@
+#include "codecs/tiff_codec.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "codecs/codec_support.h"
+
+namespace imaging {
+namespace {
+
+constexpr const char* kWhere = "TIFF";
+// CCITT fax pages compress far better than Deflate's 1032:1, so the budget is generous.
+constexpr long long kMaxPixelsPerByte = 1 << 16;
+constexpr int kMaxPages = 10000;
+// libtiff refuses any single allocation above this; a legitimate strip is much smaller.
+constexpr tmsize_t kMaxSingleAllocation = tmsize_t{1} << 30;
+// Strips of about 64 KiB: large enough that LZW's per-strip restart costs nothing, small
+// enough that readers never need much memory per strip.
+constexpr std::size_t kStripBytes = 65536;
+
+// The file in memory, read or being written, and the last message libtiff reported.
+struct Memory {
+    ByteView in;
+    Bytes* out = nullptr;
+    toff_t pos = 0;
+    std::string message;
+};
+
+tmsize_t readProc(thandle_t h, void* buffer, tmsize_t size) {
+    auto* m = static_cast<Memory*>(h);
+    // While writing, libtiff reads back what it wrote to link each new page to the last.
+    const ByteView data = m->out ? ByteView(*m->out) : m->in;
+    const std::size_t available = m->pos < data.size() ? data.size() - m->pos : 0;
+    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max<tmsize_t>(size, 0)), available);
+    std::memcpy(buffer, data.data() + m->pos, n);
+    m->pos += n;
+    return static_cast<tmsize_t>(n);
+}
+
+tmsize_t writeProc(thandle_t h, void* buffer, tmsize_t size) {
+    auto* m = static_cast<Memory*>(h);
+    if (!m->out || size < 0) return -1;
+    const std::size_t end = m->pos + static_cast<std::size_t>(size);
+    if (end > m->out->size()) m->out->resize(end);
+    std::memcpy(m->out->data() + m->pos, buffer, static_cast<std::size_t>(size));
+    m->pos = end;
+    return size;
+}
+
+toff_t sizeOf(const Memory* m) { return m->out ? m->out->size() : m->in.size(); }
+
+toff_t seekProc(thandle_t h, toff_t offset, int whence) {
+    auto* m = static_cast<Memory*>(h);
+    const toff_t base = whence == SEEK_CUR ? m->pos : whence == SEEK_END ? sizeOf(m) : 0;
+    const toff_t target = base + offset;
+    if (target > (toff_t{1} << 40)) return static_cast<toff_t>(-1);
+    m->pos = target;
+    return target;
+}
+
+int closeProc(thandle_t) { return 0; }
+toff_t sizeProc(thandle_t h) { return sizeOf(static_cast<Memory*>(h)); }
+
+int mapProc(thandle_t h, void** base, toff_t* size) {
+    auto* m = static_cast<Memory*>(h);
+    if (m->out) return 0;
+    // libtiff only reads through a mapping of a file it opened for reading.
+    *base = const_cast<std::uint8_t*>(m->in.data());
+    *size = m->in.size();
+    return 1;
+}
+
+void unmapProc(thandle_t, void*, toff_t) {}
+
+int onError(TIFF*, void* user, const char* module, const char* format, va_list args) {
+    char text[256];
+    std::vsnprintf(text, sizeof text, format, args);
+    auto* m = static_cast<Memory*>(user);
+    if (m->message.empty()) m->message = std::string(module ? module : "libtiff") + ": " + text;
+    return 1;
+}
+
+int onWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+struct TiffCloser {
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+
+TiffHandle open(Memory& memory, const char* mode) {
+    std::unique_ptr<TIFFOpenOptions, decltype(&TIFFOpenOptionsFree)> opts(TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
+    if (!opts) fail(ErrorCode::OutOfMemory, kWhere, "cannot allocate options");
+    TIFFOpenOptionsSetMaxSingleMemAlloc(opts.get(), kMaxSingleAllocation);
+    TIFFOpenOptionsSetErrorHandlerExtR(opts.get(), onError, &memory);
+    TIFFOpenOptionsSetWarningHandlerExtR(opts.get(), onWarning, &memory);
+    TiffHandle tif(TIFFClientOpenExt("memory", mode, &memory, readProc, writeProc, seekProc, closeProc, sizeProc,
+                                     mapProc, unmapProc, opts.get()));
+    if (!tif) {
+        const bool reading = memory.out == nullptr;
+        fail(reading && memory.in.size() < 8 ? ErrorCode::Truncated : reading ? ErrorCode::Corrupt : ErrorCode::WriteFailed,
+             kWhere, memory.message.empty() ? "libtiff cannot open the data" : memory.message);
+    }
+    return tif;
+}
+
+[[noreturn]] void failFrom(const Memory& memory, ErrorCode code, const char* what) {
+    fail(code, kWhere, memory.message.empty() ? what : memory.message);
+}
+
+// The fields of one directory that decide how it is decoded.
+struct Directory {
+    std::uint32_t width = 0, height = 0;
+    std::uint16_t bitsPerSample = 1, samples = 1, photometric = PHOTOMETRIC_MINISWHITE, planar = PLANARCONFIG_CONTIG;
+    std::uint16_t extraSamples = 0;
+    bool tiled = false;
+};
+
+enum class Path { Palette, Grey, Rgb555, Rgb, Rgba, Rendered };
+
+Directory readDirectory(TIFF* tif) {
+    Directory d;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &d.width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &d.height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &d.bitsPerSample);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &d.samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &d.planar);
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &d.photometric))
+        d.photometric = d.samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+    std::uint16_t* kinds = nullptr;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &d.extraSamples, &kinds);
+    d.tiled = TIFFIsTiled(tif);
+    return d;
+}
+
+Path pathFor(const Directory& d) {
+    const bool simple = !d.tiled && (d.planar == PLANARCONFIG_CONTIG || d.samples == 1);
+    if (simple && d.samples == 1 && d.bitsPerSample >= 1 && d.bitsPerSample <= 8) {
+        if (d.photometric == PHOTOMETRIC_PALETTE) return Path::Palette;
+        if (d.photometric == PHOTOMETRIC_MINISBLACK || d.photometric == PHOTOMETRIC_MINISWHITE) return Path::Grey;
+    }
+    if (simple && d.photometric == PHOTOMETRIC_RGB && d.samples == 3 && d.bitsPerSample == 5) return Path::Rgb555;
+    if (simple && d.photometric == PHOTOMETRIC_RGB && d.bitsPerSample == 8 && d.samples == 3) return Path::Rgb;
+    if (simple && d.photometric == PHOTOMETRIC_RGB && d.bitsPerSample == 8 && d.samples == 4 && d.extraSamples == 1)
+        return Path::Rgba;
+    return Path::Rendered;
+}
+
+int bitsFor(const Directory& d, Path path) {
+    switch (path) {
+    case Path::Palette:
+    case Path::Grey: return d.bitsPerSample;
+    case Path::Rgb555: return 16;
+    case Path::Rgb: return 24;
+    case Path::Rgba: return 32;
+    case Path::Rendered: return d.extraSamples > 0 ? 32 : 24;
+    }
+    return 24;
+}
+
+Bitmap decodeDirectory(TIFF* tif, Memory& memory) {
+    const Directory d = readDirectory(tif);
+    codec::checkPixelBudget(d.width, d.height, memory.in.size(), kMaxPixelsPerByte, kWhere);
+    const Path path = pathFor(d);
+    Bitmap bitmap(static_cast<int>(d.width), static_cast<int>(d.height), bitsFor(d, path));
+    const int w = bitmap.width(), h = bitmap.height();
+
+    if (path == Path::Rendered) {
+        if (char message[1024]; !TIFFRGBAImageOK(tif, message))
+            fail(ErrorCode::Unsupported, kWhere, message);
+        // TIFFReadRGBAImage fills 32-bit words A<<24 | B<<16 | G<<8 | R, which on a
+        // little-endian machine are exactly our R, G, B, A bytes: 32-bit results need no copy.
+        Bitmap rgba = bitmap.bits() == 32 ? Bitmap() : Bitmap(w, h, 32);
+        Bitmap& target = bitmap.bits() == 32 ? bitmap : rgba;
+        if (!TIFFReadRGBAImageOriented(tif, d.width, d.height, reinterpret_cast<std::uint32_t*>(target.data().data()),
+                                       ORIENTATION_TOPLEFT, 0))
+            failFrom(memory, ErrorCode::Corrupt, "cannot decode the image");
+        if (bitmap.bits() == 24) {
+            const std::uint8_t* s = rgba.data().data();
+            std::uint8_t* t = bitmap.data().data();
+            for (std::size_t i = 0, n = static_cast<std::size_t>(w) * h; i < n; ++i, s += 4, t += 3)
+                t[0] = s[0], t[1] = s[1], t[2] = s[2];
+        }
+        return bitmap;
+    }
+
+    if (path == Path::Palette) {
+        std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+        if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b)) fail(ErrorCode::Corrupt, kWhere, "palette image without a colour map");
+        const int n = 1 << d.bitsPerSample;
+        // Some old writers put 8-bit values into the 16-bit colour map.
+        bool eightBit = true;
+        for (int i = 0; i < n && eightBit; ++i) eightBit = r[i] < 256 && g[i] < 256 && b[i] < 256;
+        for (int i = 0; i < n; ++i)
+            bitmap.palette()[i] = eightBit ? makeRgb(r[i], g[i], b[i]) : makeRgb(r[i] >> 8, g[i] >> 8, b[i] >> 8);
+    } else if (path == Path::Grey && d.photometric == PHOTOMETRIC_MINISWHITE) {
+        std::reverse(bitmap.palette().begin(), bitmap.palette().end());
+    }
+
+    const tmsize_t lineSize = TIFFScanlineSize(tif);
+    const std::size_t packedBits = static_cast<std::size_t>(w) * d.samples * d.bitsPerSample;
+    if (lineSize <= 0 || static_cast<std::size_t>(lineSize) < (packedBits + 7) / 8)
+        fail(ErrorCode::Corrupt, kWhere, "inconsistent scanline size");
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(lineSize));
+    const int bps = d.bitsPerSample;
+    for (int y = 0; y < h; ++y) {
+        const bool direct = path == Path::Rgb || path == Path::Rgba || (path != Path::Rgb555 && bps == 8);
+        std::uint8_t* target = direct && static_cast<std::size_t>(lineSize) == bitmap.stride() ? bitmap.row(y) : line.data();
+        if (TIFFReadScanline(tif, target, static_cast<std::uint32_t>(y), 0) < 0)
+            failFrom(memory, memory.in.size() < 64 ? ErrorCode::Truncated : ErrorCode::Corrupt, "cannot read a row");
+        std::uint8_t* row = bitmap.row(y);
+        if (target == row) continue;
+        if (direct) {
+            std::memcpy(row, line.data(), bitmap.stride());
+        } else if (path == Path::Rgb555) {
+            // three 5-bit samples per pixel, most significant bit first
+            for (int x = 0; x < w; ++x) {
+                std::uint32_t v = 0;
+                const std::size_t bit = static_cast<std::size_t>(x) * 15;
+                for (int k = 0; k < 15; ++k) {
+                    const std::size_t b = bit + static_cast<std::size_t>(k);
+                    v = (v << 1) | ((line[b >> 3] >> (7 - (b & 7))) & 1);
+                }
+                row[2 * x] = static_cast<std::uint8_t>(v & 0xFF);
+                row[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
+            }
+        } else {
+            const int mask = (1 << bps) - 1;
+            for (int x = 0; x < w; ++x) {
+                const std::size_t bit = static_cast<std::size_t>(x) * bps;
+                // samples may straddle bytes at 3, 5, 6 and 7 bits
+                const unsigned pair = (line[bit >> 3] << 8) | ((bit >> 3) + 1 < line.size() ? line[(bit >> 3) + 1] : 0);
+                row[x] = static_cast<std::uint8_t>((pair >> (16 - bps - (bit & 7))) & mask);
+            }
+        }
+    }
+    return bitmap;
+}
+
+// ---- writing ------------------------------------------------------------------------------
+
+void writePage(TIFF* tif, Memory& memory, const Bitmap& source, int bits, bool compressed, int page, int pages) {
+    Bitmap converted;
+    if (bits <= 8) codec::checkIndexedFits(source, bits, kWhere);
+    else if (bits == 24 && source.bits() != 24) converted = source.toRgb24();
+    else if (bits == 32 && source.bits() != 32) converted = source.toRgba32();
+    else if (bits == 16 && source.bits() != 16) codec::convertForLoad(converted = source, 16, kWhere);
+    const Bitmap& bitmap = converted.empty() ? source : converted;
+    const int w = bitmap.width(), h = bitmap.height();
+    const std::uint16_t samples = bits <= 8 ? 1 : bits == 32 ? 4 : 3;
+    const std::uint16_t bps = bits <= 8 ? static_cast<std::uint16_t>(bits) : bits == 16 ? 5 : 8;
+    const bool predictor = compressed && bps == 8 && samples > 1;
+
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(w));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(h));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bps);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, bits <= 8 ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, compressed ? COMPRESSION_LZW : COMPRESSION_NONE);
+    if (predictor) TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, 72.0);
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, 72.0);
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    if (samples == 4) {
+        const std::uint16_t kind = EXTRASAMPLE_UNASSALPHA;
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &kind);
+    }
+    if (pages > 1) {
+        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+        TIFFSetField(tif, TIFFTAG_PAGENUMBER, static_cast<std::uint16_t>(page), static_cast<std::uint16_t>(pages));
+    }
+    std::vector<std::uint16_t> map;
+    if (bits <= 8) {
+        const std::size_t n = std::size_t{1} << bits;
+        map.resize(3 * n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const Rgb c = codec::paletteEntry(bitmap, static_cast<int>(i));
+            map[i] = static_cast<std::uint16_t>(redOf(c) * 257);
+            map[n + i] = static_cast<std::uint16_t>(greenOf(c) * 257);
+            map[2 * n + i] = static_cast<std::uint16_t>(blueOf(c) * 257);
+        }
+        TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + n, map.data() + 2 * n);
+    }
+    const std::size_t lineBytes = (static_cast<std::size_t>(w) * samples * bps + 7) / 8;
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,
+                 static_cast<std::uint32_t>(std::clamp<std::size_t>(kStripBytes / lineBytes, 1, static_cast<std::size_t>(h))));
+
+    // Rows whose layout is the file's go out as they are, unless the predictor would
+    // difference them in place (libtiff alters the buffer it is given).
+    const bool direct = (bps == 8) && !predictor;
+    std::vector<std::uint8_t> line(direct ? 0 : lineBytes);
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* s = bitmap.row(y);
+        void* out = const_cast<std::uint8_t*>(s);
+        if (!direct) {
+            std::fill(line.begin(), line.end(), 0);
+            if (bps == 8) {
+                std::memcpy(line.data(), s, lineBytes);
+            } else if (bits == 16) {
+                for (int x = 0; x < w; ++x) {
+                    const unsigned v = (s[2 * x] | (s[2 * x + 1] << 8)) & 0x7FFF;
+                    for (int k = 0; k < 15; ++k)
+                        if (v & (1u << (14 - k))) {
+                            const std::size_t b = static_cast<std::size_t>(x) * 15 + static_cast<std::size_t>(k);
+                            line[b >> 3] |= static_cast<std::uint8_t>(0x80 >> (b & 7));
+                        }
+                }
+            } else {
+                for (int x = 0; x < w; ++x) {
+                    const std::size_t bit = static_cast<std::size_t>(x) * bps;
+                    const unsigned v = static_cast<unsigned>(s[x]) << (16 - bps - (bit & 7));
+                    line[bit >> 3] |= static_cast<std::uint8_t>(v >> 8);
+                    if ((bit >> 3) + 1 < line.size()) line[(bit >> 3) + 1] |= static_cast<std::uint8_t>(v & 0xFF);
+                }
+            }
+            out = line.data();
+        }
+        if (TIFFWriteScanline(tif, out, static_cast<std::uint32_t>(y), 0) < 0)
+            failFrom(memory, ErrorCode::WriteFailed, "cannot write a row");
+    }
+    if (!TIFFWriteDirectory(tif)) failFrom(memory, ErrorCode::WriteFailed, "cannot write the directory");
+}
+
+}  // namespace
+
+bool TiffCodec::sniff(ByteView data) const {
+    if (data.size() < 4) return false;
+    const bool little = data[0] == 'I' && data[1] == 'I' && (data[2] == 42 || data[2] == 43) && data[3] == 0;
+    const bool big = data[0] == 'M' && data[1] == 'M' && data[2] == 0 && (data[3] == 42 || data[3] == 43);
+    return little || big;
+}
+
+ImageInfo TiffCodec::readInfo(ByteView data) const {
+    if (!sniff(data)) fail(ErrorCode::UnknownFormat, kWhere, "no TIFF signature");
+    Memory memory;
+    memory.in = data;
+    TiffHandle tif = open(memory, "r");
+    const Directory d = readDirectory(tif.get());
+    checkDimensions(d.width, d.height, kWhere);
+    ImageInfo info;
+    info.width = static_cast<int>(d.width);
+    info.height = static_cast<int>(d.height);
+    info.bits = bitsFor(d, pathFor(d));
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+    info.format = compression == COMPRESSION_NONE ? format::TiffUncompressed : format::TiffCompressed;
+    info.pages = std::min<int>(TIFFNumberOfDirectories(tif.get()), kMaxPages);
+    info.animated = false;
+    info.fileSize = data.size();
+    info.memorySize = codec::memorySizeOf(info.width, info.height, info.bits);
+    return info;
+}
+
+Image TiffCodec::read(ByteView data, const LoadOptions& options) const {
+    if (!sniff(data)) fail(ErrorCode::UnknownFormat, kWhere, "no TIFF signature");
+    Memory memory;
+    memory.in = data;
+    TiffHandle tif = open(memory, "r");
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+    // Counting directories walks the whole chain; a single first page does not need it.
+    const bool onlyFirst = options.firstPage == 0 && options.pageCount == 1;
+    const int total = onlyFirst ? 1 : std::min<int>(TIFFNumberOfDirectories(tif.get()), kMaxPages);
+    const codec::PageRange range = codec::pageRange(total, options, kWhere);
+    Image image;
+    image.format = compression == COMPRESSION_NONE ? format::TiffUncompressed : format::TiffCompressed;
+    for (int page = range.first; page < range.first + range.count; ++page) {
+        if (!TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page)))
+            failFrom(memory, ErrorCode::Corrupt, "cannot read a page");
+        Bitmap bitmap = decodeDirectory(tif.get(), memory);
+        codec::convertForLoad(bitmap, options.bits, kWhere);
+        image.frames.push_back(Frame{std::move(bitmap)});
+    }
+    return image;
+}
+
+Bytes TiffCodec::write(const Image& image, const SaveOptions& options) const {
+    if (image.empty() || image.first().empty()) fail(ErrorCode::NoImage, kWhere, "there is no image to save");
+    const int pages = options.multiPage ? static_cast<int>(image.frames.size()) : 1;
+    std::vector<int> bits(static_cast<std::size_t>(pages));
+    for (int p = 0; p < pages; ++p) {
+        bits[p] = codec::requestedBits(image.frames[p].bitmap, options);
+        if (!Bitmap::isValidDepth(bits[p]))
+            fail(ErrorCode::InvalidArgument, kWhere, "invalid depth " + std::to_string(bits[p]));
+    }
+    Bytes out;
+    out.reserve(image.first().data().size() / 2 + 4096);
+    Memory memory;
+    memory.out = &out;
+    {
+        TiffHandle tif = open(memory, "w");
+        for (int p = 0; p < pages; ++p)
+            writePage(tif.get(), memory, image.frames[p].bitmap, bits[p], options.format == format::TiffCompressed, p, pages);
+        if (!TIFFFlush(tif.get())) failFrom(memory, ErrorCode::WriteFailed, "cannot finish the file");
+    }
+    if (!memory.message.empty()) fail(ErrorCode::WriteFailed, kWhere, memory.message);
+    return out;
+}
+
+}  // namespace imaging
