@@ -104,6 +104,7 @@ struct Foreign {
     const char* name;
     const char* command;  // %in = a PPM of the picture, %out = the file to read
     int format;
+    int pictureBits = 4;  // 1: a black and white picture, for monochrome formats
 };
 
 class WeReadTheirFile : public testing::TestWithParam<Foreign> {};
@@ -114,7 +115,7 @@ TEST_P(WeReadTheirFile, ColoursMatchThePicture) {
     const std::string tool = command.substr(0, command.find(' '));
     if (!haveTool(tool)) GTEST_SKIP() << tool << " is not installed";
     // Few colours, so palette formats hold the picture exactly.
-    const Bitmap picture = makePicture(31, 17, 4, 5);
+    const Bitmap picture = makePicture(31, 17, c.pictureBits, 5, c.pictureBits == 1);
     const auto dir = tempDir();
     const auto in = dir / (std::string(c.name) + ".ppm");
     const auto out = dir / (std::string(c.name) + ".out");
@@ -127,11 +128,19 @@ TEST_P(WeReadTheirFile, ColoursMatchThePicture) {
     ASSERT_EQ(codec, codecForFormat(c.format)) << "sniffed as " << (codec ? codec->name() : "nothing");
     const Image image = loadMemory(file);
     const Bitmap& back = image.first();
-    ASSERT_EQ(back.width(), picture.width());
-    ASSERT_EQ(back.height(), picture.height());
+    int dx = 0, dy = 0;
+    if (c.format == format::MacPaint) {  // always a whole page, on which pbmtomacp centres the picture
+        ASSERT_EQ(back.width(), 576);
+        ASSERT_EQ(back.height(), 720);
+        dx = (576 - picture.width()) / 2;
+        dy = (720 - picture.height()) / 2;
+    } else {
+        ASSERT_EQ(back.width(), picture.width());
+        ASSERT_EQ(back.height(), picture.height());
+    }
     int wrong = 0;
     for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x) wrong += back.pixel(x, y) != picture.pixel(x, y);
+        for (int x = 0; x < picture.width(); ++x) wrong += back.pixel(x + dx, y + dy) != picture.pixel(x, y);
     EXPECT_EQ(wrong, 0) << "pixels with other colours";
 }
 
@@ -146,6 +155,20 @@ const Foreign kTheirs[] = {
     {"tga_bottom", "/usr/bin/ppmtotga -rgb -norle %in > %out", format::Tga},
     {"tga_netpbm_rle", "/usr/bin/ppmtotga -rgb %in > %out", format::Tga},
     {"tga_netpbm_mapped", "/usr/bin/ppmtotga -cmap %in > %out", format::Tga},
+    {"psd_rle", "/usr/bin/convert %in -type TrueColor -compress RLE psd:%out", format::Psd},
+    {"psd_raw", "/usr/bin/convert %in -type TrueColor -compress None psd:%out", format::Psd},
+    {"psd_alpha", "/usr/bin/convert %in -type TrueColorAlpha psd:%out", format::Psd},
+    {"sun_magick_rgb", "/usr/bin/convert %in -type TrueColor sun:%out", format::SunRaster},
+    {"sun_magick_mapped", "/usr/bin/convert %in -type Palette sun:%out", format::SunRaster},
+    {"sun_netpbm", "/usr/bin/pnmtorast %in > %out", format::SunRaster},
+    {"sun_netpbm_rle", "/usr/bin/pnmtorast -rle %in > %out", format::SunRaster},
+    {"pict_netpbm", "/usr/bin/ppmtopict %in > %out", format::Pict},
+    {"pict_magick", "/usr/bin/convert %in pict:%out", format::Pict},
+    {"pict_magick_direct", "/usr/bin/convert %in -type TrueColor pict:%out", format::Pict},
+    {"macpaint_netpbm", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold | /usr/bin/pbmtomacp > %out",
+     format::MacPaint, 1},
+    {"gem_netpbm", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold | /usr/bin/pbmtogem > %out",
+     format::GemImage, 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Generated, WeReadTheirFile, testing::ValuesIn(kTheirs),
