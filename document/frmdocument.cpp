@@ -463,8 +463,10 @@ void frmDocument::FuelleReiterOriginal() {
 void frmDocument::picOriginalAendern() {
     Guarded([&] {
         AktualisiereMemInfo(0);
+        const std::uint64_t current = pictures_[0]->ContentVersion() + 1;
         for (int i = 1; i <= kVariationCount; ++i)
-            if (records_[static_cast<std::size_t>(i)].Displayed) AktualisiereVariation(i);
+            if (records_[static_cast<std::size_t>(i)].Displayed && encodedFrom_[static_cast<std::size_t>(i)] != current)
+                AktualisiereVariation(i);
         OriginalResize();
     });
 }

@@ -152,6 +152,9 @@ private:
     // Variation whose picture already holds the encoding of its final settings because the
     // format choice encoded it; its next update does not encode again.
     int freshlyEncoded_ = 0;
+    // The Original's content version each Variation was last encoded from (+1; 0 = never), so
+    // a report that the Original changed re-encodes only what is out of date.
+    std::array<std::uint64_t, kVariationCount + 1> encodedFrom_{};
 };
 
 }  // namespace kalmira

@@ -199,6 +199,7 @@ void frmDocument::SpeichernLadenVariation(int AktVariation, bool notTemporaer) {
         roundTripThroughTempFile(i, options);
     else
         roundTripThroughMemory(i, options);
+    encodedFrom_[static_cast<std::size_t>(i)] = pictures_[0]->ContentVersion() + 1;
     target.SetAnimationEnable(wasAnimating);
 }
 

@@ -257,6 +257,7 @@ int ImageControl::Save(const QString& fileName, int format, int bits, int qualit
         options.passes = progressivePasses_;
         options.interlaced = interlaced_;
         options.multiPage = multiPage && frames_.size() > 1;
+        ++encodeCount_;
         saveFile(toPath(fileName), image, options);
         return 0;
     } catch (const std::exception& e) {
@@ -281,6 +282,7 @@ int ImageControl::SaveMemory(std::unique_ptr<MemoryBlock>& block, int format, in
         options.passes = progressivePasses_;
         options.interlaced = interlaced_;
         Bytes encoded;
+        ++encodeCount_;
         try {
             encoded = saveMemory(image, options);
         } catch (...) {
@@ -353,7 +355,7 @@ void ImageControl::CopyPicturesFrom(const ImageControl& other) {
 void ImageControl::showFrame(int index) {
     frameIndex_ = index;
     bitmap_ = frames_[static_cast<std::size_t>(index)].bitmap;
-    bitmapChanged();
+    bitmapChanged(false);
     emit frameChanged(index);
 }
 
@@ -436,7 +438,8 @@ void ImageControl::requestRepaint() {
     update();
 }
 
-void ImageControl::bitmapChanged() {
+void ImageControl::bitmapChanged(bool content) {
+    if (content) ++contentVersion_;
     cacheValid_ = false;
     if (autoSize_) resize(sizeHint());
     requestRepaint();

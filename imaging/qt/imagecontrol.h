@@ -28,6 +28,17 @@ namespace imaging {
 // An encoded picture in memory, as SaveMemory leaves it. The holder owns it; destroying the
 // block frees it.
 struct MemoryBlock {
+    MemoryBlock() { ++liveCount(); }
+    ~MemoryBlock() { --liveCount(); }
+    MemoryBlock(const MemoryBlock&) = delete;
+    MemoryBlock& operator=(const MemoryBlock&) = delete;
+
+    // Blocks alive in the process, so a leak of encoded pictures shows.
+    static int& liveCount() {
+        static int count = 0;
+        return count;
+    }
+
     Bytes data;
 };
 
@@ -167,8 +178,13 @@ public:
     // Let the wheel and the arrow keys scroll a picture larger than the control.
     bool AutoScroll() const { return autoScroll_; }
     void SetAutoScroll(bool on) { autoScroll_ = on; }
-    // Number of times the control has been drawn (for checks that updates paint once).
+    // Number of times the control has been drawn, and has encoded its picture (Save,
+    // SaveMemory): updates must not draw or encode more often than needed.
     int PaintCount() const { return paintCount_; }
+    int EncodeCount() const { return encodeCount_; }
+    // Goes up with every change of the pictures' content (not with showing another frame), so
+    // a holder can tell whether what it derived from them is still current.
+    std::uint64_t ContentVersion() const { return contentVersion_; }
 
     QSize sizeHint() const override;
 
@@ -196,7 +212,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    void bitmapChanged();
+    void bitmapChanged(bool content = true);
     void requestRepaint();
     void adoptImage(Image&& image);
     void showFrame(int index);
@@ -237,6 +253,8 @@ private:
     QPoint dst_;      // picture origin inside the control, screen pixels
     QPoint src_;      // picture pixel drawn at the origin
     int paintCount_ = 0;
+    int encodeCount_ = 0;
+    std::uint64_t contentVersion_ = 0;
 
     QImage cache_;
     bool cacheValid_ = false;

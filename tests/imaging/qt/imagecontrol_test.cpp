@@ -1,0 +1,212 @@
+// The image control: bitmap ownership, encoding through memory and files, frames and their
+// animation, display units and repainting.
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "codecs/registry.h"
+#include "core/codec.h"
+#include "core/error.h"
+#include "qt/imagecontrol.h"
+
+using imaging::ImageControl;
+
+namespace {
+
+imaging::Bitmap checker(int width, int height) {
+    imaging::Bitmap b(width, height, 8);
+    b.palette()[0] = imaging::makeRgb(255, 0, 0);
+    b.palette()[1] = imaging::makeRgb(0, 0, 255);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) b.setPixel(x, y, static_cast<std::uint32_t>((x / 4 + y / 4) % 2));
+    return b;
+}
+
+std::vector<imaging::Frame> frames(int count, int delay) {
+    std::vector<imaging::Frame> list;
+    for (int k = 0; k < count; ++k) {
+        imaging::Frame f{checker(8, 8)};
+        f.bitmap.palette()[0] = imaging::makeRgb(k * 60, 0, 0);
+        f.delay = delay;
+        list.push_back(f);
+    }
+    return list;
+}
+
+}  // namespace
+
+class ImageControlTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void assigningABitmapCopiesIt() {
+        ImageControl control;
+        imaging::Bitmap source = checker(16, 8);
+        control.SetBitmap(source);
+        source.setPixel(0, 0, 1);
+        source.palette()[0] = 0;
+        QCOMPARE(control.Pixel(0, 0), imaging::makeRgb(255, 0, 0));
+        QCOMPARE(control.BitmapWidth(), 16);
+        QCOMPARE(control.BitmapHeight(), 8);
+        QCOMPARE(control.BitmapBits(), 8);
+        QCOMPARE(control.ColorCount(), 2);
+        QCOMPARE(control.BitmapPalette(1), imaging::makeRgb(0, 0, 255));
+        QCOMPARE(control.BitmapPalette(999), imaging::Rgb(0));
+    }
+
+    void memoryRoundTripOwnsItsBlock() {
+        ImageControl control;
+        control.SetBitmap(checker(32, 24));
+        const int blocks = imaging::MemoryBlock::liveCount();
+        std::unique_ptr<imaging::MemoryBlock> block;
+        std::int64_t size = 0;
+        QCOMPARE(control.SaveMemory(block, imaging::format::Gif, 1, 0, size), 0);
+        QVERIFY(block);
+        QCOMPARE(size, static_cast<std::int64_t>(block->data.size()));
+        QCOMPARE(imaging::MemoryBlock::liveCount(), blocks + 1);
+        // The picture survives its own encoding.
+        QCOMPARE(control.BitmapWidth(), 32);
+
+        ImageControl other;
+        QCOMPARE(other.LoadMemory(*block, 0, 0, 1, size), 0);
+        QCOMPARE(other.MemoryInfo(*block, 0, size), 0);
+        QCOMPARE(other.InfoFormat(), imaging::format::Gif);
+        QCOMPARE(other.InfoFileSize(), size);
+        QCOMPARE(other.InfoWidth(), 32);
+        QCOMPARE(other.Pixel(4, 0), imaging::makeRgb(0, 0, 255));
+        QCOMPARE(other.Pixel(0, 0), imaging::makeRgb(255, 0, 0));
+        block.reset();
+        QCOMPARE(imaging::MemoryBlock::liveCount(), blocks);
+    }
+
+    void failuresReturnTheEngineNumber() {
+        ImageControl control;
+        std::unique_ptr<imaging::MemoryBlock> block;
+        std::int64_t size = 7;
+        QCOMPARE(control.SaveMemory(block, imaging::format::Gif, 8, 0, size), int(imaging::ErrorCode::NoImage));
+        QVERIFY(!block);
+        QCOMPARE(size, std::int64_t(0));
+        QCOMPARE(control.Load("/nonexistent/picture.gif"), int(imaging::ErrorCode::FileNotFound));
+        imaging::MemoryBlock garbage;
+        garbage.data = {1, 2, 3, 4};
+        QVERIFY(control.LoadMemory(garbage, 0, 0, 1, 4) != 0);
+        QVERIFY(!control.LastErrorText().isEmpty());
+        // A size beyond the block reads only the block.
+        control.SetBitmap(checker(8, 8));
+        QCOMPARE(control.SaveMemory(block, imaging::format::Gif, 1, 0, size), 0);
+        QCOMPARE(control.LoadMemory(*block, 0, 0, 1, size + 1000), 0);
+    }
+
+    void fileSaveKeepsTheOldFileOnFailureAndLoadsAllFrames() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("anim.gif");
+        ImageControl control;
+        control.SetBitmapList(frames(3, 7));
+        control.SetAnimationLoop(2);
+        QCOMPARE(control.Save(path, imaging::format::Gif, 8, 0, true), 0);
+        ImageControl loaded;
+        QCOMPARE(loaded.FileInfo(path), 0);
+        QVERIFY(loaded.InfoAnimation() || loaded.InfoPage() == 3);
+        QCOMPARE(loaded.Load(path, 0, 0, -1), 0);
+        QCOMPARE(loaded.BitmapListCount(), 3);
+        QCOMPARE(loaded.BitmapList()[1].delay, 7);
+        QCOMPARE(loaded.AnimationLoop(), 2);
+        const QByteArray before = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+        QVERIFY(control.Save(path, 9999, 8, 0, true) != 0);
+        QFile after(path);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), before);
+    }
+
+    void animationPlaysWithTheFrameDelays() {
+        ImageControl control;
+        control.SetBitmapList(frames(3, 2));
+        QSignalSpy spy(&control, &ImageControl::frameChanged);
+        control.SetAnimationEnable(true);
+        QVERIFY(control.AnimationEnable());
+        QTRY_VERIFY(spy.count() >= 3);
+        QCOMPARE(spy.at(0).at(0).toInt(), 1);
+        QCOMPARE(spy.at(1).at(0).toInt(), 2);
+        QCOMPARE(spy.at(2).at(0).toInt(), 0);
+        control.SetAnimationEnable(false);
+        const int index = control.BitmapListIndex();
+        spy.clear();
+        QVERIFY(!spy.wait(100));
+        QCOMPARE(control.BitmapListIndex(), index);
+
+        // One frame never animates; the index shows the frame asked for.
+        control.SetBitmapListIndex(2);
+        QCOMPARE(control.Pixel(0, 0), imaging::makeRgb(120, 0, 0));
+        control.SetBitmapListIndex(99);
+        QCOMPARE(control.BitmapListIndex(), 2);
+        ImageControl still;
+        still.SetBitmap(checker(4, 4));
+        still.SetAnimationEnable(true);
+        QVERIFY(!still.AnimationEnable());
+    }
+
+    void endsAfterItsLoopCount() {
+        ImageControl control;
+        control.SetBitmapList(frames(2, 2));
+        control.SetAnimationLoop(1);
+        QSignalSpy spy(&control, &ImageControl::frameChanged);
+        control.SetAnimationEnable(true);
+        QTRY_VERIFY(!control.AnimationEnable());
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void positionsInTwipsAndPixels() {
+        ImageControl control;
+        control.SetBitmap(checker(100, 50));
+        control.SetScaleMode(ImageControl::ScaleUnit::Pixels);
+        control.SetDstLeft(-10);
+        QCOMPARE(control.DstLeft(), -10.0);
+        control.SetPaintZoomFactor(200);
+        QCOMPARE(control.DstWidth(), 200.0);
+        control.SetScaleMode(ImageControl::ScaleUnit::Twips);
+        const double tpp = control.TwipsPerPixelX();
+        QVERIFY(tpp > 0);
+        QCOMPARE(control.DstLeft(), -10.0 * tpp);
+        QCOMPARE(control.DstWidth(), 200.0 * tpp);
+        control.SetDstTop(-20 * control.TwipsPerPixelY());
+        control.SetScaleMode(ImageControl::ScaleUnit::Pixels);
+        QCOMPARE(control.DstTop(), -20.0);
+    }
+
+    void repaintsOncePerUpdate() {
+        ImageControl control;
+        control.SetAutoSize(true);
+        control.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&control));
+        control.SetBitmap(checker(40, 40));
+        QTRY_VERIFY(control.PaintCount() > 0);
+        QCoreApplication::processEvents();
+        const int painted = control.PaintCount();
+        control.SetAutoRepaint(false);
+        control.SetBitmap(checker(40, 40));
+        control.ColorRes(24, 0, 0, 0);
+        control.SetPixel(1, 1, 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(control.PaintCount(), painted);
+        control.SetAutoRepaint(true);
+        control.ForceRepaint();
+        QTRY_COMPARE(control.PaintCount(), painted + 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(control.PaintCount(), painted + 1);
+    }
+
+    void colourResolution() {
+        ImageControl control;
+        control.SetBitmap(checker(16, 16));
+        QCOMPARE(control.ColorRes(24, 0, 0, 0), 0);
+        QCOMPARE(control.BitmapBits(), 24);
+        QCOMPARE(control.ColorRes(1, 2, 0, 0), 0);
+        QCOMPARE(control.BitmapBits(), 1);
+        QCOMPARE(control.ColorCount(), 2);
+        QCOMPARE(control.Pixel(4, 0), imaging::makeRgb(0, 0, 255));
+        QVERIFY(control.ColorRes(13, 2, 0, 0) != 0);
+    }
+};
+
+QTEST_MAIN(ImageControlTest)
+#include "imagecontrol_test.moc"
