@@ -1,0 +1,70 @@
+// Colour reduction on a generated 2-megapixel photograph: time and PSNR at 256 and 16
+// colours, without dithering and with Floyd-Steinberg. The peer (pngquant) is measured on the
+// same picture by bench/compare_pngquant.sh, which takes the picture this program writes with
+// --write-ppm.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "color/colorres.h"
+#include "photo_like.h"
+
+namespace {
+
+const imaging::Bitmap& photo() {
+    static const imaging::Bitmap bmp = kalmira_bench::photoLike(1632, 1224);  // 2.0 megapixels
+    return bmp;
+}
+
+void BM_ColorRes(benchmark::State& state) {
+    const int colors = static_cast<int>(state.range(0));
+    const int dither = static_cast<int>(state.range(1));
+    const int bits = colors > 16 ? 8 : 4;
+    imaging::Bitmap out;
+    for (auto _ : state) {
+        out = imaging::colorRes(photo(), bits, imaging::palette_kind::Optimized, dither, colors);
+        benchmark::DoNotOptimize(out.data().data());
+    }
+    state.counters["psnr_dB"] = imaging::psnrRgb(photo(), out);
+    state.counters["megapixels"] = photo().width() * photo().height() / 1e6;
+}
+BENCHMARK(BM_ColorRes)
+    ->ArgsProduct({{256, 16}, {imaging::dither_code::None, imaging::dither_code::FloydSteinberg}})
+    ->ArgNames({"colors", "dither"})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_FixedPaletteOrdered(benchmark::State& state) {
+    for (auto _ : state) {
+        auto out = imaging::colorRes(photo(), 8, imaging::palette_kind::Netscape, imaging::dither_code::Ordered, 0);
+        benchmark::DoNotOptimize(out.data().data());
+    }
+}
+BENCHMARK(BM_FixedPaletteOrdered)->Unit(benchmark::kMillisecond);
+
+bool writePpm(const char* path, const imaging::Bitmap& bmp) {
+    std::ofstream out(path, std::ios::binary);
+    out << "P6\n" << bmp.width() << ' ' << bmp.height() << "\n255\n";
+    out.write(reinterpret_cast<const char*>(bmp.data().data()), static_cast<std::streamsize>(bmp.data().size()));
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // --write-ppm FILE [WIDTH HEIGHT]: write the generated photograph for the peer comparison.
+    if (argc >= 3 && std::strcmp(argv[1], "--write-ppm") == 0) {
+        const int w = argc >= 5 ? std::atoi(argv[3]) : 1632;
+        const int h = argc >= 5 ? std::atoi(argv[4]) : 1224;
+        if (w <= 0 || h <= 0) return 2;
+        return writePpm(argv[2], kalmira_bench::photoLike(w, h)) ? 0 : 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
