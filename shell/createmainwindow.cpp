@@ -1,17 +1,20 @@
-// Until the main window arrives: an empty frame with the program's caption.
 #include "shell/createmainwindow.h"
 
+#include "shell/commands/filecommands.h"
 #include "shell/common/globals.h"
-
-#include <QMainWindow>
+#include "shell/frmmain.h"
 
 namespace kalmira {
 
-std::unique_ptr<QMainWindow> createMainWindow(const QStringList& /*files*/) {
-    auto window = std::make_unique<QMainWindow>();
+std::unique_ptr<QMainWindow> createMainWindow(const QStringList& files) {
+    auto window = std::make_unique<frmMain>();
     MainWindow = window.get();
-    window->setWindowTitle(QStringLiteral("Kalmira 4.2"));
-    window->resize(800, 600);
+    window->Load(files);
+    // A first start without a file shows the picture that comes with the program, so there is
+    // something real to look at and compare.
+    if (files.isEmpty() && OpenDocumentCount == 0) {
+        window->Files().OpenSampleImage();
+    }
     return window;
 }
 

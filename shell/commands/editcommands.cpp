@@ -1,0 +1,59 @@
+#include "shell/commands/editcommands.h"
+
+#include "ui_frmMain.h"
+
+#include "shell/common/errortrap.h"
+#include "shell/frmmain.h"
+#include "shell/notavailable.h"
+
+#include "document/frmdocument.h"
+
+namespace kalmira {
+
+EditCommands::EditCommands(frmMain& main) : QObject(&main), main_(main) {
+    Ui::frmMain& u = main_.ui();
+    connect(u.mnuEditUndo, &QAction::triggered, this, [this] { Undo(); });
+    connect(u.mnuEditCopy, &QAction::triggered, this, [this] { Copy(); });
+    connect(u.mnuEditPaste, &QAction::triggered, this, [this] { Paste(); });
+    connect(u.mnuEditDuplicate, &QAction::triggered, this, [this] { Duplicate(); });
+    connect(u.mnuEditCapture, &QAction::triggered, this, [this] { Capture(); });
+    connect(u.mnuEdit3DText, &QAction::triggered, this, [this] { Insert3DText(); });
+    const QAction* tools[] = {u.mnuEditSelectRectangle, u.mnuEditSelectEllipse, u.mnuEditSelectRoundedRectangle,
+                              u.mnuEditSelectFreehand};
+    for (int tool = 1; tool <= 4; ++tool) {
+        connect(tools[tool - 1], &QAction::triggered, this,
+                [this, tool] { Guarded([this, tool] { SelectRegionTool(tool); }); });
+    }
+}
+
+void EditCommands::notAvailable(QAction* command) {
+    ShowCommandNotAvailable(&main_, command->objectName(), command->text());
+}
+
+void EditCommands::Undo() { notAvailable(main_.ui().mnuEditUndo); }
+
+void EditCommands::Copy() { notAvailable(main_.ui().mnuEditCopy); }
+
+void EditCommands::Paste() { notAvailable(main_.ui().mnuEditPaste); }
+
+void EditCommands::Duplicate() { notAvailable(main_.ui().mnuEditDuplicate); }
+
+void EditCommands::Capture() { notAvailable(main_.ui().mnuEditCapture); }
+
+void EditCommands::Insert3DText() { notAvailable(main_.ui().mnuEdit3DText); }
+
+void EditCommands::SelectRegionTool(int tool) {
+    Ui::frmMain& u = main_.ui();
+    QAction* items[] = {u.mnuEditSelectRectangle, u.mnuEditSelectEllipse, u.mnuEditSelectRoundedRectangle,
+                        u.mnuEditSelectFreehand};
+    if (tool < 1 || tool > 4) {
+        return;
+    }
+    main_.DeselektiereAlleRegions();
+    items[tool - 1]->setChecked(true);
+    if (frmDocument* document = main_.ActiveDocument()) {
+        document->SetRegionTool(tool);
+    }
+}
+
+}  // namespace kalmira

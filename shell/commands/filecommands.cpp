@@ -1,0 +1,425 @@
+#include "shell/commands/filecommands.h"
+
+#include "ui_frmMain.h"
+
+#include "shell/common/errortrap.h"
+#include "shell/common/globals.h"
+#include "shell/common/routines.h"
+#include "shell/common/texts.h"
+#include "shell/frmmain.h"
+#include "shell/notavailable.h"
+#include "shell/prompts.h"
+
+#include "document/frmdocument.h"
+#include "imaging/qt/imagecontrol.h"
+#include "resources/kalmiraresources.h"
+#include "settings/settingsstore.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+
+#include <array>
+
+namespace kalmira {
+
+namespace {
+
+// Texts of this group.
+constexpr int kTextFileMissing = 5126;        // "Error: File does not exist."
+constexpr int kTextUnrecognized = 5102;       // "Error: Unrecognized format. Could not load picture."
+constexpr int kTextErrorTitle = 5103;         // "Error"
+constexpr int kTextSaveFailed = 5104;         // "Error saving file!"
+constexpr int kTextImage = 5109;              // "Image"
+constexpr int kTextOpenTitle = 5122;          // "Open Image"
+constexpr int kTextChosenFileMissing = 5123;  // "Error: Cannot load image: File not found."
+constexpr int kTextMasterNotSaved = 5124;     // "The master image cannot be saved!"
+constexpr int kTextSaveAsTitle = 5125;        // "Save Image As"
+
+constexpr int kNewDocumentWidth = 320;
+constexpr int kNewDocumentHeight = 200;
+
+const QString kSampleResource = QStringLiteral(":/kalmira/images/sample.png");
+
+// Makes sure the document's pointer and repaint state and ApplyReady are back to normal and the
+// window is gone, whatever happened while it was being filled.
+void discardDocument(frmDocument* document, QMdiSubWindow* window) {
+    document->picOriginal().SetAutoRepaint(true);
+    if (window) {
+        window->close();
+        delete window;
+    } else {
+        document->close();
+        delete document;
+    }
+    ApplyReady = true;
+}
+
+// An engine filter row "desc|*.a;*.b" as a Qt name filter "desc (*.a *.b)". The description
+// keeps its own parentheses ("GIF (GIF)"); Qt reads the patterns from the last pair.
+QString nameFilter(const QString& description, const QString& pattern) {
+    QStringList patterns = pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    return description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+}  // namespace
+
+FileCommands::FileCommands(frmMain& main) : QObject(&main), main_(main) {
+    Ui::frmMain& u = main_.ui();
+    const auto guard = [](auto body) { return [body] { Guarded(body); }; };
+    connect(u.mnuFileNew, &QAction::triggered, this, guard([this] { NewCommand(); }));
+    connect(u.mnuFileOpen, &QAction::triggered, this, guard([this] { OpenCommand(); }));
+    connect(u.mnuFileSave, &QAction::triggered, this, guard([this] { SaveCommand(); }));
+    connect(u.mnuFileSaveAs, &QAction::triggered, this, guard([this] { SaveAsCommand(); }));
+    connect(u.mnuFileClose, &QAction::triggered, this, guard([this] { CloseCommand(); }));
+    connect(u.mnuFileExit, &QAction::triggered, &main_, [this] { main_.close(); });
+    for (int position = 0; position < kRecentFileCount; ++position) {
+        connect(RecentFileItem(position), &QAction::triggered, this,
+                guard([this, position] { OpenRecentFile(position); }));
+    }
+    // Scanning comes with the acquisition work.
+    for (QAction* later : {u.mnuFileAquire, u.mnuFileSelectSource}) {
+        connect(later, &QAction::triggered, this, [this, later] {
+            ShowCommandNotAvailable(&main_, later->objectName(), later->text());
+        });
+    }
+}
+
+FileCommands::~FileCommands() = default;
+
+frmDocument* FileCommands::OpenImageFile(const QString& fileName, const QString& caption) {
+    ApplyReady = false;
+    auto* document = new frmDocument();
+    ++ImageCounter;
+    QMdiSubWindow* window = nullptr;
+    try {
+        document->SetGrafikOriginalFileName(fileName);
+        document->setWindowTitle(caption.isEmpty() ? fileName : caption);
+        window = main_.AddDocument(document);
+        window->show();
+
+        imaging::ImageControl& picture = document->picOriginal();
+        picture.SetAutoRepaint(false);
+        picture.hide();
+
+        if (!QFileInfo(fileName).isFile()) {
+            showError(kTextFileMissing, kTextErrorTitle);
+            discardDocument(document, window);
+            return nullptr;
+        }
+        bool loaded = false;
+        bool animated = false;
+        const bool autoAnimate = picture.AutoAnimate();
+        try {
+            // A second, plainer query gets past readers that are strict about the first.
+            if (picture.FileInfo(fileName, 1000) == 0 || picture.FileInfo(fileName, 0) == 0) {
+                animated = IsAnimatedImage(picture.InfoAnimation(), picture.InfoPage(), picture.InfoFormat());
+                if (animated) {
+                    picture.SetAutoAnimate(false);
+                }
+                loaded = picture.Load(fileName, 0, 0, -1) == 0 && picture.HasBitmap();
+            }
+        } catch (const std::exception&) {
+            loaded = false;
+        }
+        if (!loaded) {
+            picture.SetAutoAnimate(autoAnimate);
+            showError(kTextUnrecognized, kTextErrorTitle);
+            discardDocument(document, window);
+            return nullptr;
+        }
+        if (animated) {
+            document->SetOriginalAnimation(true, picture.BitmapListCount());
+            picture.SetAnimationEnable(true);
+        } else {
+            document->SetOriginalAnimation(false, 1);
+        }
+
+        picture.SetAutoRepaint(true);
+        ApplyReady = true;
+        document->InitialisiereGrafik(true);
+        picture.SetAutoAnimate(autoAnimate);
+        picture.show();
+        picture.ForceRepaint();
+        document->picOriginalAendern();
+        if (QFrame* loading = document->frameLoadImage()) {
+            loading->hide();
+        }
+        return document;
+    } catch (...) {
+        // Reported by the caller's guard; the half-built window must not outlive the failure.
+        discardDocument(document, window);
+        throw;
+    }
+}
+
+frmDocument* FileCommands::NewDocument(int width, int height) {
+    ApplyReady = false;
+    auto* document = new frmDocument();
+    ++ImageCounter;
+    QMdiSubWindow* window = nullptr;
+    try {
+        document->setWindowTitle(LoadText(kTextImage) + QString::number(ImageCounter));
+        window = main_.AddDocument(document);
+        window->show();
+        document->picOriginal().CreateBitmap(width, height, 24, 0xFFFFFF);
+        ApplyReady = true;
+        document->InitialisiereGrafik(true);
+        document->picOriginal().ForceRepaint();
+        document->picOriginalAendern();
+        if (QFrame* loading = document->frameLoadImage()) {
+            loading->hide();
+        }
+        return document;
+    } catch (...) {
+        discardDocument(document, window);
+        throw;
+    }
+}
+
+frmDocument* FileCommands::OpenSampleImage() {
+    InitKalmiraResources();
+    QFile resource(kSampleResource);
+    if (!resource.exists()) {
+        return nullptr;
+    }
+    // The document loads from a file, so the sample is copied out of the program first. The
+    // copy lives as long as the main window.
+    sampleFolder_ = std::make_unique<QTemporaryDir>();
+    if (!sampleFolder_->isValid()) {
+        return nullptr;
+    }
+    const QString copy = sampleFolder_->filePath(QStringLiteral("sample.png"));
+    if (!resource.copy(copy)) {
+        return nullptr;
+    }
+    QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return OpenImageFile(copy, QStringLiteral("sample.png"));
+}
+
+void FileCommands::NewCommand() { NewDocument(kNewDocumentWidth, kNewDocumentHeight); }
+
+QStringList FileCommands::OpenDialogFilters() {
+    QStringList filters;
+    const int rows = std::min(OpenFormatNames.size(), OpenFormatPatterns.size());
+    for (int row = 0; row < rows; ++row) {
+        filters.append(nameFilter(OpenFormatNames.at(row), OpenFormatPatterns.at(row)));
+    }
+    return filters;
+}
+
+void FileCommands::OpenCommand() {
+    FileDialogRequest request;
+    request.mode = FileDialogRequest::Mode::Open;
+    request.title = LoadText(kTextOpenTitle);
+    request.folder = main_.InitialDirectory;
+    request.filters = OpenDialogFilters();
+    const QString fileName = AskForFile(&main_, request);
+    if (fileName.isEmpty()) {
+        return;
+    }
+    if (!QFileInfo(fileName).isFile()) {
+        showError(kTextChosenFileMissing, 0);
+        return;
+    }
+    main_.InitialDirectory = GetFolderOfPath(fileName);
+    ShowBusyPointer();
+    OpenImageFile(fileName);
+    AddRecentFile(fileName);
+    ShowDefaultPointer();
+}
+
+void FileCommands::OpenRecentFile(int position) {
+    const QString fileName = RecentFile(position);
+    if (fileName.isEmpty()) {
+        return;
+    }
+    ShowBusyPointer();
+    OpenImageFile(fileName);
+    ShowDefaultPointer();
+}
+
+void FileCommands::OpenDroppedFiles(const QStringList& files) {
+    for (const QString& fileName : files) {
+        const QFileInfo info(fileName);
+        if (fileName.isEmpty() || (info.isFile() && info.size() == 0)) {
+            continue;
+        }
+        ShowBusyPointer();
+        Guarded([this, &fileName] { OpenImageFile(fileName); });
+        ShowDefaultPointer();
+    }
+}
+
+bool FileCommands::refuseOriginal(int n) {
+    if (n != 0) {
+        return false;
+    }
+    MessageRequest request;
+    request.icon = QMessageBox::Warning;
+    request.title = main_.windowTitle();
+    request.text = LoadText(kTextMasterNotSaved);
+    ShowMessage(&main_, request);
+    return true;
+}
+
+void FileCommands::SaveCommand() {
+    frmDocument* document = main_.ActiveDocument();
+    if (!document) {
+        return;
+    }
+    const int n = document->FindeSelektierteGrafik();
+    if (refuseOriginal(n)) {
+        return;
+    }
+    const QString fileName = document->GetGrafikFileNameDefault(n);
+    if (fileName.isEmpty()) {
+        SaveAsCommand();
+        return;
+    }
+    if (SaveVariationFile(n, fileName)) {
+        AddRecentFile(fileName);
+    }
+}
+
+void FileCommands::SaveAsCommand() {
+    frmDocument* document = main_.ActiveDocument();
+    if (!document) {
+        return;
+    }
+    const int n = document->FindeSelektierteGrafik();
+    if (refuseOriginal(n)) {
+        return;
+    }
+    const QString extension = document->GetGrafikPatternSave(n);
+    FileDialogRequest request;
+    request.mode = FileDialogRequest::Mode::Save;
+    request.title = LoadText(kTextSaveAsTitle);
+    request.folder = document->GetGrafikFileName(n);
+    request.filters = {nameFilter(extension, QStringLiteral("*.") + extension)};
+    request.defaultSuffix = extension;
+    const QString fileName = AskForFile(&main_, request);
+    if (fileName.isEmpty()) {
+        return;
+    }
+    document->SetGrafikFileName(n, fileName);
+    // The path becomes the Variation's save target only once something was really written
+    // there; a failed save must not make the next Save go to a file that does not exist.
+    if (SaveVariationFile(n, fileName)) {
+        document->SetGrafikFileNameSave(n, fileName);
+        AddRecentFile(fileName);
+    }
+}
+
+bool FileCommands::SaveVariationFile(int n, const QString& fileName) {
+    frmDocument* document = main_.ActiveDocument();
+    if (!document) {
+        return false;
+    }
+    ShowBusyPointer();
+    imaging::ImageControl& picture = document->picCompress(n);
+    const bool animating = picture.AnimationEnable();
+    picture.SetAnimationEnable(false);
+    int result = -1;
+    try {
+        const SaveOptions options = document->HoleSpeicherOptionen(n);
+        const bool multiPage = document->GetVariationAnimation(n) && options.FormatNumber == imaging::format::Gif;
+        if (multiPage) {
+            const imaging::ImageControl& original = document->picOriginal();
+            picture.SetAnimationBackColor(original.AnimationBackColor());
+            picture.SetAnimationHeight(original.AnimationHeight());
+            picture.SetAnimationLoop(original.AnimationLoop());
+            picture.SetAnimationWidth(original.AnimationWidth());
+        }
+        result = picture.Save(fileName, options.FormatNumber, options.BitsPerPixel, options.QualityFactor, multiPage);
+    } catch (...) {
+        picture.SetAnimationEnable(animating);
+        ShowDefaultPointer();
+        throw;
+    }
+    if (result != 0) {
+        ShowDefaultPointer();
+        showError(kTextSaveFailed, 0);
+    }
+    picture.SetAnimationEnable(animating);
+    document->FuelleReiterVariation(n);
+    ShowDefaultPointer();
+    return result == 0;
+}
+
+void FileCommands::CloseCommand() {
+    if (QMdiSubWindow* window = main_.MdiArea()->activeSubWindow()) {
+        window->close();
+    } else if (frmDocument* document = main_.ActiveDocument()) {
+        document->parentWidget()->close();
+    }
+}
+
+QAction* FileCommands::RecentFileItem(int position) const {
+    Ui::frmMain& u = main_.ui();
+    const std::array<QAction*, kRecentFileCount> items = {u.mnuFileMRU0, u.mnuFileMRU1, u.mnuFileMRU2,
+                                                          u.mnuFileMRU3, u.mnuFileMRU4};
+    return position >= 0 && position < kRecentFileCount ? items[static_cast<std::size_t>(position)] : nullptr;
+}
+
+QString FileCommands::RecentFile(int position) const {
+    const QAction* item = RecentFileItem(position);
+    return item ? item->data().toString() : QString();
+}
+
+void FileCommands::setRecentFile(int position, const QString& fileName) {
+    QAction* item = RecentFileItem(position);
+    item->setData(fileName);
+    // A file name is shown as it is: an ampersand in it is not a mnemonic.
+    QString shown = fileName;
+    item->setText(shown.replace(QLatin1Char('&'), QStringLiteral("&&")));
+}
+
+void FileCommands::showRecentItem(int position) {
+    RecentFileItem(position)->setVisible(true);
+    main_.ui().mnuFileBar6->setVisible(true);
+}
+
+void FileCommands::LoadRecentFiles() {
+    for (int position = 0; position < kRecentFileCount; ++position) {
+        const QString fileName = ReadRecentFile(position);
+        setRecentFile(position, fileName);
+        if (!fileName.isEmpty()) {
+            showRecentItem(position);
+        }
+    }
+}
+
+void FileCommands::AddRecentFile(const QString& fileName) {
+    int found = kRecentFileCount - 1;
+    for (int position = 0; position < kRecentFileCount; ++position) {
+        if (RecentFile(position) == fileName) {
+            found = position;
+            break;
+        }
+    }
+    for (int position = found; position >= 1; --position) {
+        const QString moved = RecentFile(position - 1);
+        setRecentFile(position, moved);
+        WriteRecentFile(position, moved);
+        if (!moved.isEmpty() && !RecentFileItem(position)->isVisible()) {
+            showRecentItem(position);
+        }
+    }
+    setRecentFile(0, fileName);
+    WriteRecentFile(0, fileName);
+    showRecentItem(0);
+}
+
+void FileCommands::showError(int textId, int titleId) {
+    MessageRequest request;
+    request.icon = titleId != 0 ? QMessageBox::Critical : QMessageBox::NoIcon;
+    request.title = titleId != 0 ? LoadText(titleId) : QString();
+    request.text = LoadText(textId);
+    ShowMessage(&main_, request);
+}
+
+}  // namespace kalmira

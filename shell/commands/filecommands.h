@@ -1,0 +1,71 @@
+#pragma once
+// The File menu: turning files into document windows and Variations back into files, the
+// recent-files list, and the File commands that belong to later work (acquisition).
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QAction;
+class QTemporaryDir;
+
+namespace kalmira {
+
+class frmMain;
+class frmDocument;
+
+class FileCommands : public QObject {
+    Q_OBJECT
+
+public:
+    explicit FileCommands(frmMain& main);
+    ~FileCommands() override;
+
+    // Creates a document window for an image file and loads it. Every failure (missing file,
+    // unrecognised or broken content, any unexpected error) reports itself and leaves no
+    // window behind. Returns the new document, or nullptr when the open failed.
+    frmDocument* OpenImageFile(const QString& fileName, const QString& caption = QString());
+    // Creates a document with a blank white 24-bit image.
+    frmDocument* NewDocument(int width, int height);
+    // Opens the picture shipped with the program, so a first start shows something real.
+    frmDocument* OpenSampleImage();
+
+    // Menu and toolbar commands.
+    void NewCommand();
+    void OpenCommand();
+    void SaveCommand();
+    void SaveAsCommand();
+    void CloseCommand();
+    void OpenRecentFile(int position);
+    // Every dropped file, in order; empty names and empty files are skipped without a word.
+    void OpenDroppedFiles(const QStringList& files);
+
+    // Writes Variation n of the active document to `fileName` with its save options.
+    // Returns false (after message 5104) when the engine could not write the file; the file
+    // that was there before is then left as it was.
+    bool SaveVariationFile(int n, const QString& fileName);
+
+    // Recent files: five menu items, 0 the most recent, each stored in the settings.
+    void LoadRecentFiles();
+    void AddRecentFile(const QString& fileName);
+    QString RecentFile(int position) const;
+    QAction* RecentFileItem(int position) const;
+
+    // The Open dialog's filter rows (Qt name filters), "All Graphics" first.
+    static QStringList OpenDialogFilters();
+
+private:
+    void setRecentFile(int position, const QString& fileName);
+    void showRecentItem(int position);
+    // Message box with title 5103 ("Error"), or without a title when titleId is 0.
+    void showError(int textId, int titleId);
+    // Refuses to save the master image; true when the Original is the selected picture.
+    bool refuseOriginal(int n);
+
+    frmMain& main_;
+    std::unique_ptr<QTemporaryDir> sampleFolder_;
+};
+
+}  // namespace kalmira

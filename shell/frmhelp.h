@@ -1,0 +1,23 @@
+#pragma once
+// A plain text viewer: one read-only text box filling the window. The readme is shown in it.
+
+#include <QDialog>
+
+class QPlainTextEdit;
+
+namespace kalmira {
+
+class frmHelp : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit frmHelp(QWidget* parent = nullptr);
+
+    void SetText(const QString& text);
+    QString Text() const;
+
+private:
+    QPlainTextEdit* textHelp_;
+};
+
+}  // namespace kalmira

@@ -1,0 +1,56 @@
+#include "shell/mainwindowhost.h"
+
+#include "ui_frmMain.h"
+
+#include "shell/commands/editcommands.h"
+#include "shell/commands/viewcommands.h"
+#include "shell/frmmain.h"
+
+#include <QComboBox>
+#include <QMdiArea>
+
+namespace kalmira {
+
+bool MainWindowDocumentHost::IsVariationTogglePressed(int variation) const {
+    const QAction* button = main_.ToolbarButton(variation + 15);
+    return button && button->isChecked();
+}
+
+void MainWindowDocumentHost::SetVariationToggle(int variation, bool pressed) {
+    if (variation >= 1 && variation <= 5) {
+        main_.View().SetVariationChecked(variation, pressed);
+    }
+}
+
+void MainWindowDocumentHost::SetStatusPanelText(const QString& key, const QString& text) {
+    main_.SetPanelText(key, text);
+}
+
+void MainWindowDocumentHost::SelectRectangleRegionTool() { main_.Edit().SelectRegionTool(1); }
+
+void MainWindowDocumentHost::ToolbarAktualisieren(bool enabled) { main_.ToolbarAktualisieren(enabled); }
+
+void MainWindowDocumentHost::FirstDocumentOpened() { main_.View().ShowFloatingWindows(); }
+
+void MainWindowDocumentHost::LastDocumentClosed() { main_.View().HideFloatingWindows(); }
+
+void MainWindowDocumentHost::EnableSaveCommands(bool enabled) {
+    Ui::frmMain& u = main_.ui();
+    u.mnuFileSave->setEnabled(enabled);
+    u.mnuFileSaveAs->setEnabled(enabled);
+    u.tbSave->setEnabled(enabled);
+}
+
+void MainWindowDocumentHost::ShowZoom(int percent) {
+    main_.ComboZoom()->setEditText(QString::number(percent) + QLatin1Char('%'));
+}
+
+void MainWindowDocumentHost::EnableUndo(bool enabled) { main_.SetUndoAvailable(enabled); }
+
+int MainWindowDocumentHost::DocumentAreaWidth() const { return main_.MdiArea()->viewport()->width(); }
+
+bool MainWindowDocumentHost::IsToolsWindowChecked() const { return main_.ui().mnuViewTools->isChecked(); }
+
+bool MainWindowDocumentHost::IsPaletteWindowChecked() const { return main_.ui().mnuViewPalette->isChecked(); }
+
+}  // namespace kalmira

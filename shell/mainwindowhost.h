@@ -1,0 +1,33 @@
+#pragma once
+// The main window as the document windows see it (document/documenthost.h). frmMain creates
+// one and registers it while it exists.
+
+#include "document/documenthost.h"
+
+namespace kalmira {
+
+class frmMain;
+
+class MainWindowDocumentHost : public MainWindowHost {
+public:
+    explicit MainWindowDocumentHost(frmMain& main) : main_(main) {}
+
+    bool IsVariationTogglePressed(int variation) const override;
+    void SetVariationToggle(int variation, bool pressed) override;
+    void SetStatusPanelText(const QString& key, const QString& text) override;
+    void SelectRectangleRegionTool() override;
+    void ToolbarAktualisieren(bool enabled) override;
+    void FirstDocumentOpened() override;
+    void LastDocumentClosed() override;
+    void EnableSaveCommands(bool enabled) override;
+    void ShowZoom(int percent) override;
+    void EnableUndo(bool enabled) override;
+    int DocumentAreaWidth() const override;
+    bool IsToolsWindowChecked() const override;
+    bool IsPaletteWindowChecked() const override;
+
+private:
+    frmMain& main_;
+};
+
+}  // namespace kalmira

@@ -1,0 +1,102 @@
+#include "shell/toolbaricons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QStyle>
+
+namespace kalmira {
+
+namespace {
+
+constexpr int kSize = 20;
+
+QPixmap blank() {
+    QPixmap pixmap(kSize, kSize);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
+// A numbered frame: the Variation toggles show which Variation they stand for.
+QIcon variationIcon(int n) {
+    QPixmap pixmap = blank();
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(40, 40, 40), 1.2));
+    painter.setBrush(QColor(255, 244, 214));
+    painter.drawRoundedRect(QRectF(1.5, 1.5, kSize - 3, kSize - 3), 3, 3);
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(12);
+    painter.setFont(font);
+    painter.setPen(QColor(150, 40, 20));
+    painter.drawText(QRect(0, 0, kSize, kSize), Qt::AlignCenter, QString::number(n));
+    return QIcon(pixmap);
+}
+
+QIcon drawn(const QString& key) {
+    QPixmap pixmap = blank();
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(40, 40, 40), 1.2));
+    if (key == QLatin1String("Capture")) {
+        painter.setBrush(QColor(200, 220, 245));
+        painter.drawRect(QRectF(2.5, 3.5, 15, 11));
+        painter.drawLine(QPointF(7, 17.5), QPointF(13, 17.5));
+        painter.setPen(QPen(QColor(180, 30, 30), 1.5, Qt::DashLine));
+        painter.drawRect(QRectF(6, 6, 8, 6));
+    } else if (key == QLatin1String("Toolbox")) {
+        painter.setBrush(QColor(230, 230, 230));
+        painter.drawRect(QRectF(3.5, 2.5, 13, 15));
+        painter.setBrush(QColor(90, 130, 200));
+        for (int row = 0; row < 3; ++row) {
+            painter.drawRect(QRectF(5.5, 4.5 + row * 4.5, 3, 3));
+            painter.drawRect(QRectF(11.5, 4.5 + row * 4.5, 3, 3));
+        }
+    } else if (key == QLatin1String("Palette")) {
+        const QColor colors[] = {QColor(220, 40, 40), QColor(240, 200, 40), QColor(40, 170, 60),
+                                 QColor(40, 90, 220), QColor(160, 60, 200), QColor(30, 30, 30),
+                                 QColor(250, 130, 30), QColor(40, 200, 200), QColor(255, 255, 255)};
+        for (int i = 0; i < 9; ++i) {
+            painter.setBrush(colors[i]);
+            painter.drawRect(QRectF(2.5 + (i % 3) * 5, 2.5 + (i / 3) * 5, 5, 5));
+        }
+    } else if (key == QLatin1String("Text")) {
+        QFont font = painter.font();
+        font.setBold(true);
+        font.setPixelSize(16);
+        QPainterPath path;
+        path.addText(QPointF(3, 16), font, QStringLiteral("A"));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(120, 120, 120));
+        painter.drawPath(path.translated(2, 1));
+        painter.setBrush(QColor(30, 80, 180));
+        painter.drawPath(path);
+    }
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+QIcon ToolbarIcon(const QString& key, const QStyle* style) {
+    if (key.startsWith(QLatin1String("Variation"))) {
+        return variationIcon(QStringView(key).mid(9).toInt());
+    }
+    struct Standard {
+        const char* key;
+        QStyle::StandardPixmap pixmap;
+    };
+    static const Standard standard[] = {
+        {"New", QStyle::SP_FileIcon},          {"Open", QStyle::SP_DialogOpenButton},
+        {"Save", QStyle::SP_DialogSaveButton}, {"Undo", QStyle::SP_ArrowBack},
+        {"Copy", QStyle::SP_FileDialogContentsView}, {"Paste", QStyle::SP_FileDialogDetailedView},
+    };
+    for (const Standard& entry : standard) {
+        if (key == QLatin1String(entry.key) && style) {
+            return style->standardIcon(entry.pixmap);
+        }
+    }
+    return drawn(key);
+}
+
+}  // namespace kalmira

@@ -1,0 +1,363 @@
+// Opening and saving through the main window, the way a user does it: files that open and
+// files that must not, the command line, the recent-files list, Save and Save As round trips.
+
+#include "shell/commands/filecommands.h"
+#include "shell/common/globals.h"
+#include "shell/frmmain.h"
+#include "settings/settingsstore.h"
+#include "shelltestsupport.h"
+
+#include "codecs/registry.h"
+#include "document/frmdocument.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLocale>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace kalmira;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+}  // namespace
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+
+private:
+    testing::Prompts prompts_;
+    QTemporaryDir folder_;
+    std::unique_ptr<frmMain> window_;
+
+    // Two flat colour blocks: small and exact for every format, so sizes are stable.
+    QString writeImage(const QString& name, int width = 64, int height = 48) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(QColor(250, 250, 250));
+        QPainter painter(&image);
+        painter.fillRect(0, 0, width / 2, height, QColor(200, 30, 30));
+        painter.end();
+        const QString path = folder_.filePath(name);
+        image.save(path, "PNG");
+        return path;
+    }
+
+    FileCommands& files() { return window_->Files(); }
+    int windowCount() const { return static_cast<int>(window_->MdiArea()->subWindowList().size()); }
+
+private slots:
+    void initTestCase() {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        InitApplication();
+        prompts_.install();
+        QVERIFY(folder_.isValid());
+    }
+
+    void init() {
+        prompts_.clear();
+        QFile::remove(SettingsFilePath());
+        window_ = std::make_unique<frmMain>();
+        window_->Load({});
+        prompts_.clear();
+    }
+
+    void cleanup() {
+        window_.reset();
+        QCOMPARE(OpenDocumentCount, 0);
+    }
+
+    void openShowsTheOriginalAndItsCaption() {
+        const QString path = writeImage("photo.png");
+        frmDocument* document = files().OpenImageFile(path);
+        QVERIFY(document);
+        QVERIFY(prompts_.messages.isEmpty());
+        QVERIFY(prompts_.errors.isEmpty());
+        QCOMPARE(windowCount(), 1);
+        QCOMPARE(OpenDocumentCount, 1);
+        QVERIFY(ApplyReady);
+        QCOMPARE(document->windowTitle(), path);
+        QCOMPARE(document->picOriginal().BitmapWidth(), 64);
+        QCOMPARE(document->picOriginal().BitmapHeight(), 48);
+        QVERIFY(document->picOriginal().isVisibleTo(document));
+        QVERIFY(!document->frameLoadImage()->isVisibleTo(document));
+        // With a document open the document commands are on.
+        QVERIFY(window_->findChild<QAction*>("mnuFileClose")->isEnabled());
+
+        const qint64 size = QFileInfo(path).size();
+        const QString seconds = QLocale().toString(size / 28800.0 * 9.0, 'f', 1);
+        QCOMPARE(document->LabelOriginal()->text(),
+                 QLocale().toString(size) + " Bytes, 24 Bits, " + seconds + " sec.");
+        document->SelektiereGrafik(0);
+        QCOMPARE(window_->PanelText("PanelMemSize"), "FileSize: " + QLocale().toString(size));
+        QCOMPARE(window_->PanelText("PanelDownloadSpeed"), seconds + " sec. (at 28.8kbps)");
+    }
+
+    void openingTheSameFileTwiceGivesTwoWindows() {
+        const QString path = writeImage("twice.png");
+        QVERIFY(files().OpenImageFile(path));
+        QVERIFY(files().OpenImageFile(path));
+        QCOMPARE(windowCount(), 2);
+        QCOMPARE(OpenDocumentCount, 2);
+    }
+
+    void badFilesLeaveNoWindow_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << "missing" << "Error: File does not exist.";
+        QTest::newRow("empty") << "empty" << "Error: Unrecognized format. Could not load picture.";
+        QTest::newRow("truncated") << "truncated" << "Error: Unrecognized format. Could not load picture.";
+        QTest::newRow("text") << "text" << "Error: Unrecognized format. Could not load picture.";
+        QTest::newRow("folder") << "folder" << "Error: File does not exist.";
+    }
+
+    void badFilesLeaveNoWindow() {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        QString path = folder_.filePath(kind + ".png");
+        if (kind == "empty") {
+            writeAll(path, {});
+        } else if (kind == "truncated") {
+            const QByteArray whole = readAll(writeImage("whole.png"));
+            writeAll(path, whole.left(whole.size() / 2));
+        } else if (kind == "text") {
+            writeAll(path, "this is not a picture at all\n");
+        } else if (kind == "folder") {
+            path = folder_.path();
+        }
+        QCOMPARE(files().OpenImageFile(path), nullptr);
+        QCOMPARE(prompts_.messageTexts(), QStringList{message});
+        QCOMPARE(prompts_.messages.first().title, QStringLiteral("Error"));
+        QVERIFY(prompts_.errors.isEmpty());
+        QCOMPARE(windowCount(), 0);
+        QCOMPARE(OpenDocumentCount, 0);
+        QVERIFY(ApplyReady);
+        QVERIFY(!window_->findChild<QAction*>("mnuFileSave")->isEnabled());
+        // The program stays usable: the next file opens.
+        QVERIFY(files().OpenImageFile(writeImage("after.png")));
+        QCOMPARE(windowCount(), 1);
+    }
+
+    void commandLineOpensEachWord() {
+        window_.reset();
+        const QString first = writeImage("first.png");
+        const QString second = writeImage("second.png", 20, 10);
+        window_ = std::make_unique<frmMain>();
+        window_->Load({first, second, folder_.filePath("gone one.png")});
+        QCOMPARE(windowCount(), 2);
+        // A word that is no file splits at its blank, and each half is reported missing.
+        QCOMPARE(prompts_.messageTexts(),
+                 (QStringList{"Error: File does not exist.", "Error: File does not exist."}));
+        QVERIFY(window_->findChild<QAction*>("mnuFileSave")->isEnabled());
+    }
+
+    void droppedFilesSkipEmptyOnes() {
+        const QString empty = folder_.filePath("zero.gif");
+        writeAll(empty, {});
+        files().OpenDroppedFiles({writeImage("dropped.png"), empty, QString()});
+        QCOMPARE(windowCount(), 1);
+        QVERIFY(prompts_.messages.isEmpty());
+        // Dropped files do not go into the recent list.
+        QCOMPARE(files().RecentFile(0), QString());
+    }
+
+    void openDialogOffersAllFormatsAndRemembersTheFolder() {
+        const QString path = writeImage("chosen.png");
+        prompts_.fileAnswers.enqueue(path);
+        window_->findChild<QAction*>("mnuFileOpen")->trigger();
+        QCOMPARE(prompts_.fileDialogs.size(), 1);
+        const FileDialogRequest& asked = prompts_.fileDialogs.first();
+        QCOMPARE(asked.title, QStringLiteral("Open Image"));
+        QCOMPARE(asked.filters.size(), 38);
+        QVERIFY(asked.filters.first().startsWith("All Graphics ("));
+        QVERIFY(asked.filters.first().contains("*.gif *.jpg *.jff *.jtf *.jpeg *.png"));
+        QCOMPARE(asked.filters.at(1), QStringLiteral("GIF (GIF) (*.gif)"));
+        QCOMPARE(windowCount(), 1);
+        QCOMPARE(window_->InitialDirectory, folder_.path() + "/");
+        QCOMPARE(files().RecentFile(0), path);
+
+        // Cancelled: nothing happens.
+        window_->findChild<QAction*>("mnuFileOpen")->trigger();
+        QCOMPARE(windowCount(), 1);
+        QVERIFY(prompts_.messages.isEmpty());
+
+        // A name that is not there gets the dialog's own message and no window.
+        prompts_.fileAnswers.enqueue(folder_.filePath("not-there.png"));
+        window_->findChild<QAction*>("mnuFileOpen")->trigger();
+        QCOMPARE(prompts_.messageTexts(), QStringList{"Error: Cannot load image: File not found."});
+        QCOMPARE(windowCount(), 1);
+    }
+
+    void recentFilesOrder_data() {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("added");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("empty list") << QStringList{"", "", "", "", ""} << "a" << QStringList{"a", "", "", "", ""};
+        QTest::newRow("new name") << QStringList{"a", "b", "c", "d", "e"} << "n" << QStringList{"n", "a", "b", "c", "d"};
+        QTest::newRow("from position 3") << QStringList{"a", "b", "c", "d", "e"} << "d"
+                                         << QStringList{"d", "a", "b", "c", "e"};
+        QTest::newRow("already first") << QStringList{"a", "b", "", "", ""} << "a" << QStringList{"a", "b", "", "", ""};
+        QTest::newRow("case counts") << QStringList{"A", "", "", "", ""} << "a" << QStringList{"a", "A", "", "", ""};
+    }
+
+    void recentFilesOrder() {
+        QFETCH(QStringList, before);
+        QFETCH(QString, added);
+        QFETCH(QStringList, after);
+        window_.reset();
+        for (int i = 0; i < 5; ++i) {
+            WriteRecentFile(i, before.at(i));
+        }
+        window_ = std::make_unique<frmMain>();
+        window_->Load({});
+        files().AddRecentFile(added);
+        bool anyShown = false;
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(files().RecentFile(i), after.at(i));
+            QCOMPARE(ReadRecentFile(i), after.at(i));
+            QCOMPARE(files().RecentFileItem(i)->isVisible(), !after.at(i).isEmpty());
+            anyShown = anyShown || !after.at(i).isEmpty();
+        }
+        QCOMPARE(window_->findChild<QAction*>("mnuFileBar6")->isVisible(), anyShown);
+    }
+
+    void recentFileCommandOpensWithoutReordering() {
+        const QString older = writeImage("older.png");
+        const QString newer = writeImage("newer.png");
+        files().AddRecentFile(older);
+        files().AddRecentFile(newer);
+        files().RecentFileItem(1)->trigger();
+        QCOMPARE(windowCount(), 1);
+        QCOMPARE(window_->ActiveDocument()->OriginalFileName(), older);
+        QCOMPARE(files().RecentFile(0), newer);
+    }
+
+    void saveAsAndSaveWriteTheVariation() {
+        frmDocument* document = files().OpenImageFile(writeImage("round.png"));
+        QVERIFY(document);
+        document->SelektiereGrafik(1);
+        QCOMPARE(document->FindeSelektierteGrafik(), 1);
+        const QString extension = document->GetGrafikPatternSave(1);
+        const QString target = folder_.filePath("saved." + extension);
+        prompts_.fileAnswers.enqueue(target);
+        window_->findChild<QAction*>("mnuFileSaveAs")->trigger();
+        QCOMPARE(prompts_.fileDialogs.size(), 1);
+        QCOMPARE(prompts_.fileDialogs.first().title, QStringLiteral("Save Image As"));
+        QCOMPARE(prompts_.fileDialogs.first().defaultSuffix, extension);
+        QVERIFY(prompts_.messages.isEmpty());
+        QVERIFY(QFileInfo(target).size() > 0);
+
+        const imaging::Image saved = imaging::loadFile(target.toStdString());
+        QCOMPARE(saved.frames.front().bitmap.width(), 64);
+        QCOMPARE(saved.frames.front().bitmap.height(), 48);
+        QCOMPARE(files().RecentFile(0), target);
+        // The size shown in the Variation's caption is the size of the file written.
+        QVERIFY2(document->LabelCompress(1)->text().startsWith(QLocale().toString(QFileInfo(target).size()) + " Bytes, "),
+                 qPrintable(document->LabelCompress(1)->text()));
+
+        // Save now goes to the same file without asking.
+        QVERIFY(QFile::remove(target));
+        prompts_.clear();
+        window_->findChild<QAction*>("mnuFileSave")->trigger();
+        QVERIFY(prompts_.fileDialogs.isEmpty());
+        QVERIFY(QFileInfo(target).size() > 0);
+    }
+
+    void saveAsCancelledWritesNothing() {
+        frmDocument* document = files().OpenImageFile(writeImage("cancel.png"));
+        document->SelektiereGrafik(1);
+        const int before = static_cast<int>(QDir(folder_.path()).entryList(QDir::Files).size());
+        window_->findChild<QAction*>("mnuFileSaveAs")->trigger();
+        QCOMPARE(prompts_.fileDialogs.size(), 1);
+        QCOMPARE(static_cast<int>(QDir(folder_.path()).entryList(QDir::Files).size()), before);
+        QCOMPARE(files().RecentFile(0), QString());
+    }
+
+    void theOriginalIsNeverSaved_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("save") << "mnuFileSave";
+        QTest::newRow("save as") << "mnuFileSaveAs";
+        QTest::newRow("toolbar") << "tbSave";
+    }
+
+    void theOriginalIsNeverSaved() {
+        QFETCH(QString, command);
+        frmDocument* document = files().OpenImageFile(writeImage("master.png"));
+        document->SelektiereGrafik(0);
+        window_->ToolbarAktualisieren(true);  // whatever the document made of the save commands
+        window_->findChild<QAction*>(command)->trigger();
+        QCOMPARE(prompts_.messageTexts(), QStringList{"The master image cannot be saved!"});
+        QCOMPARE(prompts_.messages.first().icon, QMessageBox::Warning);
+        QVERIFY(prompts_.fileDialogs.isEmpty());
+    }
+
+    void aFailedSaveKeepsThePreviousFile() {
+        frmDocument* document = files().OpenImageFile(writeImage("keep.png"));
+        document->SelektiereGrafik(1);
+        const QString target = folder_.filePath("precious.gif");
+        writeAll(target, "the previous content");
+        // Nothing to write: the engine refuses, and the refusal must not cost the old file.
+        document->picCompress(1).ClearBitmap();
+        QVERIFY(!files().SaveVariationFile(1, target));
+        QVERIFY(prompts_.messageTexts().contains("Error saving file!"));
+        QCOMPARE(readAll(target), QByteArray("the previous content"));
+        // A failed Save As does not make the path the Variation's save target.
+        prompts_.clear();
+        prompts_.fileAnswers.enqueue(target);
+        window_->findChild<QAction*>("mnuFileSaveAs")->trigger();
+        QVERIFY(prompts_.messageTexts().contains("Error saving file!"));
+        QCOMPARE(readAll(target), QByteArray("the previous content"));
+        QVERIFY(document->GetGrafikFileNameDefault(1) != target);
+        QCOMPARE(files().RecentFile(0), QString());
+    }
+
+    void newDocumentIsBlankWhite() {
+        window_->findChild<QAction*>("mnuFileNew")->trigger();
+        QCOMPARE(windowCount(), 1);
+        frmDocument* document = window_->ActiveDocument();
+        QVERIFY(document);
+        QCOMPARE(document->picOriginal().BitmapWidth(), 320);
+        QCOMPARE(document->picOriginal().BitmapHeight(), 200);
+        QCOMPARE(document->picOriginal().BitmapBits(), 24);
+        QCOMPARE(document->picOriginal().Pixel(17, 33), 0xFFFFFFu);
+        QCOMPARE(document->windowTitle(), "Image" + QString::number(ImageCounter));
+    }
+
+    void closeUnloadsTheActiveDocument() {
+        QVERIFY(files().OpenImageFile(writeImage("close.png")));
+        window_->findChild<QAction*>("mnuFileClose")->trigger();
+        QTRY_COMPARE(windowCount(), 0);
+        QTRY_COMPARE(OpenDocumentCount, 0);
+        QVERIFY(!window_->findChild<QAction*>("mnuFileSave")->isEnabled());
+        QCOMPARE(window_->PanelText("PanelMemSize"), QString());
+    }
+
+    void sampleImageOpens() {
+        frmDocument* document = files().OpenSampleImage();
+        QVERIFY(document);
+        QVERIFY(document->picOriginal().HasBitmap());
+        QCOMPARE(document->windowTitle(), QStringLiteral("sample.png"));
+    }
+};
+
+QTEST_MAIN(FileCommandsTest)
+#include "filecommands_test.moc"
