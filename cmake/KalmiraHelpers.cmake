@@ -24,6 +24,13 @@ function(kalmira_glob_library target)
   endif()
   if(sources)
     add_library(${target} STATIC ${sources})
+    # AUTOGEN reruns only when a file it already knows or a list file of the folder changes, so
+    # a source the glob newly finds would go unscanned: the source list becomes a list file
+    # (rewritten only when it changes).
+    set(source_list ${CMAKE_CURRENT_BINARY_DIR}/${target}_sources.cmake)
+    string(REPLACE ";" "\n#   " source_lines "${sources}")
+    file(CONFIGURE OUTPUT ${source_list} CONTENT "# Sources of ${target}:\n#   ${source_lines}\n")
+    include(${source_list})
     target_include_directories(${target} PUBLIC ${ARG_PUBLIC_INCLUDE})
     target_link_libraries(${target} PUBLIC ${ARG_DEPS})
   else()
