@@ -1,5 +1,6 @@
 #include "ops/floater.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 
@@ -18,17 +19,21 @@ void checkCopyMode(int mode) {
 // Writes source pixels into the target with depth conversion; `inside(x, y)` (source
 // coordinates) decides which pixels are written.
 template <typename Inside>
-void paste(Bitmap& target, const Bitmap& source, int left, int top, Inside inside) {
-    const Rect visible = Rect{left, top, source.width(), source.height()}.intersected({0, 0, target.width(), target.height()});
-    if (visible.empty()) return;
+void paste(Bitmap& target, const Bitmap& source, long long left, long long top, Inside inside) {
+    // In wide integers: a rectangle far off the target must clip to nothing, not overflow.
+    const long long l = std::max(0LL, left), t = std::max(0LL, top);
+    const long long r = std::min<long long>(target.width(), left + source.width());
+    const long long b = std::min<long long>(target.height(), top + source.height());
+    if (r <= l || b <= t) return;
+    const Rect visible{static_cast<int>(l), static_cast<int>(t), static_cast<int>(r - l), static_cast<int>(b - t)};
     const bool sameLayout = target.bits() == source.bits() &&
                             (!target.isIndexed() || target.palette() == source.palette());
     const int bpp = target.bytesPerPixel();
     std::unordered_map<Rgb, int> nearest;  // palette targets: colour -> index, looked up once each
     for (int y = visible.top; y < visible.bottom(); ++y) {
-        const int sy = y - top;
+        const int sy = static_cast<int>(y - top);
         for (int x = visible.left; x < visible.right(); ++x) {
-            const int sx = x - left;
+            const int sx = static_cast<int>(x - left);
             if (!inside(sx, sy)) continue;
             if (sameLayout) {
                 std::copy_n(source.row(sy) + static_cast<std::size_t>(sx) * bpp, bpp,
@@ -80,7 +85,7 @@ Bitmap copyRect(const Bitmap& source, const Rect& rect) {
     Bitmap out(rect.width, rect.height, source.bits());
     if (source.isIndexed()) out.palette() = source.palette();
     out.userPalette() = source.userPalette();
-    pasteBitmap(out, source, -rect.left, -rect.top, kCopyAll);
+    paste(out, source, -static_cast<long long>(rect.left), -static_cast<long long>(rect.top), [](int, int) { return true; });
     return out;
 }
 

@@ -11,10 +11,10 @@ namespace imaging::ops {
 Rect Rect::intersected(const Rect& other) const {
     const int l = std::max(left, other.left);
     const int t = std::max(top, other.top);
-    const int r = std::min(right(), other.right());
-    const int b = std::min(bottom(), other.bottom());
+    const long long r = std::min(right(), other.right());
+    const long long b = std::min(bottom(), other.bottom());
     if (r <= l || b <= t) return {l, t, 0, 0};
-    return {l, t, r - l, b - t};
+    return {l, t, static_cast<int>(r - l), static_cast<int>(b - t)};
 }
 
 void Region::checkSize(int width, int height) {
@@ -132,11 +132,18 @@ Region Region::movedTo(int left, int top) const {
     return r;
 }
 
+Region Region::movedBy(int dx, int dy) const {
+    static constexpr long long kFar = 1LL << 30;
+    auto shifted = [](int from, int by) { return static_cast<int>(std::clamp(static_cast<long long>(from) + by, -kFar, kFar)); };
+    return movedTo(shifted(bounds_.left, dx), shifted(bounds_.top, dy));
+}
+
 Region Region::clippedTo(int width, int height) const {
     const Rect visible = bounds_.intersected({0, 0, width, height});
     if (visible.empty()) return Region();
     // Tighten to the rows and columns that still hold a member.
-    int minX = visible.right(), maxX = visible.left - 1, minY = visible.bottom(), maxY = visible.top - 1;
+    int minX = static_cast<int>(visible.right()), maxX = visible.left - 1, minY = static_cast<int>(visible.bottom()),
+        maxY = visible.top - 1;
     for (int y = visible.top; y < visible.bottom(); ++y)
         for (int x = visible.left; x < visible.right(); ++x)
             if (insideLocal(x - bounds_.left, y - bounds_.top)) {

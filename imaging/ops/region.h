@@ -20,8 +20,9 @@ struct Rect {
     int height = 0;
 
     bool empty() const { return width <= 0 || height <= 0; }
-    int right() const { return left + width; }    // one past the last column
-    int bottom() const { return top + height; }   // one past the last row
+    // One past the last column / row; wide so that a rectangle far off the bitmap cannot overflow.
+    long long right() const { return static_cast<long long>(left) + width; }
+    long long bottom() const { return static_cast<long long>(top) + height; }
     bool contains(int x, int y) const { return x >= left && y >= top && x < right() && y < bottom(); }
     Rect intersected(const Rect& other) const;
     Rect expanded(int margin) const { return {left - margin, top - margin, width + 2 * margin, height + 2 * margin}; }
@@ -71,7 +72,8 @@ public:
 
     // The same shape at another place.
     Region movedTo(int left, int top) const;
-    Region movedBy(int dx, int dy) const { return movedTo(bounds_.left + dx, bounds_.top + dy); }
+    // Positions saturate far beyond any bitmap instead of overflowing.
+    Region movedBy(int dx, int dy) const;
     // The part inside a width x height bitmap, with a tight bounding rectangle (empty if none).
     Region clippedTo(int width, int height) const;
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 #include "core/error.h"
@@ -182,6 +183,29 @@ TEST(Picture, PaintBitmapScalesIntoTheRectangleWithItsShape) {
     EXPECT_EQ(shaped.bitmap().pixel(1, 1), makeRgb(255, 0, 0));
     EXPECT_EQ(shaped.bitmap().pixel(2, 1), 0u);
     EXPECT_EQ(shaped.bitmap().pixel(3, 3), makeRgb(255, 0, 0));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Floater, RectanglesFarOffTheBitmapClipToNothing) {
+    Bitmap target = ramp();
+    const Bitmap before = target;
+    pasteBitmap(target, ramp(), INT_MIN, INT_MAX);
+    pasteBitmap(target, ramp(), INT_MAX - 2, 0);
+    EXPECT_EQ(target, before);
+    const Bitmap far = copyRect(ramp(), {INT_MIN, INT_MIN, 2, 2});
+    EXPECT_EQ(far.pixel(1, 1), 0u);
+    Picture pic(ramp());
+    pic.setRegion(Region::rectangle(INT_MAX - 1, 0, 1, 1));
+    EXPECT_FALSE(pic.HasRgn());
+    pic.setRegion(Region::rectangle(1, 1, 2, 2));
+    pic.liftFloater();
+    pic.moveFloater(INT_MAX, INT_MAX);
+    pic.moveFloater(INT_MAX, INT_MAX);
+    pic.pasteFloater();
+    EXPECT_EQ(pic.bitmap(), ramp());
 }
 
 }  // namespace
