@@ -47,6 +47,27 @@ Bitmap Picture::dropFloater() {
     return background;
 }
 
+Picture Picture::takeFloaterAsPicture() {
+    if (!floater_) fail(ErrorCode::NoImage, "Floater", "there is no floater");
+    Picture work(std::move(floater_->pixels));
+    work.setRegion(floater_->shape.movedTo(0, 0));
+    floater_.reset();
+    return work;
+}
+
+Floater Picture::toFloater() const {
+    detail::requireImage(bitmap_, "Floater");
+    const int w = bitmap_.width(), h = bitmap_.height();
+    std::vector<std::uint8_t> mask(static_cast<std::size_t>(w) * h, region_ ? 0 : 1);
+    if (region_) {
+        const Rect& b = region_->bounds();
+        for (int y = b.top; y < b.bottom(); ++y)
+            for (int x = b.left; x < b.right(); ++x)
+                mask[static_cast<std::size_t>(y) * w + x] = region_->insideLocal(x - b.left, y - b.top);
+    }
+    return Floater{bitmap_, Region::fromMask(0, 0, w, h, std::move(mask))};
+}
+
 void Picture::cropToRegion() {
     liftFloater();
     floaterToBitmap();

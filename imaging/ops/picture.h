@@ -53,6 +53,15 @@ public:
     // The end of a drag: the floater's shape becomes the selection, the pixels under it are
     // returned (the new background), the floater is pasted there and released.
     Bitmap dropFloater();
+    // Moves the floater out into a picture of its own (the work picture a selection is
+    // transformed in): its pixels as the bitmap, its shape as the selection at (0, 0).
+    // Throws NoImage without a floater.
+    Picture takeFloaterAsPicture();
+    // This picture as a floater at (0, 0): the whole bitmap, shaped by the selection when
+    // there is one (a work picture after its transform), else all of it.
+    Floater toFloater() const;
+    // Puts a floater over this picture, replacing any other.
+    void setFloater(Floater floater) { floater_ = std::move(floater); }
     // Crop to the selection: the bitmap becomes the selection's bounding box; the selection
     // and any floater are freed. Throws NoImage without a selection.
     void cropToRegion();
