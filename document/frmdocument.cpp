@@ -203,7 +203,7 @@ void frmDocument::SelektiereGrafik(int index) {
 
 bool frmDocument::isAnimatedOriginal() const {
     const imaging::ImageControl& original = *pictures_[0];
-    return IsAnimatedImage(original.InfoAnimation(), original.InfoPage(), original.InfoFormat());
+    return IsAnimatedImage(original);
 }
 
 void frmDocument::InitialisiereGrafik(bool MitInfo) {

@@ -2,6 +2,7 @@
 
 #include "shell/common/apperror.h"
 #include "shell/common/globals.h"
+#include "qt/imagecontrol.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -88,6 +89,10 @@ QString GetFolderOfPath(const QString& path) {
 
 bool IsAnimatedImage(bool infoAnimation, int infoPage, int infoFormat) {
     return infoAnimation || (infoPage > 1 && infoFormat == kEngineFormatGif);
+}
+
+bool IsAnimatedImage(const imaging::ImageControl& control) {
+    return IsAnimatedImage(control.InfoAnimation(), control.InfoPage(), control.InfoFormat());
 }
 
 namespace {

@@ -4,6 +4,10 @@
 #include <QString>
 #include <cstdint>
 
+namespace imaging {
+class ImageControl;
+}
+
 namespace kalmira {
 
 // Screen pointer: hourglass, cross, default (QApplication's override cursor).
@@ -29,6 +33,8 @@ QString GetFolderOfPath(const QString& path);
 // True when the file information says animated, or more than one page of a GIF (engine format 2).
 inline constexpr int kEngineFormatGif = 2;
 bool IsAnimatedImage(bool infoAnimation, int infoPage, int infoFormat);
+// The same for the file information an image control holds.
+bool IsAnimatedImage(const imaging::ImageControl& control);
 
 // Colours are 24-bit RGB with red in the low byte.
 // "r, g, b" in decimal, e.g. 0xFF8000 -> "0, 128, 255".
