@@ -105,6 +105,7 @@ struct Foreign {
     const char* command;  // %in = a PPM of the picture, %out = the file to read
     int format;
     int pictureBits = 4;  // 1: a black and white picture, for monochrome formats
+    bool grey = false;    // a grey picture, for grey formats
 };
 
 class WeReadTheirFile : public testing::TestWithParam<Foreign> {};
@@ -115,7 +116,7 @@ TEST_P(WeReadTheirFile, ColoursMatchThePicture) {
     const std::string tool = command.substr(0, command.find(' '));
     if (!haveTool(tool)) GTEST_SKIP() << tool << " is not installed";
     // Few colours, so palette formats hold the picture exactly.
-    const Bitmap picture = makePicture(31, 17, c.pictureBits, 5, c.pictureBits == 1);
+    const Bitmap picture = makePicture(31, 17, c.pictureBits, 5, c.pictureBits == 1 || c.grey);
     const auto dir = tempDir();
     const auto in = dir / (std::string(c.name) + ".ppm");
     const auto out = dir / (std::string(c.name) + ".out");
@@ -169,6 +170,34 @@ const Foreign kTheirs[] = {
      format::MacPaint, 1},
     {"gem_netpbm", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold | /usr/bin/pbmtogem > %out",
      format::GemImage, 1},
+    // Readers of the open list.
+    {"ico_magick", "/usr/bin/convert %in ico:%out", format::Ico},
+    {"ico_magick_mono", "/usr/bin/convert %in -type Bilevel ico:%out", format::Ico, 1},
+    {"ico_netpbm", "/usr/bin/ppmtowinicon %in > %out", format::Ico},
+    {"cur_magick", "/usr/bin/convert %in cur:%out", format::Cur},
+    {"pnm_p1", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold -plain > %out", format::Pnm, 1},
+    {"pnm_p4", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold > %out", format::Pnm, 1},
+    {"pnm_p2", "/usr/bin/ppmtopgm -plain %in > %out", format::Pnm, 4, true},
+    {"pnm_p5", "/usr/bin/ppmtopgm %in > %out", format::Pnm, 4, true},
+    {"pnm_p3", "/usr/bin/pnmtoplainpnm %in > %out", format::Pnm},
+    {"pnm_p6_16bit", "/usr/bin/convert %in -depth 16 ppm:%out", format::Pnm},
+    {"pnm_p5_16bit", "/usr/bin/convert %in -depth 16 pgm:%out", format::Pnm, 4, true},
+    {"xbm_magick", "/usr/bin/convert %in xbm:%out", format::Xbm, 1},
+    {"xbm_netpbm", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold | /usr/bin/pbmtoxbm > %out", format::Xbm, 1},
+    {"xbm_netpbm_x10", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold | /usr/bin/pbmtoxbm -x10 > %out",
+     format::Xbm, 1},
+    {"xpm_magick", "/usr/bin/convert %in xpm:%out", format::Xpm},
+    {"xpm_netpbm", "/usr/bin/ppmtoxpm %in > %out", format::Xpm},
+    {"xwd_magick", "/usr/bin/convert %in xwd:%out", format::Xwd},
+    {"xwd_magick_mapped", "/usr/bin/convert %in -type Palette xwd:%out", format::Xwd},
+    {"xwd_netpbm", "/usr/bin/pnmtoxwd %in > %out", format::Xwd},
+    {"xwd_netpbm_grey", "/usr/bin/ppmtopgm %in | /usr/bin/pnmtoxwd > %out", format::Xwd, 4, true},
+    {"xwd_netpbm_mono", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold | /usr/bin/pnmtoxwd > %out",
+     format::Xwd, 1},
+    {"iff_netpbm", "/usr/bin/ppmtoilbm %in > %out", format::Iff},
+    {"iff_netpbm_raw", "/usr/bin/ppmtoilbm -nocompress %in > %out", format::Iff},
+    {"iff_netpbm_24", "/usr/bin/ppmtoilbm -24force %in > %out", format::Iff},
+    {"cals_magick", "/usr/bin/convert %in -type Bilevel cals:%out", format::Cals, 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Generated, WeReadTheirFile, testing::ValuesIn(kTheirs),
