@@ -1,6 +1,8 @@
 #include "settings/frmoptions.h"
 
 #include "settings/conversions.h"
+#include "settings/frmgif.h"
+#include "settings/frmjpeg.h"
 #include "settings/settingsstore.h"
 #include "shell/common/apperror.h"
 #include "shell/common/errortrap.h"
@@ -95,8 +97,18 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent), ui_(std::make_unique<
         });
     }
     connect(ui_->tbsOptions, &QTabWidget::currentChanged, this, [this](int index) { tabChanged(index); });
-    connect(ui_->CommandGIF, &QPushButton::clicked, this, [this] { emit gifSettingsRequested(CurrentSlot()); });
-    connect(ui_->CommandJPEG, &QPushButton::clicked, this, [this] { emit jpegSettingsRequested(CurrentSlot()); });
+    connect(ui_->CommandGIF, &QPushButton::clicked, this, [this] {
+        Guarded([this] {
+            frmGIF dialog(*this);
+            dialog.exec();
+        });
+    });
+    connect(ui_->CommandJPEG, &QPushButton::clicked, this, [this] {
+        Guarded([this] {
+            frmJPEG dialog(*this);
+            dialog.exec();
+        });
+    });
     connect(ui_->cmdOK, &QPushButton::clicked, this, [this] {
         if (Guarded([this] { ApplyOptions(); })) accept();
     });

@@ -47,11 +47,6 @@ public:
     // Controls -> PendingOptions -> ProgramOptions -> the store.
     void ApplyOptions();
 
-signals:
-    // CommandGIF / CommandJPEG: the profile dialogs open on CurrentSlot() of PendingOptions().
-    void gifSettingsRequested(int slot);
-    void jpegSettingsRequested(int slot);
-
 private:
     // A text box whose number is normalised and clamped when the user presses Enter or leaves
     // it, optionally with up-down buttons that follow the text.
