@@ -355,6 +355,7 @@ QList<frmDocument*> frmMain::Documents() const {
 QMdiSubWindow* frmMain::AddDocument(frmDocument* document) {
     QMdiSubWindow* window = ui_->mdiArea->addSubWindow(document);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(ToolbarIcon(QStringLiteral("Document"), style()));
     // The child's caption is the document's; keep them in step when the document renames itself.
     connect(document, &QWidget::windowTitleChanged, window, &QWidget::setWindowTitle);
     return window;

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPolygonF>
 #include <QStyle>
 
 namespace kalmira {
@@ -61,6 +62,29 @@ QIcon drawn(const QString& key) {
             painter.setBrush(colors[i]);
             painter.drawRect(QRectF(2.5 + (i % 3) * 5, 2.5 + (i / 3) * 5, 5, 5));
         }
+    } else if (key == QLatin1String("Copy")) {
+        painter.setBrush(QColor(255, 255, 255));
+        painter.drawRect(QRectF(2.5, 2.5, 10, 12));
+        painter.drawRect(QRectF(7.5, 5.5, 10, 12));
+        painter.setPen(QPen(QColor(120, 120, 120), 1));
+        for (int row = 0; row < 3; ++row) {
+            painter.drawLine(QPointF(9.5, 9 + row * 3), QPointF(15.5, 9 + row * 3));
+        }
+    } else if (key == QLatin1String("Paste")) {
+        painter.setBrush(QColor(190, 140, 80));
+        painter.drawRoundedRect(QRectF(2.5, 3.5, 13, 15), 1.5, 1.5);
+        painter.setBrush(QColor(200, 200, 200));
+        painter.drawRect(QRectF(6.5, 1.5, 5, 4));
+        painter.setBrush(QColor(255, 255, 255));
+        painter.drawRect(QRectF(8.5, 8.5, 9, 10));
+    } else if (key == QLatin1String("Document")) {
+        painter.setBrush(QColor(120, 170, 230));
+        painter.drawRect(QRectF(1.5, 3.5, 17, 13));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(250, 240, 170));
+        painter.drawEllipse(QPointF(14, 7.5), 2, 2);
+        painter.setBrush(QColor(70, 130, 70));
+        painter.drawPolygon(QPolygonF({QPointF(2, 16), QPointF(8, 8), QPointF(13, 16)}));
     } else if (key == QLatin1String("Text")) {
         QFont font = painter.font();
         font.setBold(true);
@@ -89,7 +113,6 @@ QIcon ToolbarIcon(const QString& key, const QStyle* style) {
     static const Standard standard[] = {
         {"New", QStyle::SP_FileIcon},          {"Open", QStyle::SP_DialogOpenButton},
         {"Save", QStyle::SP_DialogSaveButton}, {"Undo", QStyle::SP_ArrowBack},
-        {"Copy", QStyle::SP_FileDialogContentsView}, {"Paste", QStyle::SP_FileDialogDetailedView},
     };
     for (const Standard& entry : standard) {
         if (key == QLatin1String(entry.key) && style) {
