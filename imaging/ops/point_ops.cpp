@@ -25,6 +25,15 @@ Rgb mapThroughTables(Rgb c, const Table& r, const Table& g, const Table& b) {
     return makeRgb(r[redOf(c)], g[greenOf(c)], b[blueOf(c)]);
 }
 
+// A true colour bitmap's transparent colour names the pixels that are see-through; when every
+// pixel goes through a colour mapping, the colour must go through it too, or the picture would
+// lose (or gain) transparent pixels.
+template <typename Map>
+void mapTransparentColor(Bitmap& work, const Region* local, Map map) {
+    if (local || work.isIndexed() || !work.transparent() || isPaletteReference(work.transparentColor())) return;
+    work.setTransparentColor(map(work.transparentColor() & 0xFFFFFF));
+}
+
 // One table for all three channels. Palette bitmaps change their palette, true colour
 // bitmaps run the table over their bytes in one pass.
 void applyTables(Bitmap& bitmap, const Region* region, const Table& r, const Table& g, const Table& b) {
@@ -35,6 +44,7 @@ void applyTables(Bitmap& bitmap, const Region* region, const Table& r, const Tab
         }
         detail::promoteToTrueColor(work);
         detail::applyChannelTables(work, r.data(), g.data(), b.data(), local);
+        mapTransparentColor(work, local, [&](Rgb c) { return mapThroughTables(c, r, g, b); });
     });
 }
 
@@ -55,6 +65,12 @@ void applyColorFunction(Bitmap& bitmap, const Region* region, Fn fn) {
             return;
         }
         detail::promoteToTrueColor(work);
+        mapTransparentColor(work, local, [&](Rgb c) {
+            std::uint8_t p[3] = {static_cast<std::uint8_t>(redOf(c)), static_cast<std::uint8_t>(greenOf(c)),
+                                 static_cast<std::uint8_t>(blueOf(c))};
+            fn(p);
+            return makeRgb(p[0], p[1], p[2]);
+        });
         const int bpp = work.bytesPerPixel();
         for (int y = 0; y < work.height(); ++y) {
             std::uint8_t* p = work.row(y);
@@ -109,6 +125,7 @@ void applyFromHistogram(Bitmap& bitmap, const Region* region, Build build) {
         }
         detail::promoteToTrueColor(work);
         detail::applyChannelTables(work, t[0].data(), t[1].data(), t[2].data(), local);
+        mapTransparentColor(work, local, [&](Rgb c) { return mapThroughTables(c, t[0], t[1], t[2]); });
     });
 }
 

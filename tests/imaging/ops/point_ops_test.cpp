@@ -159,3 +159,23 @@ TEST(PointOps, FillWithEllipseLeavesCorners) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PointOps, TransparentColourFollowsTheMapping) {
+    Bitmap b = row({kMid, grey(10)});
+    b.setTransparent(true);
+    b.setTransparentColor(grey(10));
+    invert(b);
+    EXPECT_EQ(b.transparentColor(), grey(245));
+    hue(b, 120);
+    EXPECT_EQ(b.transparentColor(), grey(245));  // grey has no hue
+    Bitmap partly = row({kMid, grey(10)});
+    partly.setTransparent(true);
+    partly.setTransparentColor(grey(10));
+    const Region first = Region::rectangle(0, 0, 1, 1);
+    invert(partly, &first);  // the transparent pixel is outside: it stays as it was
+    EXPECT_EQ(partly.transparentColor(), grey(10));
+}
+
+}  // namespace
