@@ -1,0 +1,173 @@
+// kalmira-cli as scripts see it: exit status, one "key: value" per line, messages on stderr.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "codecs/registry.h"
+#include "core/bitmap.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliResult {
+    int status;
+    std::string out, err;
+    std::map<std::string, std::string> values;
+    std::vector<std::string> keys;
+};
+
+std::string quoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("kalmira-cli-test-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    CliResult run(const std::vector<std::string>& args) {
+        std::string cmd = quoted(KALMIRA_CLI);
+        for (const std::string& a : args) cmd += " " + quoted(a);
+        cmd += " >" + quoted((dir_ / "out.txt").string()) + " 2>" + quoted((dir_ / "err.txt").string());
+        const int raw = std::system(cmd.c_str());
+        CliResult r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir_ / "out.txt"), slurp(dir_ / "err.txt"), {}, {}};
+        std::istringstream lines(r.out);
+        for (std::string line; std::getline(lines, line);) {
+            const auto colon = line.find(": ");
+            if (colon == std::string::npos) continue;
+            r.keys.push_back(line.substr(0, colon));
+            r.values[line.substr(0, colon)] = line.substr(colon + 2);
+        }
+        return r;
+    }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    // A PNG of five colours, written by the engine.
+    std::string fiveColourPng() {
+        imaging::Bitmap bmp(10, 6, 24);
+        const imaging::Rgb colors[] = {imaging::makeRgb(255, 0, 0), imaging::makeRgb(0, 128, 0),
+                                       imaging::makeRgb(3, 4, 5), imaging::makeRgb(200, 200, 90),
+                                       imaging::makeRgb(17, 170, 255)};
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 10; ++x) bmp.setPixel(x, y, colors[(x + y) % 5]);
+        imaging::SaveOptions save;
+        save.format = imaging::format::Png;
+        const std::string p = path("five.png");
+        imaging::saveFile(p, imaging::Image::fromBitmap(bmp), save);
+        return p;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Cli, BadCommandLinesExitWithTwoAndTheUsage) {
+    const std::string in = fiveColourPng(), out = path("out.gif");
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"info"},
+        {"info", in, in},
+        {"convert", in},
+        {"convert", in, out},
+        {"convert", in, out, "--format", "999"},
+        {"convert", in, out, "--format", "gif"},
+        {"convert", in, out, "--format"},
+        {"convert", in, out, "--format", "2", "--format", "2"},
+        {"convert", in, out, "--format", "2", "--bits", "9"},
+        {"convert", in, out, "--format", "2", "--bits", "12"},
+        {"convert", in, out, "--format", "2", "--palette", "3"},
+        {"convert", in, out, "--format", "2", "--dither", "8"},
+        {"convert", in, out, "--format", "2", "--colors", "-1"},
+        {"convert", in, out, "--format", "2", "--colors", "300"},
+        {"convert", in, out, "--format", "10", "--qfactor", "1"},
+        {"convert", in, out, "--format", "2", "--transparent", "12345"},
+        {"convert", in, out, "--format", "2", "--transparent", "GG0000"},
+        {"convert", in, out, "--format", "2", "--interlaced=1"},
+        {"convert", in, out, "--format", "2", "--sharpen"},
+    };
+    for (const auto& args : cases) {
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        const CliResult r = run(args);
+        EXPECT_EQ(r.status, 2) << joined;
+        EXPECT_NE(r.err.find("usage:"), std::string::npos) << joined;
+        EXPECT_TRUE(r.out.empty()) << joined;
+    }
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(Cli, FilesTheEngineRefusesExitWithOneAndOneLine) {
+    {
+        std::ofstream junk(path("junk.gif"), std::ios::binary);
+        junk << "this is not an image at all";
+    }
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"info", path("missing.png")}, {"info", path("junk.gif")},
+          {"convert", path("junk.gif"), path("x.gif"), "--format", "2"},
+          {"convert", path("missing.png"), path("x.png"), "--format", "75"}}) {
+        const CliResult r = run(args);
+        EXPECT_EQ(r.status, 1) << args[1];
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
+}
+
+TEST_F(Cli, ConvertKeepsFiveColoursExactlyAndInfoReadsTheResult) {
+    const std::string in = fiveColourPng(), out = path("five.gif");
+    const CliResult r = run({"convert", in, out, "--format", "2", "--bits", "4", "--colors", "5", "--interlaced"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.keys, (std::vector<std::string>{"file_size", "bits", "unique_colors", "psnr", "ms", "cpu_ms"}));
+    EXPECT_EQ(r.values.at("bits"), "4");
+    EXPECT_EQ(r.values.at("unique_colors"), "5");
+    EXPECT_EQ(r.values.at("psnr"), "inf");
+    EXPECT_EQ(std::stoull(r.values.at("file_size")), fs::file_size(out));
+
+    const CliResult info = run({"info", out});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.keys,
+              (std::vector<std::string>{"format", "width", "height", "bits", "pages", "animated", "file_size"}));
+    EXPECT_EQ(info.values.at("format"), "2");
+    EXPECT_EQ(info.values.at("width"), "10");
+    EXPECT_EQ(info.values.at("height"), "6");
+    EXPECT_EQ(info.values.at("animated"), "0");
+    EXPECT_EQ(info.values.at("file_size"), r.values.at("file_size"));
+}
+
+TEST_F(Cli, FewerColoursCostQuality) {
+    const std::string in = fiveColourPng();
+    const CliResult two = run({"convert", in, path("two.gif"), "--format", "2", "--bits", "1", "--colors", "2"});
+    ASSERT_EQ(two.status, 0) << two.err;
+    EXPECT_EQ(two.values.at("unique_colors"), "2");
+    EXPECT_NE(two.values.at("psnr"), "inf");
+    EXPECT_GT(std::stod(two.values.at("psnr")), 0.0);
+
+    const CliResult cmp = run({"compare", in, path("two.gif")});
+    ASSERT_EQ(cmp.status, 0) << cmp.err;
+    EXPECT_EQ(cmp.values.at("psnr"), two.values.at("psnr"));
+}
+
+}  // namespace
