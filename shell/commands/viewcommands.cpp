@@ -4,10 +4,10 @@
 
 #include "shell/common/errortrap.h"
 #include "shell/frmmain.h"
-#include "shell/notavailable.h"
 
 #include "document/documenthost.h"
 #include "document/frmdocument.h"
+#include "settings/frmoptions.h"
 
 #include <QStatusBar>
 #include <QToolBar>
@@ -30,7 +30,7 @@ ViewCommands::ViewCommands(frmMain& main) : QObject(&main), main_(main) {
         connect(VariationMenuItem(n), &QAction::triggered, this,
                 [this, n](bool now) { Guarded([this, n, now] { ToggleVariation(n, !now); }); });
     }
-    connect(u.mnuViewOptions, &QAction::triggered, this, [this] { Options(); });
+    connect(u.mnuViewOptions, &QAction::triggered, this, [this] { Guarded([this] { Options(); }); });
 }
 
 QAction* ViewCommands::VariationMenuItem(int n) const {
@@ -118,9 +118,7 @@ void ViewCommands::ToggleVariation(int n, bool wasChecked) {
     document->OriginalResize();
 }
 
-void ViewCommands::Options() {
-    ShowCommandNotAvailable(&main_, main_.ui().mnuViewOptions->objectName(), main_.ui().mnuViewOptions->text());
-}
+void ViewCommands::Options() { frmOptions::ShowOptionsDialog(&main_); }
 
 void ViewCommands::ShowFloatingWindows() {
     if (QWidget* tools = main_.ToolsWindow()) {

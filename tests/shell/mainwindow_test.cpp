@@ -5,12 +5,15 @@
 #include "shell/commands/filecommands.h"
 #include "shell/commands/windowcommands.h"
 #include "shell/common/globals.h"
+#include "shell/frmhelp.h"
 #include "shell/frmmain.h"
 #include "shell/zoombox.h"
 #include "settings/settingsstore.h"
 #include "shelltestsupport.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QTimer>
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
@@ -356,10 +359,34 @@ private slots:
         QCOMPARE(prompts_.messageTexts(), QStringList{"Error: File Readme could not be found."});
     }
 
+    void readmeIsShownInTheTextViewer() {
+        auto window = loadedWindow();
+        const QString path = folder_.filePath("readme.txt");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("Kalmira\nline two\n");
+        }
+        QString shownTitle;
+        QString shownText;
+        // The viewer is modal; read it and close it from inside its own event loop.
+        QTimer::singleShot(0, this, [&] {
+            if (auto* viewer = qobject_cast<frmHelp*>(QApplication::activeModalWidget())) {
+                shownTitle = viewer->windowTitle();
+                shownText = viewer->Text();
+                viewer->close();
+            }
+        });
+        window->LadenDateiInForm(path, QStringLiteral("Readme"));
+        QCOMPARE(shownTitle, QStringLiteral("Readme"));
+        QCOMPARE(shownText, QStringLiteral("Kalmira\nline two\n"));
+        QVERIFY(prompts_.messages.isEmpty());
+    }
+
     void laterCommandsSayTheyAreNotAvailable_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("options") << "mnuViewOptions" << "Options";
+        QTest::newRow("copy") << "mnuEditCopy" << "Copy";
         QTest::newRow("capture") << "mnuEditCapture" << "Capture";
         QTest::newRow("acquire") << "mnuFileAquire" << "Acquire";
         QTest::newRow("about") << "mnuHelpAbout" << "About Brenvo";
@@ -369,6 +396,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, caption);
         auto window = loadedWindow();
+        window->ToolbarAktualisieren(true);
         window->findChild<QAction*>(name)->trigger();
         QCOMPARE(prompts_.messageTexts(), QStringList{"This command is not available yet: " + caption});
     }
