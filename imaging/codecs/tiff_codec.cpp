@@ -29,6 +29,7 @@ struct Memory {
     Bytes* out = nullptr;
     toff_t pos = 0;
     std::string message;
+    bool tagDataMissing = false;  // a directory names values beyond the end of the data
 };
 
 tmsize_t readProc(thandle_t h, void* buffer, tmsize_t size) {
@@ -85,12 +86,28 @@ int onError(TIFF*, void* user, const char* module, const char* format, va_list a
     return 1;
 }
 
-int onWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int onWarning(TIFF*, void* user, const char*, const char* format, va_list args) {
+    // libtiff drops a tag whose values lie beyond the data with only a warning; for a cut-off
+    // file that silently loses e.g. the colour map, so it is remembered and refused.
+    char text[256];
+    std::vsnprintf(text, sizeof text, format, args);
+    if (std::strstr(text, "IO error")) static_cast<Memory*>(user)->tagDataMissing = true;
+    return 1;
+}
 
 struct TiffCloser {
     void operator()(TIFF* tif) const { TIFFClose(tif); }
 };
 using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+
+// Where a classic TIFF's first directory starts (BigTIFF: 0, not checked here).
+std::uint64_t firstDirectoryOffset(ByteView data) {
+    if (data.size() < 8 || data[2] == 43 || data[3] == 43) return 0;
+    const bool little = data[0] == 'I';
+    std::uint64_t v = 0;
+    for (int k = 0; k < 4; ++k) v |= static_cast<std::uint64_t>(data[4 + k]) << (little ? 8 * k : 8 * (3 - k));
+    return v;
+}
 
 TiffHandle open(Memory& memory, const char* mode) {
     std::unique_ptr<TIFFOpenOptions, decltype(&TIFFOpenOptionsFree)> opts(TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
@@ -102,8 +119,10 @@ TiffHandle open(Memory& memory, const char* mode) {
                                      mapProc, unmapProc, opts.get()));
     if (!tif) {
         const bool reading = memory.out == nullptr;
-        fail(reading && memory.in.size() < 8 ? ErrorCode::Truncated : reading ? ErrorCode::Corrupt : ErrorCode::WriteFailed,
-             kWhere, memory.message.empty() ? "libtiff cannot open the data" : memory.message);
+        ErrorCode code = reading ? ErrorCode::Corrupt : ErrorCode::WriteFailed;
+        if (reading && (memory.in.size() < 8 || firstDirectoryOffset(memory.in) >= memory.in.size()))
+            code = ErrorCode::Truncated;
+        fail(code, kWhere, memory.message.empty() ? "libtiff cannot open the data" : memory.message);
     }
     return tif;
 }
@@ -162,9 +181,24 @@ int bitsFor(const Directory& d, Path path) {
     return 24;
 }
 
+// Every strip or tile must lie inside the data; one that does not means a cut-off file, which
+// libtiff would only report as an unspecific read error halfway through decoding.
+void checkStripsInside(TIFF* tif, const Memory& memory) {
+    const std::uint32_t count = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    // each strip needs an offset entry of at least two bytes in the file
+    if (count > memory.in.size() / 2) fail(ErrorCode::Corrupt, kWhere, "more strips than the data can hold");
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint64_t offset = TIFFGetStrileOffset(tif, i), bytes = TIFFGetStrileByteCount(tif, i);
+        if (offset > memory.in.size() || bytes > memory.in.size() - offset)
+            fail(ErrorCode::Truncated, kWhere, "the data ends inside the image");
+    }
+}
+
 Bitmap decodeDirectory(TIFF* tif, Memory& memory) {
+    if (memory.tagDataMissing) fail(ErrorCode::Truncated, kWhere, "the data ends inside a directory");
     const Directory d = readDirectory(tif);
     codec::checkPixelBudget(d.width, d.height, memory.in.size(), kMaxPixelsPerByte, kWhere);
+    checkStripsInside(tif, memory);
     const Path path = pathFor(d);
     Bitmap bitmap(static_cast<int>(d.width), static_cast<int>(d.height), bitsFor(d, path));
     const int w = bitmap.width(), h = bitmap.height();
