@@ -4,6 +4,7 @@
 
 #include "shell/common/errortrap.h"
 #include "shell/frmmain.h"
+#include "shell/notavailable.h"
 
 #include "document/documenthost.h"
 #include "document/frmdocument.h"
@@ -62,6 +63,11 @@ void ViewCommands::SetPaletteChecked(bool checked) {
 
 void ViewCommands::ToggleTools(bool wasChecked) {
     QWidget* tools = main_.ToolsWindow();
+    if (!tools && !wasChecked) {
+        SetToolsChecked(false);
+        ShowCommandNotAvailable(&main_, main_.ui().mnuViewTools->objectName(), main_.ui().mnuViewTools->text());
+        return;
+    }
     if (wasChecked) {
         if (tools) {
             tools->hide();
@@ -78,6 +84,11 @@ void ViewCommands::ToggleTools(bool wasChecked) {
 
 void ViewCommands::TogglePalette(bool wasChecked) {
     QWidget* palette = main_.PaletteWindow();
+    if (!palette && !wasChecked) {
+        SetPaletteChecked(false);
+        ShowCommandNotAvailable(&main_, main_.ui().mnuViewPalette->objectName(), main_.ui().mnuViewPalette->text());
+        return;
+    }
     if (wasChecked) {
         if (palette) {
             palette->hide();

@@ -3,6 +3,7 @@
 
 #include "shell/commandline.h"
 #include "shell/commands/filecommands.h"
+#include "shell/commands/viewcommands.h"
 #include "shell/commands/windowcommands.h"
 #include "shell/common/globals.h"
 #include "shell/frmhelp.h"
@@ -399,6 +400,21 @@ private slots:
         window->ToolbarAktualisieren(true);
         window->findChild<QAction*>(name)->trigger();
         QCOMPARE(prompts_.messageTexts(), QStringList{"This command is not available yet: " + caption});
+    }
+
+    void paletteWithoutItsWindowIsNotAvailable() {
+        auto window = loadedWindow();
+        window->ToolbarAktualisieren(true);
+        QAction* item = window->findChild<QAction*>("mnuViewPalette");
+        QVERIFY(item->isChecked());  // stored default: open
+        item->trigger();             // closing needs no window
+        QVERIFY(!item->isChecked());
+        QVERIFY(!window->ToolbarButton(13)->isChecked());
+        QVERIFY(prompts_.messages.isEmpty());
+        window->ToolbarButton(13)->trigger();
+        QCOMPARE(prompts_.messageTexts(), QStringList{"This command is not available yet: Palette"});
+        QVERIFY(!item->isChecked());
+        QVERIFY(!window->ToolbarButton(13)->isChecked());
     }
 
     void windowMenuTilesTheDocuments() {
