@@ -252,8 +252,10 @@ Image PictCodec::read(ByteView data, const LoadOptions& options) const {
     const std::size_t needRow = chunky24 ? static_cast<std::size_t>(width) * 3 : packedRowBytes(width, pm.pixelSize);
     std::size_t rowBytes = pm.rowBytes;
     if (chunky24) rowBytes = needRow;
-    if (rowBytes < needRow && !(pm.pixelSize == 32 && pm.packType == 4)) in.corrupt("rows shorter than the image");
     const bool packed = rowBytes >= 8 && pm.packType != 1 && !chunky24 && op != OpBitsRect && op != OpBitsRgn;
+    // Component planes hold three or four bytes per pixel whatever the row width says.
+    const bool planes = pm.pixelSize == 32 && pm.packType == 4 && packed;
+    if (rowBytes < needRow && !planes) in.corrupt("rows shorter than the image");
     checkExpansion(static_cast<std::uint64_t>(rowBytes) * height, in.remaining(), packed ? kPackBitsMaxRatio : 1, kWhere);
 
     Bitmap bmp(width, height, pm.bits);
@@ -262,7 +264,6 @@ Image PictCodec::read(ByteView data, const LoadOptions& options) const {
     std::vector<std::uint8_t> row(std::max(rowBytes, planar) + 4);
     for (int y = 0; y < height; ++y) {
         std::fill(row.begin(), row.end(), 0);
-        const bool planes = pm.pixelSize == 32 && pm.packType == 4 && packed;
         const std::size_t produce = planes ? planar : rowBytes;
         if (!packed) {
             ByteView raw = in.bytes(rowBytes);

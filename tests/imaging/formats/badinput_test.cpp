@@ -50,3 +50,73 @@ const Bad kTruncated[] = {
 INSTANTIATE_TEST_SUITE_P(Writers, TruncatedFile, testing::ValuesIn(kTruncated));
 
 }  // namespace
+
+namespace {
+
+// A header that promises a huge picture over a few bytes of data is refused before the
+// reader allocates for it.
+struct Field {
+    std::size_t offset;
+    int size;  // 2 or 4 bytes
+    bool bigEndian;
+};
+
+struct Hostile {
+    int format;
+    int bits;
+    Field width;
+    Field height;
+};
+
+void patch(Bytes& file, const Field& f, std::uint32_t value) {
+    for (int i = 0; i < f.size; ++i) {
+        const int shift = 8 * (f.bigEndian ? f.size - 1 - i : i);
+        file.at(f.offset + i) = static_cast<std::uint8_t>(value >> shift);
+    }
+}
+
+class HugeHeader : public testing::TestWithParam<Hostile> {};
+
+TEST_P(HugeHeader, IsRefusedWithoutDecoding) {
+    const Hostile& c = GetParam();
+    SaveOptions options;
+    options.format = c.format;
+    options.bits = c.bits;
+    Bytes file = saveMemory(Image::fromBitmap(makePicture(8, 8, c.bits, 3, c.bits == 1)), options);
+    // 16000 x 16000 stays below the engine's pixel cap, so only the data check can refuse it.
+    const std::uint32_t side = c.format == format::Pcx ? 15999 : 16000;
+    patch(file, c.width, side);
+    patch(file, c.height, side);
+    try {
+        codecForFormat(c.format)->read(file, {});
+        ADD_FAILURE() << "a " << file.size() << "-byte file claiming 16000 x 16000 pixels was read";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.code() == ErrorCode::Truncated || e.code() == ErrorCode::Corrupt) << e.what();
+    }
+}
+
+const Hostile kHostile[] = {
+    {format::Pcx, 8, {8, 2, false}, {10, 2, false}},
+    {format::Tga, 24, {12, 2, false}, {14, 2, false}},
+    {format::SunRaster, 8, {4, 4, true}, {8, 4, true}},
+    {format::Psd, 24, {18, 4, true}, {14, 4, true}},
+    {format::GemImage, 1, {12, 2, true}, {14, 2, true}},
+    {format::MsPaint, 1, {4, 2, false}, {6, 2, false}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Writers, HugeHeader, testing::ValuesIn(kHostile));
+
+TEST(HugeHeader, TextFormatsAreRefusedToo) {
+    const std::pair<int, std::string> cases[] = {
+        {format::Pnm, "P5\n16000 16000\n255\n\x01\x02\x03"},
+        {format::Pnm, "P1\n16000 16000\n0 1 0"},
+        {format::Xbm, "#define a_width 16000\n#define a_height 16000\nstatic char a_bits[] = {0x01, 0x02};\n"},
+        {format::Xpm, "/* XPM */\nstatic char *a[] = {\"16000 16000 1 1\", \"a c #FF0000\", \"aaaa\"};\n"},
+    };
+    for (const auto& [formatNumber, text] : cases) {
+        const Bytes file(text.begin(), text.end());
+        EXPECT_THROW(codecForFormat(formatNumber)->read(file, {}), Error) << text;
+    }
+}
+
+}  // namespace
