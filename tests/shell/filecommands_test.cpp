@@ -11,6 +11,11 @@
 #include "document/frmdocument.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -178,6 +183,50 @@ private slots:
         QVERIFY(prompts_.messages.isEmpty());
         // Dropped files do not go into the recent list.
         QCOMPARE(files().RecentFile(0), QString());
+    }
+
+    void filesDroppedOnTheWindowOpen() {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(writeImage("drop1.png")), QUrl::fromLocalFile(writeImage("drop2.png"))});
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window_.get(), &drop);
+        QCOMPARE(windowCount(), 2);
+    }
+
+    void regionToolsAndZoomReachTheDocument_data() {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<int>("tool");
+        QTest::newRow("rectangle") << "mnuEditSelectRectangle" << 1;
+        QTest::newRow("ellipse") << "mnuEditSelectEllipse" << 2;
+        QTest::newRow("rounded") << "mnuEditSelectRoundedRectangle" << 3;
+        QTest::newRow("freehand") << "mnuEditSelectFreehand" << 4;
+    }
+
+    void regionToolsAndZoomReachTheDocument() {
+        QFETCH(QString, item);
+        QFETCH(int, tool);
+        frmDocument* document = files().OpenImageFile(writeImage("tools.png"));
+        // A new document starts with the rectangle.
+        QCOMPARE(document->RegionTool(), 1);
+        QVERIFY(window_->findChild<QAction*>("mnuEditSelectRectangle")->isChecked());
+        window_->findChild<QAction*>(item)->trigger();
+        QCOMPARE(document->RegionTool(), tool);
+        int checked = 0;
+        for (const char* name : {"mnuEditSelectRectangle", "mnuEditSelectEllipse", "mnuEditSelectRoundedRectangle",
+                                 "mnuEditSelectFreehand"}) {
+            checked += window_->findChild<QAction*>(name)->isChecked() ? 1 : 0;
+        }
+        QCOMPARE(checked, 1);
+        QVERIFY(window_->findChild<QAction*>(item)->isChecked());
+
+        QComboBox* zoom = window_->ComboZoom();
+        zoom->setCurrentIndex(6);
+        emit zoom->activated(6);
+        QCOMPARE(document->lZoom, 200);
+        QCOMPARE(document->picOriginal().PaintZoomFactor(), 200);
     }
 
     void openDialogOffersAllFormatsAndRemembersTheFolder() {
