@@ -1,7 +1,9 @@
-// Hands arbitrary bytes to every conversion a stored settings text goes through, and checks the
-// properties that must hold for any input: no crash, a success never carries a value its type
-// cannot hold, and the strict conversions agree with the leading-number parse on texts they accept.
+// Hands arbitrary bytes to the settings file reader and to every conversion a stored text goes
+// through, and checks the properties that must hold for any input: no crash, a success never
+// carries a value its type cannot hold, the strict conversions agree with the leading-number
+// parse on texts they accept, and whatever the reader finds is written back and read the same.
 #include "../settings/conversions.cpp"
+#include "../settings/initext.cpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -38,6 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (whole.ok() && text.find(',') == std::string_view::npos && !text.empty() && text.front() != ' ' &&
         text.front() != '\t' && text.front() != '\r' && text.front() != '\n')
         require(leading32.ok() && leading32.value == whole.value);
+
+    const std::vector<IniEntry> entries = ParseIniText(text);
+    require(ParseIniText(FormatIniText(entries)) == entries);
 
     // Whatever the writers make of the results reads back unchanged.
     if (whole.ok()) require(StrictWholeNumber(FormatWholeNumber(whole.value)).value == whole.value);

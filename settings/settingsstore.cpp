@@ -1,11 +1,13 @@
 #include "settings/settingsstore.h"
 
 #include "settings/conversions.h"
+#include "settings/initext.h"
 #include "settings/settingskeys.h"
 #include "shell/common/apperror.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
@@ -28,12 +30,45 @@ QString fromView(std::string_view text) {
 
 QString keyPath(const QString& section, const QString& key) { return section + QLatin1Char('/') + key; }
 
+bool readIniFile(QIODevice& device, QSettings::SettingsMap& map) {
+    const QByteArray bytes = device.readAll();
+    for (const settings::IniEntry& entry :
+         settings::ParseIniText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
+        const QString key = QString::fromStdString(entry.key);
+        map.insert(entry.section.empty() ? key : QString::fromStdString(entry.section) + QLatin1Char('/') + key,
+                   QString::fromStdString(entry.value));
+    }
+    return true;  // lines that cannot be used are skipped, never an error
+}
+
+bool writeIniFile(QIODevice& device, const QSettings::SettingsMap& map) {
+    std::vector<settings::IniEntry> topLevel;
+    std::vector<settings::IniEntry> inSections;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        const qsizetype slash = it.key().lastIndexOf(QLatin1Char('/'));
+        settings::IniEntry entry{slash < 0 ? std::string() : it.key().left(slash).toStdString(),
+                                 it.key().mid(slash + 1).toStdString(), it.value().toString().toStdString()};
+        (entry.section.empty() ? topLevel : inSections).push_back(std::move(entry));
+    }
+    topLevel.insert(topLevel.end(), inSections.begin(), inSections.end());
+    const std::string text = settings::FormatIniText(topLevel);
+    return device.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
+}
+
+// QSettings' own INI dialect treats backslashes as escapes and ";" as the start of a comment,
+// which would mangle a hand-written path such as C:\pal\web.pal; this one keeps values as text.
+QSettings::Format storeFormat() {
+    static const QSettings::Format format =
+        QSettings::registerFormat(QStringLiteral("ini"), &readIniFile, &writeIniFile, Qt::CaseSensitive);
+    return format;
+}
+
 // A store object per call: it re-reads the file when another process (or the user) changed
 // it, and QSettings shares the parsed file between instances, so this costs little.
 class Store : public QSettings {
 public:
     Store()
-        : QSettings(QSettings::IniFormat, QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
+        : QSettings(storeFormat(), QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
                     QString::fromLatin1(kSettingsApplication)) {}
 };
 
@@ -190,9 +225,6 @@ QString ReadSetting(const QString& section, const QString& key, const QString& d
     Store store;
     const QVariant value = store.value(keyPath(section, key));
     if (!value.isValid()) return defaultText;
-    // An unquoted comma in a hand-edited file makes QSettings split the text into a list; the
-    // store holds only texts, so put it back together.
-    if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(QLatin1Char(','));
     return value.toString();
 }
 

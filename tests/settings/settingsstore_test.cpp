@@ -1,5 +1,6 @@
 // The settings store against its file: a first run, a round trip of every key, hand-damaged
 // files, and a store that cannot be written.
+#include "settings/initext.h"
 #include "settings/programoptions.h"
 #include "settings/settingsstore.h"
 #include "shell/common/apperror.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QTest>
 
 #include <optional>
@@ -34,6 +34,18 @@ void writeStoreFile(const QByteArray& content) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(content), content.size());
+}
+
+QByteArray readStoreFile();
+
+// The file as section/key -> value, read by the store's own text format.
+QMap<QString, QString> storeFileEntries() {
+    const QByteArray bytes = readStoreFile();
+    QMap<QString, QString> entries;
+    for (const settings::IniEntry& e :
+         settings::ParseIniText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
+        entries.insert(QString::fromStdString(e.section + "/" + e.key), QString::fromStdString(e.value));
+    return entries;
 }
 
 QByteArray readStoreFile() {
@@ -182,34 +194,53 @@ private slots:
         QCOMPARE(ReadPaletteTop(0), 0.1f);
 
         // Every value is text under the sections and keys other programs and users see.
-        QSettings raw(SettingsFilePath(), QSettings::IniFormat);
-        QCOMPARE(raw.value("Settings/DownloadSpeed").toString(), QStringLiteral("128000"));
-        QCOMPARE(raw.value("Settings/ToolsOpen").toString(), QStringLiteral("False"));
-        QCOMPARE(raw.value("Settings/MainWindowState").toString(), QStringLiteral("0"));
-        QCOMPARE(raw.value("DisplaySettings/DisplayOrder").toString(), QStringLiteral("1"));
-        QCOMPARE(raw.value("DisplaySettings/StandardZoomLevel").toString(), QStringLiteral("800"));
-        QCOMPARE(raw.value("Optimize6/JPEGPasses").toString(), QStringLiteral("66"));
-        QCOMPARE(raw.value("Optimize2/JPEGYUV_Color").toString(), QStringLiteral("2"));
-        QCOMPARE(raw.value("LastFiles/File4").toString(), QStringLiteral("/tmp/f4 =;#.gif"));
-        const QStringList expectedSettings = {"DownloadSpeed", "InitDir", "InitialOpenVariations", "MainHeight",
-                                              "MainLeft", "MainTop", "MainWidth", "MainWindowState",
-                                              "OptionsAutoApply", "PaletteLeft", "PaletteOpen", "PaletteTop",
-                                              "ToolsLeft", "ToolsOpen", "ToolsTop"};
-        raw.beginGroup("Settings");
-        QStringList settingsKeys = raw.childKeys();
-        settingsKeys.sort();
-        QCOMPARE(settingsKeys, expectedSettings);
-        raw.endGroup();
-        QStringList expectedGroups = {"DisplaySettings", "LastFiles", "Optimize1", "Optimize2", "Optimize3",
-                                      "Optimize4", "Optimize5", "Optimize6", "Settings"};
-        QStringList groups = raw.childGroups();
-        groups.sort();
-        QCOMPARE(groups, expectedGroups);
-        raw.beginGroup("Optimize3");
-        QCOMPARE(raw.childKeys().size(), 12);
-        raw.endGroup();
-        raw.beginGroup("DisplaySettings");
-        QCOMPARE(raw.childKeys().size(), 7);
+        const QMap<QString, QString> file = storeFileEntries();
+        QCOMPARE(file.value("Settings/DownloadSpeed"), QStringLiteral("128000"));
+        QCOMPARE(file.value("Settings/ToolsOpen"), QStringLiteral("False"));
+        QCOMPARE(file.value("Settings/MainWindowState"), QStringLiteral("0"));
+        QCOMPARE(file.value("DisplaySettings/DisplayOrder"), QStringLiteral("1"));
+        QCOMPARE(file.value("DisplaySettings/StandardZoomLevel"), QStringLiteral("800"));
+        QCOMPARE(file.value("Optimize6/JPEGPasses"), QStringLiteral("66"));
+        QCOMPARE(file.value("Optimize2/JPEGYUV_Color"), QStringLiteral("2"));
+        QCOMPARE(file.value("LastFiles/File4"), QStringLiteral("/tmp/f4 =;#.gif"));
+        QStringList expected = {"Settings/DownloadSpeed", "Settings/InitDir", "Settings/InitialOpenVariations",
+                                "Settings/MainHeight", "Settings/MainLeft", "Settings/MainTop", "Settings/MainWidth",
+                                "Settings/MainWindowState", "Settings/OptionsAutoApply", "Settings/PaletteLeft",
+                                "Settings/PaletteOpen", "Settings/PaletteTop", "Settings/ToolsLeft",
+                                "Settings/ToolsOpen", "Settings/ToolsTop"};
+        for (const char* key : {"FitToWindow", "DisplayLimitWidthToEnabled", "DisplayLimitWidthTo",
+                                "DisplayLimitHeightToEnabled", "DisplayLimitHeightTo", "StandardZoomLevel",
+                                "DisplayOrder"})
+            expected.append(QStringLiteral("DisplaySettings/%1").arg(QLatin1String(key)));
+        for (int i = 0; i < 5; ++i) expected.append(QStringLiteral("LastFiles/File%1").arg(i));
+        for (int slot = 1; slot <= 6; ++slot)
+            for (const char* key : {"FileFormat", "GIFMaxPixelDepth", "GIFDitheringMethod", "GIFMaxColors",
+                                    "GIFColorPalette", "GIFPaletteFileName", "GIFInterlaced", "JPEGQuality",
+                                    "JPEGProgressive", "JPEGPasses", "JPEGYUV_Color", "JPEGGrayscale"})
+                expected.append(QStringLiteral("Optimize%1/%2").arg(slot).arg(QLatin1String(key)));
+        expected.sort();
+        QCOMPARE(file.keys(), expected);
+    }
+
+    void handWrittenTextsReadBackExactly() {
+        writeStoreFile("\xEF\xBB\xBF; written by hand\r\n[Optimize1]\r\nGIFPaletteFileName = C:\\pal\\web.pal\r\n"
+                       "[LastFiles]\nFile0=/home/u/a;b #1.gif\nFile1=  spaced out  \n"
+                       "File2=\"quoted \\\"x\\\"\\tTab\"\nFile3=\"unbalanced\n");
+        LoadSettings();
+        QCOMPARE(ProgramOptions().Profiles[1].GIFPaletteFileName, QStringLiteral("C:\\pal\\web.pal"));
+        QCOMPARE(MainSettings().RecentFiles[0], QStringLiteral("/home/u/a;b #1.gif"));
+        QCOMPARE(MainSettings().RecentFiles[1], QStringLiteral("spaced out"));
+        QCOMPARE(MainSettings().RecentFiles[2], QStringLiteral("quoted \"x\"\tTab"));
+        QCOMPARE(MainSettings().RecentFiles[3], QStringLiteral("\"unbalanced"));
+
+        // What the program writes reads back the same, whatever the text holds.
+        const QString awkward = QStringLiteral(" \"lead\\ \n tab\t; #end\\ ");
+        WriteRecentFile(4, awkward);
+        WriteRecentFile(3, QStringLiteral("C:\\new\\table.pal"));
+        QCOMPARE(ReadRecentFile(4), awkward);
+        QCOMPARE(storeFileEntries().value("LastFiles/File3"), QStringLiteral("C:\\new\\table.pal"));
+        QVERIFY(readStoreFile().contains("File3=C:\\new\\table.pal\n"));
+        QCOMPARE(storeFileEntries().value("Optimize1/GIFPaletteFileName"), QStringLiteral("C:\\pal\\web.pal"));
     }
 
     void minimisedWindowIsStoredAsNormal() {
@@ -248,10 +279,11 @@ private slots:
                                             << 13 << 12 << 28800 << 100 << 1 << true << 200;
         QTest::newRow("32-bit overflow") << QByteArray("[Settings]\nDownloadSpeed=99999999999\n")
                                          << 6 << 1000 << 28800 << 100 << 1 << true << 200;
-        QTest::newRow("broken lines") << QByteArray("\x01\xff garbage\n[Settings\nMainLeft=5\n=x\n[]\n"
-                                                    "[DisplaySettings]\nStandardZoomLevel\n"
-                                                    "[Optimize1]\nJPEGQuality=1e2\n\0\0\0", 120)
-                                      << -1 << -1 << 28800 << 100 << 1 << true << 100;
+        // A header missing its "]" still names the section; lines without "=" are skipped.
+        static const char broken[] = "\x01\xff garbage\n[Settings\nMainLeft=5\n=x\n[DisplaySettings]\n"
+                                     "StandardZoomLevel\n[Optimize1]\nJPEGQuality=1e2\n\0\0\0";
+        QTest::newRow("broken lines") << QByteArray(broken, sizeof broken - 1)
+                                      << 0 << 5 << 28800 << 100 << 1 << true << 100;
         // An unquoted comma: a decimal comma for a position, the end of the number otherwise.
         QTest::newRow("comma in a number") << QByteArray("[Settings]\nMainLeft=1,5\nDownloadSpeed=56,000\n")
                                            << 0 << 2 << 56 << 100 << 1 << true << 200;
@@ -282,11 +314,11 @@ private slots:
         writeStoreFile("[Settings]\nMainLeft=left\nMyOwnKey=keep me\n[Elsewhere]\nA=1\n");
         QCOMPARE(raisedNumber([] { LoadSettings(); }), std::optional<int>(13));
         SaveAllSettings();
-        QSettings raw(SettingsFilePath(), QSettings::IniFormat);
-        QCOMPARE(raw.value("Settings/MainLeft").toString(), QStringLiteral("left"));
-        QCOMPARE(raw.value("Settings/MyOwnKey").toString(), QStringLiteral("keep me"));
-        QCOMPARE(raw.value("Elsewhere/A").toString(), QStringLiteral("1"));
-        QCOMPARE(raw.value("Optimize5/JPEGQuality").toString(), QStringLiteral("120"));
+        const QMap<QString, QString> file = storeFileEntries();
+        QCOMPARE(file.value("Settings/MainLeft"), QStringLiteral("left"));
+        QCOMPARE(file.value("Settings/MyOwnKey"), QStringLiteral("keep me"));
+        QCOMPARE(file.value("Elsewhere/A"), QStringLiteral("1"));
+        QCOMPARE(file.value("Optimize5/JPEGQuality"), QStringLiteral("120"));
     }
 
     void unwritableStoreIsReported_data() {
