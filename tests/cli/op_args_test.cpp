@@ -61,3 +61,43 @@ TEST(CliOps, AppliesInOrderAndReportsTime) {
 }
 
 }  // namespace
+
+#ifdef KALMIRA_CLI
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "codecs/registry.h"
+
+namespace {
+
+// The option end to end: operations run before the saving, op_ms is reported, and a
+// refused operation fails the command without writing.
+TEST(CliOps, ConvertRunsOperationsBeforeSaving) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("kalmira-cli-ops-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    imaging::Bitmap b(40, 30, 24);
+    imaging::saveFile(dir / "in.png", imaging::Image::fromBitmap(b), imaging::SaveOptions{imaging::format::Png});
+    const std::string base = std::string(KALMIRA_CLI) + " convert '" + (dir / "in.png").string() + "' '" +
+                             (dir / "out.png").string() + "' --format 75 ";
+    const std::string report = (dir / "report.txt").string();
+    ASSERT_EQ(std::system((base + "--op Size=20,10,0 --op Invert >'" + report + "' 2>/dev/null").c_str()), 0);
+    std::ifstream in(report);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("op_ms: "), std::string::npos) << text.str();
+    const imaging::Image out = imaging::loadFile(dir / "out.png");
+    EXPECT_EQ(out.first().width(), 20);
+    EXPECT_EQ(out.first().height(), 10);
+    EXPECT_EQ(out.first().pixel(5, 5), 0xFFFFFFu);
+    fs::remove(dir / "out.png");
+    EXPECT_NE(std::system((base + "--op Mosaic=0 >/dev/null 2>&1").c_str()), 0);
+    EXPECT_FALSE(fs::exists(dir / "out.png"));
+    fs::remove_all(dir);
+}
+
+}  // namespace
+#endif
