@@ -319,9 +319,16 @@ private slots:
         QCOMPARE(saved.frames.front().bitmap.width(), 64);
         QCOMPARE(saved.frames.front().bitmap.height(), 48);
         QCOMPARE(files().RecentFile(0), target);
-        // The size shown in the Variation's caption is the size of the file written.
-        QVERIFY2(document->LabelCompress(1)->text().startsWith(QLocale().toString(QFileInfo(target).size()) + " Bytes, "),
-                 qPrintable(document->LabelCompress(1)->text()));
+        // The Variation's caption tells the size of the file Save writes, and the rest of its
+        // statistics follow from that size.
+        const qint64 savedSize = QFileInfo(target).size();
+        const qint64 originalSize = QFileInfo(document->OriginalFileName()).size();
+        const int bits = document->picCompress(1).InfoBits();
+        const QString expected = QLocale().toString(savedSize) + " Bytes, " + document->GetGrafikFilterSave(1) + ", " +
+                                 QString::number(bits) + (bits > 1 ? " Bits" : " Bit") + ", " +
+                                 QLocale().toString(qRound(100.0 * savedSize / originalSize)) + "%, " +
+                                 QLocale().toString(savedSize / 28800.0 * 9.0, 'f', 1) + "sec.";
+        QCOMPARE(document->LabelCompress(1)->text(), expected);
 
         // Save now goes to the same file without asking.
         QVERIFY(QFile::remove(target));
