@@ -37,6 +37,10 @@ int NearestPaletteIndex(const std::function<std::uint32_t(int)>& paletteEntry, i
     return best;
 }
 
+int SmallerFormat(std::int64_t gifSize, std::int64_t jpegSize) {
+    return gifSize > jpegSize ? save_format::Jpeg : save_format::Gif;
+}
+
 QString NameBeforeFirstDot(const QString& name) {
     const qsizetype dot = name.indexOf(QLatin1Char('.'));
     return dot >= 1 ? name.left(dot) : name;

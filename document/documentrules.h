@@ -19,6 +19,9 @@ int GifDepthForColorCount(int colorCount);
 int NearestPaletteIndex(const std::function<std::uint32_t(int)>& paletteEntry, int palettePixelDepth,
                         std::uint32_t color);
 
+// The format "Smallest file size" keeps: JPEG only when the GIF is strictly larger.
+int SmallerFormat(std::int64_t gifSize, std::int64_t jpegSize);
+
 // The name of a file without folder and extension by the first-dot rule: the text before the
 // first "." when one stands at the second character or later, else the whole name.
 QString NameBeforeFirstDot(const QString& name);

@@ -231,7 +231,7 @@ void frmDocument::chooseSmallestFormat(int index) {
     SpeichernLadenVariation(index);
     const std::int64_t gifSize = target.InfoFileSize();
 
-    if (gifSize > jpegSize) {
+    if (SmallerFormat(gifSize, jpegSize) == save_format::Jpeg) {
         r.Format = save_format::Jpeg;
         r.MemHandle = std::move(jpeg.block);
         r.MemFileSize = jpeg.size;

@@ -268,6 +268,39 @@ private slots:
         QVERIFY(doc->LabelCompress(1)->text().contains(expectedFormat == save_format::Gif ? ", GIF, " : ", JPEG, "));
     }
 
+    void smallerFormatTieKeepsGif_data() {
+        QTest::addColumn<qint64>("gif");
+        QTest::addColumn<qint64>("jpeg");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("tie") << qint64(5000) << qint64(5000) << int(save_format::Gif);
+        QTest::newRow("GIF one byte larger") << qint64(5001) << qint64(5000) << int(save_format::Jpeg);
+        QTest::newRow("GIF smaller") << qint64(4999) << qint64(5000) << int(save_format::Gif);
+    }
+
+    void smallerFormatTieKeepsGif() {
+        QFETCH(qint64, gif);
+        QFETCH(qint64, jpeg);
+        QFETCH(int, expected);
+        QCOMPARE(SmallerFormat(gif, jpeg), expected);
+    }
+
+    void variationUpdateDrawsOnce() {
+        setAllProfiles(kProfileAlwaysGif);
+        const QString path = writeFile("draw.gif", imaging::Image::fromBitmap(indexed(stripes(60, 40, 8), 3)), 2);
+        auto doc = open(path);
+        QVERIFY(doc);
+        doc->show();
+        QVERIFY(QTest::qWaitForWindowExposed(doc.get()));
+        imaging::ImageControl& picture = doc->picCompress(1);
+        QTRY_VERIFY(picture.PaintCount() > 0);
+        QCoreApplication::processEvents();
+        const int before = picture.PaintCount();
+        doc->AktualisiereVariation(1);
+        QTRY_COMPARE(picture.PaintCount(), before + 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(picture.PaintCount(), before + 1);
+    }
+
     void transparentSnap_data() {
         QTest::addColumn<QList<quint32>>("palette");
         QTest::addColumn<int>("depth");
