@@ -197,8 +197,9 @@ void frmMain::Load(const QStringList& commandLineFiles) {
         timer1_->start();
         ShowDefaultPointer();
 
+        // One file that fails unexpectedly must not keep the others from opening.
         for (const QString& file : GetCommandLine(commandLineFiles)) {
-            Files().OpenImageFile(file);
+            Guarded([this, &file] { Files().OpenImageFile(file); });
         }
     });
     ShowDefaultPointer();
