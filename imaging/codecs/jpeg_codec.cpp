@@ -335,6 +335,14 @@ Image JpegCodec::read(ByteView data, const LoadOptions& options) const {
     });
     codec::checkPixelBudget(d.info.image_width, d.info.image_height, data.size(), kMaxPixelsPerByte, kWhere);
 
+    // The component table belongs to the image pool, which the end of decoding frees.
+    int number = format::Jpeg444;
+    const jpeg_component_info* comp = d.info.comp_info;
+    if (d.info.num_components == 3 && comp[1].h_samp_factor == 1 && comp[1].v_samp_factor == 1 &&
+        comp[2].h_samp_factor == 1 && comp[2].v_samp_factor == 1) {
+        if (comp[0].h_samp_factor == 2 && comp[0].v_samp_factor == 1) number = format::Jpeg422;
+        else if (comp[0].h_samp_factor * comp[0].v_samp_factor == 4) number = format::Jpeg411;
+    }
     const J_COLOR_SPACE stored = d.info.jpeg_color_space;
     const bool grey = d.info.num_components == 1;
     const bool cmyk = stored == JCS_CMYK || stored == JCS_YCCK;
@@ -363,13 +371,6 @@ Image JpegCodec::read(ByteView data, const LoadOptions& options) const {
         jpeg_abort_decompress(&d.info);
     });
     codec::convertForLoad(bitmap, options.bits, kWhere);
-    int number = format::Jpeg444;
-    const jpeg_component_info* comp = d.info.comp_info;
-    if (d.info.num_components == 3 && comp[1].h_samp_factor == 1 && comp[1].v_samp_factor == 1 &&
-        comp[2].h_samp_factor == 1 && comp[2].v_samp_factor == 1) {
-        if (comp[0].h_samp_factor == 2 && comp[0].v_samp_factor == 1) number = format::Jpeg422;
-        else if (comp[0].h_samp_factor * comp[0].v_samp_factor == 4) number = format::Jpeg411;
-    }
     return Image::fromBitmap(std::move(bitmap), number);
 }
 
