@@ -22,7 +22,8 @@ void reverse(Bitmap& bitmap);
 void flip(Bitmap& bitmap);
 // Turns clockwise by angle / 100 degrees about the centre. With enlarge the bitmap grows to
 // hold the whole turned image, otherwise it keeps its size and the corners are cut. Areas not
-// covered by the image take `fill` (RGB, or a palette reference on palette bitmaps). Multiples
+// covered by the image take `fill` (RGB, which palette bitmaps take as their nearest entry, or
+// a palette reference kPaletteReference + n). Multiples
 // of 90 degrees move pixels exactly; other angles interpolate bilinearly at 24 and 32 bits.
 void rotate(Bitmap& bitmap, long angle, bool enlarge, Rgb fill);
 // Slants the bitmap into a parallelogram by angle / 100 degrees (|angle| < 9000): with

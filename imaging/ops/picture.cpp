@@ -100,7 +100,10 @@ void Picture::apply(std::string_view name, const std::vector<long>& args) {
     for (int y = b.top; y < b.bottom(); ++y)
         for (int x = b.left; x < b.right(); ++x) mask.row(y)[x] = region_->insideLocal(x - b.left, y - b.top) ? 1 : 0;
     std::vector<long> maskArgs = args;
-    if (name == "Size") maskArgs.resize(3), maskArgs[2] = 0;
+    if (name == "Size") {
+        maskArgs.resize(3);
+        maskArgs[2] = 0;  // nearest neighbour keeps the mask a mask
+    }
     if (name == "Rotate" || name == "Shear") {
         if (maskArgs.size() < 2) maskArgs.push_back(1);
         maskArgs.resize(3);
