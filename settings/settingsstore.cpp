@@ -309,6 +309,14 @@ void WriteRecentFile(int position, const QString& fileName) {
     WriteSetting(sectionName(settings::kSectionLastFiles), recentFileKey(position), fileName);
 }
 
+void WriteRecentFiles(const std::array<QString, kRecentFileCount>& fileNames) {
+    const QString section = sectionName(settings::kSectionLastFiles);
+    std::vector<std::pair<QString, QString>> values;
+    for (int position = 0; position < kRecentFileCount; ++position)
+        values.emplace_back(keyPath(section, recentFileKey(position)), fileNames[static_cast<std::size_t>(position)]);
+    writeAll(values);
+}
+
 float ReadToolsLeft(float defaultValue) {
     return ReadStrictSingle(settingsSection(), QStringLiteral("ToolsLeft"), defaultValue);
 }

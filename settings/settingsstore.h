@@ -12,6 +12,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -63,6 +64,9 @@ void WritePaletteOpen(bool open);
 // Recent files, position 0..4 (0 the most recent); empty while the position is free.
 QString ReadRecentFile(int position);
 void WriteRecentFile(int position, const QString& fileName);
+// The whole list in one write: each write reaches the disk before it returns (some tens of
+// milliseconds), so a list that shifts is cheaper written at once.
+void WriteRecentFiles(const std::array<QString, kRecentFileCount>& fileNames);
 
 // The tools and palette windows' positions in twips. Their defaults depend on the windows'
 // sizes, so the caller passes them.

@@ -12,6 +12,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QTabWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,6 +21,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <functional>
 
@@ -79,6 +82,45 @@ private slots:
         reports_.clear();
         messages_.clear();
         ProgramOptions() = DefaultProgramOptions();
+    }
+
+    // Every caption, title, tab and list item of the three dialogs comes from the text table in
+    // both languages: none is left showing its design-time id.
+    void everyCaptionIsLocalised_data() {
+        QTest::addColumn<int>("offset");
+        QTest::newRow("English") << 0;
+        QTest::newRow("German") << kGermanLanguageOffset;
+    }
+
+    void everyCaptionIsLocalised() {
+        QFETCH(int, offset);
+        LanguageOffset = offset;
+        frmOptions options;
+        frmGIF gif(options);
+        frmJPEG jpeg(options);
+        LanguageOffset = 0;
+        QStringList unlocalised;
+        const auto check = [&](const QObject* owner, const QString& text) {
+            bool isNumber = false;
+            text.toInt(&isNumber);
+            if (isNumber || text.isEmpty() || text == QStringLiteral("*error*"))
+                unlocalised.append(owner->objectName() + QStringLiteral(": ") + text);
+        };
+        for (const QDialog* dialog : std::initializer_list<const QDialog*>{&options, &gif, &jpeg}) {
+            check(dialog, dialog->windowTitle());
+            for (const QAbstractButton* b : dialog->findChildren<QAbstractButton*>())
+                if (!qobject_cast<const QToolButton*>(b)) check(b, b->text());  // the tab bar's arrows
+            for (const QGroupBox* g : dialog->findChildren<QGroupBox*>()) check(g, g->title());
+            for (const QLabel* l : dialog->findChildren<QLabel*>())
+                if (l->objectName() != QStringLiteral("lblPaletteFileName")) check(l, l->text());
+            for (const QTabWidget* t : dialog->findChildren<QTabWidget*>())
+                for (int i = 0; i < t->count(); ++i) check(t, t->tabText(i));
+            for (const QComboBox* c : dialog->findChildren<QComboBox*>())
+                if (c->objectName() != QStringLiteral("ComboNumColors"))
+                    for (int i = 0; i < c->count(); ++i) check(c, c->itemText(i));
+        }
+        QVERIFY2(unlocalised.isEmpty(), qPrintable(unlocalised.join(QStringLiteral(", "))));
+        if (offset != 0) QVERIFY(options.windowTitle() != QStringLiteral("Options"));
     }
 
     void fewerBitsThanEightGiveUpNetscape() {

@@ -173,7 +173,10 @@ private slots:
         const MainWindowPlacement placement{-120, 45, 9000, 7000, 0};
         WriteMainWindowPlacement(placement);
         WriteInitialDirectory(QStringLiteral("/home/u/Bilder, alt/"));
-        for (int i = 0; i < kRecentFileCount; ++i) WriteRecentFile(i, QStringLiteral("/tmp/f%1 =;#.gif").arg(i));
+        WriteRecentFiles({QStringLiteral("old"), {}, {}, {}, {}});
+        for (int i = 1; i < kRecentFileCount; ++i) WriteRecentFile(i, QStringLiteral("/tmp/f%1 =;#.gif").arg(i));
+        WriteRecentFiles({QStringLiteral("/tmp/f0 =;#.gif"), ReadRecentFile(1), ReadRecentFile(2), ReadRecentFile(3),
+                          ReadRecentFile(4)});
         WriteToolsOpen(false);
         WritePaletteOpen(false);
         WriteToolsPosition(1234.5f, -60.25f);
