@@ -130,3 +130,48 @@ TEST(Icon, ReadsEveryEntryAsAPage) {
 }
 
 }  // namespace
+
+namespace {
+
+// Large icon entries are PNG files; the icon reader hands them to the PNG codec.
+TEST(Icon, ReadsPngEntries) {
+    if (!haveTool("/usr/bin/convert")) GTEST_SKIP() << "ImageMagick is not installed";
+    if (!codecForFormat(format::Png)) GTEST_SKIP() << "no PNG codec in this build";
+    const auto dir = tempDir();
+    const Bitmap picture = makePicture(256, 256, 24, 8);
+    writePpm(dir / "big.ppm", picture);
+    ASSERT_EQ(run("/usr/bin/convert " + (dir / "big.ppm").string() + " " + (dir / "big.ico").string()), 0);
+    const Bytes file = readFile(dir / "big.ico");
+    ASSERT_GT(file.size(), 30u);
+    ASSERT_EQ(file[22], 0x89) << "ImageMagick did not store a PNG entry";
+    const Bitmap back = loadMemory(file).first();
+    ASSERT_EQ(back.width(), 256);
+    int wrong = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) wrong += back.pixel(x, y) != picture.pixel(x, y);
+    EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Dumps from little-endian machines: header, colours and pixels all least significant first.
+TEST(WindowDump, ReadsLittleEndianDumps) {
+    const std::uint32_t fields[25] = {104, 7, 2, 24, 2, 2, 0, 0, 32, 0, 32, 32, 8, 4, 0xFF0000, 0xFF00, 0xFF,
+                                      8, 256, 0, 2, 2, 0, 0, 0};
+    Bytes file;
+    for (std::uint32_t f : fields)
+        for (int i = 0; i < 4; ++i) file.push_back(static_cast<std::uint8_t>(f >> (8 * i)));
+    file.resize(104, 0);  // window name
+    append(file, bytes({0x30, 0x20, 0x10, 0, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0xFF, 0, 0, 0x80, 0, 0}));
+    ASSERT_EQ(sniffCodec(file), codecForFormat(format::Xwd));
+    const Bitmap b = loadMemory(file).first();
+    ASSERT_EQ(b.bits(), 24);
+    EXPECT_EQ(b.pixel(0, 0), makeRgb(0x10, 0x20, 0x30));
+    EXPECT_EQ(b.pixel(1, 0), makeRgb(255, 255, 255));
+    EXPECT_EQ(b.pixel(0, 1), makeRgb(255, 0, 0));
+    EXPECT_EQ(b.pixel(1, 1), makeRgb(0, 0x80, 0));
+}
+
+}  // namespace
