@@ -100,6 +100,22 @@ inline constexpr std::array<ProfileKey, 12> kProfileKeys{{
     {"JPEGGrayscale", ValueKind::LeadingInt16, {"0", "0", "0", "0", "0", "0"}, &OptimizeProfile::JPEGGrayscale},
 }};
 
+// The loader reads a field by its row's kind; a row whose field and kind disagree would read
+// or write the wrong encoding, so the table is checked where it is compiled.
+constexpr bool RowsAgreeWithFields() {
+    for (const SettingKey& row : kSettingKeys) {
+        if (row.field16 && row.kind != ValueKind::LeadingInt16) return false;
+        if (row.field32 && row.kind != ValueKind::LeadingInt32) return false;
+    }
+    for (const ProfileKey& row : kProfileKeys) {
+        if ((row.field16 != nullptr) == (row.textField != nullptr)) return false;
+        if (row.field16 && row.kind != ValueKind::LeadingInt16) return false;
+        if (row.textField && row.kind != ValueKind::Text) return false;
+    }
+    return true;
+}
+static_assert(RowsAgreeWithFields());
+
 // The row of a non-profile key; throws std::out_of_range for a key not in the table.
 const SettingKey& FindSettingKey(std::string_view section, std::string_view key);
 

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QSettings>
-#include <QStringList>
 #include <QVariant>
 
 #include <optional>
@@ -22,7 +21,6 @@ namespace kalmira {
 namespace {
 
 using settings::ConversionStatus;
-using settings::ValueKind;
 
 QString fromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
