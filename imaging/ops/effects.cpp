@@ -1,5 +1,6 @@
 #include "ops/effects.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -64,14 +65,18 @@ void mosaic(Bitmap& bitmap, int size, const Region* region) {
             for (int tx = 0; tx < b.width(); tx += n) {
                 const int h = std::min(n, b.height() - ty), w = std::min(n, b.width() - tx);
                 std::array<std::uint64_t, 3> sum{};
-                for (int y = ty; y < ty + h; ++y)
-                    for (int x = tx; x < tx + w; ++x)
-                        for (int c = 0; c < 3; ++c) sum[c] += b.row(y)[x * bpp + c];
+                for (int y = ty; y < ty + h; ++y) {
+                    const std::uint8_t* p = b.row(y) + static_cast<std::size_t>(tx) * bpp;
+                    for (int x = 0; x < w; ++x, p += bpp)
+                        for (int c = 0; c < 3; ++c) sum[c] += p[c];
+                }
                 const std::uint64_t count = static_cast<std::uint64_t>(w) * h;
-                for (int y = ty; y < ty + h; ++y)
-                    for (int x = tx; x < tx + w; ++x)
-                        for (int c = 0; c < 3; ++c)
-                            b.row(y)[x * bpp + c] = static_cast<std::uint8_t>((sum[c] + count / 2) / count);
+                std::array<std::uint8_t, 3> mean;
+                for (int c = 0; c < 3; ++c) mean[c] = static_cast<std::uint8_t>((sum[c] + count / 2) / count);
+                for (int y = ty; y < ty + h; ++y) {
+                    std::uint8_t* p = b.row(y) + static_cast<std::size_t>(tx) * bpp;
+                    for (int x = 0; x < w; ++x, p += bpp) std::copy_n(mean.begin(), 3, p);
+                }
             }
     });
 }

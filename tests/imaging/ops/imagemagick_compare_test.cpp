@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 #include "ops/operation_table.h"
 #include "ops_test_util.h"
@@ -64,7 +65,9 @@ TEST_P(AgreesWithImageMagick, WithinTolerance) {
     if (!std::filesystem::exists(kConvert)) GTEST_SKIP() << "ImageMagick is not installed";
     const Comparison& c = GetParam();
     const std::string dir = ::testing::TempDir();
-    const std::string in = dir + "/kalmira_ops_in_" + c.label + ".ppm", out = dir + "/kalmira_ops_out_" + c.label + ".ppm";
+    // The process id keeps concurrent runs of the suite (other build folders) apart.
+    const std::string stem = dir + "/kalmira_ops_" + std::to_string(::getpid()) + "_" + c.label;
+    const std::string in = stem + "_in.ppm", out = stem + "_out.ppm";
     const Bitmap source = c.operation == "Median" ? opstest::noiseImage(48, 32) : testPicture();
     writePpm(source, in);
     const std::string command = std::string(kConvert) + " " + in + " " + c.convertArgs + " " + out;
