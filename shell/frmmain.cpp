@@ -330,10 +330,10 @@ void frmMain::LadenDateiInForm(const QString& dateiname, const QString& titel) {
 }
 
 frmDocument* frmMain::ActiveDocument() const {
-    QMdiSubWindow* active = ui_->mdiArea->activeSubWindow();
+    // The current child stays current while the tools window or a dialog has the focus, when
+    // Qt reports no active one.
+    QMdiSubWindow* active = ui_->mdiArea->currentSubWindow();
     if (!active) {
-        // With the frame itself not active (tests, a dialog in front) Qt reports no active child;
-        // the last one activated is still the one the commands work on.
         const QList<QMdiSubWindow*> windows = ui_->mdiArea->subWindowList(QMdiArea::ActivationHistoryOrder);
         if (windows.isEmpty()) {
             return nullptr;

@@ -351,10 +351,15 @@ bool FileCommands::SaveVariationFile(int n, const QString& fileName) {
 }
 
 void FileCommands::CloseCommand() {
-    if (QMdiSubWindow* window = main_.MdiArea()->activeSubWindow()) {
+    frmDocument* document = main_.ActiveDocument();
+    if (!document) {
+        return;
+    }
+    // The document's unload runs when its child window closes.
+    if (auto* window = qobject_cast<QMdiSubWindow*>(document->parentWidget())) {
         window->close();
-    } else if (frmDocument* document = main_.ActiveDocument()) {
-        document->parentWidget()->close();
+    } else {
+        document->close();
     }
 }
 
