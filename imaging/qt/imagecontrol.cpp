@@ -41,6 +41,16 @@ QImage toQImage(const Bitmap& bitmap) {
         for (Rgb c : bitmap.palette()) table.append(qRgb(redOf(c), greenOf(c), blueOf(c)));
         // Indices past the palette would read outside the colour table.
         while (table.size() < 256) table.append(qRgb(0, 0, 0));
+        if (bitmap.transparent()) {
+            const Rgb key = bitmap.transparentColor();
+            for (qsizetype i = 0; i < static_cast<qsizetype>(bitmap.palette().size()); ++i) {
+                const Rgb c = bitmap.palette()[static_cast<std::size_t>(i)];
+                if (isPaletteReference(key) ? i == paletteIndexOf(key) : c == (key & 0xFFFFFF)) {
+                    table[i] = qRgba(redOf(c), greenOf(c), blueOf(c), 0);
+                    if (isPaletteReference(key)) break;
+                }
+            }
+        }
         image.setColorTable(table);
         for (int y = 0; y < h; ++y) std::copy_n(bitmap.row(y), w, image.scanLine(y));
         return image;
@@ -144,6 +154,7 @@ int ImageControl::ColorResList(int bits, int paletteFlags, int ditherFlags, int 
         list.frames = frames_;
         Image reduced = detail::reduceColors(list, bits, paletteFlags, ditherFlags, colorCount);
         frames_ = std::move(reduced.frames);
+        framesChanged();
         return 0;
     } catch (const std::exception& e) {
         return failed(e);
@@ -160,6 +171,7 @@ void ImageControl::CreateBitmap(int width, int height, int bits, Rgb color) {
     }
     SetAnimationEnable(false);
     frames_.clear();
+    framesChanged();
     frameIndex_ = 0;
     bitmap_ = std::move(bitmap);
     bitmapChanged();
@@ -168,6 +180,7 @@ void ImageControl::CreateBitmap(int width, int height, int bits, Rgb color) {
 void ImageControl::ClearBitmap() {
     SetAnimationEnable(false);
     frames_.clear();
+    framesChanged();
     frameIndex_ = 0;
     bitmap_ = imaging::Bitmap();
     bitmapChanged();
@@ -213,9 +226,11 @@ void ImageControl::adoptImage(Image&& image) {
     frameIndex_ = 0;
     if (image.frames.size() > 1) {
         frames_ = std::move(image.frames);
+        framesChanged();
         bitmap_ = frames_.front().bitmap;
     } else {
         frames_.clear();
+    framesChanged();
         bitmap_ = std::move(image.first());
     }
     bitmapChanged();
@@ -326,6 +341,7 @@ void ImageControl::SetBitmapList(const std::vector<Frame>& frames) {
     const bool wasPlaying = animationEnabled_;
     SetAnimationEnable(false);
     frames_ = frames;
+    framesChanged();
     frameIndex_ = 0;
     if (!frames_.empty()) {
         bitmap_ = frames_.front().bitmap;
@@ -342,6 +358,7 @@ void ImageControl::SetBitmapListIndex(int index) {
 void ImageControl::CopyPicturesFrom(const ImageControl& other) {
     SetAnimationEnable(false);
     frames_ = other.frames_;
+    framesChanged();
     frameIndex_ = std::min(other.frameIndex_, std::max(0, BitmapListCount() - 1));
     bitmap_ = other.bitmap_;
     animationPalette_ = other.animationPalette_;
@@ -438,6 +455,43 @@ void ImageControl::requestRepaint() {
     update();
 }
 
+void ImageControl::framesChanged() {
+    composedIndex_ = -1;
+    canvas_ = QImage();
+    beforeFrame_ = QImage();
+}
+
+void ImageControl::composeUpTo(int index) {
+    // Frames are stored as the file holds them (each at its own offset, some only a patch);
+    // a viewer draws them one over the other, honouring each frame's disposal.
+    if (composedIndex_ >= 0 && index == composedIndex_) return;
+    if (composedIndex_ < 0 || index < composedIndex_) {
+        const QSize size = pictureSize();
+        canvas_ = QImage(std::max(1, size.width()), std::max(1, size.height()), QImage::Format_ARGB32_Premultiplied);
+        canvas_.fill(Qt::transparent);
+        composedIndex_ = -1;
+    }
+    QPainter painter(&canvas_);
+    for (int j = composedIndex_ + 1; j <= index; ++j) {
+        if (j > 0) {
+            const Frame& previous = frames_[static_cast<std::size_t>(j - 1)];
+            if (previous.disposal == 2) {
+                painter.setCompositionMode(QPainter::CompositionMode_Clear);
+                painter.fillRect(previous.left, previous.top, previous.bitmap.width(), previous.bitmap.height(),
+                                 Qt::transparent);
+            } else if (previous.disposal == 3 && !beforeFrame_.isNull()) {
+                painter.setCompositionMode(QPainter::CompositionMode_Source);
+                painter.drawImage(0, 0, beforeFrame_);
+            }
+        }
+        const Frame& frame = frames_[static_cast<std::size_t>(j)];
+        if (frame.disposal == 3) beforeFrame_ = canvas_.copy();
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.drawImage(frame.left, frame.top, toQImage(frame.bitmap));
+    }
+    composedIndex_ = index;
+}
+
 void ImageControl::bitmapChanged(bool content) {
     if (content) ++contentVersion_;
     cacheValid_ = false;
@@ -447,8 +501,8 @@ void ImageControl::bitmapChanged(bool content) {
 
 double ImageControl::DstLeft() const { return toUnits(dst_.x(), true); }
 double ImageControl::DstTop() const { return toUnits(dst_.y(), false); }
-double ImageControl::DstWidth() const { return toUnits(bitmap_.width() * zoom_ / 100.0, true); }
-double ImageControl::DstHeight() const { return toUnits(bitmap_.height() * zoom_ / 100.0, false); }
+double ImageControl::DstWidth() const { return toUnits(pictureSize().width() * zoom_ / 100.0, true); }
+double ImageControl::DstHeight() const { return toUnits(pictureSize().height() * zoom_ / 100.0, false); }
 void ImageControl::SetDstLeft(double value) {
     dst_.setX(static_cast<int>(std::lround(toPixels(value, true))));
     requestRepaint();
@@ -473,14 +527,31 @@ void ImageControl::SetAutoSize(bool on) {
     if (on) resize(sizeHint());
 }
 
+QSize ImageControl::pictureSize() const {
+    if (frames_.size() < 2) return {bitmap_.width(), bitmap_.height()};
+    int w = animationWidth_;
+    int h = animationHeight_;
+    for (const Frame& f : frames_) {
+        w = std::max(w, f.left + f.bitmap.width());
+        h = std::max(h, f.top + f.bitmap.height());
+    }
+    return {w, h};
+}
+
 QSize ImageControl::sizeHint() const {
-    if (bitmap_.empty()) return {32, 32};
-    return {std::max(1, bitmap_.width() * zoom_ / 100), std::max(1, bitmap_.height() * zoom_ / 100)};
+    const QSize picture = pictureSize();
+    if (picture.isEmpty()) return {32, 32};
+    return {std::max(1, picture.width() * zoom_ / 100), std::max(1, picture.height() * zoom_ / 100)};
 }
 
 const QImage& ImageControl::cachedImage() {
     if (!cacheValid_) {
-        cache_ = toQImage(bitmap_);
+        if (frames_.size() > 1 && frameIndex_ < BitmapListCount()) {
+            composeUpTo(frameIndex_);
+            cache_ = canvas_;
+        } else {
+            cache_ = toQImage(bitmap_);
+        }
         cacheValid_ = true;
     }
     return cache_;

@@ -213,6 +213,10 @@ protected:
 
 private:
     void bitmapChanged(bool content = true);
+    void framesChanged();
+    void composeUpTo(int index);
+    // The picture's size in its own pixels: an animation's whole canvas, else the bitmap.
+    QSize pictureSize() const;
     void requestRepaint();
     void adoptImage(Image&& image);
     void showFrame(int index);
@@ -258,6 +262,10 @@ private:
 
     QImage cache_;
     bool cacheValid_ = false;
+    // The animation as a viewer sees it: frames drawn over each other up to composedIndex_.
+    QImage canvas_;
+    QImage beforeFrame_;
+    int composedIndex_ = -1;
 };
 
 }  // namespace imaging

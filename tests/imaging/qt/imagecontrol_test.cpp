@@ -195,6 +195,36 @@ private slots:
         QCOMPARE(control.PaintCount(), painted + 1);
     }
 
+    void framesAreShownDrawnOverEachOther() {
+        // Frame 1 is a 2 x 2 patch at (4, 4) over frame 0; frame 2 follows a frame that
+        // restores the background (disposal 2).
+        imaging::Bitmap full(8, 8, 1);
+        full.palette()[0] = imaging::makeRgb(255, 0, 0);
+        imaging::Bitmap patch(2, 2, 1);
+        patch.palette()[0] = imaging::makeRgb(0, 0, 255);
+        std::vector<imaging::Frame> list{{full}, {patch, 0, 2, 4, 4}, {patch, 0, 0, 0, 0}};
+        ImageControl control;
+        control.SetAutoSize(true);
+        QPalette background = control.palette();
+        background.setColor(QPalette::Window, Qt::white);
+        control.setPalette(background);
+        control.SetBitmapList(list);
+        control.SetBitmapListIndex(1);
+        QImage shown = control.grab().toImage();
+        QCOMPARE(shown.size(), QSize(8, 8));
+        QCOMPARE(QColor(shown.pixel(0, 0)), QColor(255, 0, 0));
+        QCOMPARE(QColor(shown.pixel(4, 4)), QColor(0, 0, 255));
+        control.SetBitmapListIndex(2);
+        shown = control.grab().toImage();
+        QCOMPARE(QColor(shown.pixel(0, 0)), QColor(0, 0, 255));
+        QCOMPARE(QColor(shown.pixel(4, 4)), QColor(Qt::white));  // the patch was cleared
+        QCOMPARE(QColor(shown.pixel(7, 7)), QColor(255, 0, 0));
+        // Going back starts over from the first frame.
+        control.SetBitmapListIndex(0);
+        shown = control.grab().toImage();
+        QCOMPARE(QColor(shown.pixel(4, 4)), QColor(255, 0, 0));
+    }
+
     void colourResolution() {
         ImageControl control;
         control.SetBitmap(checker(16, 16));
