@@ -62,6 +62,14 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"Mosaic", {2}, greyImage({{0, 10, 20}, {30, 40, 50}, {60, 70, 80}}), {20, 20, 35, 20, 20, 35, 65, 65, 80}},
         FilterCase{"Mosaic", {1000}, greyImage({{0, 10}, {20, 30}}), {15, 15, 15, 15}},
         FilterCase{"Halftone", {1, 3000}, greyImage({{255, 255}, {255, 255}}), {255, 255, 255, 255}},
+        // display screen at 0 degrees: the cell centres fall on every fourth pixel corner, so
+        // the spot function is 0.85 at pixels 0 and 3 of each 4 in both directions, 0.5 where
+        // one of them meets 1 or 2, 0.15 at (1|2, 1|2); mid grey (darkness 127) inks only the
+        // 0.85 pixels, darkness 155 also the 0.5 ones
+        FilterCase{"Halftone", {1, 0}, greyImage({{128, 128, 128, 128}, {128, 128, 128, 128}, {128, 128, 128, 128}, {128, 128, 128, 128}}),
+                   {0, 255, 255, 0, 255, 255, 255, 255, 255, 255, 255, 255, 0, 255, 255, 0}},
+        FilterCase{"Halftone", {1, 0}, greyImage({{100, 100, 100, 100}, {100, 100, 100, 100}, {100, 100, 100, 100}, {100, 100, 100, 100}}),
+                   {0, 0, 0, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 0, 0, 0}},
         FilterCase{"Halftone", {0, 0}, greyImage({{0, 0}, {0, 0}}), {0, 0, 0, 0}},
         FilterCase{"AddNoise", {0, 0}, spike(), {0, 0, 0, 0, 90, 0, 0, 0, 0}}),
     [](const auto& info) { return info.param.name + std::to_string(info.index); });
