@@ -139,6 +139,14 @@ int ImageControl::ColorRes(int bits, int paletteFlags, int ditherFlags, int colo
     try {
         imaging::Bitmap reduced = detail::reduceColors(bitmap_, bits, paletteFlags, ditherFlags, colorCount);
         reduced.userPalette() = bitmap_.userPalette();
+        // A transparency set before the reduction (a PNG Variation's colour) survives it; an
+        // index into the old palette would name another colour now, so it becomes the colour.
+        if (bitmap_.transparent() && !reduced.transparent()) {
+            Rgb key = bitmap_.transparentColor();
+            if (isPaletteReference(key)) key = BitmapPalette(paletteIndexOf(key));
+            reduced.setTransparent(true);
+            reduced.setTransparentColor(key & 0xFFFFFF);
+        }
         bitmap_ = std::move(reduced);
         bitmapChanged();
         return 0;

@@ -569,6 +569,44 @@ private slots:
         QVERIFY(!TempFilePending);
         QCOMPARE(QDir::temp().entryList(QDir::Files), tempBefore);
         QVERIFY(doc->LabelCompress(1)->text().contains(", GIF, "));
+
+        // Stopping the animation keeps the frames and shows the frame asked for.
+        doc->SetVariationPlayAnimation(1, false);
+        QVERIFY(!doc->record(1).PlayAnimation);
+        QVERIFY(!doc->GetVariationAnimation(1));
+        QVERIFY(!doc->picCompress(1).AnimationEnable());
+        doc->SetImageNumberVariation(1, 2);
+        QCOMPARE(doc->record(1).ImageNumber, 2);
+        QCOMPARE(doc->picCompress(1).BitmapListIndex(), 2);
+        doc->SetVariationPlayAnimation(0, true);  // the Original has no such switch
+        QVERIFY(!doc->GetVariationAnimation(0));
+    }
+
+    void jpegTabIntoRecord() {
+        FakeTools tools;
+        tools.values.FormatIndex = save_format::Jpeg;
+        tools.values.PixelDepth = 24;
+        tools.values.JPEGQuality = 180;
+        tools.values.JPEGYUVIndex = 2;
+        tools.values.JPEGProgressive = 1;
+        tools.values.JPEGPasses = 3;
+        tools.values.JPEGGrayscale = 1;
+        tools.values.GIFInterlaced = true;  // another format's box: not read
+        SetToolsHost(&tools);
+        frmDocument doc;
+        doc.FuelleStructVariation(4);
+        SetToolsHost(nullptr);
+        const VariationRecord& r = doc.record(4);
+        QCOMPARE(r.JPEGQFactor, 76);
+        QCOMPARE(r.JPEGYUV_Color, QString("2"));
+        QCOMPARE(r.JPEGProgressive, 1);
+        QCOMPARE(r.JPEGPasses, 3);
+        QCOMPARE(r.JPEGGrayscale, 1);
+        QVERIFY(!r.GIFInterlaced);
+        const SaveOptions& o = doc.HoleSpeicherOptionen(4);
+        QCOMPARE(o.FormatNumber, 21);
+        QCOMPARE(o.BitsPerPixel, 8);
+        QCOMPARE(doc.picCompress(4).ProgressivePasses(), 3);
     }
 
     void savingAVariation() {

@@ -235,6 +235,14 @@ private slots:
         QCOMPARE(control.ColorCount(), 2);
         QCOMPARE(control.Pixel(4, 0), imaging::makeRgb(0, 0, 255));
         QVERIFY(control.ColorRes(13, 2, 0, 0) != 0);
+
+        // A transparent colour chosen before the reduction is kept through it.
+        control.SetBitmap(checker(16, 16));
+        control.SetTransparent(true);
+        control.SetTransparentColor(imaging::kPaletteReference + 1);
+        QCOMPARE(control.ColorRes(24, 0, 0, 0), 0);
+        QVERIFY(control.Transparent());
+        QCOMPARE(control.TransparentColor(), imaging::makeRgb(0, 0, 255));
     }
 };
 

@@ -1,0 +1,216 @@
+// The document window's layout in twips, the fit-to-window zoom, and the layout applied to a
+// real document window.
+#include <QGroupBox>
+#include <QLabel>
+#include <QtTest>
+
+#include <memory>
+
+#include "document/documenthost.h"
+#include "document/documentlayout.h"
+#include "document/frmdocument.h"
+#include "settings/programoptions.h"
+#include "shell/common/globals.h"
+
+using namespace kalmira;
+
+namespace {
+
+class FakeMainWindow : public MainWindowHost {
+public:
+    bool toggles[6] = {false, false, false, false, false, false};
+    int areaWidth = 0;
+    int zoomShown = 0;
+
+    bool IsVariationTogglePressed(int v) const override { return toggles[v]; }
+    void SetVariationToggle(int v, bool pressed) override { toggles[v] = pressed; }
+    void SetStatusPanelText(const QString&, const QString&) override {}
+    void SelectRectangleRegionTool() override {}
+    void ToolbarAktualisieren(bool) override {}
+    void LastDocumentClosed() override {}
+    void ShowZoom(int percent) override { zoomShown = percent; }
+    int DocumentAreaWidth() const override { return areaWidth; }
+};
+
+LayoutInput input(int width, int height, std::initializer_list<int> variations, bool vertical = false) {
+    LayoutInput in;
+    in.controlWidth = width;
+    in.controlHeight = height;
+    for (int v : variations) in.takesPart[static_cast<std::size_t>(v)] = true;
+    in.vertical = vertical;
+    in.labelHeight = [](int, int) { return 200; };
+    return in;
+}
+
+}  // namespace
+
+class LayoutTest : public QObject {
+    Q_OBJECT
+
+    FakeMainWindow host_;
+
+private slots:
+    void initTestCase() {
+        InitApplication();
+        ErrorTrapping = false;
+        SetMainWindowHost(&host_);
+    }
+
+    void init() {
+        ProgramOptions() = DefaultProgramOptions();
+        ProgramOptions().FitToWindow = 0;
+        host_ = FakeMainWindow();
+    }
+
+    void narrowPictureSitsCentredInAMinimumFrame() {
+        const LayoutResult r = ComputeLayout(input(600, 450, {}));
+        QCOMPARE(r.frames[0].width, 1200);
+        QCOMPARE(r.labels[0].width, 960);
+        QCOMPARE(r.pictures[0].left, 300);
+        QCOMPARE(r.frames[0].height, 450 + 280 + 200);
+        QCOMPARE(r.pictures[0].top, r.labels[0].bottom());
+        QCOMPARE(r.windowWidth, 1200 + 96);
+        QCOMPARE(r.windowHeight, r.frames[0].height + 560);
+        const LayoutResult wide = ComputeLayout(input(3000, 450, {}));
+        QCOMPARE(wide.frames[0].width, 3000);
+        QCOMPARE(wide.labels[0].width, 2760);
+        QCOMPARE(wide.pictures[0].left, 0);
+    }
+
+    void framesFollowTheOrderAndHiddenVariationsLeaveNoGap_data() {
+        QTest::addColumn<bool>("vertical");
+        QTest::newRow("horizontal") << false;
+        QTest::newRow("vertical") << true;
+    }
+
+    void framesFollowTheOrderAndHiddenVariationsLeaveNoGap() {
+        QFETCH(bool, vertical);
+        const LayoutResult r = ComputeLayout(input(1500, 900, {2, 5}, vertical));
+        const int w = r.frames[0].width;
+        const int h = r.frames[0].height;
+        for (int k : {0, 2, 5}) {
+            const int order = k == 0 ? 0 : k == 2 ? 1 : 2;
+            const TwipRect& f = r.frames[static_cast<std::size_t>(k)];
+            QCOMPARE(f.left, vertical ? 0 : order * w);
+            QCOMPARE(f.top, vertical ? order * h : 0);
+            QCOMPARE(f.width, w);
+            QCOMPARE(f.height, h);
+        }
+        QCOMPARE(r.windowWidth, vertical ? w + 96 : 3 * w + 96);
+        QCOMPARE(r.windowHeight, vertical ? 3 * h + 560 : h + 560);
+    }
+
+    void aWrappingCaptionMakesEveryFrameTaller() {
+        LayoutInput in = input(1500, 900, {1, 3}, true);
+        in.labelHeight = [](int i, int) { return i == 3 ? 600 : 200; };
+        const LayoutResult r = ComputeLayout(in);
+        for (int k : {0, 1, 3}) QCOMPARE(r.frames[static_cast<std::size_t>(k)].height, 900 + 280 + 600);
+        // One under the other, the taller frames do not overlap.
+        QCOMPARE(r.frames[1].top, r.frames[0].bottom());
+        QCOMPARE(r.frames[3].top, r.frames[1].bottom());
+        for (int k : {0, 1, 3}) QCOMPARE(r.pictures[static_cast<std::size_t>(k)].top, 240 + 600);
+    }
+
+    void fitZoomRoundsHalfToEven_data() {
+        QTest::addColumn<int>("available");
+        QTest::addColumn<int>("zoom");
+        QTest::addColumn<int>("needed");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("249.5 -> 250") << 1000 << 100 << 400 << 250;
+        QTest::newRow("124.5 -> 124") << 1000 << 100 << 800 << 124;
+        QTest::newRow("plain") << 3000 << 100 << 6000 << 50;
+        QTest::newRow("never 0") << 10 << 10 << 100000 << 1;
+    }
+
+    void fitZoomRoundsHalfToEven() {
+        QFETCH(int, available);
+        QFETCH(int, zoom);
+        QFETCH(int, needed);
+        QFETCH(int, expected);
+        QCOMPARE(FitZoom(available, zoom, needed), expected);
+    }
+
+    void displayLimitNarrowsTheControl() {
+        QCOMPARE(LimitedControlSize(6000, 400, true, 320, 15.0), 4800);
+        QCOMPARE(LimitedControlSize(6000, 400, false, 320, 15.0), 6000);
+        QCOMPARE(LimitedControlSize(3000, 200, true, 320, 15.0), 3000);
+    }
+
+    void layoutIsAppliedToTheDocumentWindow() {
+        frmDocument doc;
+        doc.picOriginal().SetBitmap(imaging::Bitmap(40, 30, 24));
+        host_.toggles[1] = true;
+        host_.toggles[3] = true;
+        doc.OriginalResize();
+        const double tpp = doc.picOriginal().TwipsPerPixelX();
+        const int frameWidth = static_cast<int>(std::lround(1200 / tpp));
+        QCOMPARE(doc.frameOriginal()->width(), frameWidth);
+        QCOMPARE(doc.LabelOriginal()->width(), static_cast<int>(std::lround(960 / tpp)));
+        QCOMPARE(doc.picOriginal().width(), 40);
+        QCOMPARE(doc.picOriginal().x(), static_cast<int>(std::lround((1200 - 40 * tpp) / 2 / tpp)));
+        QCOMPARE(doc.FrameCompress(1)->x(), frameWidth);
+        QCOMPARE(doc.FrameCompress(3)->x(), 2 * frameWidth);
+        QVERIFY(doc.FrameCompress(2)->isHidden());
+        QCOMPARE(doc.picCompress(3).size(), doc.picOriginal().size());
+
+        ProgramOptions().DisplayOrder = 1;
+        doc.OriginalResize();
+        QCOMPARE(doc.FrameCompress(1)->pos(), QPoint(0, doc.frameOriginal()->geometry().bottom() + 1));
+        QCOMPARE(doc.FrameCompress(3)->pos(), QPoint(0, doc.FrameCompress(1)->geometry().bottom() + 1));
+        QCOMPARE(doc.FrameCompress(3)->width(), frameWidth);
+    }
+
+    void displayLimitsLetThePictureScroll() {
+        frmDocument doc;
+        doc.picOriginal().SetBitmap(imaging::Bitmap(500, 300, 24));
+        ProgramOptions().DisplayLimitWidthToEnabled = 1;
+        ProgramOptions().DisplayLimitWidthTo = 320;
+        doc.OriginalResize();
+        QCOMPARE(doc.picOriginal().width(), 320);
+        QCOMPARE(doc.picOriginal().height(), 300);
+    }
+
+    void fitToWindowOnlyInHorizontalOrder() {
+        frmDocument doc;
+        doc.picOriginal().SetBitmap(imaging::Bitmap(400, 100, 24));
+        doc.lZoom = 100;
+        doc.AktualisiereZoomAnzeige();
+        doc.move(50, 40);
+        host_.areaWidth = 500;
+
+        ProgramOptions().DisplayOrder = 1;
+        DoFitToWindow(doc, false, 3);
+        QCOMPARE(doc.lZoom, 100);
+        QCOMPARE(doc.pos(), QPoint(50, 40));
+
+        ProgramOptions().DisplayOrder = 0;
+        // Enough room and a limited zoom: it stays, but the window moves to the left edge.
+        DoFitToWindow(doc, true, 1);
+        QCOMPARE(doc.lZoom, 100);
+        QCOMPARE(doc.x(), 0);
+        // Three pictures of 400 pixels do not fit into 500: the zoom shrinks.
+        DoFitToWindow(doc, true, 3);
+        const double tpp = doc.picOriginal().TwipsPerPixelX();
+        const int needed = 3 * static_cast<int>(std::lround(400 * tpp)) + 3 * 105;
+        QCOMPARE(doc.lZoom, FitZoom(static_cast<int>(std::lround(500 * tpp)), 100, needed));
+        QVERIFY(doc.lZoom < 50);
+        QCOMPARE(host_.zoomShown, doc.lZoom);
+        QCOMPARE(doc.picOriginal().width(), 400 * doc.lZoom / 100);
+        // Unlimited, the zoom grows again to fill the row.
+        DoFitToWindow(doc, false, 1);
+        QVERIFY(doc.lZoom > 100);
+    }
+
+    void zoomWithoutAPictureChangesNothing() {
+        frmDocument doc;
+        host_.zoomShown = 0;
+        doc.lZoom = 250;
+        const QSize before = doc.picOriginal().size();
+        doc.AktualisiereZoomAnzeige();
+        QCOMPARE(host_.zoomShown, 0);
+        QCOMPARE(doc.picOriginal().size(), before);
+    }
+};
+
+QTEST_MAIN(LayoutTest)
+#include "layout_test.moc"
