@@ -299,6 +299,17 @@ private slots:
         QVERIFY(std::abs(ReadSetting("Settings", "MainWidth", "x").toLong() - 15000) < 2 * tpp);
     }
 
+    void aBrokenStoredValueIsReportedAndTheLoadGoesOn() {
+        WriteSetting("Settings", "MainLeft", "left edge");
+        auto window = loadedWindow({writeImage("after-bad-setting.png", 8, 8)});
+        QCOMPARE(prompts_.errors.size(), 1);
+        QVERIFY(prompts_.errors.first().contains("(13)"));
+        // The rest of the load still ran: the command line opened and the commands follow it.
+        QCOMPARE(window->MdiArea()->subWindowList().size(), 1);
+        QVERIFY(window->findChild<QAction*>("mnuFileClose")->isEnabled());
+        QVERIFY(!window->findChild<QAction*>("mnuFileBatchOptimization")->isVisible());
+    }
+
     void keepWindowReachable_data() {
         QTest::addColumn<QRect>("window");
         QTest::addColumn<QPoint>("expected");
