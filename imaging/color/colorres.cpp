@@ -63,7 +63,9 @@ Plan optimizedPlan(const std::vector<WorkImage>& works, int count, int passes) {
     if (fits) {
         plan.colors = distinct.colors();
     } else {
-        Histogram hist;
+        std::size_t pixels = 0;
+        for (const WorkImage& w : works) pixels += w.pixelCount();
+        Histogram hist(pixels);
         for (const WorkImage& w : works) hist.add(w);
         const std::vector<ColorPoint> points = hist.points();
         plan.colors = kmeansRefine(points, wuSplit(points, count), count, passes);

@@ -58,20 +58,24 @@ std::vector<Rgb> DistinctColors::colors() const {
 namespace {
 // At most this many bins: 2^17 bins in a table of twice the size is 5 MiB.
 constexpr std::size_t kMaxBins = std::size_t{1} << 17;
-constexpr std::size_t kSlots = kMaxBins * 2;
 }  // namespace
 
-Histogram::Histogram() : bins_(kSlots, Bin{0, 0, 0, 0, 0}) {}
+Histogram::Histogram(std::size_t expectedPixels) {
+    std::size_t slots = 256;
+    while (slots < kMaxBins * 2 && slots < expectedPixels * 2) slots *= 2;
+    bins_.assign(slots, Bin{0, 0, 0, 0, 0});
+    maxBins_ = slots / 2;
+}
 
 Histogram::Bin& Histogram::slot(std::uint32_t key) {
-    const std::size_t mask = kSlots - 1;
+    const std::size_t mask = bins_.size() - 1;
     std::size_t h = (hashColor(key) >> 8) & mask;
     while (bins_[h].key != 0 && bins_[h].key != key) h = (h + 1) & mask;
     return bins_[h];
 }
 
 void Histogram::coarsen() {
-    std::vector<Bin> old(kSlots, Bin{0, 0, 0, 0, 0});
+    std::vector<Bin> old(bins_.size(), Bin{0, 0, 0, 0, 0});
     old.swap(bins_);
     used_ = 0;
     const int s = shift_;
@@ -116,7 +120,7 @@ void Histogram::add(const WorkImage& image) {
                     last = &bin;
                     break;
                 }
-                if (used_ < kMaxBins) {
+                if (used_ < maxBins_) {
                     bin.key = key;
                     ++used_;
                     last = &bin;

@@ -41,7 +41,8 @@ struct ColorPoint {
 
 class Histogram {
 public:
-    Histogram();
+    // `expectedPixels` sizes the table: a small image needs no table for a large one.
+    explicit Histogram(std::size_t expectedPixels);
     void add(const WorkImage& image);
     // Occupied bins as points at their exact mean colour, weighted by pixel count.
     std::vector<ColorPoint> points() const;
@@ -60,7 +61,8 @@ private:
     Bin& slot(std::uint32_t key);
     void coarsen();
 
-    std::vector<Bin> bins_;
+    std::vector<Bin> bins_;  // a power of two in size, at most half full
+    std::size_t maxBins_;
     std::size_t used_ = 0;
     int shift_ = 0;
     std::uint64_t total_ = 0;
