@@ -7,6 +7,11 @@
 
 namespace imaging::ops {
 
+void Picture::setBitmap(Bitmap bitmap) {
+    bitmap_ = std::move(bitmap);
+    if (region_) setRegion(*region_);
+}
+
 void Picture::setRegion(const Region& region) {
     Region clipped = region.clippedTo(bitmap_.width(), bitmap_.height());
     if (clipped.empty()) region_.reset();

@@ -21,8 +21,9 @@ public:
 
     Bitmap& bitmap() { return bitmap_; }
     const Bitmap& bitmap() const { return bitmap_; }
-    // Replaces the bitmap; the selection and the floater stay as they are.
-    void setBitmap(Bitmap bitmap) { bitmap_ = std::move(bitmap); }
+    // Replaces the bitmap. The selection is clipped to the new bitmap (and gone when nothing
+    // of it is left); the floater stays as it is.
+    void setBitmap(Bitmap bitmap);
 
     // --- Selection ---------------------------------------------------------------------
     // Sets the selection, clipped to the bitmap (a selection wholly outside it is none).

@@ -140,6 +140,14 @@ TEST(Picture, CropToRegionKeepsTheBoundingBox) {
     EXPECT_EQ(redOf(pic.bitmap().pixel(0, 0)), 12);
     EXPECT_EQ(redOf(pic.bitmap().pixel(2, 3)), 44);
     EXPECT_THROW(pic.cropToRegion(), Error);
+
+    // A smaller bitmap cuts the selection down with it.
+    pic.setBitmap(ramp());
+    pic.setRegion(Region::rectangle(4, 2, 4, 4));
+    pic.setBitmap(Bitmap(6, 4, 24));
+    EXPECT_EQ(pic.region()->bounds(), (Rect{4, 2, 2, 2}));
+    pic.setBitmap(Bitmap(3, 3, 24));
+    EXPECT_FALSE(pic.HasRgn());
 }
 
 TEST(Picture, ColourOperationStaysInsideTheShape) {
