@@ -116,6 +116,12 @@ public:
     // The compression check boxes, read when save options are built.
     virtual bool IsBMPCompressedChecked() const = 0;
     virtual bool IsTIFFCompressedChecked() const = 0;
+
+    // Hides every group frame of both faces (a document being activated shows its own).
+    virtual void AktualisiereSelektionen() {}
+    // The colour picked on the selected Variation while the pick mode was on: it goes into
+    // both transparent-colour swatches, and is applied at once when auto-apply is on.
+    virtual void TransparentColorPicked(std::uint32_t color) { (void)color; }
 };
 
 // The palette editor as a document sees it.

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "document/documenthost.h"
+#include "document/documentlayout.h"
 #include "document/documentrules.h"
 #include "settings/programoptions.h"
 #include "shell/common/apperror.h"
@@ -102,6 +103,26 @@ void frmDocument::setupControls() {
         picture->SetAutoScroll(true);
         setFrameSelected(frames_[i], i == 0);
         connect(picture, &imaging::ImageControl::clicked, this, [this, i] { SelektiereGrafik(i); });
+        if (i > 0) {
+            // Picking a transparent colour: a press on another Variation ends the pick mode; the
+            // release on the selected one picks the colour under the pointer.
+            connect(picture, &imaging::ImageControl::pointerDown, this, [this, i](Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+                const int selected = FindeSelektierteGrafik();
+                if (selectTransparentColor_ && i != selected) {
+                    if (selected > 0) pictures_[static_cast<std::size_t>(selected)]->unsetCursor();
+                    selectTransparentColor_ = false;
+                }
+            });
+            connect(picture, &imaging::ImageControl::pointerUp, this, [this, i](Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
+                if (!selectTransparentColor_) return;
+                Guarded([&] {
+                    const imaging::Rgb colour = pictures_[static_cast<std::size_t>(i)]->Pixel(x, y) & 0xFFFFFFu;
+                    selectTransparentColor_ = false;
+                    pictures_[static_cast<std::size_t>(i)]->unsetCursor();
+                    if (ToolsHost* tools = toolsHost()) tools->TransparentColorPicked(colour);
+                });
+            });
+        }
         connect(picture, &imaging::ImageControl::scrolled, this, [this, i] {
             // Every picture follows the one the user scrolled.
             scrollLeft_ = static_cast<int>(pictures_[i]->DstLeft());
@@ -162,6 +183,13 @@ void frmDocument::setFrameSelected(QGroupBox* frame, bool selected) {
     QPalette palette = frame->palette();
     palette.setColor(QPalette::WindowText, selected ? kSelectedCaption : kUnselectedCaption);
     frame->setPalette(palette);
+    // The selected picture's background turns teal (0xC0C000), the others light grey.
+    for (std::size_t k = 0; k < frames_.size(); ++k) {
+        if (frames_[k] != frame) continue;
+        QPalette background = pictures_[k]->palette();
+        background.setColor(QPalette::Window, selected ? QColor(0, 192, 192) : QColor(192, 192, 192));
+        pictures_[k]->setPalette(background);
+    }
 }
 
 bool frmDocument::isFrameSelected(const QGroupBox* frame) const {
@@ -471,60 +499,8 @@ void frmDocument::picOriginalAendern() {
     });
 }
 
-void frmDocument::AktualisiereZoomAnzeige() {
-    if (!pictures_[0]->HasBitmap()) return;
-    if (MainWindowHost* host = mainWindowHost()) host->ShowZoom(lZoom);
-    for (imaging::ImageControl* picture : pictures_) picture->SetPaintZoomFactor(lZoom);
-    FuelleReiterOriginal();
-    OriginalResize();
-}
+void frmDocument::AktualisiereZoomAnzeige() { kalmira::AktualisiereZoomAnzeige(*this); }
 
-void frmDocument::OriginalResize() {
-    // Side by side (or one under the other), each picture in a captioned frame at least 1200
-    // twips wide; every frame as tall as the tallest.
-    constexpr int kMargin = 8;
-    const int minimumWidth = static_cast<int>(std::lround(1200.0 / pictures_[0]->TwipsPerPixelX()));
-    const QSize picture = pictures_[0]->sizeHint();
-    const int frameWidth = std::max(minimumWidth, picture.width() + 2 * kMargin);
-    const int labelWidth = frameWidth - 2 * kMargin;
-    const int titleHeight = fontMetrics().height() + 4;
-
-    MainWindowHost* host = mainWindowHost();
-    auto takesPart = [&](int i) {
-        return host ? host->IsVariationTogglePressed(i) : records_[static_cast<std::size_t>(i)].Displayed;
-    };
-    int labelHeight = labels_[0]->heightForWidth(labelWidth);
-    for (int i = 1; i <= kVariationCount; ++i)
-        if (takesPart(i)) labelHeight = std::max(labelHeight, labels_[static_cast<std::size_t>(i)]->heightForWidth(labelWidth));
-    labelHeight = std::max(labelHeight, fontMetrics().height());
-    const int pictureTop = titleHeight + labelHeight + 4;
-    const int frameHeight = pictureTop + picture.height() + kMargin;
-    const bool vertical = ProgramOptions().DisplayOrder == 1;
-
-    int x = 0;
-    int y = 0;
-    for (int i = 0; i <= kVariationCount; ++i) {
-        QGroupBox* frame = frames_[static_cast<std::size_t>(i)];
-        if (i > 0 && !takesPart(i)) {
-            frame->hide();
-            continue;
-        }
-        frame->setGeometry(x, y, frameWidth, frameHeight);
-        labels_[static_cast<std::size_t>(i)]->setGeometry(kMargin, titleHeight, labelWidth, labelHeight);
-        imaging::ImageControl* control = pictures_[static_cast<std::size_t>(i)];
-        control->setGeometry((frameWidth - picture.width()) / 2, pictureTop, picture.width(), picture.height());
-        if (i > 0) frame->show();
-        if (vertical)
-            y += frameHeight;
-        else
-            x += frameWidth;
-    }
-    const QSize size = vertical ? QSize(frameWidth, y) : QSize(x, frameHeight);
-    setMinimumSize(size);
-    if (!isMinimized()) {
-        resize(size);
-        if (QWidget* parent = parentWidget(); parent && parent->inherits("QMdiSubWindow")) parent->adjustSize();
-    }
-}
+void frmDocument::OriginalResize() { kalmira::OriginalResize(*this); }
 
 }  // namespace kalmira

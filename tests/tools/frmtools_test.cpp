@@ -1,0 +1,537 @@
+// The tools window driven the way a user drives it: typing into its boxes, choosing formats,
+// depths and palettes, pressing Apply, picking a transparent colour on a Variation. A real
+// document window stands beside it, so every apply really encodes.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QScreen>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "codecs/registry.h"
+#include "core/codec.h"
+#include "document/documenthost.h"
+#include "document/frmdocument.h"
+#include "settings/programoptions.h"
+#include "settings/settingsstore.h"
+#include "shell/common/errortrap.h"
+#include "shell/common/globals.h"
+#include "tools/frmtools.h"
+#include "tools/toolsnumbers.h"
+
+using namespace kalmira;
+
+namespace {
+
+class FakeMainWindow : public MainWindowHost {
+public:
+    bool toggles[6] = {false, false, false, false, false, false};
+    QMap<QString, QString> panels;
+    int saveEnabled = -1;
+
+    bool IsVariationTogglePressed(int v) const override { return toggles[v]; }
+    void SetVariationToggle(int v, bool pressed) override { toggles[v] = pressed; }
+    void SetStatusPanelText(const QString& key, const QString& text) override { panels[key] = text; }
+    void SelectRectangleRegionTool() override {}
+    void ToolbarAktualisieren(bool) override {}
+    void LastDocumentClosed() override {}
+    void EnableSaveCommands(bool enabled) override { saveEnabled = enabled ? 1 : 0; }
+};
+
+// Sixteen colours in stripes, at 24 bits: a GIF Variation of it keeps every colour exactly.
+imaging::Bitmap stripes(int width, int height) {
+    imaging::Bitmap b(width, height, 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int c = (x / 4 + y / 4) % 16;
+            b.setPixel(x, y, imaging::makeRgb(c * 16, 255 - c * 13, (c * 71) % 256));
+        }
+    return b;
+}
+
+template <class T = QWidget>
+T* child(const QWidget& parent, const char* name) {
+    T* found = parent.findChild<T*>(QString::fromLatin1(name));
+    if (!found) qFatal("no control %s", name);
+    return found;
+}
+
+void typeAndEnter(QLineEdit* edit, const QString& text) {
+    edit->clear();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+}  // namespace
+
+class FrmToolsTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    FakeMainWindow host_;
+    QStringList messages_;
+    QStringList errors_;
+    std::unique_ptr<frmTools> tools_;
+    std::unique_ptr<frmDocument> doc_;
+
+    // A document holding `bitmap` with Variation 1 shown (a GIF of the profile's settings), as
+    // the main window opens one, and the tools window working on it.
+    void openDocument(const imaging::Bitmap& bitmap, int variations = 1) {
+        doc_ = std::make_unique<frmDocument>();
+        ApplyReady = false;
+        doc_->picOriginal().SetBitmap(bitmap);
+        imaging::ImageInfo info;
+        info.width = bitmap.width();
+        info.height = bitmap.height();
+        info.bits = 24;
+        info.fileSize = static_cast<std::uint64_t>(bitmap.width()) * bitmap.height() * 3;
+        doc_->picOriginal().SetInfo(info);
+        doc_->SetOriginalAnimation(false, 1);
+        ProgramOptions().InitialOpenVariations = static_cast<std::int16_t>(variations);
+        ApplyReady = true;
+        doc_->InitialisiereGrafik(true);
+        doc_->picOriginalAendern();
+    }
+
+    QAbstractButton* depth(int d) { return tools_->optPixelDepth(d); }
+    QComboBox* format() { return child<QComboBox>(*tools_, "ComboFormat"); }
+    int encodes() { return doc_->picCompress(1).EncodeCount(); }
+
+private slots:
+    void initTestCase() {
+        InitApplication();
+        SetReportPrompt([this](const QString&, const QString& message) {
+            errors_.append(message);
+            return ReportAnswer::Ok;
+        });
+        frmDocument::SetMessageFunction([this](const QString& text, bool) { messages_.append(text); });
+        frmTools::SetMessageFunction([this](const QString& text) { messages_.append(text); });
+        SetMainWindowHost(&host_);
+        QVERIFY(dir_.isValid());
+    }
+
+    void init() {
+        ProgramOptions() = DefaultProgramOptions();
+        ProgramOptions().FitToWindow = 0;
+        for (int slot = 1; slot <= 5; ++slot) {
+            OptimizeProfile& p = ProgramOptions().Profiles[static_cast<std::size_t>(slot)];
+            p.FileFormat = kProfileAlwaysGif;
+            p.GIFMaxPixelDepth = 8;
+            p.GIFColorPalette = 2;
+            p.GIFMaxColors = 256;
+        }
+        host_ = FakeMainWindow();
+        messages_.clear();
+        errors_.clear();
+        doc_.reset();
+        tools_ = std::make_unique<frmTools>();
+        tools_->SetActiveDocumentProvider([this] { return doc_.get(); });
+    }
+
+    void cleanup() {
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('\n')));
+        doc_.reset();
+        tools_.reset();
+    }
+
+    // --- Value pairs ----------------------------------------------------------------------------
+
+    void typedValueIsClampedToItsSlider_data() {
+        QTest::addColumn<QString>("pair");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("slider");
+        QTest::newRow("brightness above") << "Brightness" << "500" << "100" << 100;
+        QTest::newRow("brightness below") << "Brightness" << "-500" << "-100" << -100;
+        QTest::newRow("brightness inside") << "Brightness" << "42" << "42" << 42;
+        QTest::newRow("gamma scaled above") << "GammaCorrect" << "3.5" << "3" << 300;
+        QTest::newRow("gamma scaled inside") << "GammaCorrect" << "0.25" << "0.25" << 25;
+        QTest::newRow("noise scaled above") << "AddNoiseRange" << "150" << "100" << 1000;
+        QTest::newRow("rotate below minimum") << "Rotate" << "0" << "1" << 1;
+        QTest::newRow("half rounds to even") << "Posterize" << "4.5" << "4" << 4;
+        QTest::newRow("not a number reads 0") << "Shear" << "x" << "0" << 0;
+    }
+
+    void typedValueIsClampedToItsSlider() {
+        QFETCH(QString, pair);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(int, slider);
+        auto* text = tools_->findChild<QLineEdit*>("Text" + pair);
+        auto* bar = tools_->findChild<QSlider*>("Slider" + pair);
+        QVERIFY(text && bar);
+        if (pair == "Shear") bar->setValue(5);  // so that 0 is a change the text shows
+        typeAndEnter(text, typed);
+        QCOMPARE(bar->value(), slider);
+        QCOMPARE(text->text(), shown);
+    }
+
+    void setControlRaisesTheMaximumAndLiftsToTheMinimum() {
+        auto* bar = child<QSlider>(*tools_, "SliderMosaic");
+        int value = 150;
+        frmTools::SetControl(bar, value);
+        QCOMPARE(bar->maximum(), 150);
+        QCOMPARE(bar->value(), 150);
+        value = -3;
+        frmTools::SetControl(bar, value);
+        QCOMPARE(value, 2);  // the caller's variable is lifted too
+        QCOMPARE(bar->value(), 2);
+        // A scroll bar holds 16-bit values.
+        auto* scroll = child<QScrollBar>(*tools_, "HScrollCropWidth");
+        value = 100000;
+        frmTools::SetControl(scroll, value);
+        QCOMPARE(scroll->value(), 32767);
+    }
+
+    void intensityEndsDragEachOther() {
+        auto* low = child<QSlider>(*tools_, "SliderIntensityDetectLow");
+        auto* high = child<QSlider>(*tools_, "SliderIntensityDetectHigh");
+        high->setValue(100);
+        low->setValue(200);
+        QCOMPARE(high->value(), 200);
+        high->setValue(50);
+        QCOMPARE(low->value(), 50);
+        QCOMPARE(child<QLineEdit>(*tools_, "TextIntensityDetectLow")->text(), QString("50"));
+    }
+
+    void resizePairKeepsTheAspectRatio() {
+        openDocument(stripes(200, 100));
+        doc_->SelektiereGrafik(0);
+        auto* width = child<QScrollBar>(*tools_, "HScrollResizeWidth");
+        auto* height = child<QScrollBar>(*tools_, "HScrollResizeHeight");
+        QCOMPARE(width->value(), 200);
+        QCOMPARE(height->value(), 100);
+        QCOMPARE(width->maximum(), 600);
+        QCOMPARE(child<QScrollBar>(*tools_, "HScrollCropHeight")->maximum(), 100);
+        typeAndEnter(child<QLineEdit>(*tools_, "TextResizeWidth"), "50");
+        QCOMPARE(height->value(), 25);
+        // 1 / 2 has integer part 0: the height becomes 1, which in turn makes the width 2.
+        typeAndEnter(child<QLineEdit>(*tools_, "TextResizeWidth"), "1");
+        QCOMPARE(height->value(), 1);
+        QCOMPARE(width->value(), 2);
+        QCOMPARE(child<QLineEdit>(*tools_, "TextResizeWidth")->text(), QString("2"));
+        // Without the ratio the bars move alone.
+        child<QCheckBox>(*tools_, "CheckProportional")->click();
+        QCOMPARE(tools_->AspectRatio(), 0.0);
+        width->setValue(80);
+        QCOMPARE(height->value(), 1);
+    }
+
+    // --- Variation settings ---------------------------------------------------------------------
+
+    void formatChangeChoosesAnAllowedDepth_data() {
+        QTest::addColumn<int>("fromFormat");
+        QTest::addColumn<int>("fromDepth");
+        QTest::addColumn<int>("toFormat");
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<bool>("rleEnabled");
+        QTest::newRow("GIF 5 to JPEG") << 0 << 5 << 1 << 24 << true;
+        QTest::newRow("JPEG 24 to GIF") << 1 << 24 << 0 << 8 << true;
+        QTest::newRow("GIF 3 to BMP") << 0 << 3 << 3 << 4 << true;
+        QTest::newRow("TIFF 16 to BMP") << 13 << 16 << 3 << 24 << false;
+        QTest::newRow("GIF 8 to BMP keeps 8") << 0 << 8 << 3 << 8 << true;
+        QTest::newRow("TGA 32 to PNG") << 12 << 32 << 2 << 24 << true;
+        QTest::newRow("GIF 2 to EPS") << 0 << 2 << 4 << 8 << true;
+    }
+
+    void formatChangeChoosesAnAllowedDepth() {
+        QFETCH(int, fromFormat);
+        QFETCH(int, fromDepth);
+        QFETCH(int, toFormat);
+        QFETCH(int, chosen);
+        QFETCH(bool, rleEnabled);
+        format()->setCurrentIndex(fromFormat);
+        depth(fromDepth)->click();
+        QVERIFY(depth(fromDepth)->isChecked());
+        format()->setCurrentIndex(toFormat);
+        QCOMPARE(tools_->SelectedPixelDepth(), chosen);
+        const QString allowed = SaveFormats[static_cast<std::size_t>(toFormat)].PixelDepths;
+        for (int d : {1, 2, 3, 4, 5, 6, 7, 8, 16, 24, 32})
+            QCOMPARE(depth(d)->isEnabled(), DepthAllowed(allowed, d));
+        if (toFormat == 3) QCOMPARE(child<QCheckBox>(*tools_, "CheckFormatBMPCompressed")->isEnabled(), rleEnabled);
+        // The options of the chosen format show.
+        const int code = SaveFormats[static_cast<std::size_t>(toFormat)].FormatCode;
+        QVERIFY(!tools_->findChild<QWidget*>(QString("FrameFormat%1").arg(code))->isHidden());
+    }
+
+    void netscapeFallsBackToFixedBelowEightBits() {
+        format()->setCurrentIndex(13);  // TIFF offers every depth up to 24
+        depth(8)->click();
+        tools_->optPalette(64)->click();
+        QVERIFY(tools_->optPalette(64)->isEnabled());
+        depth(4)->click();
+        QVERIFY(tools_->optPalette(1)->isChecked());
+        QVERIFY(!tools_->optPalette(64)->isEnabled());
+        QVERIFY(!child<QComboBox>(*tools_, "ComboNumColors")->isEnabled());  // only with Optimized
+        depth(24)->click();
+        QVERIFY(!child<QComboBox>(*tools_, "ComboDithering")->isEnabled());
+        QVERIFY(!tools_->optPalette(2)->isEnabled());
+    }
+
+    void typedBoxesAreClamped_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("colours above") << "ComboNumColors" << "300" << "256";
+        QTest::newRow("colours zero") << "ComboNumColors" << "0" << "no limit";
+        QTest::newRow("colours text") << "ComboNumColors" << "many" << "no limit";
+        QTest::newRow("colours kept") << "ComboNumColors" << "17" << "17";
+        QTest::newRow("passes above") << "TextProgressivePasses" << "99" << "64";
+        QTest::newRow("passes below") << "TextProgressivePasses" << "-1" << "0";
+        QTest::newRow("image number zero") << "TextAnimationImageNumber" << "0" << "1";
+        QTest::newRow("quality above") << "TextQuality" << "300" << "254";
+    }
+
+    void typedBoxesAreClamped() {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        openDocument(stripes(40, 30));
+        doc_->SelektiereGrafik(1);
+        // Applying would refill the boxes from the GIF record, which holds no JPEG values.
+        ProgramOptions().OptionsAutoApply = 0;
+        child<QCheckBox>(*tools_, "CheckProgressive")->setChecked(true);
+        tools_->EnableFrameGIFAnimation(true);
+        QLineEdit* edit = box == "ComboNumColors" ? child<QComboBox>(*tools_, "ComboNumColors")->lineEdit()
+                                                  : tools_->findChild<QLineEdit*>(box);
+        QVERIFY(edit);
+        edit->setEnabled(true);
+        typeAndEnter(edit, typed);
+        QCOMPARE(edit->text(), shown);
+    }
+
+    void theToolsWindowFollowsTheSelection() {
+        openDocument(stripes(40, 30), 2);
+        auto* originalTabs = child<QTabBar>(*tools_, "TabOriginalTools");
+        auto* variationTabs = child<QTabBar>(*tools_, "TabVariationTools");
+        doc_->SelektiereGrafik(2);
+        QVERIFY(originalTabs->isHidden());
+        QVERIFY(!variationTabs->isHidden());
+        QVERIFY(!child<QWidget>(*tools_, "FrameVariationTools1")->isHidden());
+        QCOMPARE(tools_->windowTitle(), QString("Variation2"));
+        QCOMPARE(host_.saveEnabled, 1);
+        QCOMPARE(tools_->HelpContextID(), 1200);
+        QCOMPARE(format()->currentIndex(), doc_->record(2).Format);
+        QCOMPARE(tools_->SelectedPixelDepth(), doc_->record(2).PixelDepth);
+        QVERIFY(child<QLabel>(*tools_, "LabelUniqueColors")->text().endsWith(" unique Colors"));
+        QCOMPARE(child<QLabel>(*tools_, "LabelUniqueColors")->text(),
+                 QString::number(doc_->picCompress(2).ColorCount()) + " unique Colors");
+
+        doc_->SetGrafikFileNameSave(1, "/tmp/a.gif");
+        doc_->SelektiereGrafik(1);
+        QCOMPARE(tools_->windowTitle(), QString("Variation1: /tmp/a.gif"));
+        variationTabs->setCurrentIndex(1);
+        QCOMPARE(tools_->HelpContextID(), 1201);
+        QVERIFY(child<QWidget>(*tools_, "FrameVariationTools1")->isHidden());
+
+        doc_->SelektiereGrafik(0);
+        QVERIFY(!originalTabs->isHidden());
+        QVERIFY(variationTabs->isHidden());
+        QCOMPARE(tools_->windowTitle(), QString("Master"));
+        QCOMPARE(host_.saveEnabled, 0);
+        originalTabs->setCurrentIndex(1);
+        QCOMPARE(tools_->HelpContextID(), 1001);
+        QVERIFY(!child<QWidget>(*tools_, "FrameOriginalTools2")->isHidden());
+        QVERIFY(child<QWidget>(*tools_, "FrameOriginalTools1")->isHidden());
+    }
+
+    void autoApplyEncodesOnceAndApplyWaits() {
+        openDocument(stripes(60, 40));
+        doc_->SelektiereGrafik(1);
+        QCOMPARE(doc_->record(1).Format, 0);
+        // Auto-apply on: one change, one encoding of exactly this Variation, even when the
+        // depth rule moves the palette choice as well.
+        depth(8)->click();
+        QCOMPARE(doc_->record(1).PixelDepth, 8);
+        tools_->optPalette(64)->click();
+        QCOMPARE(doc_->record(1).ColorPalette, 64);
+        int before = encodes();
+        depth(4)->click();
+        QCOMPARE(encodes(), before + 1);
+        QCOMPARE(doc_->record(1).PixelDepth, 4);
+        QCOMPARE(doc_->record(1).ColorPalette, 1);
+        before = encodes();
+        format()->setCurrentIndex(1);
+        QCOMPARE(encodes(), before + 1);
+        QCOMPARE(doc_->record(1).Format, 1);
+        QCOMPARE(doc_->record(1).PixelDepth, 24);
+
+        // Dragging the quality slider does not encode; releasing it does, once.
+        auto* quality = child<QSlider>(*tools_, "SliderQuality");
+        before = encodes();
+        quality->setValue(40);
+        QCOMPARE(child<QLineEdit>(*tools_, "TextQuality")->text(), QString("40"));
+        QCOMPARE(encodes(), before);
+        QTest::mouseRelease(quality, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(encodes(), before + 1);
+        QCOMPARE(doc_->record(1).JPEGQFactor, 256 - 40);
+
+        // Auto-apply off: nothing is applied until Apply.
+        ProgramOptions().OptionsAutoApply = 0;
+        before = encodes();
+        format()->setCurrentIndex(0);
+        depth(6)->click();
+        typeAndEnter(child<QComboBox>(*tools_, "ComboNumColors")->lineEdit(), "20");
+        QCOMPARE(encodes(), before);
+        QCOMPARE(doc_->record(1).Format, 1);
+        child<QPushButton>(*tools_, "CommandApply")->click();
+        QCOMPARE(encodes(), before + 1);
+        QCOMPARE(doc_->record(1).Format, 0);
+        QCOMPARE(doc_->record(1).PixelDepth, 6);
+        QCOMPARE(doc_->picCompress(1).InfoBits(), 6);
+    }
+
+    void applyIsRefusedWhileNotReady() {
+        openDocument(stripes(60, 40));
+        doc_->SelektiereGrafik(1);
+        ProgramOptions().OptionsAutoApply = 0;
+        format()->setCurrentIndex(1);
+        ApplyReady = false;
+        const int before = encodes();
+        child<QPushButton>(*tools_, "CommandApply")->click();
+        QCOMPARE(encodes(), before);
+        ApplyReady = true;
+    }
+
+    void originalOperationsChangeTheMasterAndTheVariations() {
+        openDocument(stripes(60, 40));
+        doc_->SelektiereGrafik(0);
+        int undoSteps = 0;
+        tools_->SetUndoStepHook([&](frmDocument&) { ++undoSteps; });
+        child<QTabBar>(*tools_, "TabOriginalTools")->setCurrentIndex(3);  // Special
+        child<QComboBox>(*tools_, "ComboSpecial")->setCurrentIndex(0);    // Rotate
+        typeAndEnter(child<QLineEdit>(*tools_, "TextRotate"), "90");
+        const int before = encodes();
+        child<QPushButton>(*tools_, "CommandApply")->click();
+        QCOMPARE(undoSteps, 1);
+        QCOMPARE(doc_->picOriginal().BitmapWidth(), 40);
+        QCOMPARE(doc_->picOriginal().BitmapHeight(), 60);
+        QCOMPARE(encodes(), before + 1);
+        QCOMPARE(doc_->picCompress(1).BitmapWidth(), 40);
+        // The resize range follows the new size.
+        QCOMPARE(child<QScrollBar>(*tools_, "HScrollResizeWidth")->value(), 40);
+
+        // Crop from Apply with the centre anchor.
+        child<QTabBar>(*tools_, "TabOriginalTools")->setCurrentIndex(0);
+        child<QComboBox>(*tools_, "ComboResize")->setCurrentIndex(1);
+        typeAndEnter(child<QLineEdit>(*tools_, "TextCropWidth"), "20");
+        typeAndEnter(child<QLineEdit>(*tools_, "TextCropHeight"), "21");
+        const imaging::Rgb centre = doc_->picOriginal().Pixel(10, 20);
+        child<QPushButton>(*tools_, "CommandApply")->click();
+        QCOMPARE(doc_->picOriginal().BitmapWidth(), 20);
+        QCOMPARE(doc_->picOriginal().BitmapHeight(), 21);
+        QCOMPARE(doc_->picOriginal().Pixel(0, 0), centre);  // left (40-20)/2 = 10, top (60-21)/2 = 19.5 -> 20
+
+        // Crop selection without a selection says so and changes nothing.
+        child<QPushButton>(*tools_, "CommandCropSelection")->click();
+        QCOMPARE(messages_, QStringList{"Cannot crop: No region selected."});
+        QCOMPARE(doc_->picOriginal().BitmapWidth(), 20);
+    }
+
+    void animatedOriginalIsRefused() {
+        openDocument(stripes(60, 40));
+        imaging::ImageInfo info = doc_->picOriginal().Info();
+        info.animated = true;
+        info.pages = 3;
+        info.format = 2;
+        doc_->picOriginal().SetInfo(info);
+        doc_->SelektiereGrafik(0);
+        int undoSteps = 0;
+        tools_->SetUndoStepHook([&](frmDocument&) { ++undoSteps; });
+        child<QTabBar>(*tools_, "TabOriginalTools")->setCurrentIndex(1);
+        child<QComboBox>(*tools_, "ComboColorCorrection")->setCurrentIndex(5);  // Invert
+        const imaging::Rgb before = doc_->picOriginal().Pixel(0, 0);
+        child<QPushButton>(*tools_, "CommandApply")->click();
+        QCOMPARE(messages_, QStringList{"No image manipulation on animated GIF possible"});
+        QCOMPARE(undoSteps, 0);
+        QCOMPARE(doc_->picOriginal().Pixel(0, 0), before);
+    }
+
+    void keenfitChoosesTheSelectedVariationAfresh() {
+        openDocument(stripes(60, 40));
+        doc_->SelektiereGrafik(1);
+        format()->setCurrentIndex(1);
+        QCOMPARE(doc_->record(1).Format, 1);
+        child<QPushButton>(*tools_, "CommandKeenfit")->click();
+        QCOMPARE(doc_->record(1).Format, 0);  // the profile says GIF
+        QCOMPARE(format()->currentIndex(), 0);
+    }
+
+    void pickedTransparentColourIsSnappedIntoTheSavedGif() {
+        openDocument(stripes(64, 48));
+        doc_->SelektiereGrafik(1);
+        auto* transparent = child<QCheckBox>(*tools_, "CheckFormatGIFTransparent");
+        transparent->click();
+        QVERIFY(doc_->record(1).GIFTransparent);
+        auto* change = child<QPushButton>(*tools_, "CommandFormatGIFChangeColor");
+        QVERIFY(change->isEnabled());
+        change->click();
+        imaging::ImageControl& picture = doc_->picCompress(1);
+        QVERIFY(doc_->GetTransparentFarbeSelektieren());
+        QCOMPARE(picture.cursor().shape(), Qt::CrossCursor);
+
+        const QPoint at(21, 9);
+        const imaging::Rgb picked = picture.Pixel(at.x(), at.y()) & 0xFFFFFF;
+        QTest::mousePress(&picture, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(&picture, Qt::LeftButton, {}, at);
+        QVERIFY(!doc_->GetTransparentFarbeSelektieren());
+        QCOMPARE(frmTools::SwatchColor(child<QFrame>(*tools_, "FrameFormatGIFTransparentColor")), picked);
+        QCOMPARE(doc_->record(1).GIFTransparentColor, picked);
+
+        const QString path = dir_.filePath("picked.gif");
+        QCOMPARE(doc_->SaveVariationFile(1, path), 0);
+        const imaging::Image saved = imaging::loadFile(path.toStdString());
+        const imaging::Bitmap& b = saved.frames.at(0).bitmap;
+        QVERIFY(b.transparent());
+        QVERIFY(imaging::isPaletteReference(b.transparentColor()));
+        const int entry = static_cast<int>(imaging::paletteIndexOf(b.transparentColor()));
+        QCOMPARE(b.palette()[static_cast<std::size_t>(entry)] & 0xFFFFFF, picked);
+        QCOMPARE(static_cast<int>(b.rawPixel(at.x(), at.y())), entry);
+    }
+
+    void pickingOnAnotherVariationEndsThePickMode() {
+        openDocument(stripes(40, 30), 2);
+        doc_->SelektiereGrafik(1);
+        child<QCheckBox>(*tools_, "CheckFormatGIFTransparent")->click();
+        child<QPushButton>(*tools_, "CommandFormatGIFChangeColor")->click();
+        const std::uint32_t colour = doc_->record(1).GIFTransparentColor;
+        const int encoded = encodes();
+        QTest::mousePress(&doc_->picCompress(2), Qt::LeftButton, {}, QPoint(3, 3));
+        QVERIFY(!doc_->GetTransparentFarbeSelektieren());
+        QTest::mouseRelease(&doc_->picCompress(2), Qt::LeftButton, {}, QPoint(3, 3));
+        // Nothing was picked: Variation 1 keeps its colour and encoding, Variation 2 is selected.
+        QCOMPARE(doc_->record(1).GIFTransparentColor, colour);
+        QCOMPARE(encodes(), encoded);
+        QCOMPARE(doc_->FindeSelektierteGrafik(), 2);
+        QCOMPARE(frmTools::SwatchColor(child<QFrame>(*tools_, "FrameFormatGIFTransparentColor")),
+                 doc_->record(2).GIFTransparentColor);
+        QCOMPARE(doc_->picCompress(1).cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void unloadingStoresThePosition() {
+        tools_->show();
+        tools_->move(150, 90);
+        const QPoint at = tools_->pos();
+        QVERIFY(tools_->close());
+        const double tpp = 1440.0 / tools_->screen()->logicalDotsPerInchX();
+        QCOMPARE(std::lround(ReadToolsLeft(-1.0f)), std::lround(at.x() * tpp));
+        QCOMPARE(std::lround(ReadToolsTop(-1.0f)), std::lround(at.y() * tpp));
+        // The next window starts there.
+        tools_ = std::make_unique<frmTools>();
+        tools_->show();
+        QCOMPARE(tools_->pos(), at);
+    }
+};
+
+QTEST_MAIN(FrmToolsTest)
+#include "frmtools_test.moc"
