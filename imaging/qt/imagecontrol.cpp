@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QResizeEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QWheelEvent>
@@ -628,6 +629,11 @@ void ImageControl::wheelEvent(QWheelEvent* event) {
     else
         scrollBy(delta.x(), delta.y());
     event->accept();
+}
+
+void ImageControl::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    emit resized();
 }
 
 void ImageControl::scrollBy(int dx, int dy) {

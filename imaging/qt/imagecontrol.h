@@ -200,6 +200,7 @@ signals:
     // The display origin changed by the user (wheel or keys); DstLeft/DstTop hold it.
     void scrolled();
     void progress(int percent);
+    void resized();
     void frameChanged(int index);
 
 protected:
@@ -210,6 +211,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void bitmapChanged(bool content = true);

@@ -173,6 +173,33 @@ private slots:
         QCOMPARE(control.DstTop(), -20.0);
     }
 
+    void pointerAndScrollNotifications() {
+        ImageControl control;
+        control.SetBitmap(checker(100, 80));
+        control.SetPaintZoomFactor(200);
+        control.resize(50, 40);
+        control.SetAutoScroll(true);
+        QSignalSpy down(&control, &ImageControl::pointerDown);
+        QSignalSpy clicks(&control, &ImageControl::clicked);
+        QSignalSpy scrolls(&control, &ImageControl::scrolled);
+        // Picture pixels under the pointer, at 200 % and after scrolling.
+        QTest::mouseClick(&control, Qt::LeftButton, Qt::NoModifier, QPoint(21, 11));
+        QCOMPARE(clicks.count(), 1);
+        QCOMPARE(down.at(0).at(2).toInt(), 10);
+        QCOMPARE(down.at(0).at(3).toInt(), 5);
+        control.SetScaleMode(ImageControl::ScaleUnit::Pixels);
+        QTest::keyClick(&control, Qt::Key_Right);
+        QCOMPARE(scrolls.count(), 1);
+        QCOMPARE(control.DstLeft(), -16.0);
+        QTest::mouseClick(&control, Qt::LeftButton, Qt::NoModifier, QPoint(21, 11));
+        QCOMPARE(down.at(1).at(2).toInt(), 18);
+        // Never further left than the picture's far edge (200 px shown in a 50 px control).
+        for (int k = 0; k < 20; ++k) QTest::keyClick(&control, Qt::Key_Right);
+        QCOMPARE(control.DstLeft(), -150.0);
+        QTest::keyClick(&control, Qt::Key_Left);
+        QCOMPARE(control.DstLeft(), -134.0);
+    }
+
     void repaintsOncePerUpdate() {
         ImageControl control;
         control.SetAutoSize(true);
