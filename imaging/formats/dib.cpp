@@ -71,8 +71,8 @@ DibHeader readDibHeader(ByteView data, std::string_view where, bool icon) {
     if (h.bits != 1 && h.bits != 2 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32)
         in.corrupt("unsupported bitmap depth of " + std::to_string(h.bits) + " bits");
     if (h.compression != kBiRgb && h.compression != kBiBitfields && h.compression != kBiAlphaBitfields)
-        unsupported(where, "compressed device-independent bitmaps (type " + std::to_string(h.compression) +
-                               ") are not read");
+        unsupported(where,
+                    "compressed device-independent bitmaps (type " + std::to_string(h.compression) + ") are not read");
     if (h.compression != kBiRgb && h.bits != 16 && h.bits != 32) in.corrupt("bit fields on a palette bitmap");
     if (h.compression != kBiRgb)
         for (std::uint32_t m : h.masks)
@@ -91,8 +91,8 @@ DibHeader readDibHeader(ByteView data, std::string_view where, bool icon) {
     if (h.bits <= 8) {
         h.bitmapBits = h.bits;
     } else if (h.bits == 16) {
-        const bool is555 = h.compression == kBiRgb ||
-                           (h.masks[0] == 0x7C00 && h.masks[1] == 0x03E0 && h.masks[2] == 0x001F);
+        const bool is555 =
+            h.compression == kBiRgb || (h.masks[0] == 0x7C00 && h.masks[1] == 0x03E0 && h.masks[2] == 0x001F);
         h.bitmapBits = is555 ? 16 : 24;
     } else if (h.bits == 32 && (icon || h.masks[3] != 0)) {
         h.bitmapBits = 32;
@@ -107,7 +107,8 @@ Bitmap readDib(ByteView data, std::string_view where, bool icon) {
     ByteReader in(data, where);
     const std::size_t rowBytes = ((static_cast<std::size_t>(h.width) * h.bits + 31) / 32) * 4;
     const std::size_t maskRowBytes = ((static_cast<std::size_t>(h.width) + 31) / 32) * 4;
-    const std::uint64_t need = static_cast<std::uint64_t>(h.bitsOffset) + static_cast<std::uint64_t>(rowBytes) * h.height;
+    const std::uint64_t need =
+        static_cast<std::uint64_t>(h.bitsOffset) + static_cast<std::uint64_t>(rowBytes) * h.height;
     if (need > data.size()) in.truncated();
 
     const int width = static_cast<int>(h.width), height = static_cast<int>(h.height);
@@ -187,8 +188,7 @@ Bitmap readDib(ByteView data, std::string_view where, bool icon) {
         if (hasMask)
             unpackRow(data.data() + maskOffset + static_cast<std::size_t>(height - 1 - y) * maskRowBytes, 1, width,
                       maskRow.data());
-        else
-            std::fill(maskRow.begin(), maskRow.end(), 0);
+        else std::fill(maskRow.begin(), maskRow.end(), 0);
         std::uint8_t* d = out.row(y);
         for (int x = 0; x < width; ++x) {
             if (out.bits() == 32) {

@@ -57,7 +57,8 @@ Raster findRaster(std::string_view ps) {
     if (!fields && !fields.eof()) corrupt(kWhere, "an unreadable %ImageData comment");
     if (depth != 8 || mode != 1) unsupported(kWhere, "only 8-bit single-channel rasters are read");
     if (encoding != 2) unsupported(kWhere, "only hexadecimal image data is read");
-    if (start.size() < 3 || start.front() != '"' || start.back() != '"') corrupt(kWhere, "no start string for the data");
+    if (start.size() < 3 || start.front() != '"' || start.back() != '"')
+        corrupt(kWhere, "no start string for the data");
     checkSize(cols, rows, kWhere);
     Raster r;
     r.width = cols;
@@ -65,7 +66,8 @@ Raster findRaster(std::string_view ps) {
     const std::size_t startAt = ps.find(start.substr(1, start.size() - 2), lineEnd);
     if (startAt == std::string_view::npos) corrupt(kWhere, "the image data is missing");
     const std::size_t dataLine = ps.find('\n', startAt);
-    if (dataLine == std::string_view::npos) fail(ErrorCode::Truncated, std::string(kWhere), "the image data is missing");
+    if (dataLine == std::string_view::npos)
+        fail(ErrorCode::Truncated, std::string(kWhere), "the image data is missing");
     r.dataStart = dataLine + 1;
 
     const std::size_t key = ps.substr(0, startAt).find(kPaletteKey);
@@ -76,7 +78,8 @@ Raster findRaster(std::string_view ps) {
             int rgb[3];
             for (int& v : rgb) {
                 while (p < ps.size() && (ps[p] == ' ' || ps[p] == '\n' || ps[p] == '\r')) ++p;
-                if (p + 1 >= ps.size()) fail(ErrorCode::Truncated, std::string(kWhere), "the colour table is cut short");
+                if (p + 1 >= ps.size())
+                    fail(ErrorCode::Truncated, std::string(kWhere), "the colour table is cut short");
                 const int hi = hexValue(ps[p]), lo = hexValue(ps[p + 1]);
                 if (hi < 0 || lo < 0) corrupt(kWhere, "a broken colour table");
                 v = hi * 16 + lo;
@@ -157,11 +160,12 @@ Bytes EpsCodec::write(const Image& image, const SaveOptions& options) const {
     }
     out += "%ImageData: " + w + " " + h + " 8 1 0 " + w + " 2 \"image\"\n";
     const std::string matrix = "[" + w + " 0 0 -" + h + " 0 " + h + "]";
-    if (grey)
+    if (grey) {
         out += w + " " + h + " 8 " + matrix + " {currentfile picstr readhexstring pop} image\n";
-    else
+    } else {
         out += "<< /ImageType 1 /Width " + w + " /Height " + h + " /BitsPerComponent 8 /Decode [0 255] /ImageMatrix " +
                matrix + " /DataSource {currentfile picstr readhexstring pop} >> image\n";
+    }
     for (int y = 0; y < height; ++y) hexLines(out, bmp.row(y), static_cast<std::size_t>(width));
     out += "restore\nshowpage\n%%Trailer\n%%EOF\n";
     return Bytes(out.begin(), out.end());

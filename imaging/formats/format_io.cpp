@@ -5,7 +5,9 @@
 
 namespace imaging::fio {
 
-void corrupt(std::string_view where, const std::string& reason) { fail(ErrorCode::Corrupt, std::string(where), reason); }
+void corrupt(std::string_view where, const std::string& reason) {
+    fail(ErrorCode::Corrupt, std::string(where), reason);
+}
 
 void unsupported(std::string_view where, const std::string& reason) {
     fail(ErrorCode::Unsupported, std::string(where), reason);
@@ -46,18 +48,18 @@ std::uint16_t ByteReader::u16be() {
 
 std::uint32_t ByteReader::u32le() {
     need(4);
-    const std::uint32_t v = static_cast<std::uint32_t>(data_[pos_]) | (static_cast<std::uint32_t>(data_[pos_ + 1]) << 8) |
-                            (static_cast<std::uint32_t>(data_[pos_ + 2]) << 16) |
-                            (static_cast<std::uint32_t>(data_[pos_ + 3]) << 24);
+    const std::uint32_t v =
+        static_cast<std::uint32_t>(data_[pos_]) | (static_cast<std::uint32_t>(data_[pos_ + 1]) << 8) |
+        (static_cast<std::uint32_t>(data_[pos_ + 2]) << 16) | (static_cast<std::uint32_t>(data_[pos_ + 3]) << 24);
     pos_ += 4;
     return v;
 }
 
 std::uint32_t ByteReader::u32be() {
     need(4);
-    const std::uint32_t v = (static_cast<std::uint32_t>(data_[pos_]) << 24) |
-                            (static_cast<std::uint32_t>(data_[pos_ + 1]) << 16) |
-                            (static_cast<std::uint32_t>(data_[pos_ + 2]) << 8) | static_cast<std::uint32_t>(data_[pos_ + 3]);
+    const std::uint32_t v =
+        (static_cast<std::uint32_t>(data_[pos_]) << 24) | (static_cast<std::uint32_t>(data_[pos_ + 1]) << 16) |
+        (static_cast<std::uint32_t>(data_[pos_ + 2]) << 8) | static_cast<std::uint32_t>(data_[pos_ + 3]);
     pos_ += 4;
     return v;
 }
@@ -206,8 +208,8 @@ static Bitmap toPaletteBits(const Bitmap& source, int bits, std::string_view whe
     const std::size_t capacity = std::size_t{1} << bits;
     if (source.isIndexed()) {
         // Keep the indices where they fit: palette order matters to the user.
-        const bool fits = std::all_of(source.data().begin(), source.data().end(),
-                                      [&](std::uint8_t v) { return v < capacity; });
+        const bool fits =
+            std::all_of(source.data().begin(), source.data().end(), [&](std::uint8_t v) { return v < capacity; });
         if (fits) {
             out.data() = source.data();
             std::vector<Rgb> pal = source.palette();
@@ -258,11 +260,13 @@ Bitmap convertDepth(const Bitmap& source, int bits, std::string_view where) {
 
 Bitmap bitmapForWrite(const Image& image, const SaveOptions& options, std::initializer_list<int> native,
                       std::string_view where) {
-    if (image.empty() || image.first().empty()) fail(ErrorCode::NoImage, std::string(where), "there is no image to save");
+    if (image.empty() || image.first().empty())
+        fail(ErrorCode::NoImage, std::string(where), "there is no image to save");
     const Bitmap& source = image.first();
     const int requested = options.bits ? options.bits : source.bits();
     if (!Bitmap::isValidDepth(requested))
-        fail(ErrorCode::InvalidArgument, std::string(where), "unsupported depth of " + std::to_string(requested) + " bits");
+        fail(ErrorCode::InvalidArgument, std::string(where),
+             "unsupported depth of " + std::to_string(requested) + " bits");
     int target = 0;
     for (int b : native)
         if (b >= requested && (target == 0 || b < target)) target = b;
@@ -287,7 +291,8 @@ ImageInfo makeInfo(int format, int bits, long long width, long long height, Byte
     info.fileSize = data.size();
     const int memBits = bits <= 8 ? bits : (bits <= 16 ? 16 : (bits <= 24 ? 24 : 32));
     const std::uint64_t rowBytes = ((static_cast<std::uint64_t>(width) * memBits + 31) / 32) * 4;
-    info.memorySize = rowBytes * static_cast<std::uint64_t>(height) + (memBits <= 8 ? (std::uint64_t{4} << memBits) : 0);
+    info.memorySize =
+        rowBytes * static_cast<std::uint64_t>(height) + (memBits <= 8 ? (std::uint64_t{4} << memBits) : 0);
     return info;
 }
 

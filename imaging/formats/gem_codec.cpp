@@ -83,7 +83,8 @@ Image GemCodec::read(ByteView data, const LoadOptions& options) const {
     const int width = static_cast<int>(h.width), height = static_cast<int>(h.height);
     const std::size_t rowBytes = packedRowBytes(width, 1);
     // Vertical replication lets two header bytes stand for 255 lines.
-    checkExpansion(static_cast<std::uint64_t>(rowBytes) * height, in.remaining(), 128 * std::max<std::size_t>(rowBytes, 1), kWhere);
+    checkExpansion(static_cast<std::uint64_t>(rowBytes) * height, in.remaining(),
+                   128 * std::max<std::size_t>(rowBytes, 1), kWhere);
     Bitmap bmp(width, height, 1);
     bmp.palette() = {makeRgb(0, 0, 0), makeRgb(255, 255, 255)};
     std::vector<std::uint8_t> line(rowBytes);
@@ -119,7 +120,8 @@ Image GemCodec::read(ByteView data, const LoadOptions& options) const {
         }
         for (int r = 0; r < repeat && y < height; ++r, ++y) {
             unpackRow(line.data(), 1, width, bmp.row(y));
-            for (int x = 0; x < width; ++x) bmp.row(y)[x] = static_cast<std::uint8_t>(1 - bmp.row(y)[x]);  // set bits are black
+            for (int x = 0; x < width; ++x)
+                bmp.row(y)[x] = static_cast<std::uint8_t>(1 - bmp.row(y)[x]);  // set bits are black
         }
     }
     return finishRead(std::move(bmp), format::GemImage, options, kWhere);

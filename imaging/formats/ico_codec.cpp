@@ -38,7 +38,8 @@ Directory readDirectory(ByteView data) {
         in.skip(8);
         const std::uint32_t size = in.u32le(), offset = in.u32le();
         if (offset > data.size() || size > data.size() - offset)
-            fail(ErrorCode::Truncated, std::string(kWhere), "image " + std::to_string(i + 1) + " lies beyond the end of the file");
+            fail(ErrorCode::Truncated, std::string(kWhere),
+                 "image " + std::to_string(i + 1) + " lies beyond the end of the file");
         Entry e;
         e.data = data.subspan(offset, size);
         e.png = size >= 8 && std::memcmp(e.data.data(), kPngSignature, 8) == 0;
@@ -61,11 +62,13 @@ Bitmap decodeEntry(const Entry& e) {
 }  // namespace
 
 bool IcoCodec::sniff(ByteView data) const {
-    if (data.size() < 22 || data[0] != 0 || data[1] != 0 || (data[2] != 1 && data[2] != 2) || data[3] != 0) return false;
+    if (data.size() < 22 || data[0] != 0 || data[1] != 0 || (data[2] != 1 && data[2] != 2) || data[3] != 0)
+        return false;
     const int count = data[4] | (data[5] << 8);
     if (count == 0) return false;
     // The first entry must point at a bitmap header or a PNG signature inside the file.
-    const std::uint32_t offset = data[18] | (data[19] << 8) | (data[20] << 16) | (static_cast<std::uint32_t>(data[21]) << 24);
+    const std::uint32_t offset =
+        data[18] | (data[19] << 8) | (data[20] << 16) | (static_cast<std::uint32_t>(data[21]) << 24);
     if (offset < 6u + 16u * count || offset > data.size() - 8) return false;
     const std::uint8_t* p = data.data() + offset;
     return (p[0] == 40 && p[1] == 0 && p[2] == 0 && p[3] == 0) || std::memcmp(p, kPngSignature, 8) == 0;
@@ -91,7 +94,8 @@ Image IcoCodec::read(ByteView data, const LoadOptions& options) const {
     const Directory dir = readDirectory(data);
     const int pages = static_cast<int>(dir.entries.size());
     if (options.firstPage < 0 || options.firstPage >= pages)
-        fail(ErrorCode::InvalidArgument, std::string(kWhere), "page " + std::to_string(options.firstPage) + " does not exist");
+        fail(ErrorCode::InvalidArgument, std::string(kWhere),
+             "page " + std::to_string(options.firstPage) + " does not exist");
     const int last = options.pageCount < 0 ? pages : std::min(pages, options.firstPage + options.pageCount);
     Image image;
     image.format = dir.type == 2 ? format::Cur : format::Ico;

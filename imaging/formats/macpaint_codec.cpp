@@ -43,7 +43,8 @@ bool decodePage(ByteView data, std::vector<std::uint8_t>* page) {
 bool MacPaintCodec::sniff(ByteView data) const {
     // No magic number: a MacBinary type, or a version word of 0 or 2 and a page that decodes.
     if (hasMacBinary(data)) return true;
-    if (data.size() < kHeader + 2 * kHeight || data[0] != 0 || data[1] != 0 || data[2] != 0 || (data[3] != 0 && data[3] != 2))
+    if (data.size() < kHeader + 2 * kHeight || data[0] != 0 || data[1] != 0 || data[2] != 0 ||
+        (data[3] != 0 && data[3] != 2))
         return false;
     try {
         return decodePage(data, nullptr);
@@ -81,8 +82,7 @@ Bytes MacPaintCodec::write(const Image& image, const SaveOptions& options) const
     std::uint8_t line[kRowBytes];
     Bytes packed;
     for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x)
-            bits[x] = x < bmp.width() && y < bmp.height() && ink[bmp.row(y)[x]] ? 1 : 0;
+        for (int x = 0; x < kWidth; ++x) bits[x] = x < bmp.width() && y < bmp.height() && ink[bmp.row(y)[x]] ? 1 : 0;
         packRow(bits, 1, kWidth, line);
         packed.clear();
         packBitsEncode(line, kRowBytes, packed);

@@ -122,17 +122,20 @@ Bytes MsPaintCodec::write(const Image& image, const SaveOptions& options) const 
                 continue;
             }
             std::size_t j = i + 1;
-            while (j < rowBytes && j - i < 255 && !(j + 2 < rowBytes && line[j] == line[j + 1] && line[j] == line[j + 2])) ++j;
+            while (j < rowBytes && j - i < 255 &&
+                   !(j + 2 < rowBytes && line[j] == line[j + 1] && line[j] == line[j + 2]))
+                ++j;
             out.push_back(static_cast<std::uint8_t>(j - i));
-            out.insert(out.end(), line.begin() + static_cast<std::ptrdiff_t>(i), line.begin() + static_cast<std::ptrdiff_t>(j));
+            out.insert(out.end(), line.begin() + static_cast<std::ptrdiff_t>(i),
+                       line.begin() + static_cast<std::ptrdiff_t>(j));
             i = j;
         }
         if (out.size() > 0xFFFF) fail(ErrorCode::InvalidArgument, std::string(kWhere), "a line too long to code");
     }
 
     ByteWriter w;
-    const unsigned words[12] = {kV2Key1, kV2Key2, static_cast<unsigned>(width), static_cast<unsigned>(height), 1, 1, 1,
-                                1, static_cast<unsigned>(width), static_cast<unsigned>(height), 0, 0};
+    const unsigned words[12] = {kV2Key1, kV2Key2, static_cast<unsigned>(width), static_cast<unsigned>(height), 1, 1,
+                                1,       1,       static_cast<unsigned>(width), static_cast<unsigned>(height), 0, 0};
     unsigned checksum = 0;
     for (unsigned v : words) {
         w.u16le(v);

@@ -15,10 +15,10 @@ constexpr std::size_t kHeaderSize = 128;
 
 // The palette of EGA cards, for 16-colour files that leave the header palette empty.
 constexpr Rgb kEgaPalette[16] = {
-    makeRgb(0, 0, 0),       makeRgb(0, 0, 170),     makeRgb(0, 170, 0),     makeRgb(0, 170, 170),
-    makeRgb(170, 0, 0),     makeRgb(170, 0, 170),   makeRgb(170, 85, 0),    makeRgb(170, 170, 170),
-    makeRgb(85, 85, 85),    makeRgb(85, 85, 255),   makeRgb(85, 255, 85),   makeRgb(85, 255, 255),
-    makeRgb(255, 85, 85),   makeRgb(255, 85, 255),  makeRgb(255, 255, 85),  makeRgb(255, 255, 255)};
+    makeRgb(0, 0, 0),     makeRgb(0, 0, 170),    makeRgb(0, 170, 0),    makeRgb(0, 170, 170),
+    makeRgb(170, 0, 0),   makeRgb(170, 0, 170),  makeRgb(170, 85, 0),   makeRgb(170, 170, 170),
+    makeRgb(85, 85, 85),  makeRgb(85, 85, 255),  makeRgb(85, 255, 85),  makeRgb(85, 255, 255),
+    makeRgb(255, 85, 85), makeRgb(255, 85, 255), makeRgb(255, 255, 85), makeRgb(255, 255, 255)};
 
 struct Header {
     int version = 0;
@@ -58,7 +58,8 @@ Header readHeader(ByteView data) {
     else if ((bpp == 2 || bpp == 4 || bpp == 8) && planes == 1) h.bits = bpp;
     else if (bpp == 8 && (planes == 3 || planes == 4)) h.bits = 24;
     else unsupported(kWhere, std::to_string(planes) + " planes of " + std::to_string(bpp) + " bits are not read");
-    if (h.bytesPerLine < packedRowBytes(static_cast<int>(h.width), bpp)) in.corrupt("scan lines shorter than the image");
+    if (h.bytesPerLine < packedRowBytes(static_cast<int>(h.width), bpp))
+        in.corrupt("scan lines shorter than the image");
     return h;
 }
 
@@ -143,10 +144,10 @@ Image PcxCodec::read(ByteView data, const LoadOptions& options) const {
         }
     } else if (h.bits == 1) {
         // Monochrome files often leave the header palette zero: then they are black on white.
-        if (h.headerPalette[0] != h.headerPalette[1])
-            bmp.palette() = {h.headerPalette[0], h.headerPalette[1]};
+        if (h.headerPalette[0] != h.headerPalette[1]) bmp.palette() = {h.headerPalette[0], h.headerPalette[1]};
     } else if (h.bits <= 4) {
-        const bool empty = std::all_of(std::begin(h.headerPalette), std::end(h.headerPalette), [](Rgb c) { return c == 0; });
+        const bool empty =
+            std::all_of(std::begin(h.headerPalette), std::end(h.headerPalette), [](Rgb c) { return c == 0; });
         const int n = 1 << h.bits;
         for (int i = 0; i < n; ++i) bmp.palette()[i] = empty ? kEgaPalette[i] : h.headerPalette[i];
     }

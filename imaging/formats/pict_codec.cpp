@@ -177,8 +177,7 @@ PixMap findPixMap(ByteReader& in, std::uint16_t& opcode) {
         case OpEnd: in.corrupt("the picture holds no bitmap");
         case 0x8200:
         case 0x8201: unsupported(kWhere, "QuickTime-compressed pictures are not read");
-        default:
-            unsupported(kWhere, "drawing opcode " + std::to_string(op) + " before the bitmap is not read");
+        default: unsupported(kWhere, "drawing opcode " + std::to_string(op) + " before the bitmap is not read");
         }
     }
 }
@@ -256,10 +255,15 @@ Image PictCodec::read(ByteView data, const LoadOptions& options) const {
     // Component planes hold three or four bytes per pixel whatever the row width says.
     const bool planes = pm.pixelSize == 32 && pm.packType == 4 && packed;
     if (rowBytes < needRow && !planes) in.corrupt("rows shorter than the image");
-    checkExpansion(static_cast<std::uint64_t>(rowBytes) * height, in.remaining(), packed ? kPackBitsMaxRatio : 1, kWhere);
+    checkExpansion(static_cast<std::uint64_t>(rowBytes) * height, in.remaining(), packed ? kPackBitsMaxRatio : 1,
+                   kWhere);
 
     Bitmap bmp(width, height, pm.bits);
-    if (!pm.direct) bmp.palette() = paddedPalette(std::vector<Rgb>(pm.palette.begin(), pm.palette.begin() + std::min<std::size_t>(pm.palette.size(), std::size_t{1} << pm.bits)), pm.bits);
+    if (!pm.direct) {
+        std::vector<Rgb> palette = pm.palette;
+        palette.resize(std::min(palette.size(), std::size_t{1} << pm.bits));
+        bmp.palette() = paddedPalette(std::move(palette), pm.bits);
+    }
     const std::size_t planar = static_cast<std::size_t>(width) * pm.cmpCount;
     std::vector<std::uint8_t> row(std::max(rowBytes, planar) + 4);
     for (int y = 0; y < height; ++y) {
@@ -316,7 +320,8 @@ Bytes PictCodec::write(const Image& image, const SaveOptions& options) const {
     const Bitmap bmp = bitmapForWrite(image, options, {1, 2, 4, 8, 24}, kWhere);
     const int width = bmp.width(), height = bmp.height();
     const bool direct = bmp.bits() == 24;
-    const std::size_t rowBytes = direct ? static_cast<std::size_t>(width) * 4 : (packedRowBytes(width, bmp.bits()) + 1) & ~std::size_t{1};
+    const std::size_t rowBytes =
+        direct ? static_cast<std::size_t>(width) * 4 : (packedRowBytes(width, bmp.bits()) + 1) & ~std::size_t{1};
     if (width > 0x7FFF || height > 0x7FFF || rowBytes > 0x3FFF)
         fail(ErrorCode::InvalidArgument, std::string(kWhere), "the image is too wide or too high for a picture");
 
@@ -342,12 +347,12 @@ Bytes PictCodec::write(const Image& image, const SaveOptions& options) const {
     if (direct) w.u32be(0x000000FF);
     w.u16be(static_cast<unsigned>(rowBytes | 0x8000));
     writeRect(w, width, height);
-    w.u16be(0);                       // version
-    w.u16be(direct ? 4 : 0);          // pack type: components in planes, or default PackBits
-    w.u32be(0);                       // pack size
+    w.u16be(0);               // version
+    w.u16be(direct ? 4 : 0);  // pack type: components in planes, or default PackBits
+    w.u32be(0);               // pack size
     w.u32be(0x00480000);
     w.u32be(0x00480000);
-    w.u16be(direct ? 16 : 0);         // RGB direct or indexed
+    w.u16be(direct ? 16 : 0);  // RGB direct or indexed
     w.u16be(direct ? 32 : static_cast<unsigned>(bmp.bits()));
     w.u16be(direct ? 3 : 1);
     w.u16be(direct ? 8 : static_cast<unsigned>(bmp.bits()));

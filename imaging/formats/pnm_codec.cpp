@@ -28,7 +28,8 @@ public:
     }
     long long number() {
         skipSpace();
-        if (pos_ >= data_.size()) fail(ErrorCode::Truncated, std::string(kWhere), "the file ends before the image does");
+        if (pos_ >= data_.size())
+            fail(ErrorCode::Truncated, std::string(kWhere), "the file ends before the image does");
         long long v = 0;
         std::size_t digits = 0;
         while (pos_ < data_.size() && data_[pos_] >= '0' && data_[pos_] <= '9') {
@@ -42,7 +43,8 @@ public:
     // Plain bitmaps may run their 0s and 1s together.
     int bit() {
         skipSpace();
-        if (pos_ >= data_.size()) fail(ErrorCode::Truncated, std::string(kWhere), "the file ends before the image does");
+        if (pos_ >= data_.size())
+            fail(ErrorCode::Truncated, std::string(kWhere), "the file ends before the image does");
         const std::uint8_t c = data_[pos_++];
         if (c != '0' && c != '1') corrupt(kWhere, "a bit other than 0 or 1");
         return c - '0';

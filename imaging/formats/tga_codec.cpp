@@ -154,7 +154,8 @@ Image TgaCodec::read(ByteView data, const LoadOptions& options) const {
                     std::copy(px.begin(), px.end(), pixels.begin() + static_cast<std::ptrdiff_t>((n + i) * pixelBytes));
             } else {
                 ByteView px = in.bytes(((packet & 0x7F) + 1) * static_cast<std::size_t>(pixelBytes));
-                std::copy_n(px.begin(), count * pixelBytes, pixels.begin() + static_cast<std::ptrdiff_t>(n * pixelBytes));
+                std::copy_n(px.begin(), count * pixelBytes,
+                            pixels.begin() + static_cast<std::ptrdiff_t>(n * pixelBytes));
             }
             n += count;
         }

@@ -139,7 +139,8 @@ Image WpgCodec::read(ByteView data, const LoadOptions& options) const {
     const std::size_t rowBytes = packedRowBytes(width, b.depth);
     // A two-byte "repeat the last line 255 times" code makes any ratio possible in
     // principle, but no honest file needs more than this per input byte.
-    checkExpansion(static_cast<std::uint64_t>(rowBytes) * height, b.data.size(), std::max<std::uint64_t>(128, rowBytes * 128), kWhere);
+    checkExpansion(static_cast<std::uint64_t>(rowBytes) * height, b.data.size(),
+                   std::max<std::uint64_t>(128, rowBytes * 128), kWhere);
     std::vector<std::uint8_t> out(rowBytes * height);
     ByteReader in(b.data, kWhere);
     std::size_t o = 0;
@@ -174,7 +175,8 @@ Image WpgCodec::read(ByteView data, const LoadOptions& options) const {
     }
 
     Bitmap bmp(width, height, b.depth);
-    for (int y = 0; y < height; ++y) unpackRow(out.data() + static_cast<std::size_t>(y) * rowBytes, b.depth, width, bmp.row(y));
+    for (int y = 0; y < height; ++y)
+        unpackRow(out.data() + static_cast<std::size_t>(y) * rowBytes, b.depth, width, bmp.row(y));
     // Without a colour map: black and white, the EGA colours, or grey.
     std::vector<Rgb> pal = bmp.palette();
     if (b.depth == 4) pal.assign(std::begin(kEgaPalette), std::end(kEgaPalette));

@@ -28,7 +28,8 @@ long long defined(std::string_view s, std::string_view suffix) {
         while (p < line.size() && (line[p] == ' ' || line[p] == '\t')) ++p;
         long long v = 0;
         std::size_t digits = 0;
-        while (p < line.size() && line[p] >= '0' && line[p] <= '9' && v < (1LL << 40)) v = v * 10 + (line[p++] - '0'), ++digits;
+        while (p < line.size() && line[p] >= '0' && line[p] <= '9' && v < (1LL << 40))
+            v = v * 10 + (line[p++] - '0'), ++digits;
         if (digits) return v;
     }
     return -1;
@@ -51,7 +52,8 @@ Header readHeader(std::string_view s) {
     if (brace == std::string_view::npos) corrupt(kWhere, "no bitmap data");
     const std::string_view decl = s.substr(0, brace);
     h.shorts = decl.find("short") != std::string_view::npos;
-    h.values = h.shorts ? ((static_cast<std::size_t>(h.width) + 15) / 16) * h.height : packedRowBytes(static_cast<int>(h.width), 1) * h.height;
+    h.values = h.shorts ? ((static_cast<std::size_t>(h.width) + 15) / 16) * h.height
+                        : packedRowBytes(static_cast<int>(h.width), 1) * h.height;
     return h;
 }
 
@@ -91,7 +93,8 @@ Image XbmCodec::read(ByteView data, const LoadOptions& options) const {
         p += 2;
         std::uint32_t v = 0;
         int digits = 0;
-        for (int d; p < s.size() && (d = hexDigit(s[p])) >= 0 && digits < 8; ++p, ++digits) v = v * 16 + static_cast<std::uint32_t>(d);
+        for (int d; p < s.size() && (d = hexDigit(s[p])) >= 0 && digits < 8; ++p, ++digits)
+            v = v * 16 + static_cast<std::uint32_t>(d);
         if (digits == 0) corrupt(kWhere, "a value without digits");
         values.push_back(v);
     }

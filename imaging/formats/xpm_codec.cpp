@@ -28,7 +28,8 @@ public:
     }
     std::string next() {
         for (;;) {
-            if (pos_ >= s_.size()) fail(ErrorCode::Truncated, std::string(kWhere), "the file ends before the image does");
+            if (pos_ >= s_.size())
+                fail(ErrorCode::Truncated, std::string(kWhere), "the file ends before the image does");
             const char c = s_[pos_];
             if (c == '"') break;
             if (c == '}') fail(ErrorCode::Truncated, std::string(kWhere), "fewer strings than the image needs");
@@ -61,13 +62,13 @@ struct Named {
 
 // The colour names XPM files commonly use; others are refused by name.
 constexpr Named kNames[] = {
-    {"black", makeRgb(0, 0, 0)},         {"white", makeRgb(255, 255, 255)},   {"red", makeRgb(255, 0, 0)},
-    {"green", makeRgb(0, 255, 0)},       {"blue", makeRgb(0, 0, 255)},        {"yellow", makeRgb(255, 255, 0)},
-    {"cyan", makeRgb(0, 255, 255)},      {"magenta", makeRgb(255, 0, 255)},   {"gray", makeRgb(190, 190, 190)},
-    {"grey", makeRgb(190, 190, 190)},    {"orange", makeRgb(255, 165, 0)},    {"brown", makeRgb(165, 42, 42)},
-    {"navy", makeRgb(0, 0, 128)},        {"maroon", makeRgb(176, 48, 96)},    {"purple", makeRgb(160, 32, 240)},
-    {"darkgray", makeRgb(169, 169, 169)}, {"darkgrey", makeRgb(169, 169, 169)}, {"lightgray", makeRgb(211, 211, 211)},
-    {"lightgrey", makeRgb(211, 211, 211)}, {"pink", makeRgb(255, 192, 203)},  {"gold", makeRgb(255, 215, 0)},
+    {"black", makeRgb(0, 0, 0)},           {"white", makeRgb(255, 255, 255)},    {"red", makeRgb(255, 0, 0)},
+    {"green", makeRgb(0, 255, 0)},         {"blue", makeRgb(0, 0, 255)},         {"yellow", makeRgb(255, 255, 0)},
+    {"cyan", makeRgb(0, 255, 255)},        {"magenta", makeRgb(255, 0, 255)},    {"gray", makeRgb(190, 190, 190)},
+    {"grey", makeRgb(190, 190, 190)},      {"orange", makeRgb(255, 165, 0)},     {"brown", makeRgb(165, 42, 42)},
+    {"navy", makeRgb(0, 0, 128)},          {"maroon", makeRgb(176, 48, 96)},     {"purple", makeRgb(160, 32, 240)},
+    {"darkgray", makeRgb(169, 169, 169)},  {"darkgrey", makeRgb(169, 169, 169)}, {"lightgray", makeRgb(211, 211, 211)},
+    {"lightgrey", makeRgb(211, 211, 211)}, {"pink", makeRgb(255, 192, 203)},     {"gold", makeRgb(255, 215, 0)},
 };
 
 int hexDigit(char c) {
@@ -102,7 +103,8 @@ bool parseColour(std::string value, Rgb& out) {
         return true;
     }
     for (const std::string prefix : {"gray", "grey"})
-        if (lower.size() > 4 && lower.size() <= 7 && lower.compare(0, 4, prefix) == 0 && std::all_of(lower.begin() + 4, lower.end(), ::isdigit)) {
+        if (lower.size() > 4 && lower.size() <= 7 && lower.compare(0, 4, prefix) == 0 &&
+            std::all_of(lower.begin() + 4, lower.end(), ::isdigit)) {
             const int pct = std::stoi(lower.substr(4));
             if (pct <= 100) {
                 const int v = (pct * 255 + 50) / 100;
@@ -189,12 +191,14 @@ Image XpmCodec::read(ByteView data, const LoadOptions& options) const {
     }
 
     const bool indexed = colours.size() <= 256;
-    const int bits = colours.size() <= 2 ? 1 : (colours.size() <= 16 ? 4 : (indexed ? 8 : (transparentIndex >= 0 ? 32 : 24)));
+    const int bits =
+        colours.size() <= 2 ? 1 : (colours.size() <= 16 ? 4 : (indexed ? 8 : (transparentIndex >= 0 ? 32 : 24)));
     Bitmap bmp(width, height, bits);
     if (indexed) bmp.palette() = paddedPalette(colours, bits);
     for (int y = 0; y < height; ++y) {
         const std::string line = strings.next();
-        if (line.size() < static_cast<std::size_t>(width) * cpp) fail(ErrorCode::Truncated, std::string(kWhere), "a short pixel line");
+        if (line.size() < static_cast<std::size_t>(width) * cpp)
+            fail(ErrorCode::Truncated, std::string(kWhere), "a short pixel line");
         for (int x = 0; x < width; ++x) {
             const auto it = index.find(line.substr(x * cpp, cpp));
             if (it == index.end()) corrupt(kWhere, "a pixel of an undefined colour");

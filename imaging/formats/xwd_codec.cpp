@@ -59,17 +59,19 @@ Header readHeader(ByteView data) {
             unsupported(kWhere, std::to_string(bpp) + " bits per pixel are not read");
         const bool masked = h.visualClass() == TrueColor || h.visualClass() == DirectColor;
         h.bits = bpp > 8 || (masked && bpp == 8) ? 24 : static_cast<int>(bpp);
-        if (h.bits == 24 && (h.mask(0) == 0 || h.mask(1) == 0 || h.mask(2) == 0)) corrupt(kWhere, "direct colour without masks");
+        if (h.bits == 24 && (h.mask(0) == 0 || h.mask(1) == 0 || h.mask(2) == 0))
+            corrupt(kWhere, "direct colour without masks");
     } else if ((h.pixmapFormat() == XYBitmap || h.pixmapFormat() == XYPixmap) && h.depth() == 1) {
         h.bits = 1;
     } else {
         unsupported(kWhere, "plane-by-plane pixmaps are not read");
     }
     const int unitBits = h.bits == 1 || bpp == 1 ? static_cast<int>(h.unit()) : 8;
-    if (unitBits != 8 && unitBits != 16 && unitBits != 32) corrupt(kWhere, "a bitmap unit of " + std::to_string(unitBits));
-    const std::uint64_t needRow = h.bits == 1 || bpp == 1
-                                      ? (static_cast<std::uint64_t>(h.width()) + unitBits - 1) / unitBits * (unitBits / 8)
-                                      : (static_cast<std::uint64_t>(h.width()) * bpp + 7) / 8;
+    if (unitBits != 8 && unitBits != 16 && unitBits != 32)
+        corrupt(kWhere, "a bitmap unit of " + std::to_string(unitBits));
+    const std::uint64_t needRow =
+        h.bits == 1 || bpp == 1 ? (static_cast<std::uint64_t>(h.width()) + unitBits - 1) / unitBits * (unitBits / 8)
+                                : (static_cast<std::uint64_t>(h.width()) * bpp + 7) / 8;
     if (h.bytesPerLine() < needRow) corrupt(kWhere, "lines shorter than the image");
     return h;
 }
@@ -130,7 +132,8 @@ Image XwdCodec::read(ByteView data, const LoadOptions& options) const {
                 const int unitBits = unitBytes * 8;
                 const std::uint8_t* u = s + static_cast<std::size_t>(x / unitBits) * unitBytes;
                 std::uint32_t v = 0;
-                for (int b = 0; b < unitBytes; ++b) v |= static_cast<std::uint32_t>(u[h.lsbBytes() ? b : unitBytes - 1 - b]) << (8 * b);
+                for (int b = 0; b < unitBytes; ++b)
+                    v |= static_cast<std::uint32_t>(u[h.lsbBytes() ? b : unitBytes - 1 - b]) << (8 * b);
                 const int p = x % unitBits;
                 d[x] = static_cast<std::uint8_t>((v >> (h.lsbBits() ? p : unitBits - 1 - p)) & 1);
             } else if (bpp == 4) {

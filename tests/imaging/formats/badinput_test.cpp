@@ -39,12 +39,12 @@ TEST_P(TruncatedFile, IsRefusedWithAnError) {
 }
 
 const Bad kTruncated[] = {
-    {format::Eps, 8},       {format::GemImage, 1},  {format::MacPaint, 1},  {format::MsPaint, 1},
-    {format::Pict, 1},      {format::Pict, 8},      {format::Pict, 24},     {format::Pcx, 1},
-    {format::Pcx, 4},       {format::Pcx, 8},       {format::Pcx, 24},      {format::Psd, 1},
-    {format::Psd, 8},       {format::Psd, 24},      {format::SunRaster, 1}, {format::SunRaster, 8},
+    {format::Eps, 8},        {format::GemImage, 1}, {format::MacPaint, 1},  {format::MsPaint, 1},
+    {format::Pict, 1},       {format::Pict, 8},     {format::Pict, 24},     {format::Pcx, 1},
+    {format::Pcx, 4},        {format::Pcx, 8},      {format::Pcx, 24},      {format::Psd, 1},
+    {format::Psd, 8},        {format::Psd, 24},     {format::SunRaster, 1}, {format::SunRaster, 8},
     {format::SunRaster, 32}, {format::Tga, 8},      {format::Tga, 16},      {format::Tga, 32},
-    {format::Wmf, 8},       {format::Wmf, 24},      {format::Wpg, 1},       {format::Wpg, 8},
+    {format::Wmf, 8},        {format::Wmf, 24},     {format::Wpg, 1},       {format::Wpg, 8},
 };
 
 INSTANTIATE_TEST_SUITE_P(Writers, TruncatedFile, testing::ValuesIn(kTruncated));
@@ -96,12 +96,9 @@ TEST_P(HugeHeader, IsRefusedWithoutDecoding) {
 }
 
 const Hostile kHostile[] = {
-    {format::Pcx, 8, {8, 2, false}, {10, 2, false}},
-    {format::Tga, 24, {12, 2, false}, {14, 2, false}},
-    {format::SunRaster, 8, {4, 4, true}, {8, 4, true}},
-    {format::Psd, 24, {18, 4, true}, {14, 4, true}},
-    {format::GemImage, 1, {12, 2, true}, {14, 2, true}},
-    {format::MsPaint, 1, {4, 2, false}, {6, 2, false}},
+    {format::Pcx, 8, {8, 2, false}, {10, 2, false}},     {format::Tga, 24, {12, 2, false}, {14, 2, false}},
+    {format::SunRaster, 8, {4, 4, true}, {8, 4, true}},  {format::Psd, 24, {18, 4, true}, {14, 4, true}},
+    {format::GemImage, 1, {12, 2, true}, {14, 2, true}}, {format::MsPaint, 1, {4, 2, false}, {6, 2, false}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Writers, HugeHeader, testing::ValuesIn(kHostile));

@@ -28,8 +28,8 @@ class OthersReadOurFile : public testing::TestWithParam<External> {};
 TEST_P(OthersReadOurFile, ImageMagickSeesTheSameColours) {
     const External& c = GetParam();
     if (!haveTool(kConvert)) GTEST_SKIP() << "ImageMagick is not installed";
-    const Bitmap original = makePicture(c.format == format::MacPaint ? 576 : 29, c.format == format::MacPaint ? 720 : 13,
-                                        c.bits, 3, c.blackWhite);
+    const Bitmap original = makePicture(c.format == format::MacPaint ? 576 : 29,
+                                        c.format == format::MacPaint ? 720 : 13, c.bits, 3, c.blackWhite);
     SaveOptions options;
     options.format = c.format;
     options.bits = c.bits;
@@ -66,24 +66,40 @@ TEST_P(OthersReadOurFile, ImageMagickSeesTheSameColours) {
                         << int(theirs[first + 3]);
 }
 
-const char* const kGhostscript = "/usr/bin/gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=ppmraw -r72 -dEPSCrop -sOutputFile=-";
+const char* const kGhostscript =
+    "/usr/bin/gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=ppmraw -r72 -dEPSCrop -sOutputFile=-";
 
 const External kOurs[] = {
     {format::Eps, 8, "eps", false, kGhostscript},
     {format::GemImage, 1, "img", true, "/usr/bin/gemtopnm"},
     {format::MacPaint, 1, "mac", true, "/usr/bin/macptopbm"},
-    {format::Pict, 1, "pct"}, {format::Pict, 4, "pct"}, {format::Pict, 8, "pct"}, {format::Pict, 24, "pct"},
-    {format::Pcx, 1, "pcx", true, "/usr/bin/pcxtoppm"}, {format::Pcx, 4, "pcx"}, {format::Pcx, 8, "pcx"},
+    {format::Pict, 1, "pct"},
+    {format::Pict, 4, "pct"},
+    {format::Pict, 8, "pct"},
+    {format::Pict, 24, "pct"},
+    {format::Pcx, 1, "pcx", true, "/usr/bin/pcxtoppm"},
+    {format::Pcx, 4, "pcx"},
+    {format::Pcx, 8, "pcx"},
     {format::Pcx, 24, "pcx"},
     // ImageMagick 6.9 refuses indexed Photoshop files, even its own: grey is checked instead.
-    {format::Psd, 1, "psd", true}, {format::Psd, 8, "psd", true}, {format::Psd, 24, "psd"},
+    {format::Psd, 1, "psd", true},
+    {format::Psd, 8, "psd", true},
+    {format::Psd, 24, "psd"},
     // ImageMagick 6.9 reads byte-encoded Sun rasters with red and blue swapped and refuses
     // 1-bit ones; netpbm follows the format's description, so it is the judge here.
-    {format::SunRaster, 1, "ras", false, "/usr/bin/rasttopnm"}, {format::SunRaster, 1, "ras", true, "/usr/bin/rasttopnm"},
-    {format::SunRaster, 4, "ras", false, "/usr/bin/rasttopnm"}, {format::SunRaster, 8, "ras", false, "/usr/bin/rasttopnm"},
-    {format::SunRaster, 24, "ras", false, "/usr/bin/rasttopnm"}, {format::SunRaster, 32, "ras", false, "/usr/bin/rasttopnm"},
-    {format::Tga, 8, "tga"}, {format::Tga, 16, "tga"}, {format::Tga, 24, "tga"}, {format::Tga, 32, "tga"},
-    {format::Wpg, 1, "wpg"}, {format::Wpg, 4, "wpg"}, {format::Wpg, 8, "wpg"},
+    {format::SunRaster, 1, "ras", false, "/usr/bin/rasttopnm"},
+    {format::SunRaster, 1, "ras", true, "/usr/bin/rasttopnm"},
+    {format::SunRaster, 4, "ras", false, "/usr/bin/rasttopnm"},
+    {format::SunRaster, 8, "ras", false, "/usr/bin/rasttopnm"},
+    {format::SunRaster, 24, "ras", false, "/usr/bin/rasttopnm"},
+    {format::SunRaster, 32, "ras", false, "/usr/bin/rasttopnm"},
+    {format::Tga, 8, "tga"},
+    {format::Tga, 16, "tga"},
+    {format::Tga, 24, "tga"},
+    {format::Tga, 32, "tga"},
+    {format::Wpg, 1, "wpg"},
+    {format::Wpg, 4, "wpg"},
+    {format::Wpg, 8, "wpg"},
 };
 
 INSTANTIATE_TEST_SUITE_P(ImageMagick, OthersReadOurFile, testing::ValuesIn(kOurs),
@@ -168,8 +184,8 @@ const Foreign kTheirs[] = {
     {"pict_magick_direct", "/usr/bin/convert %in -type TrueColor pict:%out", format::Pict},
     {"macpaint_netpbm", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold | /usr/bin/pbmtomacp > %out",
      format::MacPaint, 1},
-    {"gem_netpbm", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold | /usr/bin/pbmtogem > %out",
-     format::GemImage, 1},
+    {"gem_netpbm", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold | /usr/bin/pbmtogem > %out", format::GemImage,
+     1},
     // Readers of the open list.
     {"ico_magick", "/usr/bin/convert %in ico:%out", format::Ico},
     {"ico_magick_mono", "/usr/bin/convert %in -type Bilevel ico:%out", format::Ico, 1},
@@ -192,8 +208,8 @@ const Foreign kTheirs[] = {
     {"xwd_magick_mapped", "/usr/bin/convert %in -type Palette xwd:%out", format::Xwd},
     {"xwd_netpbm", "/usr/bin/pnmtoxwd %in > %out", format::Xwd},
     {"xwd_netpbm_grey", "/usr/bin/ppmtopgm %in | /usr/bin/pnmtoxwd > %out", format::Xwd, 4, true},
-    {"xwd_netpbm_mono", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold | /usr/bin/pnmtoxwd > %out",
-     format::Xwd, 1},
+    {"xwd_netpbm_mono", "/usr/bin/ppmtopgm %in | /usr/bin/pgmtopbm -threshold | /usr/bin/pnmtoxwd > %out", format::Xwd,
+     1},
     {"iff_netpbm", "/usr/bin/ppmtoilbm %in > %out", format::Iff},
     {"iff_netpbm_raw", "/usr/bin/ppmtoilbm -nocompress %in > %out", format::Iff},
     {"iff_netpbm_24", "/usr/bin/ppmtoilbm -24force %in > %out", format::Iff},

@@ -49,20 +49,18 @@ std::vector<Handmade> cases() {
     std::vector<Handmade> list;
     // WPG: 8 x 3, colour map black/white; row 0 = one 0xFF byte by the short form, row 1
     // literal, row 2 repeats row 1.
-    list.push_back({"wpg_runs", format::Wpg,
-                    cat({b({0xFF, 'W', 'P', 'C', 16, 0, 0, 0, 1, 0x16, 1, 0, 0, 0, 0, 0}),
-                         b({0x0F, 6, 1, 0, 0, 0, 0, 0}),
-                         b({0x0E, 10, 0, 0, 2, 0, 0, 0, 0, 255, 255, 255}),
-                         b({0x0B, 16, 8, 0, 3, 0, 1, 0, 75, 0, 75, 0, 0x80, 0x01, 0x01, 0x0F, 0x00, 0x01}),
-                         b({0x10, 0})}),
-                    8, repeat({{W, 8}, {K, 4}, {W, 4}, {K, 4}, {W, 4}})});
+    list.push_back(
+        {"wpg_runs", format::Wpg,
+         cat({b({0xFF, 'W', 'P', 'C', 16, 0, 0, 0, 1, 0x16, 1, 0, 0, 0, 0, 0}), b({0x0F, 6, 1, 0, 0, 0, 0, 0}),
+              b({0x0E, 10, 0, 0, 2, 0, 0, 0, 0, 255, 255, 255}),
+              b({0x0B, 16, 8, 0, 3, 0, 1, 0, 75, 0, 75, 0, 0x80, 0x01, 0x01, 0x0F, 0x00, 0x01}), b({0x10, 0})}),
+         8, repeat({{W, 8}, {K, 4}, {W, 4}, {K, 4}, {W, 4}})});
     // Microsoft Paint version 1: raw lines, a set bit is white.
     Bytes msp = cat({b({0x44, 0x61, 0x6E, 0x4D, 8, 0, 2, 0}), Bytes(24, 0), b({0xF0, 0x0F})});
     list.push_back({"msp_v1", format::MsPaint, msp, 8, repeat({{W, 4}, {K, 4}, {K, 4}, {W, 4}})});
     // GEM: a pattern run of two bytes repeated twice makes one 32-pixel line.
     list.push_back({"gem_pattern", format::GemImage,
-                    cat({b({0, 1, 0, 8, 0, 1, 0, 2, 0, 85, 0, 85, 0, 32, 0, 1}), b({0x00, 0x02, 0xAA, 0x55})}), 32,
-                    [] {
+                    cat({b({0, 1, 0, 8, 0, 1, 0, 2, 0, 85, 0, 85, 0, 32, 0, 1}), b({0x00, 0x02, 0xAA, 0x55})}), 32, [] {
                         std::vector<Rgb> row;
                         for (int rep = 0; rep < 2; ++rep) {
                             for (int i = 0; i < 8; ++i) row.push_back(i % 2 ? W : K);  // 0xAA
@@ -70,19 +68,26 @@ std::vector<Handmade> cases() {
                         }
                         return row;
                     }()});
-    list.push_back({"pnm_comments", format::Pnm, text("P3\n# made by hand\n2 1 # two pixels\n255\n255 0 0\n0 0 255\n"), 2,
+    list.push_back({"pnm_comments",
+                    format::Pnm,
+                    text("P3\n# made by hand\n2 1 # two pixels\n255\n255 0 0\n0 0 255\n"),
+                    2,
                     {R, B}});
     list.push_back({"pnm_small_maxval", format::Pnm, text("P2 2 1 15 0 15"), 2, {K, W}});
     list.push_back({"pbm_packed_plain", format::Pnm, text("P1\n3 1\n010"), 3, {W, K, W}});
     // TGA true colour, top-left origin but right to left: the file's first pixel is the rightmost.
-    list.push_back({"tga_right_to_left", format::Tga,
-                    cat({b({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0x30}), b({255, 0, 0, 0, 0, 255})}), 2,
+    list.push_back({"tga_right_to_left",
+                    format::Tga,
+                    cat({b({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0x30}), b({255, 0, 0, 0, 0, 255})}),
+                    2,
                     {R, B}});
     // TGA colour map of 16-bit entries that starts at index 1.
-    list.push_back({"tga_map16_offset", format::Tga,
-                    cat({b({0, 1, 1, 1, 0, 2, 0, 16, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0x20}), b({0x00, 0x7C, 0x1F, 0x00}),
-                      b({1, 2})}),
-                    2, {R, B}});
+    list.push_back(
+        {"tga_map16_offset",
+         format::Tga,
+         cat({b({0, 1, 1, 1, 0, 2, 0, 16, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0x20}), b({0x00, 0x7C, 0x1F, 0x00}), b({1, 2})}),
+         2,
+         {R, B}});
     return list;
 }
 
@@ -96,7 +101,8 @@ TEST_P(HandmadeFile, ReadsTheColoursItWasBuiltWith) {
     ASSERT_EQ(bmp.width(), c.width);
     ASSERT_EQ(static_cast<std::size_t>(bmp.width()) * bmp.height(), c.pixels.size());
     for (std::size_t i = 0; i < c.pixels.size(); ++i)
-        EXPECT_EQ(bmp.pixel(static_cast<int>(i) % c.width, static_cast<int>(i) / c.width), c.pixels[i]) << "pixel " << i;
+        EXPECT_EQ(bmp.pixel(static_cast<int>(i) % c.width, static_cast<int>(i) / c.width), c.pixels[i])
+            << "pixel " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HandmadeFile, testing::ValuesIn(cases()),

@@ -96,7 +96,9 @@ TEST(Cals, DecodesShortAndVeryLongRuns) {
     }
     const auto dir = tempDir();
     writePpm(dir / "runs.ppm", picture);
-    ASSERT_EQ(run("/usr/bin/convert " + (dir / "runs.ppm").string() + " -type Bilevel cals:" + (dir / "runs.cal").string()), 0);
+    ASSERT_EQ(
+        run("/usr/bin/convert " + (dir / "runs.ppm").string() + " -type Bilevel cals:" + (dir / "runs.cal").string()),
+        0);
     const Bitmap back = loadMemory(readFile(dir / "runs.cal")).first();
     ASSERT_EQ(back.width(), width);
     ASSERT_EQ(back.height(), height);
@@ -158,8 +160,8 @@ namespace {
 
 // Dumps from little-endian machines: header, colours and pixels all least significant first.
 TEST(WindowDump, ReadsLittleEndianDumps) {
-    const std::uint32_t fields[25] = {104, 7, 2, 24, 2, 2, 0, 0, 32, 0, 32, 32, 8, 4, 0xFF0000, 0xFF00, 0xFF,
-                                      8, 256, 0, 2, 2, 0, 0, 0};
+    const std::uint32_t fields[25] = {104, 7,        2,      24,   2, 2,   0, 0, 32, 0, 32, 32, 8,
+                                      4,   0xFF0000, 0xFF00, 0xFF, 8, 256, 0, 2, 2,  0, 0,  0};
     Bytes file;
     for (std::uint32_t f : fields)
         for (int i = 0; i < 4; ++i) file.push_back(static_cast<std::uint8_t>(f >> (8 * i)));

@@ -15,8 +15,8 @@ namespace {
 
 struct RoundTrip {
     int format;
-    int bits;        // depth asked for
-    int storedBits;  // depth read back (the next one up where the format lacks `bits`)
+    int bits;                 // depth asked for
+    int storedBits;           // depth read back (the next one up where the format lacks `bits`)
     bool blackWhite = false;  // the format stores no palette: ink and paper only
 };
 
@@ -77,19 +77,48 @@ const RoundTrip kCases[] = {
     {format::GemImage, 1, 1, true},
     {format::MacPaint, 1, 1, true},
     {format::MsPaint, 1, 1, true},
-    {format::Pict, 1, 1},  {format::Pict, 4, 4},   {format::Pict, 8, 8},   {format::Pict, 24, 24},
-    {format::Pcx, 1, 1},   {format::Pcx, 4, 4},    {format::Pcx, 8, 8},    {format::Pcx, 24, 24},
-    {format::Psd, 1, 1, true}, {format::Psd, 8, 8}, {format::Psd, 24, 24},
-    {format::SunRaster, 1, 1}, {format::SunRaster, 4, 8}, {format::SunRaster, 8, 8},
-    {format::SunRaster, 24, 24}, {format::SunRaster, 32, 32},
-    {format::Tga, 8, 8},   {format::Tga, 16, 16},  {format::Tga, 24, 24},  {format::Tga, 32, 32},
-    {format::Wmf, 8, 8},   {format::Wmf, 24, 24},
-    {format::Wpg, 1, 1},   {format::Wpg, 4, 4},    {format::Wpg, 8, 8},
+    {format::Pict, 1, 1},
+    {format::Pict, 4, 4},
+    {format::Pict, 8, 8},
+    {format::Pict, 24, 24},
+    {format::Pcx, 1, 1},
+    {format::Pcx, 4, 4},
+    {format::Pcx, 8, 8},
+    {format::Pcx, 24, 24},
+    {format::Psd, 1, 1, true},
+    {format::Psd, 8, 8},
+    {format::Psd, 24, 24},
+    {format::SunRaster, 1, 1},
+    {format::SunRaster, 4, 8},
+    {format::SunRaster, 8, 8},
+    {format::SunRaster, 24, 24},
+    {format::SunRaster, 32, 32},
+    {format::Tga, 8, 8},
+    {format::Tga, 16, 16},
+    {format::Tga, 24, 24},
+    {format::Tga, 32, 32},
+    {format::Wmf, 8, 8},
+    {format::Wmf, 24, 24},
+    {format::Wpg, 1, 1},
+    {format::Wpg, 4, 4},
+    {format::Wpg, 8, 8},
     // Depths a format lacks go to the next one up with the palette padded.
-    {format::Pcx, 2, 4},   {format::Pcx, 6, 8},    {format::Pcx, 16, 24},  {format::Tga, 4, 8},
-    {format::Eps, 3, 8},   {format::Psd, 1, 8},    {format::Psd, 5, 8},    {format::SunRaster, 2, 8},
-    {format::Wmf, 5, 8},   {format::Wmf, 32, 24},  {format::Wpg, 3, 4},    {format::Pict, 6, 8},
-    {format::Pict, 16, 24}, {format::Pict, 2, 2},  {format::Wpg, 2, 2},    {format::SunRaster, 1, 1, true},
+    {format::Pcx, 2, 4},
+    {format::Pcx, 6, 8},
+    {format::Pcx, 16, 24},
+    {format::Tga, 4, 8},
+    {format::Eps, 3, 8},
+    {format::Psd, 1, 8},
+    {format::Psd, 5, 8},
+    {format::SunRaster, 2, 8},
+    {format::Wmf, 5, 8},
+    {format::Wmf, 32, 24},
+    {format::Wpg, 3, 4},
+    {format::Pict, 6, 8},
+    {format::Pict, 16, 24},
+    {format::Pict, 2, 2},
+    {format::Wpg, 2, 2},
+    {format::SunRaster, 1, 1, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(AllDepths, FormatRoundTrip, testing::ValuesIn(kCases), caseName);
@@ -136,8 +165,7 @@ TEST(MonochromeFormats, MapPaletteEntriesByBrightness) {
                 const Rgb expected = original.rawPixel(x, y) ? makeRgb(0, 0, 0) : makeRgb(255, 255, 255);
                 if (formatNumber == format::Psd)  // keeps the colours by going indexed
                     wrong += back.pixel(x, y) != original.pixel(x, y);
-                else
-                    wrong += back.pixel(x, y) != expected;
+                else wrong += back.pixel(x, y) != expected;
             }
         EXPECT_EQ(wrong, 0) << codecForFormat(formatNumber)->name();
     }

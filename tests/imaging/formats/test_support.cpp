@@ -1,11 +1,11 @@
 #include "test_support.h"
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <unistd.h>
 
 namespace testing_formats {
 
@@ -28,7 +28,8 @@ Bitmap makePicture(int width, int height, int bits, unsigned seed, bool blackWhi
             // Left third: long runs; middle: stripes; right: noise.
             std::uint32_t v;
             if (x < width / 3) v = static_cast<std::uint32_t>(y / 3) * 0x10305u;
-            else if (x < 2 * width / 3) v = static_cast<std::uint32_t>((x / 2) % 5) * 0x30507u + static_cast<std::uint32_t>(y);
+            else if (x < 2 * width / 3)
+                v = static_cast<std::uint32_t>((x / 2) % 5) * 0x30507u + static_cast<std::uint32_t>(y);
             else v = rng();
             if (b.isIndexed()) {
                 b.setPixel(x, y, v % (1u << bits));
@@ -77,7 +78,8 @@ Bytes magickRgba(const std::filesystem::path& file, int& width, int& height) {
     const auto dir = tempDir();
     const auto raw = dir / (file.filename().string() + ".rgba");
     const auto size = dir / (file.filename().string() + ".size");
-    if (run("/usr/bin/convert '" + file.string() + "[0]' -auto-orient -depth 8 rgba:'" + raw.string() + "'") != 0) return {};
+    if (run("/usr/bin/convert '" + file.string() + "[0]' -auto-orient -depth 8 rgba:'" + raw.string() + "'") != 0)
+        return {};
     if (run("/usr/bin/identify -format '%w %h' '" + file.string() + "[0]' > '" + size.string() + "'") != 0) return {};
     std::ifstream in(size);
     in >> width >> height;
