@@ -117,6 +117,35 @@ private slots:
         QCOMPARE(window_->PanelText("PanelDownloadSpeed"), seconds + " sec. (at 28.8kbps)");
     }
 
+    void animatedGifOpensWithItsFrames() {
+        imaging::Image animation;
+        for (int i = 0; i < 3; ++i) {
+            imaging::Bitmap frame(16, 12, 8);
+            for (int y = 0; y < 12; ++y) {
+                for (int x = 0; x < 16; ++x) {
+                    frame.setPixel(x, y, static_cast<std::uint32_t>((x + i) % 2));
+                }
+            }
+            frame.palette()[0] = 0x0000FF;
+            frame.palette()[1] = 0x00FF00;
+            animation.frames.push_back(imaging::Frame{std::move(frame), 10});
+        }
+        imaging::SaveOptions options;
+        options.format = imaging::format::Gif;
+        options.bits = 8;
+        options.multiPage = true;
+        const QString path = folder_.filePath("moving.gif");
+        imaging::saveFile(path.toStdString(), animation, options);
+
+        frmDocument* document = files().OpenImageFile(path);
+        QVERIFY(document);
+        QVERIFY(prompts_.messages.isEmpty());
+        QVERIFY(document->GetOriginalAnimation());
+        QCOMPARE(document->GetOriginalImageNumber(), 3);
+        QCOMPARE(document->picOriginal().BitmapListCount(), 3);
+        QVERIFY(document->picOriginal().AnimationEnable());
+    }
+
     void openingTheSameFileTwiceGivesTwoWindows() {
         const QString path = writeImage("twice.png");
         QVERIFY(files().OpenImageFile(path));
