@@ -48,6 +48,7 @@ struct Plan {
     std::vector<Rgb> colors;  // visible colours, palette entries 0..n-1
     GridLevels grid;          // per-channel levels when the palette is a uniform grid
     bool optimized = false;   // computed from the image (and not an exact copy of its colours)
+    bool binned = false;      // ... from a histogram that had to merge colours into bins
 };
 
 // The optimised palette: exact colours when they fit, else Wu's split refined by k-means.
@@ -70,6 +71,7 @@ Plan optimizedPlan(const std::vector<WorkImage>& works, int count, int passes) {
         const std::vector<ColorPoint> points = hist.points();
         plan.colors = kmeansRefine(points, wuSplit(points, count), count, passes);
         plan.optimized = true;
+        plan.binned = hist.shift() > 0;
     }
     std::sort(plan.colors.begin(), plan.colors.end(), darker);
     return plan;
@@ -197,7 +199,7 @@ std::vector<Bitmap> reduceIndexed(const std::vector<const Bitmap*>& sources, int
     Plan plan = planFor(*sources.front(), works, bits, kind, colorCount, needTransparent,
                         std::max(0, options.refinePasses));
 
-    if (plan.optimized && ditherCode == dither_code::None) refineOnPixels(works, plan.colors, options.pixelPasses);
+    if (plan.binned && ditherCode == dither_code::None) refineOnPixels(works, plan.colors, options.pixelPasses);
 
     // The palette: the plan's colours, with the transparent entry after them or, when they
     // fill every entry, in place of the one the image needs least.

@@ -37,8 +37,9 @@ struct ColorResOptions {
     Rgb matte = makeRgb(255, 255, 255);
     // Weighted k-means passes that refine the optimised palette after the box split.
     int refinePasses = 8;
-    // Further passes on the real pixels when no dithering follows (each costs one remap).
-    int pixelPasses = 0;
+    // Further passes on the real pixels when the image had too many colours for the histogram
+    // to keep them all apart and no dithering follows (each pass costs one remap).
+    int pixelPasses = 1;
 };
 
 // Reduces (or converts) `source` to `bits` bits per pixel.

@@ -154,16 +154,18 @@ std::vector<Centroid> splitAndMerge(const std::vector<Centroid>& centroids, cons
 }
 
 
-// The points merged into bins of 8 x 8 x 8 levels at their weighted means: a stand-in that is
-// a few thousand points even for a photograph, good enough to search for the layout of a
-// small palette before the exact points fix the details.
-std::vector<ColorPoint> binned(const std::vector<ColorPoint>& points) {
+// The points merged into bins of 2^shift levels per side at their weighted means: a stand-in
+// of a few thousand points even for a noisy photograph, good enough to search for the layout
+// of a small palette before the exact points fix the details.
+std::vector<ColorPoint> binned(const std::vector<ColorPoint>& points, int shift) {
     struct Sum {
         double r = 0, g = 0, b = 0, w = 0;
     };
-    std::vector<Sum> bins(32 * 32 * 32);
+    const int side = 256 >> shift;
+    std::vector<Sum> bins(static_cast<std::size_t>(side) * side * side);
     for (const ColorPoint& p : points) {
-        Sum& s = bins[(static_cast<int>(p.r) >> 3) * 1024 + (static_cast<int>(p.g) >> 3) * 32 + (static_cast<int>(p.b) >> 3)];
+        Sum& s = bins[((static_cast<std::size_t>(p.r) >> shift) * side + (static_cast<std::size_t>(p.g) >> shift)) * side +
+                      (static_cast<std::size_t>(p.b) >> shift)];
         s.r += p.r * p.weight, s.g += p.g * p.weight, s.b += p.b * p.weight, s.w += p.weight;
     }
     std::vector<ColorPoint> out;
@@ -219,7 +221,8 @@ std::vector<Rgb> kmeansRefine(const std::vector<ColorPoint>& points, std::vector
     // needed to where the error is largest, and keep the move when the converged error is
     // lower. The exact points then settle the result.
     if (wanted <= 64) {
-        const std::vector<ColorPoint> coarse = binned(points);
+        std::vector<ColorPoint> coarse = binned(points, 3);
+        if (coarse.size() > 6000) coarse = binned(points, 4);
         if (coarse.size() > wanted * 4) refine(coarse, centroids, wanted, passes * 2, 24);
     }
     refine(points, centroids, wanted, passes, 0);

@@ -8,6 +8,8 @@ namespace imaging::color {
 namespace {
 constexpr int kCellShift = 4;  // 16 levels per cell side
 constexpr int kCellsPerSide = 256 >> kCellShift;
+// Up to this many entries a plain scan beats building cells.
+constexpr int kScanAll = 20;
 }  // namespace
 
 NearestColor::NearestColor(std::span<const Rgb> palette, int excluded)
@@ -26,7 +28,7 @@ NearestColor::NearestColor(std::span<const Rgb> palette, int excluded)
         // shortcut is off, which keeps the lower-index rule for ties.
         quarterNeighbourDist_[i] = best == std::numeric_limits<int>::max() ? best : best / 4;
     }
-    cells_.resize(kCellsPerSide * kCellsPerSide * kCellsPerSide);
+    if (n > kScanAll) cells_.resize(kCellsPerSide * kCellsPerSide * kCellsPerSide);
 }
 
 const NearestColor::Cell& NearestColor::cell(int r, int g, int b) const {
@@ -35,8 +37,8 @@ const NearestColor::Cell& NearestColor::cell(int r, int g, int b) const {
     const int lo[3] = {r >> kCellShift << kCellShift, g >> kCellShift << kCellShift, b >> kCellShift << kCellShift};
     const int hi[3] = {lo[0] + (1 << kCellShift) - 1, lo[1] + (1 << kCellShift) - 1, lo[2] + (1 << kCellShift) - 1};
     const int n = size();
-    std::vector<Candidate> all;
-    all.reserve(n);
+    std::vector<Candidate>& all = scratch_;
+    all.clear();
     int bound = std::numeric_limits<int>::max();
     for (int i = 0; i < n; ++i) {
         if (i == excluded_) continue;
@@ -74,6 +76,14 @@ int NearestColor::find(int r, int g, int b, int guess) const {
         if (d < quarterNeighbourDist_[guess]) return guess;
         bestIndex = guess;
         bestDist = d;
+    }
+    if (n <= kScanAll) {
+        for (int i = 0; i < n; ++i) {
+            if (i == excluded_) continue;
+            const int d = distance2(r, g, b, rgb_[3 * i], rgb_[3 * i + 1], rgb_[3 * i + 2]);
+            if (d < bestDist || (d == bestDist && i < bestIndex)) bestDist = d, bestIndex = i;
+        }
+        return bestIndex;
     }
     const Cell& c = cell(r, g, b);
     const Candidate* cand = candidates_.data() + c.start;

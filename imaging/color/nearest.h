@@ -7,6 +7,7 @@
 // the cell over all entries can be nearest to anything inside it; those candidates are found
 // the first time a query lands in the cell, sorted by that lower bound, and scanned until the
 // bound exceeds the best distance found. Typically a handful of entries are looked at.
+// Palettes of a few entries are simply scanned.
 // A guess (usually the previous pixel's answer) is accepted without a search when it lies
 // within half the distance to its own nearest neighbour, where no other entry can be closer.
 //
@@ -49,6 +50,7 @@ private:
     std::vector<int> quarterNeighbourDist_;  // per index: (distance to nearest other entry)^2 / 4
     mutable std::vector<Cell> cells_;
     mutable std::vector<Candidate> candidates_;
+    mutable std::vector<Candidate> scratch_;
 };
 
 inline int distance2(int r1, int g1, int b1, int r2, int g2, int b2) {
