@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "codecs/registry.h"
 #include "color/colorres.h"
 #include "photo_like.h"
 
@@ -37,6 +38,26 @@ BENCHMARK(BM_ColorRes)
     ->ArgsProduct({{256, 16}, {imaging::dither_code::None, imaging::dither_code::FloydSteinberg}})
     ->ArgNames({"colors", "dither"})
     ->Unit(benchmark::kMillisecond);
+
+// The GIF Variation as the document builds it: reduce, encode into memory, decode again.
+void BM_GifRoundTrip(benchmark::State& state) {
+    const int colors = static_cast<int>(state.range(0));
+    const int bits = colors > 16 ? 8 : 4;
+    imaging::SaveOptions save;
+    save.format = imaging::format::Gif;
+    save.bits = bits;
+    std::size_t size = 0;
+    for (auto _ : state) {
+        const imaging::Bitmap reduced =
+            imaging::colorRes(photo(), bits, imaging::palette_kind::Optimized, imaging::dither_code::None, colors);
+        const imaging::Bytes gif = imaging::saveMemory(imaging::Image::fromBitmap(reduced), save);
+        const imaging::Image back = imaging::loadMemory(gif);
+        benchmark::DoNotOptimize(back.first().data().data());
+        size = gif.size();
+    }
+    state.counters["bytes"] = static_cast<double>(size);
+}
+BENCHMARK(BM_GifRoundTrip)->Arg(256)->Arg(16)->ArgName("colors")->Unit(benchmark::kMillisecond);
 
 void BM_FixedPaletteOrdered(benchmark::State& state) {
     for (auto _ : state) {
