@@ -104,7 +104,7 @@ bool parseColour(std::string value, Rgb& out) {
     }
     for (const std::string prefix : {"gray", "grey"})
         if (lower.size() > 4 && lower.size() <= 7 && lower.compare(0, 4, prefix) == 0 &&
-            std::all_of(lower.begin() + 4, lower.end(), ::isdigit)) {
+            std::all_of(lower.begin() + 4, lower.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
             const int pct = std::stoi(lower.substr(4));
             if (pct <= 100) {
                 const int v = (pct * 255 + 50) / 100;
