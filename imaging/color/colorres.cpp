@@ -125,14 +125,16 @@ int leastUsedEntry(const std::vector<WorkImage>& works, const std::vector<Rgb>& 
     return static_cast<int>(best);
 }
 
-// A colour for the transparent entry that no visible entry has, as close to the matte as
-// possible: a viewer that ignores transparency then shows the matte.
-Rgb transparentEntryColor(const std::vector<Rgb>& colors, Rgb matte) {
+// A colour for the transparent entry that no visible entry has, as close as possible to the
+// colour the source gave its transparent pixels (its transparent colour, or the matte for an
+// alpha channel): a lookup of that colour in the palette then finds this entry, and a viewer
+// that ignores transparency shows what the source would.
+Rgb transparentEntryColor(const std::vector<Rgb>& colors, Rgb wanted) {
     for (int d = 0; d < 4096; ++d) {
-        const Rgb c = (matte & 0xFFFFFF) ^ makeRgb(d & 15, (d >> 4) & 15, (d >> 8) & 15);
+        const Rgb c = (wanted & 0xFFFFFF) ^ makeRgb(d & 15, (d >> 4) & 15, (d >> 8) & 15);
         if (std::find(colors.begin(), colors.end(), c) == colors.end()) return c;
     }
-    return matte & 0xFFFFFF;
+    return wanted & 0xFFFFFF;
 }
 
 // Ordered-dither amplitude per channel: the grid step for uniform grids, otherwise the
@@ -192,9 +194,13 @@ std::vector<Bitmap> reduceIndexed(const std::vector<const Bitmap*>& sources, int
     std::vector<WorkImage> works;
     works.reserve(sources.size());
     bool needTransparent = false;
+    Rgb transparentWanted = options.matte;
     for (const Bitmap* b : sources) {
         works.push_back(makeWorkImage(*b, options.matte));
-        needTransparent = needTransparent || works.back().hasTransparency();
+        if (works.back().hasTransparency() && !needTransparent) {
+            needTransparent = true;
+            transparentWanted = works.back().transparentColor;
+        }
     }
     Plan plan = planFor(*sources.front(), works, bits, kind, colorCount, needTransparent,
                         std::max(0, options.refinePasses));
@@ -209,12 +215,12 @@ std::vector<Bitmap> reduceIndexed(const std::vector<const Bitmap*>& sources, int
     if (needTransparent) {
         if (palette.size() < size) {
             transparentIndex = static_cast<int>(palette.size());
-            palette.push_back(transparentEntryColor(plan.colors, options.matte));
+            palette.push_back(transparentEntryColor(plan.colors, transparentWanted));
         } else {
             transparentIndex = leastUsedEntry(works, plan.colors);
             std::vector<Rgb> visibleColors = plan.colors;
             visibleColors.erase(visibleColors.begin() + transparentIndex);
-            palette[transparentIndex] = transparentEntryColor(visibleColors, options.matte);
+            palette[transparentIndex] = transparentEntryColor(visibleColors, transparentWanted);
         }
     }
     const int visible = static_cast<int>(plan.colors.size()) - (needTransparent && plan.colors.size() >= size ? 1 : 0);

@@ -51,8 +51,9 @@ struct ColorResOptions {
 // colorCount limits an Optimized palette (0 = up to 2^bits); other kinds ignore it.
 // Fully transparent source pixels (alpha 0, or the source's transparent colour) keep a palette
 // entry of their own: the result is marked transparent with that entry (kPaletteReference + n)
-// as its transparent colour, and the entry holds the matte colour (nudged if a visible colour
-// already has it, so no visible pixel shares the transparent entry's colour).
+// as its transparent colour. The entry holds the source's transparent colour, or the matte for
+// an alpha channel, nudged if a visible entry already has that colour, so that no visible
+// pixel ever shares the transparent entry's colour.
 // Throws Error(InvalidArgument) for a depth, kind, code or count outside these ranges and
 // Error(NoImage) for an empty bitmap.
 Bitmap colorRes(const Bitmap& source, int bits, int paletteKind, int ditherCode, int colorCount,

@@ -96,6 +96,15 @@ WorkImage makeWorkImage(const Bitmap& source, Rgb matte) {
     }
     if (anyTransparent) work.transparent = std::move(mask);
     work.rgb = work.ownRgb.data();
+    work.transparentColor = matte & 0xFFFFFF;
+    if (source.bits() != 32 && anyTransparent) {
+        const Rgb t = source.transparentColor();
+        if (!isPaletteReference(t)) {
+            work.transparentColor = t & 0xFFFFFF;
+        } else if (source.isIndexed() && static_cast<std::size_t>(paletteIndexOf(t)) < source.palette().size()) {
+            work.transparentColor = source.palette()[paletteIndexOf(t)] & 0xFFFFFF;
+        }
+    }
     return work;
 }
 

@@ -18,6 +18,9 @@ struct WorkImage {
     std::vector<std::uint8_t> ownRgb;
     // One byte per pixel, non-zero = fully transparent; empty when no pixel is.
     std::vector<std::uint8_t> transparent;
+    // The colour the source gave its transparent pixels: the transparent colour or entry of a
+    // source without alpha, the matte for an alpha channel.
+    Rgb transparentColor = 0;
 
     WorkImage() = default;
     WorkImage(const WorkImage&) = delete;

@@ -222,6 +222,30 @@ TEST(ColorRes, TransparentEntryOfAnIndexedSourceIsKept) {
     EXPECT_NE(out.rawPixel(1, 0), t);
     EXPECT_EQ(out.pixel(1, 0), makeRgb(10, 10, 10));
     EXPECT_EQ(out.rawPixel(3, 0), t);
+    // A visible entry has the transparent entry's colour, so the transparent one moves off it.
+    EXPECT_NE(out.palette()[t], makeRgb(10, 10, 10));
+}
+
+TEST(ColorRes, TransparentEntryKeepsTheSourcesTransparentColour) {
+    // A keyed 24-bit source: the key's pixels stay transparent, and the entry keeps the key's
+    // colour, so that looking the colour up in the palette finds the transparent entry.
+    Bitmap src = cycling(4, 2, {makeRgb(0, 255, 0), makeRgb(200, 10, 10), makeRgb(0, 250, 0)});
+    src.setTransparent(true);
+    src.setTransparentColor(makeRgb(0, 255, 0));
+    const Bitmap out = colorRes(src, 4, palette_kind::Optimized, dither_code::None, 0);
+    ASSERT_TRUE(out.transparent());
+    const int t = paletteIndexOf(out.transparentColor());
+    EXPECT_EQ(out.palette()[t], makeRgb(0, 255, 0));
+    EXPECT_EQ(static_cast<int>(out.rawPixel(0, 0)), t);
+    EXPECT_NE(static_cast<int>(out.rawPixel(2, 0)), t);
+    for (int i = 0; i < t; ++i) EXPECT_NE(out.palette()[i], makeRgb(0, 255, 0));
+
+    // The Windows colours include that very green: the transparent entry moves off it.
+    const Bitmap windows = colorRes(src, 8, palette_kind::Windows, dither_code::None, 0);
+    const int tw = paletteIndexOf(windows.transparentColor());
+    EXPECT_EQ(tw, 20);
+    EXPECT_NE(windows.palette()[tw], makeRgb(0, 255, 0));
+    EXPECT_EQ(windows.pixel(2, 0), makeRgb(0, 255, 0));
 }
 
 TEST(ColorRes, AnimationFramesShareOnePalette) {
