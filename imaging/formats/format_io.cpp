@@ -241,6 +241,17 @@ static Bitmap toPaletteBits(const Bitmap& source, int bits, std::string_view whe
     }
     out.palette() = paddedPalette(std::move(pal), bits);
     out.userPalette() = source.userPalette();
+    // The transparent colour follows its pixels into the new palette.
+    if (source.transparent()) {
+        Rgb c = source.transparentColor();
+        if (isPaletteReference(c) && source.isIndexed())
+            c = static_cast<std::size_t>(paletteIndexOf(c)) < source.palette().size()
+                    ? source.palette()[paletteIndexOf(c)]
+                    : 0;
+        const auto it = index.find(c);
+        out.setTransparent(true);
+        out.setTransparentColor(it != index.end() ? kPaletteReference + it->second : c);
+    }
     return out;
 }
 

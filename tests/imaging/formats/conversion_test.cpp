@@ -3,6 +3,7 @@
 
 #include "codecs/registry.h"
 #include "core/error.h"
+#include "formats/format_io.h"
 #include "test_support.h"
 
 using namespace imaging;
@@ -78,6 +79,20 @@ TEST(Conversion, ReaderHonoursTheRequestedDepth) {
 
     options.bits = 1;
     EXPECT_THROW(loadMemory(file, options), Error) << "256 colours do not fit one bit";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Conversion, TransparentColourFollowsItsPixelsIntoTheNewPalette) {
+    Bitmap rgb = makePicture(6, 4, 2, 1).toRgb24();
+    rgb.setTransparent(true);
+    rgb.setTransparentColor(rgb.pixel(5, 3));
+    const Bitmap indexed = fio::convertDepth(rgb, 4, "test");
+    ASSERT_TRUE(indexed.transparent());
+    ASSERT_TRUE(isPaletteReference(indexed.transparentColor()));
+    EXPECT_EQ(indexed.palette()[paletteIndexOf(indexed.transparentColor())], rgb.pixel(5, 3));
 }
 
 }  // namespace
