@@ -1,4 +1,6 @@
 // Save options of a Variation and writing a Variation to a file.
+#include <algorithm>
+
 #include "core/error.h"
 #include "document/documenthost.h"
 #include "document/documentrules.h"
@@ -11,7 +13,8 @@ const SaveOptions& frmDocument::HoleSpeicherOptionen(int index) {
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
     imaging::ImageControl& picture = *pictures_[static_cast<std::size_t>(index)];
     SaveOptions options;
-    options.ColorCount = r.ColorPalette == 2 ? r.MaxColorsText.trimmed().toInt() : 0;
+    // "no limit" and anything else that is not a number count as 0 (no limit).
+    options.ColorCount = r.ColorPalette == 2 ? std::max(0, r.MaxColorsText.trimmed().toInt()) : 0;
     options.BitsPerPixel = r.PixelDepth;
 
     // The compression boxes are read from the tools window as they are now; without one the

@@ -208,6 +208,20 @@ private slots:
         QCOMPARE(OriginalCaption(0, 24, 0), QString());
     }
 
+    void newImageShowsNoShare() {
+        // A new (or pasted) image has no file: no percentage, and an empty Original caption.
+        setAllProfiles(kProfileAlwaysGif);
+        frmDocument doc;
+        doc.picOriginal().CreateBitmap(320, 200, 24, 0xFFFFFF);
+        ApplyReady = true;
+        doc.InitialisiereGrafik(true);
+        doc.picOriginalAendern();
+        QCOMPARE(doc.LabelOriginal()->text(), QString());
+        const QString caption = doc.LabelCompress(1)->text();
+        QVERIFY2(caption.contains(" Bytes, GIF, 1 Bit, ") && !caption.contains('%'), qPrintable(caption));
+        QCOMPARE(doc.picCompress(1).EncodeCount(), 1);
+    }
+
     void keenfitDepthByColourCount_data() {
         QTest::addColumn<int>("colors");
         QTest::addColumn<int>("maxDepth");
