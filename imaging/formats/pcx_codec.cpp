@@ -79,7 +79,12 @@ void encodeLine(const std::uint8_t* src, std::size_t n, ByteWriter& w) {
 bool PcxCodec::sniff(ByteView data) const {
     if (data.size() < kHeaderSize || data[0] != 0x0A || data[1] > 5 || data[2] > 1) return false;
     const int bpp = data[3], planes = data[65];
-    return (bpp == 1 || bpp == 2 || bpp == 4 || bpp == 8) && planes >= 1 && planes <= 4;
+    if (!((bpp == 1 || bpp == 2 || bpp == 4 || bpp == 8) && planes >= 1 && planes <= 4)) return false;
+    // The window and the line length must agree, which other formats' headers rarely do by chance.
+    const int xmin = data[4] | (data[5] << 8), xmax = data[8] | (data[9] << 8);
+    const int ymin = data[6] | (data[7] << 8), ymax = data[10] | (data[11] << 8);
+    const std::size_t bytesPerLine = data[66] | (data[67] << 8);
+    return xmax >= xmin && ymax >= ymin && bytesPerLine >= packedRowBytes(xmax - xmin + 1, bpp);
 }
 
 ImageInfo PcxCodec::readInfo(ByteView data) const {
