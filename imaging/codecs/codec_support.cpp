@@ -107,14 +107,15 @@ int nearestPaletteIndex(const std::vector<Rgb>& palette, int count, Rgb colour) 
     return best;
 }
 
-int transparentIndex(const Bitmap& bitmap, int paletteEntries) {
+int transparentIndex(const Bitmap& bitmap, int paletteEntries, bool nearest) {
     if (!bitmap.transparent() || !bitmap.isIndexed()) return -1;
     const Rgb c = bitmap.transparentColor();
     if (isPaletteReference(c)) {
         const int i = paletteIndexOf(c);
         return i < paletteEntries ? i : -1;
     }
-    return nearestPaletteIndex(bitmap.palette(), paletteEntries, c);
+    const int i = nearestPaletteIndex(bitmap.palette(), paletteEntries, c);
+    return nearest || paletteEntry(bitmap, i) == c ? i : -1;
 }
 
 std::uint64_t memorySizeOf(int width, int height, int bits) {

@@ -93,8 +93,10 @@ void checkIndexedFits(const Bitmap& bitmap, int bits, const char* where);
 int nearestPaletteIndex(const std::vector<Rgb>& palette, int count, Rgb colour);
 
 // The palette index a palette-depth bitmap's transparent colour names, or -1 when the bitmap
-// is not transparent. An RGB colour is matched exactly first, then to the nearest entry.
-int transparentIndex(const Bitmap& bitmap, int paletteEntries);
+// is not transparent. An RGB colour is matched exactly; with `nearest` a colour missing from
+// the palette falls to the nearest entry (GIF keeps its transparency that way), without it no
+// entry is transparent, since no pixel has that colour.
+int transparentIndex(const Bitmap& bitmap, int paletteEntries, bool nearest = true);
 
 // The palette entry `i`, black where the palette is shorter.
 inline Rgb paletteEntry(const Bitmap& bitmap, int i) {

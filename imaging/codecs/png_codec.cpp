@@ -295,7 +295,7 @@ Bytes PngCodec::write(const Image& image, const SaveOptions& options) const {
             palette[i] = {static_cast<png_byte>(redOf(c)), static_cast<png_byte>(greenOf(c)),
                           static_cast<png_byte>(blueOf(c))};
         }
-        const int t = codec::transparentIndex(bitmap, static_cast<int>(palette.size()));
+        const int t = codec::transparentIndex(bitmap, static_cast<int>(palette.size()), false);
         if (t >= 0) {
             alpha.assign(static_cast<std::size_t>(t) + 1, 255);
             alpha[static_cast<std::size_t>(t)] = 0;

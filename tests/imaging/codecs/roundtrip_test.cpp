@@ -313,6 +313,52 @@ TEST(GifTransparency, RgbColourIsMatchedToThePalette) {
     EXPECT_EQ(back.transparentColor(), kPaletteReference + 6);
 }
 
+// PNG marks a palette entry transparent only when it has the transparent colour exactly;
+// GIF falls back to the nearest entry.
+TEST(Transparency, PngMatchesExactlyGifToTheNearestEntry) {
+    Bitmap b = test::makeIndexed(8, 8, 4);
+    b.palette()[6] = makeRgb(200, 100, 50);
+    b.setTransparent(true);
+    for (int fmt : {format::Png, format::Gif}) {
+        SaveOptions options;
+        options.format = fmt;
+        b.setTransparentColor(makeRgb(200, 100, 50));
+        Bitmap back = loadMemory(saveMemory(Image::fromBitmap(b), options)).first();
+        EXPECT_TRUE(back.transparent());
+        EXPECT_EQ(back.transparentColor(), kPaletteReference + 6);
+        b.setTransparentColor(makeRgb(201, 100, 50));
+        back = loadMemory(saveMemory(Image::fromBitmap(b), options)).first();
+        EXPECT_EQ(back.transparent(), fmt == format::Gif);
+    }
+}
+
+// LoadOptions::bits converts after decoding where no colour reduction is needed.
+TEST(LoadDepth, ConvertsUpwardsAndRefusesReduction) {
+    SaveOptions options;
+    options.format = format::Png;
+    const Bitmap source = test::makeIndexed(9, 7, 4);
+    const Bytes file = saveMemory(Image::fromBitmap(source), options);
+    for (int bits : {8, 16, 24, 32}) {
+        LoadOptions load;
+        load.bits = bits;
+        const Bitmap b = loadMemory(file, load).first();
+        ASSERT_EQ(b.bits(), bits);
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 9; ++x) {
+                const Rgb want = bits == 16 ? unpackRgb555(packRgb555(source.pixel(x, y))) : source.pixel(x, y);
+                ASSERT_EQ(b.pixel(x, y), want) << bits << " bits at " << x << "," << y;
+            }
+    }
+    LoadOptions reduce;
+    reduce.bits = 1;
+    try {
+        loadMemory(file, reduce);
+        FAIL() << "reduced colours while loading";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::Unsupported);
+    }
+}
+
 // A bitmap whose indices do not fit the requested depth is refused, not silently masked.
 TEST(GifWrite, RefusesIndicesAboveTheDepthAndTrueColour) {
     SaveOptions options;
