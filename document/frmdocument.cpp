@@ -97,6 +97,12 @@ void frmDocument::setupControls() {
                ui_->LabelCompress3, ui_->LabelCompress4, ui_->LabelCompress5};
     frames_[0]->setTitle(LoadText(5412));
     for (int i = 1; i <= kVariationCount; ++i) frames_[i]->setTitle(LoadText(5400) + QString::number(i));
+    for (QLabel* label : labels_) {
+        // Only the frame's own caption shows the selection colour, not the statistics in it.
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
+        label->setPalette(palette);
+    }
     for (int i = 0; i <= kVariationCount; ++i) {
         imaging::ImageControl* picture = pictures_[i];
         picture->SetAutoSize(true);
