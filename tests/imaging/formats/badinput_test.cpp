@@ -117,3 +117,29 @@ TEST(HugeHeader, TextFormatsAreRefusedToo) {
 }
 
 }  // namespace
+
+namespace {
+
+// Formats without a magic number are recognised by a plausible header; none of those
+// guesses may claim a file of another format we write.
+TEST(Sniffing, GuessesDoNotClaimOtherFormats) {
+    const int guessed[] = {format::Pcx, format::GemImage, format::Pict, format::MacPaint, format::Tga, format::Cut};
+    const std::pair<int, int> written[] = {
+        {format::Eps, 8},  {format::GemImage, 1}, {format::MacPaint, 1}, {format::MsPaint, 1}, {format::Pict, 8},
+        {format::Pcx, 8},  {format::Psd, 24},     {format::SunRaster, 8}, {format::Tga, 8},    {format::Tga, 24},
+        {format::Wmf, 24}, {format::Wpg, 4},
+    };
+    for (auto [formatNumber, bits] : written) {
+        SaveOptions options;
+        options.format = formatNumber;
+        options.bits = bits;
+        const Bytes file = saveMemory(Image::fromBitmap(makePicture(19, 11, bits, 6, bits == 1)), options);
+        for (int guess : guessed) {
+            if (guess == formatNumber) continue;
+            EXPECT_FALSE(codecForFormat(guess)->sniff(file))
+                << codecForFormat(guess)->name() << " claims a " << codecForFormat(formatNumber)->name() << " file";
+        }
+    }
+}
+
+}  // namespace
