@@ -260,19 +260,9 @@ void frmDocument::InitialisiereGrafik(bool MitInfo) {
         lZoom = options.StandardZoomLevel;
         const int initialVariations = std::clamp<int>(options.InitialOpenVariations, 0, kVariationCount);
         if (options.FitToWindow == 1 && options.DisplayOrder == 0) {
-            QWidget* window = parentWidget() && parentWidget()->inherits("QMdiSubWindow") ? parentWidget() : this;
-            if (!window->isWindow() || window == parentWidget()) window->move(0, window->y());
+            // The pictures must carry the standard zoom before the fit measures them.
             AktualisiereZoomAnzeige();
-            if (MainWindowHost* host = mainWindowHost(); host && host->DocumentAreaWidth() > 0) {
-                // Shrink the zoom until the initial pictures fit side by side.
-                const int pictures = initialVariations + 1;
-                const double gap = 105.0 / pictures_[0]->TwipsPerPixelX();
-                const double needed = pictures * (pictures_[0]->width() + gap);
-                const int area = host->DocumentAreaWidth();
-                if (needed > area) {
-                    lZoom = std::max(1, static_cast<int>(std::nearbyint(area * lZoom / needed - 0.5)));
-                }
-            }
+            DoFitToWindow(*this, true, initialVariations + 1);
         }
         for (int i = 1; i <= initialVariations; ++i) records_[static_cast<std::size_t>(i)].Displayed = true;
         HoleHaupteinstellungenAusStruct();

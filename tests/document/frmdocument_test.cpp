@@ -32,6 +32,7 @@ public:
     int toolbarEnabled = -1;
     int lastClosed = 0;
     int rectangleTool = 0;
+    int areaWidth = 0;
 
     bool IsVariationTogglePressed(int v) const override { return toggles[v]; }
     void SetVariationToggle(int v, bool pressed) override { toggles[v] = pressed; }
@@ -39,6 +40,7 @@ public:
     void SelectRectangleRegionTool() override { ++rectangleTool; }
     void ToolbarAktualisieren(bool enabled) override { toolbarEnabled = enabled ? 1 : 0; }
     void LastDocumentClosed() override { ++lastClosed; }
+    int DocumentAreaWidth() const override { return areaWidth; }
 };
 
 class FakeTools : public ToolsHost {
@@ -206,6 +208,27 @@ private slots:
         QCOMPARE(VariationCaption(12345, "GIF", 8, 0, 3.4f), QString("12,345 Bytes, GIF, 8 Bits, 3.4sec."));
         QCOMPARE(VariationCaption(12345, "JPEG", 1, 26838, 3.4f), QString("12,345 Bytes, JPEG, 1 Bit, 46%, 3.4sec."));
         QCOMPARE(OriginalCaption(0, 24, 0), QString());
+    }
+
+    void newDocumentFitsItsFirstPicturesIntoTheWindow() {
+        setAllProfiles(kProfileAlwaysGif);
+        ProgramOptions().FitToWindow = 1;
+        ProgramOptions().InitialOpenVariations = 2;
+        host_.areaWidth = 450;  // three 300-pixel pictures do not fit at 100 %
+        frmDocument doc;
+        doc.picOriginal().CreateBitmap(300, 100, 24, 0xFFFFFF);
+        ApplyReady = true;
+        doc.InitialisiereGrafik(true);
+        QVERIFY2(doc.lZoom < 100 && doc.lZoom >= 40, qPrintable(QString::number(doc.lZoom)));
+        QCOMPARE(doc.picOriginal().PaintZoomFactor(), doc.lZoom);
+        QCOMPARE(doc.picCompress(2).PaintZoomFactor(), doc.lZoom);
+
+        // With room enough the standard zoom stays.
+        host_.areaWidth = 5000;
+        frmDocument roomy;
+        roomy.picOriginal().CreateBitmap(300, 100, 24, 0xFFFFFF);
+        roomy.InitialisiereGrafik(true);
+        QCOMPARE(roomy.lZoom, 100);
     }
 
     void newImageShowsNoShare() {
