@@ -45,6 +45,24 @@ std::vector<Rgb> repeat(std::initializer_list<std::pair<Rgb, int>> runs) {
     return out;
 }
 
+// An uncompressed one-line ILBM: bit planes of the given pixel values, a colour map and
+// the Amiga display mode.
+Bytes ilbm(const std::vector<int>& pixels, int planes, std::uint32_t mode, const std::vector<Rgb>& map) {
+    const int width = static_cast<int>(pixels.size());
+    const int planeBytes = (width + 15) / 16 * 2;
+    auto be32 = [](std::uint32_t v) { return b({int(v >> 24), int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)}); };
+    Bytes bmhd = cat({text("BMHD"), be32(20), b({0, width, 0, 1, 0, 0, 0, 0, planes, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0})});
+    Bytes cmap = cat({text("CMAP"), be32(static_cast<std::uint32_t>(map.size() * 3))});
+    for (Rgb c : map) cmap = cat({cmap, b({redOf(c), greenOf(c), blueOf(c)})});
+    Bytes body(static_cast<std::size_t>(planeBytes * planes), 0);
+    for (int k = 0; k < planes; ++k)
+        for (int x = 0; x < width; ++x)
+            if (pixels[x] >> k & 1) body[k * planeBytes + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+    const Bytes chunks = cat({bmhd, cmap, text("CAMG"), be32(4), be32(mode), text("BODY"),
+                              be32(static_cast<std::uint32_t>(body.size())), body});
+    return cat({text("FORM"), be32(static_cast<std::uint32_t>(chunks.size() + 4)), text("ILBM"), chunks});
+}
+
 std::vector<Handmade> cases() {
     std::vector<Handmade> list;
     // WPG: 8 x 3, colour map black/white; row 0 = one 0xFF byte by the short form, row 1
@@ -88,6 +106,16 @@ std::vector<Handmade> cases() {
          cat({b({0, 1, 1, 1, 0, 2, 0, 16, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0x20}), b({0x00, 0x7C, 0x1F, 0x00}), b({1, 2})}),
          2,
          {R, B}});
+    // Hold and modify (6 planes): a palette colour, then blue, red and green changed in turn.
+    std::vector<Rgb> sixteen(16, K);
+    sixteen[1] = R;
+    list.push_back({"ilbm_ham6", format::Iff, ilbm({0x01, 0x1F, 0x20, 0x38}, 6, 0x800, sixteen), 4,
+                    {R, makeRgb(255, 0, 255), makeRgb(0, 0, 255), makeRgb(0, 136, 255)}});
+    // Extra half-brite: entries 32-63 are the first 32 at half brightness.
+    std::vector<Rgb> thirtyTwo(32, K);
+    thirtyTwo[1] = makeRgb(200, 100, 50);
+    list.push_back({"ilbm_ehb", format::Iff, ilbm({1, 33}, 6, 0x80, thirtyTwo), 2,
+                    {makeRgb(200, 100, 50), makeRgb(100, 50, 25)}});
     return list;
 }
 
