@@ -1,6 +1,9 @@
 // JPEG: the quality factor, the progressive scan scripts, subsampling and greyscale.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "codecs/jpeg_codec.h"
 #include "codecs/registry.h"
 #include "core/error.h"
@@ -135,6 +138,32 @@ TEST(JpegWrite, PaletteAndSixteenBitBitmapsAreEncodedInColour) {
         const Bitmap back = loadMemory(saveJpeg(source, 2)).first();
         EXPECT_EQ(back.bits(), 24);
         EXPECT_LT(test::meanAbsoluteError(back, source), 6.0);
+    }
+}
+
+// Baseline, progressive, subsampled and greyscale files open in ImageMagick as what they are.
+TEST(JpegExternal, OpensInImageMagick) {
+    if (!test::haveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
+    const Bitmap photo = test::makePhoto(33, 21);
+    struct Case {
+        int format, bits, passes;
+        const char* expected;  // "width height colourspace interlace"
+    };
+    for (const Case& c : {Case{format::Jpeg444, 24, 0, "33 21 sRGB None"}, Case{format::Jpeg411, 24, 5, "33 21 sRGB JPEG"},
+                          Case{format::Jpeg422, 24, 2, "33 21 sRGB None"}, Case{format::Jpeg444, 8, 6, "33 21 Gray JPEG"}}) {
+        const Bytes file = saveJpeg(photo, 80, c.passes, c.format, c.bits);
+        const std::string path = ::testing::TempDir() + "kalmira-jpeg-" + std::to_string(c.format) + "-" +
+                                 std::to_string(c.bits) + "-" + std::to_string(c.passes) + ".jpg";
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(file.data(), 1, file.size(), f);
+        std::fclose(f);
+        bool ok = false;
+        const std::string out =
+            test::runCommand("/usr/bin/identify -format '%w %h %[colorspace] %[interlace]' '" + path + "'", &ok);
+        std::remove(path.c_str());
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(out, c.expected) << c.format << "/" << c.bits << "/" << c.passes;
     }
 }
 

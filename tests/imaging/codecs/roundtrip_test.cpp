@@ -266,6 +266,17 @@ TEST(GifAnimation, KeepsEveryFrameAndTheAnimationState) {
     }
     EXPECT_EQ(back.frames[2].bitmap.transparentColor(), kPaletteReference + 5);
 
+    if (test::haveImageMagick()) {
+        const auto path = std::filesystem::temp_directory_path() / ("kalmira-anim-" + std::to_string(::getpid()) + ".gif");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        bool ok = false;
+        const std::string frames = test::runCommand("/usr/bin/identify -format '%T,%wx%h,%g;' '" + path.string() + "'", &ok);
+        std::filesystem::remove(path);
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(frames, "10,10x8,40x30+0+0;20,11x9,40x30+3+2;30,12x10,40x30+6+4;");  // delay, size, screen + offset
+    }
+
     // Page selection: just the second frame, as the document asks for one page.
     LoadOptions one;
     one.firstPage = 1;
