@@ -206,7 +206,8 @@ private slots:
         QCOMPARE(FormatOneDecimal(DownloadSeconds(12800, 28800)), QString("4.0"));
         // A pasted or new image has no file: no percentage, and the Original's caption is empty.
         QCOMPARE(VariationCaption(12345, "GIF", 8, 0, 3.4f), QString("12,345 Bytes, GIF, 8 Bits, 3.4sec."));
-        QCOMPARE(VariationCaption(12345, "JPEG", 1, 26838, 3.4f), QString("12,345 Bytes, JPEG, 1 Bit, 46%, 3.4sec."));
+        QCOMPARE(VariationCaption(12345, "GIF", 8, 26838, 3.4f), QString("12,345 Bytes, GIF, 8 Bits, 46%, 3.4sec."));
+        QCOMPARE(VariationCaption(1234567, "JPEG", 1, 1000, 3.45f), QString("1,234,567 Bytes, JPEG, 1 Bit, 123,457%, 3.5sec."));
         QCOMPARE(OriginalCaption(0, 24, 0), QString());
     }
 
