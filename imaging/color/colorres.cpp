@@ -47,8 +47,7 @@ bool darker(Rgb a, Rgb b) {
 struct Plan {
     std::vector<Rgb> colors;  // visible colours, palette entries 0..n-1
     GridLevels grid;          // per-channel levels when the palette is a uniform grid
-    bool optimized = false;   // computed from the image (and not an exact copy of its colours)
-    bool binned = false;      // ... from a histogram that had to merge colours into bins
+    bool binned = false;      // optimised from a histogram that had to merge colours into bins
 };
 
 // The optimised palette: exact colours when they fit, else Wu's split refined by k-means.
@@ -70,7 +69,6 @@ Plan optimizedPlan(const std::vector<WorkImage>& works, int count, int passes) {
         for (const WorkImage& w : works) hist.add(w);
         const std::vector<ColorPoint> points = hist.points();
         plan.colors = kmeansRefine(points, wuSplit(points, count), count, passes);
-        plan.optimized = true;
         plan.binned = hist.shift() > 0;
     }
     std::sort(plan.colors.begin(), plan.colors.end(), darker);
