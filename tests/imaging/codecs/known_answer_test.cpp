@@ -2,6 +2,8 @@
 // pages and the colours an independent decoder sees; the broken ones are refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -9,6 +11,7 @@
 
 #include "codecs/registry.h"
 #include "core/error.h"
+#include "test_images.h"
 
 using namespace imaging;
 
@@ -109,5 +112,49 @@ INSTANTIATE_TEST_SUITE_P(Files, KnownAnswer, ::testing::ValuesIn(readManifest())
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
     return name;
 });
+
+// Layouts only other programs write (YCbCr with JPEG compression, tiles, separate planes,
+// CMYK, 16-bit samples, Deflate) decode to the colours ImageMagick sees. Generated here
+// when ImageMagick is installed.
+TEST(ExternalTiff, DecodesLikeImageMagick) {
+    if (!test::haveImageMagick()) GTEST_SKIP() << "ImageMagick is not installed";
+    struct Case {
+        const char* options;
+        int tolerance;
+    };
+    const Case cases[] = {
+        {"-compress JPEG -quality 95", 6},
+        {"-depth 8 -define tiff:tile-geometry=16x16", 0},
+        {"-depth 8 -interlace Plane", 0},
+        {"-depth 8 -colorspace CMYK", 2},
+        {"-depth 16 -compress Zip", 1},
+        {"-colorspace Gray -depth 16", 1},
+    };
+    const std::string dir = ::testing::TempDir();
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string tif = dir + "kalmira-ext-" + std::to_string(n++) + ".tif";
+        bool ok = false;
+        test::runCommand("/usr/bin/convert -size 37x21 gradient:orange-navy -swirl 90 " + std::string(c.options) + " '" +
+                             tif + "'",
+                         &ok);
+        ASSERT_TRUE(ok) << c.options;
+        const std::string rgb = test::runCommand("/usr/bin/convert '" + tif + "' -colorspace sRGB -depth 8 rgb:-", &ok);
+        ASSERT_TRUE(ok);
+        const Bitmap ours = loadMemory(readWholeFile(tif)).first();
+        std::remove(tif.c_str());
+        ASSERT_EQ(rgb.size(), 37u * 21u * 3u) << c.options;
+        ASSERT_EQ(ours.width(), 37);
+        ASSERT_EQ(ours.height(), 21);
+        int worst = 0;
+        for (int y = 0; y < 21; ++y)
+            for (int x = 0; x < 37; ++x) {
+                const Rgb p = ours.pixel(x, y);
+                const auto* q = reinterpret_cast<const unsigned char*>(rgb.data()) + 3 * (y * 37 + x);
+                worst = std::max({worst, std::abs(redOf(p) - q[0]), std::abs(greenOf(p) - q[1]), std::abs(blueOf(p) - q[2])});
+            }
+        EXPECT_LE(worst, c.tolerance) << c.options;
+    }
+}
 
 }  // namespace
