@@ -48,10 +48,9 @@ void frmDocument::showMessage(int textId, bool warning) const {
         messageFunction()(text, warning);
         return;
     }
-    if (warning)
-        QMessageBox::warning(const_cast<frmDocument*>(this), QString(), text);
-    else
-        QMessageBox::information(const_cast<frmDocument*>(this), QString(), text);
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, QString(), text, QMessageBox::Ok,
+                    const_cast<frmDocument*>(this));
+    box.exec();
 }
 
 frmDocument::frmDocument(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::frmDocument>()) {
