@@ -163,8 +163,6 @@ void frmTools::formLoad() {
     u.cmdDefinePalette->setEnabled(false);
     EnableFrameGIFAnimation(false);
     u.CheckFormatGIFAnimated->setEnabled(false);
-    // Slider texts show their sliders' starting values.
-    for (QSlider* slider : findChildren<QSlider*>()) emit slider->valueChanged(slider->value());
 
     connectFrameArray(u.ComboResize, QStringLiteral("FrameResize"), 2);
     connectFrameArray(u.ComboColorCorrection, QStringLiteral("FrameColorCorrection"), 10);
@@ -185,6 +183,8 @@ void frmTools::formLoad() {
             TabVariationSelected();
         });
     });
+    // Slider texts show their sliders' starting values.
+    for (QSlider* slider : findChildren<QSlider*>()) emit slider->valueChanged(slider->value());
     connect(u.CommandApply, &QPushButton::clicked, this, [this] { CommandApply_Click(); });
     connect(u.CommandKeenfit, &QPushButton::clicked, this, [this] { CommandKeenfit_Click(); });
 
@@ -203,6 +203,11 @@ void frmTools::showEvent(QShowEvent* event) {
         restorePosition();
     }
     QWidget::showEvent(event);
+}
+
+void frmTools::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow()) return;
     // Form_Activate: the help context follows the selected picture.
     if (frmDocument* document = ActiveDocument()) setHelpContext(document->FindeSelektierteGrafik() == 0 ? 1014 : 1017);
 }
@@ -215,22 +220,19 @@ void frmTools::restorePosition() {
             // Just above the main window's status bar.
             int statusHeight = 0;
             if (const QStatusBar* status = owner->findChild<QStatusBar*>()) statusHeight = status->height();
-            defaultTop = (owner->height() - statusHeight - height() - 100.0 / tpp) * tpp;
+            defaultTop = (owner->geometry().bottom() - statusHeight - frameGeometry().height() - 100.0 / tpp) * tpp;
         }
         const double left = ReadToolsLeft(0.0f) / tpp;
         const double top = ReadToolsTop(static_cast<float>(defaultTop)) / tpp;
-        QPoint origin(0, 0);
-        if (QWidget* owner = parentWidget()) origin = owner->geometry().topLeft();
-        move(origin + QPoint(static_cast<int>(std::lround(left)), static_cast<int>(std::lround(top))));
+        // Stored in screen twips, as the window's own Left and Top.
+        move(static_cast<int>(std::lround(left)), static_cast<int>(std::lround(top)));
     });
 }
 
 void frmTools::savePosition() {
     Guarded([this] {
         const double tpp = twipsPerPixel(this);
-        QPoint origin(0, 0);
-        if (QWidget* owner = parentWidget()) origin = owner->geometry().topLeft();
-        const QPoint at = pos() - origin;
+        const QPoint at = pos();
         WriteToolsPosition(static_cast<float>(at.x() * tpp), static_cast<float>(at.y() * tpp));
     });
 }

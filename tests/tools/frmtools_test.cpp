@@ -144,6 +144,39 @@ private slots:
         tools_.reset();
     }
 
+    void initialStateBeforeAnyDocument() {
+        // Nothing shows until a document fills the window.
+        for (const char* frame : {"FrameOriginalTools1", "FrameOriginalTools2", "FrameOriginalTools3",
+                                  "FrameOriginalTools4", "FrameVariationTools1", "FrameVariationTools2"})
+            QVERIFY2(child<QWidget>(*tools_, frame)->isHidden(), frame);
+        // Slider texts show the starting values, scaled where the pair is scaled.
+        QCOMPARE(child<QLineEdit>(*tools_, "TextGammaCorrect")->text(), QString("1"));
+        QCOMPARE(child<QLineEdit>(*tools_, "TextAddNoiseRange")->text(), QString("2"));
+        QCOMPARE(child<QLineEdit>(*tools_, "TextMosaic")->text(), QString("10"));
+        QCOMPARE(child<QLineEdit>(*tools_, "TextIntensityDetectHigh")->text(), QString("255"));
+        QCOMPARE(child<QLineEdit>(*tools_, "TextQuality")->text(), QString("100"));
+        QCOMPARE(tools_->SelectedPixelDepth(), 8);
+        QCOMPARE(tools_->SelectedPalette(), 2);
+        QCOMPARE(child<QComboBox>(*tools_, "ComboNumColors")->currentText(), QString("no limit"));
+        QCOMPARE(child<QComboBox>(*tools_, "ComboDithering")->currentText(), QString("No Dithering"));
+        QCOMPARE(child<QComboBox>(*tools_, "ComboFormat")->count(), 16);
+        QCOMPARE(child<QComboBox>(*tools_, "ComboFilters")->itemText(11), QString("Line Detect"));
+        QVERIFY(child<QAbstractButton>(*tools_, "OptionFormatWindowsBitmap")->isChecked());
+        QVERIFY(child<QAbstractButton>(*tools_, "CheckFormatBMPCompressed")->isChecked());
+        QVERIFY(child<QAbstractButton>(*tools_, "CheckFormatTIFFCompressed")->isChecked());
+        QVERIFY(child<QAbstractButton>(*tools_, "CheckInterpolation")->isChecked());
+        QVERIFY(child<QAbstractButton>(*tools_, "CheckProportional")->isChecked());
+        QVERIFY(child<QAbstractButton>(*tools_, "OptionCropDirection4")->isChecked());
+        QVERIFY(child<QAbstractButton>(*tools_, "OptionEmboss_NW")->isChecked());
+        QVERIFY(child<QAbstractButton>(*tools_, "CheckRotateResize")->isChecked());
+        QVERIFY(!child<QAbstractButton>(*tools_, "CheckGrayscale")->isChecked());
+        QCOMPARE(child<QAbstractButton>(*tools_, "CheckFormatGIFInterlaced")->text(), QString("&Interlaced"));
+        QCOMPARE(child<QTabBar>(*tools_, "TabVariationTools")->tabText(1), QString("Color Resolution"));
+        // 5730 x 3600 twips.
+        const double tpp = 1440.0 / tools_->screen()->logicalDotsPerInchX();
+        QCOMPARE(tools_->width(), static_cast<int>(std::lround(5730 / tpp)));
+    }
+
     // --- Value pairs ----------------------------------------------------------------------------
 
     void typedValueIsClampedToItsSlider_data() {
