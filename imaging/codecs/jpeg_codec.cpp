@@ -393,7 +393,7 @@ Bytes JpegCodec::write(const Image& image, const SaveOptions& options) const {
     int inComponents = 3;
     bool direct = bitmap.bits() == 24;
     if (bitmap.bits() == 32) inSpace = JCS_EXT_RGBX, inComponents = 4, direct = true;
-    else if (greyPalette) inSpace = JCS_GRAYSCALE, inComponents = 1, direct = true;
+    else if (greyPalette && greyOut) inSpace = JCS_GRAYSCALE, inComponents = 1, direct = true;
     std::vector<std::uint8_t> scratch(direct ? 0 : 3 * static_cast<std::size_t>(bitmap.width()));
 
     int h = 1, v = 1;
@@ -419,7 +419,6 @@ Bytes JpegCodec::write(const Image& image, const SaveOptions& options) const {
         c.info.in_color_space = inSpace;
         jpeg_set_defaults(&c.info);
         if (greyOut) jpeg_set_colorspace(&c.info, JCS_GRAYSCALE);
-        else if (inSpace == JCS_GRAYSCALE) jpeg_set_colorspace(&c.info, JCS_YCbCr);
         jpeg_set_quality(&c.info, quality, TRUE);
         c.info.optimize_coding = TRUE;  // smaller files at identical pixels
         if (!greyOut) {

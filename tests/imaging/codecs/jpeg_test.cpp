@@ -134,10 +134,13 @@ TEST(JpegWrite, PaletteAndSixteenBitBitmapsAreEncodedInColour) {
     Bitmap sixteen(32, 32, 16);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) sixteen.setPixel(x, y, photo.pixel(x, y));
-    for (const Bitmap& source : {sixteen, test::makeIndexed(32, 32, 4)}) {
-        const Bitmap back = loadMemory(saveJpeg(source, 2)).first();
-        EXPECT_EQ(back.bits(), 24);
-        EXPECT_LT(test::meanAbsoluteError(back, source), 6.0);
+    const Bitmap greyRamp(32, 32, 8);  // a grey palette, written in colour when 24 bits are asked for
+    for (const Bitmap& source : {sixteen, test::makeIndexed(32, 32, 4), greyRamp}) {
+        for (int bits : {0, 24}) {
+            const Bitmap back = loadMemory(saveJpeg(source, 2, 0, format::Jpeg444, bits)).first();
+            EXPECT_EQ(back.bits(), 24);
+            EXPECT_LT(test::meanAbsoluteError(back, source), 6.0);
+        }
     }
 }
 
