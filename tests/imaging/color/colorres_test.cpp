@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <set>
 
 #include "color/colorres.h"
@@ -290,4 +291,34 @@ TEST(ColorRes, RefusesBadArguments) {
     EXPECT_EQ(code([&] { colorRes(Bitmap(), 8, 2, 0, 0); }), ErrorCode::NoImage);
     // Conversions ignore the palette arguments, as callers pass zeros.
     EXPECT_EQ(code([&] { colorRes(src, 24, 0, 0, 0); }), ErrorCode::Ok);
+}
+
+TEST(ColorRes, EveryKindDitherAndDepthKeepsIndicesAndTransparencyApart) {
+    // Random colours with some fully and some partly transparent pixels, through every
+    // combination: indices stay inside the palette, and exactly the transparent pixels get
+    // the transparent entry.
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> byte(0, 255);
+    Bitmap src(13, 7, 32);
+    std::uint8_t* p = src.data().data();
+    for (int i = 0; i < 13 * 7; ++i, p += 4) {
+        p[0] = static_cast<std::uint8_t>(byte(rng)), p[1] = static_cast<std::uint8_t>(byte(rng));
+        p[2] = static_cast<std::uint8_t>(byte(rng));
+        p[3] = static_cast<std::uint8_t>(i % 5 == 0 ? 0 : i % 7 == 0 ? 100 : 255);
+    }
+    src.userPalette() = distinctColors(40);
+    for (int kind : {1, 2, 8, 16, 64})
+        for (int code = 0; code <= 7; ++code)
+            for (int bits = 1; bits <= 8; ++bits) {
+                const Bitmap out = colorRes(src, bits, kind, code, 0);
+                ASSERT_EQ(out.palette().size(), std::size_t{1} << bits);
+                ASSERT_TRUE(out.transparent());
+                const std::uint32_t t = static_cast<std::uint32_t>(paletteIndexOf(out.transparentColor()));
+                ASSERT_LT(t, std::uint32_t{1} << bits);
+                for (int i = 0; i < 13 * 7; ++i) {
+                    const std::uint32_t v = out.rawPixel(i % 13, i / 13);
+                    ASSERT_LT(v, std::uint32_t{1} << bits);
+                    ASSERT_EQ(v == t, i % 5 == 0) << "kind " << kind << " dither " << code << " bits " << bits << " pixel " << i;
+                }
+            }
 }
