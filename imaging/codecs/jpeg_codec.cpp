@@ -70,6 +70,8 @@ bool guardedCall(ErrorManager& err, Body&& body) {
     else if (err.pub.msg_code == JERR_OUT_OF_MEMORY) code = ErrorCode::OutOfMemory;
     else if (err.pub.msg_code == JERR_INPUT_EMPTY || err.pub.msg_code == JERR_INPUT_EOF) code = ErrorCode::Truncated;
     else if (!writing && err.pub.msg_code == JERR_NO_SOI) code = ErrorCode::UnknownFormat;
+    else if (!writing && (err.pub.msg_code == JERR_BAD_PRECISION || err.pub.msg_code == JERR_NOT_COMPILED))
+        code = ErrorCode::Unsupported;  // e.g. 12-bit samples: valid files this build does not decode
     fail(code, kWhere, err.message[0] ? err.message : "libjpeg failed");
 }
 

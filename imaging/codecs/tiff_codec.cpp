@@ -404,9 +404,17 @@ Image TiffCodec::read(ByteView data, const LoadOptions& options) const {
     const codec::PageRange range = codec::pageRange(total, options, kWhere);
     Image image;
     image.format = compression == COMPRESSION_NONE ? format::TiffUncompressed : format::TiffCompressed;
+    // Pages may share their strips, so the size budget covers all of them together, not each.
+    long long pixels = 0;
+    const long long budget = static_cast<long long>(data.size()) * kMaxPixelsPerByte + (1LL << 22);
     for (int page = range.first; page < range.first + range.count; ++page) {
         if (!TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page)))
             failFrom(memory, ErrorCode::Corrupt, "cannot read a page");
+        std::uint32_t w = 0, h = 0;
+        TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w);
+        TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &h);
+        pixels += static_cast<long long>(w) * h;
+        if (pixels > budget) fail(ErrorCode::Corrupt, kWhere, "the pages are larger than the data can hold");
         Bitmap bitmap = decodeDirectory(tif.get(), memory);
         codec::convertForLoad(bitmap, options.bits, kWhere);
         image.frames.push_back(Frame{std::move(bitmap)});
