@@ -644,6 +644,13 @@ private slots:
         QCOMPARE(QDir::temp().entryList(QDir::Files), tempBefore);
         QVERIFY(doc->LabelCompress(1)->text().contains(", GIF, "));
 
+        // Saved with every frame and the Original's loop count.
+        const QString saved = dir_.filePath("anim-out.gif");
+        QCOMPARE(doc->SaveVariationFile(1, saved), 0);
+        const imaging::Image written = imaging::loadFile(saved.toStdString());
+        QCOMPARE(int(written.frames.size()), 3);
+        QCOMPARE(written.frames[1].delay, 5);
+
         // Stopping the animation keeps the frames and shows the frame asked for.
         doc->SetVariationPlayAnimation(1, false);
         QVERIFY(!doc->record(1).PlayAnimation);
