@@ -69,6 +69,11 @@ void remapOrdered(const WorkImage& image, const NearestColor& nearest, const flo
 void remapDiffused(const WorkImage& image, const NearestColor& nearest, std::span<const Rgb> colors,
                    const DiffusionKernel& kernel, int transparentIndex, std::uint8_t* out) {
     ErrorBuffer errors(image.width, kernel);
+    // The wanted colours, error included, still repeat often enough for a cache to pay; the
+    // whole colour is the key, so answers stay exact.
+    constexpr int kCacheBits = 16;
+    std::vector<std::uint32_t> keys(1u << kCacheBits, 0);
+    std::vector<std::uint8_t> values(1u << kCacheBits, 0);
     int last = -1;
     for (int y = 0; y < image.height; ++y) {
         const int direction = (y & 1) ? -1 : 1;
@@ -89,7 +94,15 @@ void remapDiffused(const WorkImage& image, const NearestColor& nearest, std::spa
                 v[k] = std::clamp(p[k] + e[k], 0.0f, 255.0f);
                 c[k] = static_cast<int>(v[k] + 0.5f);
             }
-            last = nearest.find(c[0], c[1], c[2], last);
+            const std::uint32_t key = (static_cast<std::uint32_t>(c[0]) | (c[1] << 8) | (c[2] << 16)) + 1;
+            const std::uint32_t h = (key * 0x9E3779B1u) >> (32 - kCacheBits);
+            if (keys[h] == key) {
+                last = values[h];
+            } else {
+                last = nearest.find(c[0], c[1], c[2], last);
+                keys[h] = key;
+                values[h] = static_cast<std::uint8_t>(last);
+            }
             out[i] = static_cast<std::uint8_t>(last);
             const Rgb chosen = colors[last];
             const float err[3] = {v[0] - redOf(chosen), v[1] - greenOf(chosen), v[2] - blueOf(chosen)};
