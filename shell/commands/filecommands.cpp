@@ -15,6 +15,7 @@
 #include "resources/kalmiraresources.h"
 #include "settings/settingsstore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -298,7 +299,13 @@ void FileCommands::SaveAsCommand() {
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::Save;
     request.title = LoadText(kTextSaveAsTitle);
-    request.folder = document->GetGrafikFileName(n);
+    // The Variation's name carries no folder; offer the Original's, where the user just was.
+    QString proposed = document->GetGrafikFileName(n);
+    const QFileInfo original(document->OriginalFileName());
+    if (QFileInfo(proposed).isRelative() && original.isFile()) {
+        proposed = original.dir().filePath(proposed);
+    }
+    request.folder = proposed;
     request.filters = {nameFilter(extension, QStringLiteral("*.") + extension)};
     request.defaultSuffix = extension;
     const QString fileName = AskForFile(&main_, request);

@@ -341,6 +341,7 @@ private slots:
         QCOMPARE(prompts_.fileDialogs.size(), 1);
         QCOMPARE(prompts_.fileDialogs.first().title, QStringLiteral("Save Image As"));
         QCOMPARE(prompts_.fileDialogs.first().defaultSuffix, extension);
+        QCOMPARE(prompts_.fileDialogs.first().folder, folder_.filePath("round"));
         QVERIFY(prompts_.messages.isEmpty());
         QVERIFY(QFileInfo(target).size() > 0);
 
