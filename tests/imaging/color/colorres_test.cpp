@@ -322,3 +322,23 @@ TEST(ColorRes, EveryKindDitherAndDepthKeepsIndicesAndTransparencyApart) {
                 }
             }
 }
+
+TEST(ColorRes, SourcesOfEveryDepthKeepTheirFewColours) {
+    const std::vector<Rgb> colors = {makeRgb(255, 255, 255), makeRgb(0, 0, 0), makeRgb(16, 132, 255)};
+    for (int bits : {1, 4, 8, 16, 24, 32}) {
+        Bitmap src(6, 3, bits);
+        const int used = bits == 1 ? 2 : 3;
+        for (int i = 0; i < 18; ++i) {
+            if (bits <= 8) {
+                src.setPixel(i % 6, i / 6, static_cast<std::uint32_t>(i % used));
+            } else {
+                src.setPixel(i % 6, i / 6, colors[i % used]);
+            }
+        }
+        if (bits <= 8)
+            for (int k = 0; k < used; ++k) src.palette()[k] = colors[k];
+        const Bitmap out = colorRes(src, 2, palette_kind::Optimized, dither_code::FloydSteinberg, 0);
+        EXPECT_EQ(psnrRgb(src, out), std::numeric_limits<double>::infinity()) << bits << " bits";
+        EXPECT_EQ(out.uniqueColorCount(), used);
+    }
+}
