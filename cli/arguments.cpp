@@ -30,7 +30,7 @@ int ParsedArgs::integer(std::string_view name, int fallback, int min, int max) c
 
 std::string ParsedArgs::text(std::string_view name) const { return has(name) ? all(name).back() : std::string(); }
 
-ParsedArgs parseArguments(std::span<const std::string> words, std::span<const OptionSpec> specs) {
+ParsedArgs parseArguments(std::span<const std::string> words, std::span<const OptionDef> definitions) {
     ParsedArgs parsed;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
@@ -46,18 +46,18 @@ ParsedArgs parseArguments(std::span<const std::string> words, std::span<const Op
             name.resize(eq);
             inlineValue = true;
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : specs)
-            if (s.name == name) spec = &s;
-        if (!spec) throw UsageError("unknown option --" + name);
-        if (spec->takesValue && !inlineValue) {
+        const OptionDef* def = nullptr;
+        for (const OptionDef& s : definitions)
+            if (s.name == name) def = &s;
+        if (!def) throw UsageError("unknown option --" + name);
+        if (def->takesValue && !inlineValue) {
             if (i + 1 >= words.size()) throw UsageError("--" + name + " needs a value");
             value = words[++i];
-        } else if (!spec->takesValue && inlineValue) {
+        } else if (!def->takesValue && inlineValue) {
             throw UsageError("--" + name + " takes no value");
         }
         auto& list = parsed.values_[name];
-        if (!list.empty() && !spec->repeatable) throw UsageError("--" + name + " given twice");
+        if (!list.empty() && !def->repeatable) throw UsageError("--" + name + " given twice");
         list.push_back(value);
     }
     return parsed;

@@ -18,7 +18,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct OptionSpec {
+struct OptionDef {
     std::string_view name;  // without the leading "--"
     bool takesValue;
     bool repeatable = false;
@@ -37,13 +37,13 @@ public:
     std::string text(std::string_view name) const;
 
 private:
-    friend ParsedArgs parseArguments(std::span<const std::string>, std::span<const OptionSpec>);
+    friend ParsedArgs parseArguments(std::span<const std::string>, std::span<const OptionDef>);
     std::map<std::string, std::vector<std::string>> values_;
 };
 
 // Options may come before, between or after the positional words; "--name value" and
 // "--name=value" are both accepted. Throws UsageError.
-ParsedArgs parseArguments(std::span<const std::string> words, std::span<const OptionSpec> specs);
+ParsedArgs parseArguments(std::span<const std::string> words, std::span<const OptionDef> definitions);
 
 // A whole decimal number, or UsageError naming `what`.
 int parseInteger(const std::string& text, std::string_view what);

@@ -52,7 +52,7 @@ std::string fixed(double v, int decimals) {
 
 // The options of convert, in one place; a new option is a row here and a read in
 // readConvertSettings.
-constexpr OptionSpec kConvertOptions[] = {
+constexpr OptionDef kConvertOptions[] = {
     {"format", true},  {"bits", true},    {"palette", true},    {"dither", true},      {"colors", true},
     {"qfactor", true}, {"passes", true},  {"interlaced", false}, {"transparent", true},
     {"op", true, true},
