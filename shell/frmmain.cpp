@@ -38,6 +38,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kalmira {
@@ -102,7 +103,8 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui
         Guarded([this, percent] {
             frmDocument* document = ActiveDocument();
             if (OpenDocumentCount > 0 && document) {
-                document->lZoom = static_cast<int>(std::lround(percent));
+                // A fraction such as "0.3%" passes the repair but must not become a zoom of 0.
+                document->lZoom = std::max(1, static_cast<int>(std::lround(percent)));
                 document->AktualisiereZoomAnzeige();
             }
         });

@@ -21,6 +21,7 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -256,6 +257,11 @@ private slots:
         emit zoom->activated(6);
         QCOMPARE(document->lZoom, 200);
         QCOMPARE(document->picOriginal().PaintZoomFactor(), 200);
+        zoom->lineEdit()->setText(QStringLiteral("0.3"));
+        QTest::keyClick(zoom->lineEdit(), Qt::Key_Return);
+        QCOMPARE(document->lZoom, 1);
+        // The box then shows the zoom the document really uses.
+        QCOMPARE(zoom->currentText(), QStringLiteral("1%"));
     }
 
     void openDialogOffersAllFormatsAndRemembersTheFolder() {
