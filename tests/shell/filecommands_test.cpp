@@ -380,6 +380,10 @@ private slots:
         const int before = static_cast<int>(QDir(folder_.path()).entryList(QDir::Files).size());
         window_->findChild<QAction*>("mnuFileSaveAs")->trigger();
         QCOMPARE(prompts_.fileDialogs.size(), 1);
+        // Never saved yet: Save has no file to go to and asks like Save As.
+        window_->findChild<QAction*>("mnuFileSave")->trigger();
+        QCOMPARE(prompts_.fileDialogs.size(), 2);
+        QCOMPARE(prompts_.fileDialogs.last().title, QStringLiteral("Save Image As"));
         QCOMPARE(static_cast<int>(QDir(folder_.path()).entryList(QDir::Files).size()), before);
         QCOMPARE(files().RecentFile(0), QString());
     }
