@@ -184,21 +184,6 @@ void DoFitToWindow(frmDocument& document, bool parLimitZoom, int parDisplayedPic
     AktualisiereZoomAnzeige(document);
 }
 
-void SynchroniseScrolling(frmDocument& document, int scrolledPicture) {
-    imaging::ImageControl& source = scrolledPicture == 0 ? document.picOriginal() : document.picCompress(scrolledPicture);
-    const double left = source.DstLeft();
-    const double top = source.DstTop();
-    document.picOriginal().SetDstLeft(left);
-    document.picOriginal().SetDstTop(top);
-    document.picOriginal().ForceRepaint();
-    for (int i = 1; i <= 5; ++i) {
-        if (!takesPart(document, i)) continue;
-        document.picCompress(i).SetDstLeft(left);
-        document.picCompress(i).SetDstTop(top);
-        document.picCompress(i).ForceRepaint();
-    }
-}
-
 bool UndoAvailable(frmDocument& document) { return document.picPreview().HasBitmap(); }
 
 void ActivateDocument(frmDocument& document) {

@@ -68,8 +68,6 @@ void AktualisiereZoomAnzeige(frmDocument& document);
 // Chooses a zoom so that `parDisplayedPictures` pictures fit side by side in the main window;
 // with parLimitZoom the zoom only shrinks. Horizontal order only.
 void DoFitToWindow(frmDocument& document, bool parLimitZoom, int parDisplayedPictures);
-// Every picture takes the scroll position of the one the user scrolled.
-void SynchroniseScrolling(frmDocument& document, int scrolledPicture);
 // Form_Activate: lay out, show the main window's toggles, re-select the selected picture so
 // the tools window shows the right face, enable Undo by the rule below.
 void ActivateDocument(frmDocument& document);
