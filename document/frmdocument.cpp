@@ -127,6 +127,12 @@ void frmDocument::setupControls() {
                     if (ToolsHost* tools = toolsHost()) tools->TransparentColorPicked(colour);
                 });
             });
+            connect(picture, &imaging::ImageControl::keyDown, this, [this, i](int key, Qt::KeyboardModifiers) {
+                // Escape gives up picking a colour.
+                if (key != Qt::Key_Escape) return;
+                selectTransparentColor_ = false;
+                pictures_[static_cast<std::size_t>(i)]->unsetCursor();
+            });
         }
         connect(picture, &imaging::ImageControl::scrolled, this, [this, i] {
             // Every picture follows the one the user scrolled.
@@ -215,6 +221,7 @@ void frmDocument::SelektiereGrafik(int index) {
         MainWindowHost* host = mainWindowHost();
         if (index == 0) {
             selectTransparentColor_ = false;
+            for (int i = 1; i <= kVariationCount; ++i) pictures_[static_cast<std::size_t>(i)]->unsetCursor();
             for (int i = 0; i <= kVariationCount; ++i) setFrameSelected(frames_[static_cast<std::size_t>(i)], i == 0);
             AktualisiereMemInfo(0);
             FuelleReiterOriginal();
@@ -226,6 +233,7 @@ void frmDocument::SelektiereGrafik(int index) {
                 setFrameSelected(frames_[static_cast<std::size_t>(i)], i == index);
             FuelleReiterVariation(index);
             ApplyReady = wasReady;
+            if (selectTransparentColor_) pictures_[static_cast<std::size_t>(index)]->setCursor(Qt::CrossCursor);
         }
         if (PaletteHost* palette = paletteHost(); palette && host && host->IsPaletteWindowChecked())
             palette->DisplayPalette(*pictures_[static_cast<std::size_t>(index)]);

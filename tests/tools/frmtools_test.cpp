@@ -549,6 +549,14 @@ private slots:
         QCOMPARE(frmTools::SwatchColor(child<QFrame>(*tools_, "FrameFormatGIFTransparentColor")),
                  doc_->record(2).GIFTransparentColor);
         QCOMPARE(doc_->picCompress(1).cursor().shape(), Qt::ArrowCursor);
+
+        // Escape on the Variation gives up picking.
+        doc_->SelektiereGrafik(1);
+        child<QPushButton>(*tools_, "CommandFormatGIFChangeColor")->click();
+        QCOMPARE(doc_->picCompress(1).cursor().shape(), Qt::CrossCursor);
+        QTest::keyClick(&doc_->picCompress(1), Qt::Key_Escape);
+        QVERIFY(!doc_->GetTransparentFarbeSelektieren());
+        QCOMPARE(doc_->picCompress(1).cursor().shape(), Qt::ArrowCursor);
     }
 
     void unloadingStoresThePosition() {
