@@ -1,22 +1,6 @@
-// Feeds arbitrary bytes to the BMP reader: header information and a full decode must end in
-// a picture or an engine error, never a crash, a hang or a runaway allocation.
-#include <cstddef>
-#include <cstdint>
-
-#include "codecs/bmp_codec.h"
-#include "core/error.h"
+// Arbitrary bytes into the BMP reader.
+#include "reader_fuzzing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const imaging::BmpCodec codec;
-    const imaging::ByteView bytes(data, size);
-    try {
-        codec.readInfo(bytes);
-    } catch (const imaging::Error&) {
-    }
-    try {
-        const imaging::Image image = codec.read(bytes, imaging::LoadOptions{});
-        (void)image;
-    } catch (const imaging::Error&) {
-    }
-    return 0;
+    return fuzzing::fuzzFormat(imaging::format::BmpWindows, data, size);
 }
