@@ -265,12 +265,29 @@ Bitmap colorRes(const Bitmap& source, int bits, int paletteKind, int ditherCode,
     return std::move(reduceIndexed({&source}, bits, paletteKind, ditherCode, colorCount, options).front());
 }
 
+Bitmap colorRes(Bitmap&& source, int bits, int paletteKind, int ditherCode, int colorCount,
+                const ColorResOptions& options) {
+    // 24 bits convert to themselves unchanged (pixels, transparency, user palette): only the
+    // copy is saved.
+    if (bits == 24 && source.bits() == 24) return std::move(source);
+    return colorRes(static_cast<const Bitmap&>(source), bits, paletteKind, ditherCode, colorCount, options);
+}
+
 Image colorRes(const Image& source, int bits, int paletteKind, int ditherCode, int colorCount,
                const ColorResOptions& options) {
     validate(source.empty() ? nullptr : &source.first(), bits, paletteKind, ditherCode, colorCount);
-    Image out = source;
+    // Everything but the pixels: every frame's bitmap is replaced below, and a copy of them
+    // all first would double an animation's memory for nothing.
+    Image out;
+    out.format = source.format;
+    out.loopCount = source.loopCount;
+    out.backgroundColor = source.backgroundColor;
+    out.logicalWidth = source.logicalWidth;
+    out.logicalHeight = source.logicalHeight;
+    for (const Frame& f : source.frames) out.frames.push_back(Frame{Bitmap(), f.delay, f.disposal, f.left, f.top});
     if (bits > 8) {
-        for (Frame& f : out.frames) f.bitmap = convertToDirect(f.bitmap, bits, options.matte);
+        for (std::size_t i = 0; i < out.frames.size(); ++i)
+            out.frames[i].bitmap = convertToDirect(source.frames[i].bitmap, bits, options.matte);
         return out;
     }
     std::vector<const Bitmap*> sources;

@@ -59,6 +59,13 @@ struct ColorResOptions {
 Bitmap colorRes(const Bitmap& source, int bits, int paletteKind, int ditherCode, int colorCount,
                 const ColorResOptions& options = {});
 
+// The same for a bitmap the caller gives up: when both `bits` and the bitmap are 24 bits, the
+// conversion would only copy it, so its pixels are handed back as they are. A
+// Variation's 24-bit round trip then holds no second 24-bit copy beside the encoder's own
+// buffers. On an error `source` is left as it was.
+Bitmap colorRes(Bitmap&& source, int bits, int paletteKind, int ditherCode, int colorCount,
+                const ColorResOptions& options = {});
+
 // Reduces every frame of an animation to one shared palette (GIF animations share one colour
 // table, and frames flicker if each picks its own). Frame timing and placement are kept.
 Image colorRes(const Image& source, int bits, int paletteKind, int ditherCode, int colorCount,

@@ -258,8 +258,59 @@ TEST(ColorRes, AnimationFramesShareOnePalette) {
     EXPECT_EQ(out.frames[0].bitmap.palette(), out.frames[1].bitmap.palette());
     EXPECT_EQ(out.frames[1].delay, 20);
     EXPECT_EQ(out.frames[1].left, 3);
+    EXPECT_EQ(out.frames[1].top, 4);
+    EXPECT_EQ(out.frames[1].disposal, 1);
     for (std::size_t f = 0; f < 2; ++f)
         EXPECT_EQ(psnrRgb(anim.frames[f].bitmap, out.frames[f].bitmap), std::numeric_limits<double>::infinity());
+}
+
+TEST(ColorRes, AnimationKeepsWhatItsFramesShareAtEveryDepth) {
+    Image anim;
+    anim.format = 2;
+    anim.loopCount = 3;
+    anim.backgroundColor = makeRgb(1, 2, 3);
+    anim.logicalWidth = 9;
+    anim.logicalHeight = 8;
+    anim.frames.push_back(Frame{cycling(4, 4, {makeRgb(255, 0, 0), makeRgb(0, 0, 255)}), 10, 2, 5, 4});
+    for (int bits : {4, 24}) {
+        const Image out = colorRes(anim, bits, palette_kind::Optimized, dither_code::None, 0);
+        EXPECT_EQ(out.format, 2);
+        EXPECT_EQ(out.loopCount, 3);
+        EXPECT_EQ(out.backgroundColor, makeRgb(1, 2, 3));
+        EXPECT_EQ(out.logicalWidth, 9);
+        EXPECT_EQ(out.logicalHeight, 8);
+        ASSERT_EQ(out.frames.size(), 1u);
+        EXPECT_EQ(out.frames[0].bitmap.bits(), bits);
+        EXPECT_EQ(out.frames[0].delay, 10);
+        EXPECT_EQ(out.frames[0].disposal, 2);
+        EXPECT_EQ(out.frames[0].left, 5);
+        EXPECT_EQ(out.frames[0].top, 4);
+    }
+}
+
+// A bitmap handed over at 24 bits comes back with its own pixel buffer; at any other depth it
+// is reduced from, and left as it was.
+TEST(ColorRes, GivenUpBitmapIsReusedOnlyWhenNothingChanges) {
+    Bitmap rgb = cycling(5, 3, {makeRgb(10, 200, 30), makeRgb(250, 5, 99)});
+    rgb.setTransparent(true);
+    rgb.setTransparentColor(makeRgb(250, 5, 99));
+    rgb.userPalette() = {makeRgb(1, 1, 1)};
+    const Bitmap copy = rgb;
+    const Bitmap expected = colorRes(copy, 24, 0, 0, 0);
+    const std::uint8_t* buffer = rgb.data().data();
+    const Bitmap same = colorRes(std::move(rgb), 24, 0, 0, 0);
+    EXPECT_EQ(same.data().data(), buffer);
+    EXPECT_EQ(same, expected);
+    EXPECT_EQ(same.transparent(), expected.transparent());
+    EXPECT_EQ(same.transparentColor(), expected.transparentColor());
+    EXPECT_EQ(same.userPalette(), expected.userPalette());
+
+    for (int bits : {4, 16, 32}) {
+        Bitmap source = copy;
+        const Bitmap out = colorRes(std::move(source), bits, palette_kind::Optimized, dither_code::None, 0);
+        EXPECT_EQ(out, colorRes(copy, bits, palette_kind::Optimized, dither_code::None, 0)) << bits;
+        EXPECT_EQ(source, copy) << bits;
+    }
 }
 
 TEST(ColorRes, OptimisedBeatsFixedOnRampsAndDitheringKeepsTheMean) {
