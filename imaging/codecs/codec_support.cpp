@@ -50,7 +50,7 @@ void convertForLoad(Bitmap& bitmap, int bits, const char* where) {
         for (int y = 0; y < bitmap.height(); ++y)
             for (int x = 0; x < bitmap.width(); ++x) out.setPixel(x, y, bitmap.pixel(x, y));
         out.setTransparent(bitmap.transparent());
-        out.setTransparentColor(bitmap.toRgb24().transparentColor());
+        out.setTransparentColor(bitmap.transparentRgb());
         bitmap = std::move(out);
         return;
     }

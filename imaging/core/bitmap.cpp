@@ -112,6 +112,12 @@ int Bitmap::uniqueColorCount() const {
     return count;
 }
 
+Rgb Bitmap::transparentRgb() const {
+    if (!isPaletteReference(transparentColor_) || bits_ > 8) return transparentColor_;
+    const auto i = static_cast<std::size_t>(paletteIndexOf(transparentColor_));
+    return i < palette_.size() ? palette_[i] : transparentColor_;
+}
+
 Bitmap Bitmap::toRgb24() const {
     Bitmap out(width_, height_, 24);
     for (int y = 0; y < height_; ++y) {
@@ -128,11 +134,7 @@ Bitmap Bitmap::toRgb24() const {
         }
     }
     out.transparent_ = transparent_;
-    out.transparentColor_ =
-        isPaletteReference(transparentColor_) && bits_ <= 8 &&
-                static_cast<std::size_t>(paletteIndexOf(transparentColor_)) < palette_.size()
-            ? palette_[paletteIndexOf(transparentColor_)]
-            : transparentColor_;
+    out.transparentColor_ = transparentRgb();
     return out;
 }
 
@@ -153,7 +155,7 @@ Bitmap Bitmap::toRgba32() const {
         }
     }
     out.transparent_ = transparent_;
-    out.transparentColor_ = toRgb24().transparentColor_;
+    out.transparentColor_ = transparentRgb();
     return out;
 }
 

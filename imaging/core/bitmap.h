@@ -60,6 +60,9 @@ public:
     Rgb transparentColor() const { return transparentColor_; }
     void setTransparent(bool on) { transparent_ = on; }
     void setTransparentColor(Rgb c) { transparentColor_ = c; }
+    // The transparent colour as RGB, as a conversion to a direct-colour depth keeps it: a
+    // palette reference is looked up (and left as it is when it names no entry).
+    Rgb transparentRgb() const;
 
     // Size of the pixels as a program holding them in the file's packed layout would:
     // rows padded to 32 bits, palette included. Shown to the user as the memory size.

@@ -40,7 +40,12 @@ TEST(Bitmap, ToRgbResolvesPaletteTransparency) {
     b.palette()[1] = makeRgb(1, 2, 3);
     b.setTransparent(true);
     b.setTransparentColor(kPaletteReference + 1);
-    const Bitmap rgb = b.toRgb24();
-    EXPECT_TRUE(rgb.transparent());
-    EXPECT_EQ(rgb.transparentColor(), makeRgb(1, 2, 3));
+    EXPECT_EQ(b.transparentRgb(), makeRgb(1, 2, 3));
+    for (const Bitmap& direct : {b.toRgb24(), b.toRgba32()}) {
+        EXPECT_TRUE(direct.transparent());
+        EXPECT_EQ(direct.transparentColor(), makeRgb(1, 2, 3)) << direct.bits();
+    }
+    // A reference past the palette names no colour and stays what it was.
+    b.setTransparentColor(kPaletteReference + 5);
+    EXPECT_EQ(b.toRgba32().transparentColor(), kPaletteReference + 5);
 }
