@@ -187,6 +187,11 @@ void DoFitToWindow(frmDocument& document, bool parLimitZoom, int parDisplayedPic
 bool UndoAvailable(frmDocument& document) { return document.picPreview().HasBitmap(); }
 
 void ActivateDocument(frmDocument& document) {
+    // Ready again however the activation ends: a step that fails must not leave every later
+    // Variation update refused.
+    struct ReadyAtEnd {
+        ~ReadyAtEnd() { ApplyReady = true; }
+    } readyAtEnd;
     ApplyReady = false;
     document.setProperty("HelpContextID", 1009);
     AktualisiereZoomAnzeige(document);
@@ -197,7 +202,6 @@ void ActivateDocument(frmDocument& document) {
     // Selecting the picture again makes the tools window show its face.
     document.SelektiereGrafik(document.FindeSelektierteGrafik());
     if (host) host->EnableUndo(UndoAvailable(document));
-    ApplyReady = true;
     ShowDefaultPointer();
 }
 

@@ -227,12 +227,16 @@ void frmDocument::SelektiereGrafik(int index) {
             FuelleReiterOriginal();
             if (host) host->EnableSaveCommands(false);
         } else {
-            const bool wasReady = ApplyReady;
+            // Filling the tools window must not apply anything back; a fill that fails must not
+            // leave every later apply refused either.
+            struct ReadyRestore {
+                bool was;
+                ~ReadyRestore() { ApplyReady = was; }
+            } restore{ApplyReady};
             ApplyReady = false;
             for (int i = 0; i <= kVariationCount; ++i)
                 setFrameSelected(frames_[static_cast<std::size_t>(i)], i == index);
             FuelleReiterVariation(index);
-            ApplyReady = wasReady;
             if (selectTransparentColor_) pictures_[static_cast<std::size_t>(index)]->setCursor(Qt::CrossCursor);
         }
         if (PaletteHost* palette = paletteHost(); palette && host && host->IsPaletteWindowChecked())

@@ -14,6 +14,7 @@
 #include "codecs/registry.h"
 #include "core/codec.h"
 #include "document/documenthost.h"
+#include "document/documentlayout.h"
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
 #include "settings/programoptions.h"
@@ -55,6 +56,16 @@ public:
     VariationTabValues ReadVariationTab() const override { return values; }
     bool IsBMPCompressedChecked() const override { return bmpChecked; }
     bool IsTIFFCompressedChecked() const override { return tiffChecked; }
+};
+
+// A tools window whose filling fails, as any step of it may.
+class FailingTools : public FakeTools {
+public:
+    bool failOriginal = false;
+    void FuelleReiterVariation(frmDocument&, int) override { throw AppError(5, "fill failed"); }
+    void FuelleReiterOriginal(frmDocument&) override {
+        if (failOriginal) throw AppError(5, "fill failed");
+    }
 };
 
 // A picture with exactly `colors` distinct colours in stripes, at 24 bits.
@@ -714,6 +725,23 @@ private slots:
         frmDocument::SetMessageFunction(previous);
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("previous"));
+    }
+
+    void aFailedFillLeavesApplyingPossible() {
+        // Selecting a Variation and activating a document hold ApplyReady off while they fill
+        // the tools window; when the fill fails, later applies must not stay refused.
+        FailingTools tools;
+        SetToolsHost(&tools);
+        frmDocument doc;
+        doc.picOriginal().CreateBitmap(20, 10, 24, 0xFFFFFF);
+        ApplyReady = true;
+        QVERIFY_THROWS_EXCEPTION(AppError, doc.SelektiereGrafik(1));
+        QVERIFY(ApplyReady);
+
+        tools.failOriginal = true;
+        QVERIFY_THROWS_EXCEPTION(AppError, ActivateDocument(doc));
+        SetToolsHost(nullptr);
+        QVERIFY(ApplyReady);
     }
 
     void indexOutsideTheRecordsIsARangeError() {
