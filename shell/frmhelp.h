@@ -1,5 +1,6 @@
 #pragma once
-// A plain text viewer: one read-only text box filling the window. The readme is shown in it.
+// A plain text viewer: a read-only text box `Text` and an OK button `Command1`. The readme is
+// shown in it.
 
 #include <QDialog>
 

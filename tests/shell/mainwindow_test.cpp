@@ -23,6 +23,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -385,8 +387,12 @@ private slots:
         QTimer::singleShot(0, this, [&] {
             if (auto* viewer = qobject_cast<frmHelp*>(QApplication::activeModalWidget())) {
                 shownTitle = viewer->windowTitle();
-                shownText = viewer->Text();
-                viewer->close();
+                // The controls carry the names the design gives them; OK closes the viewer.
+                if (auto* box = viewer->findChild<QPlainTextEdit*>(QStringLiteral("Text"))) shownText = box->toPlainText();
+                if (auto* ok = viewer->findChild<QPushButton*>(QStringLiteral("Command1")))
+                    ok->click();
+                else
+                    viewer->close();
             }
         });
         window->LadenDateiInForm(path, QStringLiteral("Readme"));
