@@ -45,7 +45,12 @@ const SaveOptions& frmDocument::HoleSpeicherOptionen(int index) {
 
 int frmDocument::SaveVariationFile(int index, const QString& fileName) {
     imaging::ImageControl& picture = picCompress(index);
-    const bool wasAnimating = picture.AnimationEnable();
+    // The animation stops while the frames are written and plays on however the save ends.
+    struct AnimationResume {
+        imaging::ImageControl& picture;
+        bool was;
+        ~AnimationResume() { picture.SetAnimationEnable(was); }
+    } resume{picture, picture.AnimationEnable()};
     picture.SetAnimationEnable(false);
     const SaveOptions options = HoleSpeicherOptionen(index);
     const bool multiPage = GetVariationAnimation(index) && options.FormatNumber == imaging::format::Gif;
@@ -60,7 +65,6 @@ int frmDocument::SaveVariationFile(int index, const QString& fileName) {
                            ? static_cast<int>(imaging::ErrorCode::UnknownFormat)
                            : picture.Save(fileName, options.FormatNumber, options.BitsPerPixel, options.QualityFactor,
                                           multiPage);
-    picture.SetAnimationEnable(wasAnimating);
     FuelleReiterVariation(index);
     return result;
 }

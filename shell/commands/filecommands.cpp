@@ -267,13 +267,19 @@ bool FileCommands::refuseOriginal(int n) {
     return true;
 }
 
-void FileCommands::SaveCommand() {
+frmDocument* FileCommands::documentToSave(int& n) {
     frmDocument* document = main_.ActiveDocument();
     if (!document) {
-        return;
+        return nullptr;
     }
-    const int n = document->FindeSelektierteGrafik();
-    if (refuseOriginal(n)) {
+    n = document->FindeSelektierteGrafik();
+    return refuseOriginal(n) ? nullptr : document;
+}
+
+void FileCommands::SaveCommand() {
+    int n = 0;
+    frmDocument* document = documentToSave(n);
+    if (!document) {
         return;
     }
     const QString fileName = document->GetGrafikFileNameDefault(n);
@@ -287,12 +293,9 @@ void FileCommands::SaveCommand() {
 }
 
 void FileCommands::SaveAsCommand() {
-    frmDocument* document = main_.ActiveDocument();
+    int n = 0;
+    frmDocument* document = documentToSave(n);
     if (!document) {
-        return;
-    }
-    const int n = document->FindeSelektierteGrafik();
-    if (refuseOriginal(n)) {
         return;
     }
     const QString extension = document->GetGrafikPatternSave(n);
@@ -327,33 +330,16 @@ bool FileCommands::SaveVariationFile(int n, const QString& fileName) {
         return false;
     }
     ShowBusyPointer();
-    imaging::ImageControl& picture = document->picCompress(n);
-    const bool animating = picture.AnimationEnable();
-    picture.SetAnimationEnable(false);
-    int result = -1;
-    try {
-        const SaveOptions options = document->HoleSpeicherOptionen(n);
-        const bool multiPage = document->GetVariationAnimation(n) && options.FormatNumber == imaging::format::Gif;
-        if (multiPage) {
-            const imaging::ImageControl& original = document->picOriginal();
-            picture.SetAnimationBackColor(original.AnimationBackColor());
-            picture.SetAnimationHeight(original.AnimationHeight());
-            picture.SetAnimationLoop(original.AnimationLoop());
-            picture.SetAnimationWidth(original.AnimationWidth());
-        }
-        result = picture.Save(fileName, options.FormatNumber, options.BitsPerPixel, options.QualityFactor, multiPage);
-    } catch (...) {
-        picture.SetAnimationEnable(animating);
-        ShowDefaultPointer();
-        throw;
-    }
+    struct PointerReset {
+        ~PointerReset() { ShowDefaultPointer(); }
+    } pointerReset;
+    // The document writes its own Variation (every frame of an animated one) and refreshes the
+    // tools window; an error it raises goes on to the caller's guard.
+    const int result = document->SaveVariationFile(n, fileName);
     if (result != 0) {
         ShowDefaultPointer();
         showError(kTextSaveFailed, 0);
     }
-    picture.SetAnimationEnable(animating);
-    document->FuelleReiterVariation(n);
-    ShowDefaultPointer();
     return result == 0;
 }
 
@@ -416,14 +402,19 @@ void FileCommands::AddRecentFile(const QString& fileName) {
     for (int position = found; position >= 1; --position) {
         const QString moved = RecentFile(position - 1);
         setRecentFile(position, moved);
-        WriteRecentFile(position, moved);
         if (!moved.isEmpty() && !RecentFileItem(position)->isVisible()) {
             showRecentItem(position);
         }
     }
     setRecentFile(0, fileName);
-    WriteRecentFile(0, fileName);
     showRecentItem(0);
+    // Every write reaches the disk before it returns: the shifted list goes in one write, not
+    // one per position.
+    std::array<QString, kRecentFileCount> list;
+    for (int position = 0; position < kRecentFileCount; ++position) {
+        list[static_cast<std::size_t>(position)] = RecentFile(position);
+    }
+    WriteRecentFiles(list);
 }
 
 void FileCommands::showError(int textId, int titleId) {

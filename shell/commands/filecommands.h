@@ -63,6 +63,9 @@ private:
     void showError(int textId, int titleId);
     // Refuses to save the master image; true when the Original is the selected picture.
     bool refuseOriginal(int n);
+    // The active document and its selected Variation n, or nullptr when there is none or the
+    // Original is selected (after saying it cannot be saved).
+    frmDocument* documentToSave(int& n);
 
     frmMain& main_;
     std::unique_ptr<QTemporaryDir> sampleFolder_;
