@@ -80,8 +80,11 @@ void frmDocument::AktualisiereVariation(int AktVariation) {
             freshlyEncoded_ = 0;
         else
             SpeichernLadenVariation(i);
-        if (isFrameSelected(frame)) FuelleReiterVariation(i);
-        AktualisiereMemInfo(i);
+        // Filling the tools window measures the Variation too.
+        if (isFrameSelected(frame))
+            FuelleReiterVariation(i);
+        else
+            AktualisiereMemInfo(i);
         pictures_[static_cast<std::size_t>(i)]->ForceRepaint();
         if (PaletteHost* palette = paletteHost()) palette->DisplayPalette(*pictures_[static_cast<std::size_t>(i)]);
     });
