@@ -11,6 +11,7 @@
 
 #include "arguments.h"
 #include "op_args.h"
+#include "codecs/codec_support.h"
 #include "codecs/registry.h"
 #include "color/colorres.h"
 #include "core/error.h"
@@ -115,23 +116,14 @@ ConvertSettings readConvertSettings(const std::vector<std::string>& args) {
     return s;
 }
 
-// A transparent colour names the palette entry nearest to it by the sum of the channel
-// differences (the first of equals), as the windows do it.
+// A transparent colour names the palette entry nearest to it, as the windows do it.
 void applyTransparency(imaging::Bitmap& bmp, imaging::Rgb color) {
     bmp.setTransparent(true);
     if (!bmp.isIndexed()) {
         bmp.setTransparentColor(color);
         return;
     }
-    int best = 0, bestDistance = 1000;
-    const int entries = 1 << bmp.bits();
-    for (int j = 0; j < entries && bestDistance > 0; ++j) {
-        const imaging::Rgb c = bmp.palette()[j];
-        const int d = std::abs(imaging::redOf(c) - imaging::redOf(color)) +
-                      std::abs(imaging::greenOf(c) - imaging::greenOf(color)) +
-                      std::abs(imaging::blueOf(c) - imaging::blueOf(color));
-        if (d < bestDistance) bestDistance = d, best = j;
-    }
+    const int best = imaging::codec::nearestPaletteIndex(bmp.palette(), 1 << bmp.bits(), color);
     bmp.setTransparentColor(imaging::kPaletteReference + static_cast<imaging::Rgb>(best));
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "codecs/codec_support.h"
+
 namespace imaging::fio {
 
 void corrupt(std::string_view where, const std::string& reason) {
@@ -301,9 +303,7 @@ ImageInfo makeInfo(int format, int bits, long long width, long long height, Byte
     info.height = static_cast<int>(height);
     info.fileSize = data.size();
     const int memBits = bits <= 8 ? bits : (bits <= 16 ? 16 : (bits <= 24 ? 24 : 32));
-    const std::uint64_t rowBytes = ((static_cast<std::uint64_t>(width) * memBits + 31) / 32) * 4;
-    info.memorySize =
-        rowBytes * static_cast<std::uint64_t>(height) + (memBits <= 8 ? (std::uint64_t{4} << memBits) : 0);
+    info.memorySize = codec::memorySizeOf(info.width, info.height, memBits);
     return info;
 }
 
