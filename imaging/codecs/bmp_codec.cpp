@@ -44,31 +44,31 @@ int decodedBits(const Header& h) {
 
 Header parseHeader(ByteView data) {
     codec::ByteReader in(data, kWhere);
-    if (in.le16() != 0x4D42) fail(ErrorCode::UnknownFormat, kWhere, "no BMP signature");
+    if (in.u16le() != 0x4D42) fail(ErrorCode::UnknownFormat, kWhere, "no BMP signature");
     in.skip(8);
-    const std::uint32_t offBits = in.le32();
-    const std::uint32_t headerSize = in.le32();
+    const std::uint32_t offBits = in.u32le();
+    const std::uint32_t headerSize = in.u32le();
     Header h;
     if (headerSize == 12) {
         h.os2 = true;
-        h.width = in.le16();
-        h.height = in.le16();
+        h.width = in.u16le();
+        h.height = in.u16le();
         in.skip(2);
-        h.bits = in.le16();
+        h.bits = in.u16le();
         h.paletteEntrySize = 3;
     } else if (headerSize >= 16 && headerSize <= 124) {
         // 40 and the Windows V2..V5 headers (52, 56, 108, 124); any other size is OS/2 2.x,
         // whose first fields are the same.
         h.os2 = headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 && headerSize != 124;
-        const std::size_t start = in.position();
-        const auto width = static_cast<std::int32_t>(in.le32());
-        const auto height = static_cast<std::int32_t>(in.le32());
+        const std::size_t start = in.pos();
+        const auto width = static_cast<std::int32_t>(in.u32le());
+        const auto height = static_cast<std::int32_t>(in.u32le());
         in.skip(2);
-        h.bits = in.le16();
-        if (headerSize >= 20) h.compression = in.le32();
+        h.bits = in.u16le();
+        if (headerSize >= 20) h.compression = in.u32le();
         if (headerSize >= 36) {
             in.skip(12);
-            const std::uint32_t used = in.le32();
+            const std::uint32_t used = in.u32le();
             if (used > 0) h.paletteEntries = static_cast<int>(std::min<std::uint32_t>(used, 1u << 16));
         }
         if (h.os2 && h.compression != kRgb && h.compression != kRle8 && h.compression != kRle4)
@@ -83,7 +83,7 @@ Header parseHeader(ByteView data) {
             if (headerSize < 52) in.seek(start + headerSize - 4);
             else in.seek(start + 36);
             const int count = (h.compression == kAlphaBitfields || headerSize >= 56) ? 4 : 3;
-            for (int i = 0; i < count; ++i) h.masks[i] = in.le32();
+            for (int i = 0; i < count; ++i) h.masks[i] = in.u32le();
             if (headerSize >= 52) in.seek(start + headerSize - 4);
         }
     } else {
@@ -115,7 +115,7 @@ Header parseHeader(ByteView data) {
     } else {
         h.paletteEntries = 0;
     }
-    h.paletteOffset = in.position();
+    h.paletteOffset = in.pos();
     const std::size_t afterPalette = h.paletteOffset + static_cast<std::size_t>(h.paletteEntries) * h.paletteEntrySize;
     // Some writers leave the offset 0 or point it into the palette; the data then follows it.
     h.pixelOffset = offBits >= afterPalette && offBits < data.size() ? offBits : afterPalette;
@@ -172,7 +172,7 @@ void decodeRle(const Header& h, ByteView data, Bitmap& bitmap) {
         }
         default: {
             const std::size_t bytes = four ? (static_cast<std::size_t>(value) + 1) / 2 : static_cast<std::size_t>(value);
-            const std::uint8_t* p = in.bytes(bytes + (bytes & 1));
+            const std::uint8_t* p = in.bytes(bytes + (bytes & 1)).data();
             for (int k = 0; k < value && x < w; ++k) put(four ? (k & 1 ? p[k / 2] & 15 : p[k / 2] >> 4) : p[k]);
             break;
         }

@@ -5,15 +5,65 @@
 
 namespace imaging::codec {
 
-std::size_t ByteReader::need(std::size_t n) const {
-    if (n > data_.size() - pos_) fail(ErrorCode::Truncated, where_, "the data ends inside a header");
-    return n;
-}
+void ByteReader::truncated() const { fail(ErrorCode::Truncated, where_, "the file ends before the image does"); }
+
+void ByteReader::corrupt(const std::string& reason) const { fail(ErrorCode::Corrupt, where_, reason); }
 
 void ByteReader::seek(std::size_t pos) {
-    if (pos > data_.size()) fail(ErrorCode::Truncated, where_, "the data ends before an offset it names");
+    if (pos > data_.size()) truncated();
     pos_ = pos;
 }
+
+void ByteReader::skip(std::size_t n) {
+    need(n);
+    pos_ += n;
+}
+
+std::uint8_t ByteReader::u8() {
+    need(1);
+    return data_[pos_++];
+}
+
+std::uint16_t ByteReader::u16le() {
+    need(2);
+    const std::uint16_t v = static_cast<std::uint16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
+    pos_ += 2;
+    return v;
+}
+
+std::uint16_t ByteReader::u16be() {
+    need(2);
+    const std::uint16_t v = static_cast<std::uint16_t>((data_[pos_] << 8) | data_[pos_ + 1]);
+    pos_ += 2;
+    return v;
+}
+
+std::uint32_t ByteReader::u32le() {
+    need(4);
+    const std::uint32_t v =
+        static_cast<std::uint32_t>(data_[pos_]) | (static_cast<std::uint32_t>(data_[pos_ + 1]) << 8) |
+        (static_cast<std::uint32_t>(data_[pos_ + 2]) << 16) | (static_cast<std::uint32_t>(data_[pos_ + 3]) << 24);
+    pos_ += 4;
+    return v;
+}
+
+std::uint32_t ByteReader::u32be() {
+    need(4);
+    const std::uint32_t v =
+        (static_cast<std::uint32_t>(data_[pos_]) << 24) | (static_cast<std::uint32_t>(data_[pos_ + 1]) << 16) |
+        (static_cast<std::uint32_t>(data_[pos_ + 2]) << 8) | static_cast<std::uint32_t>(data_[pos_ + 3]);
+    pos_ += 4;
+    return v;
+}
+
+ByteView ByteReader::bytes(std::size_t n) {
+    need(n);
+    ByteView v = data_.subspan(pos_, n);
+    pos_ += n;
+    return v;
+}
+
+ByteReader ByteReader::sub(std::size_t n) { return ByteReader(bytes(n), where_); }
 
 PageRange pageRange(int total, const LoadOptions& options, const char* where) {
     if (options.firstPage < 0 || options.firstPage >= total)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/codec.h"
@@ -12,41 +13,43 @@
 
 namespace imaging::codec {
 
-// Reads little- and big-endian fields; running past the end throws Truncated naming `where`.
+// Reads little- and big-endian fields of every codec's headers; running past the end throws
+// Truncated naming `where`, so a short or lying file never leads to a read past the buffer.
 class ByteReader {
 public:
-    ByteReader(ByteView data, const char* where) : data_(data), where_(where) {}
+    ByteReader(ByteView data, std::string_view where) : data_(data), where_(where) {}
 
-    std::size_t position() const { return pos_; }
     std::size_t size() const { return data_.size(); }
+    std::size_t pos() const { return pos_; }
     std::size_t remaining() const { return data_.size() - pos_; }
+    bool atEnd() const { return pos_ >= data_.size(); }
+    const std::string& where() const { return where_; }
+    ByteView data() const { return data_; }
+
     void seek(std::size_t pos);
-    void skip(std::size_t n) { seek(pos_ + need(n)); }
-    const std::uint8_t* bytes(std::size_t n) {
-        const std::uint8_t* p = data_.data() + pos_;
-        pos_ += need(n);
-        return p;
-    }
-    std::uint8_t u8() { return *bytes(1); }
-    std::uint16_t le16() {
-        const std::uint8_t* p = bytes(2);
-        return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-    }
-    std::uint32_t le32() {
-        const std::uint8_t* p = bytes(4);
-        return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-    }
-    std::uint16_t be16() {
-        const std::uint8_t* p = bytes(2);
-        return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-    }
+    void skip(std::size_t n);
+    std::uint8_t u8();
+    std::uint16_t u16le();
+    std::uint16_t u16be();
+    std::uint32_t u32le();
+    std::uint32_t u32be();
+    std::int16_t i16le() { return static_cast<std::int16_t>(u16le()); }
+    std::int16_t i16be() { return static_cast<std::int16_t>(u16be()); }
+    std::int32_t i32le() { return static_cast<std::int32_t>(u32le()); }
+    ByteView bytes(std::size_t n);
+    // A reader over the next n bytes (consumed here), for length-prefixed blocks.
+    ByteReader sub(std::size_t n);
+
+    [[noreturn]] void truncated() const;
+    [[noreturn]] void corrupt(const std::string& reason) const;
 
 private:
-    std::size_t need(std::size_t n) const;
-
+    void need(std::size_t n) const {
+        if (n > remaining()) truncated();
+    }
     ByteView data_;
-    const char* where_;
     std::size_t pos_ = 0;
+    std::string where_;
 };
 
 // Little-endian writers for the formats we build by hand.

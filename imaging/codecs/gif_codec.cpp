@@ -146,7 +146,7 @@ ImageInfo GifCodec::readInfo(ByteView data) const {
     codec::ByteReader in(data, kWhere);
     if (!sniff(data)) fail(ErrorCode::UnknownFormat, kWhere, "no GIF signature");
     in.skip(6);
-    const int screenWidth = in.le16(), screenHeight = in.le16();
+    const int screenWidth = in.u16le(), screenHeight = in.u16le();
     const int packed = in.u8();
     in.skip(2);
     int globalBits = 0;
@@ -171,7 +171,7 @@ ImageInfo GifCodec::readInfo(ByteView data) const {
             break;
         case 0x2C: {
             in.skip(4);
-            const int w = in.le16(), h = in.le16();
+            const int w = in.u16le(), h = in.u16le();
             const int imagePacked = in.u8();
             int bits = globalBits;
             if (imagePacked & 0x80) {

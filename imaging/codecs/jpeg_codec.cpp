@@ -231,14 +231,14 @@ bool isFrameMarker(int m) {
 
 Header parseHeader(ByteView data) {
     codec::ByteReader in(data, kWhere);
-    if (in.be16() != 0xFFD8) fail(ErrorCode::UnknownFormat, kWhere, "no JPEG start marker");
+    if (in.u16be() != 0xFFD8) fail(ErrorCode::UnknownFormat, kWhere, "no JPEG start marker");
     for (;;) {
         if (in.u8() != 0xFF) fail(ErrorCode::Corrupt, kWhere, "a marker was expected");
         int marker = in.u8();
         while (marker == 0xFF) marker = in.u8();
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
         if (marker == 0xD9 || marker == 0xDA) fail(ErrorCode::Corrupt, kWhere, "the image has no frame header");
-        const int length = in.be16();
+        const int length = in.u16be();
         if (length < 2) fail(ErrorCode::Corrupt, kWhere, "a marker segment is too short");
         if (!isFrameMarker(marker)) {
             in.skip(static_cast<std::size_t>(length - 2));
@@ -246,8 +246,8 @@ Header parseHeader(ByteView data) {
         }
         Header h;
         in.skip(1);  // sample precision
-        h.height = in.be16();
-        h.width = in.be16();
+        h.height = in.u16be();
+        h.width = in.u16be();
         h.components = in.u8();
         for (int i = 0; i < h.components; ++i) {
             in.skip(1);

@@ -155,7 +155,7 @@ ImageInfo PngCodec::readInfo(ByteView data) const {
     if (!sniff(data)) fail(ErrorCode::UnknownFormat, kWhere, "no PNG signature");
     codec::ByteReader in(data, kWhere);
     in.skip(8);
-    const std::uint8_t* ihdr = in.bytes(8 + 13);
+    const std::uint8_t* ihdr = in.bytes(8 + 13).data();
     if (be32(ihdr) != 13 || std::memcmp(ihdr + 4, "IHDR", 4) != 0)
         fail(ErrorCode::Corrupt, kWhere, "the first chunk is not a valid IHDR");
     const std::uint32_t width = be32(ihdr + 8), height = be32(ihdr + 12);
@@ -167,12 +167,12 @@ ImageInfo PngCodec::readInfo(ByteView data) const {
     // Palette transparency decides between a palette bitmap and RGBA; it comes before IDAT.
     bool alpha = false;
     while (colourType == PNG_COLOR_TYPE_PALETTE && in.remaining() >= 8) {
-        const std::uint8_t* head = in.bytes(8);
+        const std::uint8_t* head = in.bytes(8).data();
         const std::uint32_t length = be32(head);
         if (std::memcmp(head + 4, "IDAT", 4) == 0 || std::memcmp(head + 4, "IEND", 4) == 0) break;
         if (std::memcmp(head + 4, "tRNS", 4) == 0) {
             if (length > 256) fail(ErrorCode::Corrupt, kWhere, "tRNS chunk too long");
-            alpha = needsAlpha(in.bytes(length), static_cast<int>(length));
+            alpha = needsAlpha(in.bytes(length).data(), static_cast<int>(length));
             break;
         }
         in.skip(std::size_t{length} + 4);

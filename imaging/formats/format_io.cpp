@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "codecs/codec_support.h"
-
 namespace imaging::fio {
 
 void corrupt(std::string_view where, const std::string& reason) {
@@ -14,66 +12,6 @@ void corrupt(std::string_view where, const std::string& reason) {
 void unsupported(std::string_view where, const std::string& reason) {
     fail(ErrorCode::Unsupported, std::string(where), reason);
 }
-
-void ByteReader::truncated() const { fail(ErrorCode::Truncated, where_, "the file ends before the image does"); }
-
-void ByteReader::corrupt(const std::string& reason) const { fail(ErrorCode::Corrupt, where_, reason); }
-
-void ByteReader::seek(std::size_t pos) {
-    if (pos > data_.size()) truncated();
-    pos_ = pos;
-}
-
-void ByteReader::skip(std::size_t n) {
-    need(n);
-    pos_ += n;
-}
-
-std::uint8_t ByteReader::u8() {
-    need(1);
-    return data_[pos_++];
-}
-
-std::uint16_t ByteReader::u16le() {
-    need(2);
-    const std::uint16_t v = static_cast<std::uint16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
-    pos_ += 2;
-    return v;
-}
-
-std::uint16_t ByteReader::u16be() {
-    need(2);
-    const std::uint16_t v = static_cast<std::uint16_t>((data_[pos_] << 8) | data_[pos_ + 1]);
-    pos_ += 2;
-    return v;
-}
-
-std::uint32_t ByteReader::u32le() {
-    need(4);
-    const std::uint32_t v =
-        static_cast<std::uint32_t>(data_[pos_]) | (static_cast<std::uint32_t>(data_[pos_ + 1]) << 8) |
-        (static_cast<std::uint32_t>(data_[pos_ + 2]) << 16) | (static_cast<std::uint32_t>(data_[pos_ + 3]) << 24);
-    pos_ += 4;
-    return v;
-}
-
-std::uint32_t ByteReader::u32be() {
-    need(4);
-    const std::uint32_t v =
-        (static_cast<std::uint32_t>(data_[pos_]) << 24) | (static_cast<std::uint32_t>(data_[pos_ + 1]) << 16) |
-        (static_cast<std::uint32_t>(data_[pos_ + 2]) << 8) | static_cast<std::uint32_t>(data_[pos_ + 3]);
-    pos_ += 4;
-    return v;
-}
-
-ByteView ByteReader::bytes(std::size_t n) {
-    need(n);
-    ByteView v = data_.subspan(pos_, n);
-    pos_ += n;
-    return v;
-}
-
-ByteReader ByteReader::sub(std::size_t n) { return ByteReader(bytes(n), where_); }
 
 void ByteWriter::u16le(unsigned v) {
     u8(v & 0xFF);

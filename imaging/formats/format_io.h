@@ -11,47 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "codecs/codec_support.h"
 #include "core/codec.h"
 #include "core/error.h"
 
 namespace imaging::fio {
 
-class ByteReader {
-public:
-    ByteReader(ByteView data, std::string_view where) : data_(data), where_(where) {}
-
-    std::size_t size() const { return data_.size(); }
-    std::size_t pos() const { return pos_; }
-    std::size_t remaining() const { return data_.size() - pos_; }
-    bool atEnd() const { return pos_ >= data_.size(); }
-    const std::string& where() const { return where_; }
-    ByteView data() const { return data_; }
-
-    void seek(std::size_t pos);
-    void skip(std::size_t n);
-    std::uint8_t u8();
-    std::uint16_t u16le();
-    std::uint16_t u16be();
-    std::uint32_t u32le();
-    std::uint32_t u32be();
-    std::int16_t i16le() { return static_cast<std::int16_t>(u16le()); }
-    std::int16_t i16be() { return static_cast<std::int16_t>(u16be()); }
-    std::int32_t i32le() { return static_cast<std::int32_t>(u32le()); }
-    ByteView bytes(std::size_t n);
-    // A reader over the next n bytes (consumed here), for length-prefixed blocks.
-    ByteReader sub(std::size_t n);
-
-    [[noreturn]] void truncated() const;
-    [[noreturn]] void corrupt(const std::string& reason) const;
-
-private:
-    void need(std::size_t n) const {
-        if (n > remaining()) truncated();
-    }
-    ByteView data_;
-    std::size_t pos_ = 0;
-    std::string where_;
-};
+using ByteReader = codec::ByteReader;
 
 class ByteWriter {
 public:
