@@ -90,22 +90,22 @@ void normalizePalette(Bitmap& bitmap) {
     if (bitmap.bits() <= 8) bitmap.palette().resize(std::size_t{1} << bitmap.bits(), 0);
 }
 
+Bitmap toDirect(const Bitmap& bitmap, int bits) {
+    if (bits == 24) return bitmap.toRgb24();
+    if (bits == 32) return bitmap.toRgba32();
+    Bitmap out(bitmap.width(), bitmap.height(), 16);
+    for (int y = 0; y < bitmap.height(); ++y)
+        for (int x = 0; x < bitmap.width(); ++x) out.setPixel(x, y, bitmap.pixel(x, y));
+    out.setTransparent(bitmap.transparent());
+    out.setTransparentColor(bitmap.transparentRgb());
+    return out;
+}
+
 void convertForLoad(Bitmap& bitmap, int bits, const char* where) {
     if (bits == 0 || bits == bitmap.bits()) return;
-    switch (bits) {
-    case 24: bitmap = bitmap.toRgb24(); return;
-    case 32: bitmap = bitmap.toRgba32(); return;
-    case 16: {
-        Bitmap out(bitmap.width(), bitmap.height(), 16);
-        for (int y = 0; y < bitmap.height(); ++y)
-            for (int x = 0; x < bitmap.width(); ++x) out.setPixel(x, y, bitmap.pixel(x, y));
-        out.setTransparent(bitmap.transparent());
-        out.setTransparentColor(bitmap.transparentRgb());
-        bitmap = std::move(out);
+    if (bits == 16 || bits == 24 || bits == 32) {
+        bitmap = toDirect(bitmap, bits);
         return;
-    }
-    default:
-        break;
     }
     if (bitmap.isIndexed() && Bitmap::isValidDepth(bits) && bits > bitmap.bits()) {
         Bitmap out(bitmap.width(), bitmap.height(), bits);

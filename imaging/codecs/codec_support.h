@@ -79,6 +79,10 @@ void checkPixelBudget(long long width, long long height, std::size_t dataBytes, 
 // Pads or trims a palette-depth bitmap's palette to exactly 2^bits entries (missing ones black).
 void normalizePalette(Bitmap& bitmap);
 
+// The bitmap at 16, 24 or 32 bits (16 packs each channel to 5 bits); a transparent colour
+// given as a palette reference becomes the entry's colour.
+Bitmap toDirect(const Bitmap& bitmap, int bits);
+
 // Applies LoadOptions::bits to a decoded bitmap: 0 keeps it; 16/24/32 convert; a palette depth
 // at least as deep as the stored one widens the palette. Anything else needs colour reduction,
 // which is not a codec's job: Unsupported.

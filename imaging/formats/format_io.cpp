@@ -198,14 +198,7 @@ static Bitmap toPaletteBits(const Bitmap& source, int bits, std::string_view whe
 Bitmap convertDepth(const Bitmap& source, int bits, std::string_view where) {
     if (source.bits() == bits) return source;
     if (bits <= 8) return toPaletteBits(source, bits, where);
-    if (bits == 24) return source.toRgb24();
-    if (bits == 32) return source.toRgba32();
-    if (bits == 16) {
-        Bitmap out(source.width(), source.height(), 16);
-        for (int y = 0; y < source.height(); ++y)
-            for (int x = 0; x < source.width(); ++x) out.setPixel(x, y, source.pixel(x, y));
-        return out;
-    }
+    if (bits == 16 || bits == 24 || bits == 32) return codec::toDirect(source, bits);
     fail(ErrorCode::InvalidArgument, std::string(where), "unsupported depth of " + std::to_string(bits) + " bits");
 }
 

@@ -96,3 +96,20 @@ TEST(Conversion, TransparentColourFollowsItsPixelsIntoTheNewPalette) {
 }
 
 }  // namespace
+
+TEST(Conversion, DirectDepthsKeepTheTransparentColour) {
+    // A palette bitmap whose entry 2 is transparent, converted as a reader does when asked
+    // for a direct-colour depth: every depth names the entry's colour.
+    Bitmap indexed = makePicture(6, 4, 4, 3);
+    indexed.palette()[2] = makeRgb(248, 0, 120);  // on the 5-5-5 grid, so 16 bits holds it exactly
+    indexed.setTransparent(true);
+    indexed.setTransparentColor(kPaletteReference + 2);
+    for (int bits : {16, 24, 32}) {
+        const Bitmap direct = fio::convertDepth(indexed, bits, "test");
+        EXPECT_TRUE(direct.transparent()) << bits;
+        EXPECT_EQ(direct.transparentColor(), makeRgb(248, 0, 120)) << bits;
+        if (bits != 16) {
+            EXPECT_EQ(colourDifferences(direct, indexed), 0) << bits;
+        }
+    }
+}
