@@ -155,6 +155,20 @@ private:
     // The Original's content version each Variation was last encoded from (+1; 0 = never), so
     // a report that the Original changed re-encodes only what is out of date.
     std::array<std::uint64_t, kVariationCount + 1> encodedFrom_{};
+    // What a Variation's memory block was encoded with, so Save can write that very encoding
+    // instead of encoding its decoded pixels again (a JPEG would lose quality twice and no
+    // longer be the size its caption shows).
+    struct EncodedWith {
+        bool valid = false;
+        SaveOptions options;
+        bool interlaced = false;
+        int passes = 0;
+        // The picture's content version once it showed the decoded encoding; any later change
+        // of its pixels (a palette edit) makes the block stale.
+        std::uint64_t shown = 0;
+    };
+    std::array<EncodedWith, kVariationCount + 1> encodedWith_{};
+    bool writeEncodingAsIs(int index, const SaveOptions& options, const QString& fileName, int& result);
 };
 
 }  // namespace kalmira

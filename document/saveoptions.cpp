@@ -1,4 +1,6 @@
 // Save options of a Variation and writing a Variation to a file.
+#include <QSaveFile>
+
 #include <algorithm>
 
 #include "core/error.h"
@@ -61,12 +63,35 @@ int frmDocument::SaveVariationFile(int index, const QString& fileName) {
         picture.SetAnimationLoop(original.AnimationLoop());
         picture.SetAnimationWidth(original.AnimationWidth());
     }
-    const int result = options.FormatNumber == 0
-                           ? static_cast<int>(imaging::ErrorCode::UnknownFormat)
-                           : picture.Save(fileName, options.FormatNumber, options.BitsPerPixel, options.QualityFactor,
-                                          multiPage);
+    int result = 0;
+    if (options.FormatNumber == 0)
+        result = static_cast<int>(imaging::ErrorCode::UnknownFormat);
+    else if (multiPage || !writeEncodingAsIs(index, options, fileName, result))
+        result = picture.Save(fileName, options.FormatNumber, options.BitsPerPixel, options.QualityFactor, multiPage);
     FuelleReiterVariation(index);
     return result;
+}
+
+bool frmDocument::writeEncodingAsIs(int index, const SaveOptions& options, const QString& fileName, int& result) {
+    const VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    const EncodedWith& with = encodedWith_[static_cast<std::size_t>(index)];
+    const imaging::ImageControl& picture = *pictures_[static_cast<std::size_t>(index)];
+    const bool current = with.valid && r.MemHandle && r.MemFileSize > 0 &&
+                         encodedFrom_[static_cast<std::size_t>(index)] == pictures_[0]->ContentVersion() + 1 &&
+                         with.options.FormatNumber == options.FormatNumber &&
+                         with.options.BitsPerPixel == options.BitsPerPixel &&
+                         with.options.QualityFactor == options.QualityFactor &&
+                         with.options.ColorCount == options.ColorCount && with.interlaced == picture.Interlaced() &&
+                         with.passes == picture.ProgressivePasses() && with.shown == picture.ContentVersion();
+    if (!current) return false;
+    // Through a temporary file beside the target, as every save: a failed write leaves the
+    // previous file as it was.
+    QSaveFile file(fileName);
+    const auto size = static_cast<qint64>(std::min<std::int64_t>(r.MemFileSize, static_cast<std::int64_t>(r.MemHandle->data.size())));
+    const bool written = file.open(QIODevice::WriteOnly) &&
+                         file.write(reinterpret_cast<const char*>(r.MemHandle->data.data()), size) == size && file.commit();
+    result = written ? 0 : static_cast<int>(imaging::ErrorCode::WriteFailed);
+    return true;
 }
 
 }  // namespace kalmira

@@ -178,8 +178,12 @@ void frmDocument::roundTripThroughMemory(int index, const SaveOptions& options) 
         showMessage(5405);
         return;
     }
-    if (target.LoadMemory(*r.MemHandle, 0, 0, 1, r.MemFileSize) != 0) showMessage(5406);
+    const bool decoded = target.LoadMemory(*r.MemHandle, 0, 0, 1, r.MemFileSize) == 0;
+    if (!decoded) showMessage(5406);
     target.MemoryInfo(*r.MemHandle, 0, r.MemFileSize);
+    if (decoded)
+        encodedWith_[static_cast<std::size_t>(index)] = {true, options, target.Interlaced(),
+                                                         target.ProgressivePasses(), target.ContentVersion()};
 }
 
 void frmDocument::SpeichernLadenVariation(int AktVariation, bool notTemporaer) {
@@ -188,6 +192,7 @@ void frmDocument::SpeichernLadenVariation(int AktVariation, bool notTemporaer) {
     const int i = AktVariation;
     imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(i)];
     RepaintPause pause(target);
+    encodedWith_[static_cast<std::size_t>(i)].valid = false;
 
     bringOriginalInto(i);
     const bool wasAnimating = target.AnimationEnable();
@@ -225,7 +230,9 @@ void frmDocument::chooseSmallestFormat(int index) {
         imaging::Bitmap bitmap;
         imaging::ImageInfo info;
         bool gifAnimated = false;
-    } jpeg{std::move(r.MemHandle), r.MemFileSize, target.Bitmap(), target.Info(), r.GIFAnimated};
+        EncodedWith with;
+    } jpeg{std::move(r.MemHandle), r.MemFileSize, target.Bitmap(), target.Info(), r.GIFAnimated,
+           encodedWith_[static_cast<std::size_t>(index)]};
 
     r.Format = save_format::Gif;
     r.PixelDepth = gifDepth;
@@ -242,6 +249,8 @@ void frmDocument::chooseSmallestFormat(int index) {
         RepaintPause pause(target);
         target.SetBitmap(std::move(jpeg.bitmap));
         target.SetInfo(jpeg.info);
+        encodedWith_[static_cast<std::size_t>(index)] = jpeg.with;
+        encodedWith_[static_cast<std::size_t>(index)].shown = target.ContentVersion();
     }
     freshlyEncoded_ = index;
 }

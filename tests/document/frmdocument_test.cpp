@@ -744,6 +744,29 @@ private slots:
         QVERIFY(ApplyReady);
     }
 
+    void savedFileIsTheMeasuredEncoding_data() {
+        QTest::addColumn<int>("profile");
+        QTest::newRow("JPEG") << int(kProfileAlwaysJpeg);
+        QTest::newRow("GIF") << int(kProfileAlwaysGif);
+    }
+
+    void savedFileIsTheMeasuredEncoding() {
+        // The caption tells the size of the encoding the Variation shows; Save must write that
+        // encoding, not encode its decoded (for JPEG: already degraded) pixels a second time.
+        QFETCH(int, profile);
+        setAllProfiles(static_cast<std::int16_t>(profile));
+        const QString path = writeFile("measured.jpg", imaging::Image::fromBitmap(photo(120, 90)), imaging::format::Jpeg444);
+        auto doc = open(path);
+        QVERIFY(doc);
+        QVERIFY(doc->record(1).MemHandle);
+        const QString target = dir_.filePath("measured-out");
+        QCOMPARE(doc->SaveVariationFile(1, target), 0);
+        QFile saved(target);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const imaging::Bytes& encoded = doc->record(1).MemHandle->data;
+        QCOMPARE(saved.readAll(), QByteArray(reinterpret_cast<const char*>(encoded.data()), static_cast<qsizetype>(encoded.size())));
+    }
+
     void indexOutsideTheRecordsIsARangeError() {
         frmDocument doc;
         QVERIFY_THROWS_EXCEPTION(std::exception, doc.GetVariationFormat(7));
