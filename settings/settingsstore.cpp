@@ -299,6 +299,13 @@ void WriteToolsOpen(bool open) { WriteBoolean(settingsSection(), QStringLiteral(
 bool ReadPaletteOpen() { return readTableBoolean("PaletteOpen"); }
 void WritePaletteOpen(bool open) { WriteBoolean(settingsSection(), QStringLiteral("PaletteOpen"), open); }
 
+void WriteWindowsOpenAndFolder(bool toolsOpen, bool paletteOpen, const QString& folder) {
+    const QString& s = settingsSection();
+    writeAll({{keyPath(s, QStringLiteral("ToolsOpen")), QString::fromStdString(settings::FormatBoolean(toolsOpen))},
+              {keyPath(s, QStringLiteral("PaletteOpen")), QString::fromStdString(settings::FormatBoolean(paletteOpen))},
+              {keyPath(s, QStringLiteral("InitDir")), folder}});
+}
+
 QString ReadRecentFile(int position) {
     return ReadSetting(sectionName(settings::kSectionLastFiles), recentFileKey(position), QString());
 }

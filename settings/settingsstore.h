@@ -60,6 +60,8 @@ bool ReadToolsOpen();
 void WriteToolsOpen(bool open);
 bool ReadPaletteOpen();
 void WritePaletteOpen(bool open);
+// The main window's unload: both flags and the folder in one write.
+void WriteWindowsOpenAndFolder(bool toolsOpen, bool paletteOpen, const QString& folder);
 
 // Recent files, position 0..4 (0 the most recent); empty while the position is free.
 QString ReadRecentFile(int position);

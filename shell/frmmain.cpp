@@ -463,9 +463,7 @@ bool frmMain::QueryUnload() {
         }
     }
     Guarded([this] {
-        WriteToolsOpen(ui_->mnuViewTools->isChecked());
-        WritePaletteOpen(ui_->mnuViewPalette->isChecked());
-        WriteInitialDirectory(InitialDirectory);
+        WriteWindowsOpenAndFolder(ui_->mnuViewTools->isChecked(), ui_->mnuViewPalette->isChecked(), InitialDirectory);
     });
     return true;
 }

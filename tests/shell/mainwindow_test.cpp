@@ -268,6 +268,8 @@ private slots:
         QTRY_COMPARE(OpenDocumentCount, 0);
         QCOMPARE(ReadInitialDirectory(), QStringLiteral("/somewhere/else/"));
         QCOMPARE(ReadSetting("Settings", "ToolsOpen", "x"), QStringLiteral("True"));
+        QCOMPARE(ReadSetting("Settings", "PaletteOpen", "x"),
+                 window->findChild<QAction*>("mnuViewPalette")->isChecked() ? QStringLiteral("True") : QStringLiteral("False"));
     }
 
     void exitWithoutDocumentsAsksNothing() {
