@@ -198,7 +198,7 @@ void frmTools::AusfuehrenOriginalAenderungen() {
             imaging::ops::applyNamedOperation(bitmap, op.name, op.args);
             original.SetBitmap(std::move(bitmap));
         }
-        document->OriginalResize();
+        // Lays the pictures out again once the Variations are encoded anew.
         document->picOriginalAendern();
     });
     // A failed operation leaves the hourglass to the next routine, as every failed routine does.

@@ -424,6 +424,25 @@ private slots:
         QCOMPARE(doc_->picCompress(1).InfoBits(), 6);
     }
 
+    void anApplyEncodesOnceAndDrawsOnce() {
+        openDocument(stripes(60, 40));
+        doc_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(doc_.get()));
+        doc_->SelektiereGrafik(1);
+        imaging::ImageControl& picture = doc_->picCompress(1);
+        QTRY_VERIFY(picture.PaintCount() > 0);
+        QCoreApplication::processEvents();
+        const int painted = picture.PaintCount();
+        const int encoded = encodes();
+        QVERIFY(doc_->record(1).PixelDepth != 6);
+        depth(6)->click();
+        QCOMPARE(doc_->record(1).PixelDepth, 6);
+        QCOMPARE(encodes(), encoded + 1);
+        QTRY_COMPARE(picture.PaintCount(), painted + 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(picture.PaintCount(), painted + 1);
+    }
+
     void applyIsRefusedWhileNotReady() {
         openDocument(stripes(60, 40));
         doc_->SelektiereGrafik(1);
