@@ -108,6 +108,14 @@ private slots:
         QVERIFY(!document->frameLoadImage()->isVisibleTo(document));
         // With a document open the document commands are on.
         QVERIFY(window_->findChild<QAction*>("mnuFileClose")->isEnabled());
+        // Opening encodes each shown Variation for its profile once ("smallest file" tries GIF
+        // and JPEG, two encodings), the ones not shown never.
+        QVERIFY(document->record(1).Displayed);
+        for (int i = 1; i <= 5; ++i) {
+            const int profileEncodings = ProgramOptions().Profiles[static_cast<std::size_t>(i)].FileFormat ==
+                                                 kProfileSmallestFile ? 2 : 1;
+            QCOMPARE(document->picCompress(i).EncodeCount(), document->record(i).Displayed ? profileEncodings : 0);
+        }
 
         const qint64 size = QFileInfo(path).size();
         const QString seconds = QLocale().toString(size / 28800.0 * 9.0, 'f', 1);
