@@ -34,6 +34,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -356,8 +357,16 @@ QList<frmDocument*> frmMain::Documents() const {
 }
 
 QMdiSubWindow* frmMain::AddDocument(frmDocument* document) {
+    const auto earlier = static_cast<int>(ui_->mdiArea->subWindowList().size());
     QMdiSubWindow* window = ui_->mdiArea->addSubWindow(document);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    // Cascaded from the top, one title bar further per open window and back at the top before
+    // the upper half is used up. The area's own placement looks for free room, which in a
+    // small frame lies below the part that shows: the new document would open out of sight.
+    const int step = std::max(1, window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window));
+    const int steps = std::max(1, ui_->mdiArea->viewport()->height() / 2 / step);
+    const int offset = (earlier % steps) * step;
+    window->move(offset, offset);
     window->setWindowIcon(ToolbarIcon(QStringLiteral("Document"), style()));
     // The child's caption is the document's; keep them in step when the document renames itself.
     connect(document, &QWidget::windowTitleChanged, window, &QWidget::setWindowTitle);

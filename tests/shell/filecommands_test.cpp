@@ -163,6 +163,21 @@ private slots:
         QCOMPARE(OpenDocumentCount, 2);
     }
 
+    void aNewWindowOpensWhereItCanBeSeen() {
+        // The area's own placement puts a window beside or below the free room, which in a
+        // small frame is outside the part that shows; each new document starts cascaded at the
+        // top, in view.
+        QVERIFY(files().OpenImageFile(writeImage("wide.png", 320, 200)));
+        QVERIFY(files().OpenImageFile(writeImage("small.png", 40, 30)));
+        const QList<QMdiSubWindow*> windows = window_->MdiArea()->subWindowList(QMdiArea::CreationOrder);
+        QCOMPARE(windows.size(), 2);
+        const QRect area = window_->MdiArea()->viewport()->rect();
+        for (const QMdiSubWindow* sub : windows)
+            QVERIFY2(sub->geometry().top() < area.height() / 2,
+                     qPrintable(QString("top %1 of an area %2 high").arg(sub->geometry().top()).arg(area.height())));
+        QVERIFY(windows.at(1)->geometry().top() > windows.at(0)->geometry().top());
+    }
+
     void badFilesLeaveNoWindow_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
