@@ -96,19 +96,26 @@ int Bitmap::uniqueColorCount() const {
             if (used[i]) colours.insert(palette_[i]);
         return static_cast<int>(colours.size());
     }
-    // A bit set over the 2^24 colour cube: 2 MiB, faster than hashing millions of pixels.
+    // A bit set over the 2^24 colour cube: 2 MiB, faster than hashing millions of pixels. The
+    // tools window counts on every refill, so the direct depths read their bytes straight.
     std::vector<std::uint64_t> seen((1u << 24) / 64, 0);
     int count = 0;
-    for (int y = 0; y < height_; ++y)
-        for (int x = 0; x < width_; ++x) {
-            const Rgb c = rawPixel(x, y);
-            std::uint64_t& word = seen[c >> 6];
-            const std::uint64_t bit = 1ULL << (c & 63);
-            if (!(word & bit)) {
-                word |= bit;
-                ++count;
-            }
+    const auto mark = [&](Rgb c) {
+        std::uint64_t& word = seen[c >> 6];
+        const std::uint64_t bit = 1ULL << (c & 63);
+        count += (word & bit) == 0;
+        word |= bit;
+    };
+    const int step = bytesPerPixel();
+    for (int y = 0; y < height_; ++y) {
+        const std::uint8_t* p = row(y);
+        const std::uint8_t* end = p + stride();
+        if (bits_ == 16) {
+            for (; p < end; p += 2) mark(unpackRgb555(static_cast<std::uint16_t>(p[0] | (p[1] << 8))));
+        } else {
+            for (; p < end; p += step) mark(makeRgb(p[0], p[1], p[2]));
         }
+    }
     return count;
 }
 

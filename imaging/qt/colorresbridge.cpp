@@ -8,6 +8,10 @@ Bitmap reduceColors(const Bitmap& source, int bits, int paletteKind, int ditherC
     return colorRes(source, bits, paletteKind, ditherCode, colorCount);
 }
 
+Bitmap reduceColors(Bitmap&& source, int bits, int paletteKind, int ditherCode, int colorCount) {
+    return colorRes(std::move(source), bits, paletteKind, ditherCode, colorCount);
+}
+
 Image reduceColors(const Image& source, int bits, int paletteKind, int ditherCode, int colorCount) {
     return colorRes(source, bits, paletteKind, ditherCode, colorCount);
 }

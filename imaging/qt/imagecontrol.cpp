@@ -138,13 +138,17 @@ int ImageControl::ColorCount() const { return bitmap_.uniqueColorCount(); }
 
 int ImageControl::ColorRes(int bits, int paletteFlags, int ditherFlags, int colorCount) {
     try {
-        imaging::Bitmap reduced = detail::reduceColors(bitmap_, bits, paletteFlags, ditherFlags, colorCount);
-        reduced.userPalette() = bitmap_.userPalette();
+        // What survives the reduction is taken first: the bitmap itself is handed over, so a
+        // 24-bit Variation holds no second full-size copy while it is encoded.
+        std::vector<Rgb> userPalette = bitmap_.userPalette();
+        const bool wasTransparent = bitmap_.transparent();
+        Rgb key = bitmap_.transparentColor();
+        if (isPaletteReference(key)) key = BitmapPalette(paletteIndexOf(key));
+        imaging::Bitmap reduced = detail::reduceColors(std::move(bitmap_), bits, paletteFlags, ditherFlags, colorCount);
+        reduced.userPalette() = std::move(userPalette);
         // A transparency set before the reduction (a PNG Variation's colour) survives it; an
         // index into the old palette would name another colour now, so it becomes the colour.
-        if (bitmap_.transparent() && !reduced.transparent()) {
-            Rgb key = bitmap_.transparentColor();
-            if (isPaletteReference(key)) key = BitmapPalette(paletteIndexOf(key));
+        if (wasTransparent && !reduced.transparent()) {
             reduced.setTransparent(true);
             reduced.setTransparentColor(key & 0xFFFFFF);
         }
