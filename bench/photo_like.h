@@ -73,11 +73,11 @@ inline imaging::Bitmap photoLike(int width, int height, std::uint32_t seed = 1) 
                 if (d2 < 1) {
                     const float nz = std::sqrt(1 - d2);
                     const float light = std::max(0.0f, -0.5f * dx - 0.6f * dy + 0.62f * nz);
-                    const float spec = std::pow(std::max(0.0f, light), 24.0f);
+                    const float specular = std::pow(std::max(0.0f, light), 24.0f);
                     const float grain = 0.9f + 0.2f * fractal(u * 60, v * 60, seed + 13, 2);
-                    r = ball.cr * (0.15f + 0.85f * light) * grain + 255 * spec * 0.6f;
-                    g = ball.cg * (0.15f + 0.85f * light) * grain + 255 * spec * 0.6f;
-                    b = ball.cb * (0.15f + 0.85f * light) * grain + 255 * spec * 0.6f;
+                    r = ball.cr * (0.15f + 0.85f * light) * grain + 255 * specular * 0.6f;
+                    g = ball.cg * (0.15f + 0.85f * light) * grain + 255 * specular * 0.6f;
+                    b = ball.cb * (0.15f + 0.85f * light) * grain + 255 * specular * 0.6f;
                 } else if (d2 < 1.6f && dy > 0.2f) {
                     const float shade = 0.6f + 0.4f * (d2 - 1) / 0.6f;
                     r *= shade, g *= shade, b *= shade;

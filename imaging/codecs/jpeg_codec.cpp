@@ -84,33 +84,25 @@ void installErrorManager(ErrorManager& err) {
 
 // Owners of the library objects. They are created inside a guard (creation can fail) and
 // destroyed here; jpeg_destroy on a never-created object is a no-op (its memory manager is null).
-struct Decompressor {
-    jpeg_decompress_struct info{};
+template <class Info, void (*Destroy)(Info*), bool Compressing>
+struct LibjpegObject {
+    Info info{};
     ErrorManager err;
-    Decompressor() {
+    LibjpegObject() {
         installErrorManager(err);
         info.err = &err.pub;
     }
-    ~Decompressor() { jpeg_destroy_decompress(&info); }
+    ~LibjpegObject() { Destroy(&info); }
+    LibjpegObject(const LibjpegObject&) = delete;
+    LibjpegObject& operator=(const LibjpegObject&) = delete;
     template <class Body>
     void run(Body&& body) {
-        if (!guardedCall(err, body)) failFrom(err, false);
+        if (!guardedCall(err, body)) failFrom(err, Compressing);
     }
 };
 
-struct Compressor {
-    jpeg_compress_struct info{};
-    ErrorManager err;
-    Compressor() {
-        installErrorManager(err);
-        info.err = &err.pub;
-    }
-    ~Compressor() { jpeg_destroy_compress(&info); }
-    template <class Body>
-    void run(Body&& body) {
-        if (!guardedCall(err, body)) failFrom(err, true);
-    }
-};
+using Decompressor = LibjpegObject<jpeg_decompress_struct, jpeg_destroy_decompress, false>;
+using Compressor = LibjpegObject<jpeg_compress_struct, jpeg_destroy_compress, true>;
 
 // A destination that grows a byte vector: the encoded file ends up in the block we return
 // without a final copy, and nothing leaks when the encoder fails halfway.
