@@ -15,7 +15,7 @@
 #include "document/frmdocument.h"
 #include "photo_like.h"
 #include "settings/programoptions.h"
-#include "shell/common/globals.h"
+#include "common/globals.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "document/frmdocument.h"
 #include "photo_like.h"
 #include "settings/programoptions.h"
-#include "shell/common/globals.h"
+#include "common/globals.h"
 #include "tools/frmtools.h"
 
 namespace {

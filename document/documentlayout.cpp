@@ -10,8 +10,8 @@
 #include "document/documenthost.h"
 #include "document/frmdocument.h"
 #include "settings/programoptions.h"
-#include "shell/common/globals.h"
-#include "shell/common/routines.h"
+#include "common/globals.h"
+#include "common/routines.h"
 
 namespace kalmira {
 

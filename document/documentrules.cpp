@@ -8,7 +8,7 @@
 
 #include "core/codec.h"
 #include "core/color.h"
-#include "shell/common/texts.h"
+#include "common/texts.h"
 
 namespace kalmira {
 

@@ -12,11 +12,11 @@
 #include "document/documentlayout.h"
 #include "document/documentrules.h"
 #include "settings/programoptions.h"
-#include "shell/common/apperror.h"
-#include "shell/common/errortrap.h"
-#include "shell/common/globals.h"
-#include "shell/common/routines.h"
-#include "shell/common/texts.h"
+#include "common/apperror.h"
+#include "common/errortrap.h"
+#include "common/globals.h"
+#include "common/routines.h"
+#include "common/texts.h"
 #include "ui_frmDocument.h"
 
 namespace kalmira {

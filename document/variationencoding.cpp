@@ -7,10 +7,10 @@
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
 #include "settings/programoptions.h"
-#include "shell/common/errortrap.h"
-#include "shell/common/globals.h"
-#include "shell/common/routines.h"
-#include "shell/common/texts.h"
+#include "common/errortrap.h"
+#include "common/globals.h"
+#include "common/routines.h"
+#include "common/texts.h"
 
 namespace kalmira {
 

@@ -4,10 +4,10 @@
 #include "settings/frmoptions.h"
 #include "settings/gifjpegrules.h"
 #include "settings/settingsstore.h"
-#include "shell/common/apperror.h"
-#include "shell/common/errortrap.h"
-#include "shell/common/routines.h"
-#include "shell/common/texts.h"
+#include "common/apperror.h"
+#include "common/errortrap.h"
+#include "common/routines.h"
+#include "common/texts.h"
 
 #include "ui_frmGIF.h"
 

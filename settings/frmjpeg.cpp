@@ -2,9 +2,9 @@
 
 #include "settings/conversions.h"
 #include "settings/frmoptions.h"
-#include "shell/common/apperror.h"
-#include "shell/common/errortrap.h"
-#include "shell/common/texts.h"
+#include "common/apperror.h"
+#include "common/errortrap.h"
+#include "common/texts.h"
 
 #include "ui_frmJPEG.h"
 

@@ -4,9 +4,9 @@
 #include "settings/frmgif.h"
 #include "settings/frmjpeg.h"
 #include "settings/settingsstore.h"
-#include "shell/common/apperror.h"
-#include "shell/common/errortrap.h"
-#include "shell/common/texts.h"
+#include "common/apperror.h"
+#include "common/errortrap.h"
+#include "common/texts.h"
 
 #include "ui_frmOptions.h"
 

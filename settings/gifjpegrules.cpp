@@ -1,6 +1,6 @@
 #include "settings/gifjpegrules.h"
 
-#include "shell/common/apperror.h"
+#include "common/apperror.h"
 
 #include <QAbstractButton>
 #include <QWidget>

@@ -3,7 +3,7 @@
 #include "settings/conversions.h"
 #include "settings/initext.h"
 #include "settings/settingskeys.h"
-#include "shell/common/apperror.h"
+#include "common/apperror.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,13 +1,13 @@
 #include "shell/createmainwindow.h"
 
 #include "shell/commands/filecommands.h"
-#include "shell/common/globals.h"
+#include "common/globals.h"
 #include "shell/frmmain.h"
 
 #include "document/documentlayout.h"
 #include "document/frmdocument.h"
 #include "shell/commands/viewcommands.h"
-#include "shell/common/errortrap.h"
+#include "common/errortrap.h"
 #include "tools/frmtools.h"
 #include "ui_frmMain.h"
 

@@ -1,7 +1,7 @@
 // The program's entry: language, splash, start-up state, main window.
-#include "shell/common/errortrap.h"
-#include "shell/common/frmsplash.h"
-#include "shell/common/globals.h"
+#include "common/errortrap.h"
+#include "common/frmsplash.h"
+#include "common/globals.h"
 #include "shell/createmainwindow.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "shell/notavailable.h"
 
-#include "shell/common/texts.h"
+#include "common/texts.h"
 #include "shell/prompts.h"
 
 #include <QWidget>

@@ -2,10 +2,10 @@
 
 #include "ui_frmMain.h"
 
-#include "shell/common/errortrap.h"
-#include "shell/common/globals.h"
-#include "shell/common/routines.h"
-#include "shell/common/texts.h"
+#include "common/errortrap.h"
+#include "common/globals.h"
+#include "common/routines.h"
+#include "common/texts.h"
 #include "shell/frmmain.h"
 #include "shell/notavailable.h"
 #include "shell/prompts.h"

@@ -2,7 +2,7 @@
 
 #include "ui_frmMain.h"
 
-#include "shell/common/texts.h"
+#include "common/texts.h"
 #include "shell/frmmain.h"
 #include "shell/notavailable.h"
 

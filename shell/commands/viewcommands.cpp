@@ -2,7 +2,7 @@
 
 #include "ui_frmMain.h"
 
-#include "shell/common/errortrap.h"
+#include "common/errortrap.h"
 #include "shell/frmmain.h"
 #include "shell/notavailable.h"
 

@@ -18,9 +18,9 @@
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
 #include "settings/programoptions.h"
-#include "shell/common/apperror.h"
-#include "shell/common/globals.h"
-#include "shell/common/routines.h"
+#include "common/apperror.h"
+#include "common/globals.h"
+#include "common/routines.h"
 
 using namespace kalmira;
 

@@ -10,7 +10,7 @@
 #include "document/documentlayout.h"
 #include "document/frmdocument.h"
 #include "settings/programoptions.h"
-#include "shell/common/globals.h"
+#include "common/globals.h"
 
 using namespace kalmira;
 

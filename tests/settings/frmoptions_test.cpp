@@ -3,8 +3,8 @@
 #include "settings/frmoptions.h"
 #include "settings/programoptions.h"
 #include "settings/settingsstore.h"
-#include "shell/common/errortrap.h"
-#include "shell/common/globals.h"
+#include "common/errortrap.h"
+#include "common/globals.h"
 
 #include <QCheckBox>
 #include <QComboBox>

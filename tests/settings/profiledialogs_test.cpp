@@ -5,9 +5,9 @@
 #include "settings/frmoptions.h"
 #include "settings/gifjpegrules.h"
 #include "settings/programoptions.h"
-#include "shell/common/errortrap.h"
-#include "shell/common/globals.h"
-#include "shell/common/routines.h"
+#include "common/errortrap.h"
+#include "common/globals.h"
+#include "common/routines.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 #include "settings/initext.h"
 #include "settings/programoptions.h"
 #include "settings/settingsstore.h"
-#include "shell/common/apperror.h"
+#include "common/apperror.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // files that must not, the command line, the recent-files list, Save and Save As round trips.
 
 #include "shell/commands/filecommands.h"
-#include "shell/common/globals.h"
+#include "common/globals.h"
 #include "shell/frmmain.h"
 #include "settings/settingsstore.h"
 #include "shelltestsupport.h"

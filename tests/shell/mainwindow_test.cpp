@@ -5,7 +5,7 @@
 #include "shell/commands/filecommands.h"
 #include "shell/commands/viewcommands.h"
 #include "shell/commands/windowcommands.h"
-#include "shell/common/globals.h"
+#include "common/globals.h"
 #include "shell/frmhelp.h"
 #include "shell/frmmain.h"
 #include "shell/zoombox.h"

@@ -3,7 +3,7 @@
 // report, and remembers what was asked, so no test blocks on a modal window.
 
 #include "document/frmdocument.h"
-#include "shell/common/errortrap.h"
+#include "common/errortrap.h"
 #include "shell/prompts.h"
 
 #include <QList>

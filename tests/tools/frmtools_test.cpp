@@ -23,8 +23,8 @@
 #include "document/frmdocument.h"
 #include "settings/programoptions.h"
 #include "settings/settingsstore.h"
-#include "shell/common/errortrap.h"
-#include "shell/common/globals.h"
+#include "common/errortrap.h"
+#include "common/globals.h"
 #include "tools/frmtools.h"
 #include "tools/toolsnumbers.h"
 

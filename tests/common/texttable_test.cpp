@@ -1,8 +1,8 @@
 // The text table's file format, the shipped table's completeness, and LoadText's fallbacks.
 #include "resources/kalmiraresources.h"
-#include "shell/common/globals.h"
-#include "shell/common/texts.h"
-#include "shell/common/texttable.h"
+#include "common/globals.h"
+#include "common/texts.h"
+#include "common/texttable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // LocalizeForm on a form built like a designer's: ids in captions, Tags, lists and tooltips.
-#include "shell/common/globals.h"
-#include "shell/common/texts.h"
+#include "common/globals.h"
+#include "common/texts.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 // The splash window: localised labels, the version, and the layout scaled to the picture.
-#include "shell/common/frmsplash.h"
-#include "shell/common/globals.h"
+#include "common/frmsplash.h"
+#include "common/globals.h"
 
 #include <QLabel>
 #include <QTest>

@@ -1,8 +1,8 @@
 // The guard every handler runs through: what it catches, what it reports, what stays silent.
 #include "imaging/core/error.h"
-#include "shell/common/apperror.h"
-#include "shell/common/errortrap.h"
-#include "shell/common/globals.h"
+#include "common/apperror.h"
+#include "common/errortrap.h"
+#include "common/globals.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "shell/common/errortrap.h"
+#include "common/errortrap.h"
 
 #include "imaging/core/error.h"
-#include "shell/common/apperror.h"
-#include "shell/common/globals.h"
-#include "shell/common/routines.h"
-#include "shell/common/texts.h"
+#include "common/apperror.h"
+#include "common/globals.h"
+#include "common/routines.h"
+#include "common/texts.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "shell/common/globals.h"
+#include "common/globals.h"
 
 #include <QByteArray>
 #include <QtGlobal>

@@ -1,7 +1,7 @@
-#include "shell/common/frmsplash.h"
+#include "common/frmsplash.h"
 
 #include "resources/kalmiraresources.h"
-#include "shell/common/texts.h"
+#include "common/texts.h"
 #include "ui_frmSplash.h"
 
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
-#include "shell/common/routines.h"
+#include "common/routines.h"
 
-#include "shell/common/apperror.h"
-#include "shell/common/globals.h"
+#include "common/apperror.h"
+#include "common/globals.h"
 #include "qt/imagecontrol.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "shell/common/errortrap.h"
-#include "shell/common/globals.h"
-#include "shell/common/texts.h"
+#include "common/errortrap.h"
+#include "common/globals.h"
+#include "common/texts.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // The error report as the user meets it: the message box, its answers, and the pointer.
-#include "shell/common/apperror.h"
-#include "shell/common/errortrap.h"
-#include "shell/common/globals.h"
-#include "shell/common/routines.h"
+#include "common/apperror.h"
+#include "common/errortrap.h"
+#include "common/globals.h"
+#include "common/routines.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,5 +1,5 @@
 // Start-up state: the open-format list with its "All Graphics" row, the save formats, the help path.
-#include "shell/common/globals.h"
+#include "common/globals.h"
 
 #include <gtest/gtest.h>
 

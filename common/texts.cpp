@@ -1,8 +1,8 @@
-#include "shell/common/texts.h"
+#include "common/texts.h"
 
 #include "resources/kalmiraresources.h"
-#include "shell/common/globals.h"
-#include "shell/common/texttable.h"
+#include "common/globals.h"
+#include "common/texttable.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "shell/common/texttable.h"
+#include "common/texttable.h"
 
 #include <QDir>
 #include <QFile>

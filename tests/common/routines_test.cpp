@@ -1,6 +1,6 @@
 // The shared routines: folder of a path, colour texts, dithering maps, animation test, temp files.
-#include "shell/common/globals.h"
-#include "shell/common/routines.h"
+#include "common/globals.h"
+#include "common/routines.h"
 
 #include <gtest/gtest.h>
 
