@@ -12,11 +12,6 @@
 
 namespace kalmira {
 
-int GifDepthForColorCount(int colorCount) {
-    if (colorCount <= 2) return 1;
-    return static_cast<int>(std::log(static_cast<double>(colorCount - 1)) / std::log(2.0)) + 1;
-}
-
 int NearestPaletteIndex(const std::function<std::uint32_t(int)>& paletteEntry, int palettePixelDepth,
                         std::uint32_t color) {
     // A palette holds at most 256 entries; a larger depth would only search empty slots.
@@ -37,10 +32,6 @@ int NearestPaletteIndex(const std::function<std::uint32_t(int)>& paletteEntry, i
     return best;
 }
 
-int SmallerFormat(std::int64_t gifSize, std::int64_t jpegSize) {
-    return gifSize > jpegSize ? save_format::Jpeg : save_format::Gif;
-}
-
 QString NameBeforeFirstDot(const QString& name) {
     const qsizetype dot = name.indexOf(QLatin1Char('.'));
     return dot >= 1 ? name.left(dot) : name;
@@ -54,32 +45,8 @@ QString ExtensionAfterFirstDot(const QString& path) {
 }
 
 int EngineFormatNumber(const VariationRecord& record, bool bmpCompressed, bool tiffCompressed, bool& known) {
-    namespace f = imaging::format;
-    known = true;
-    switch (record.Format) {
-    case save_format::Gif: return f::Gif;
-    case save_format::Jpeg:
-        if (record.JPEGYUV_Color == QLatin1String("1")) return f::Jpeg422;
-        if (record.JPEGYUV_Color == QLatin1String("2")) return f::Jpeg411;
-        return f::Jpeg444;
-    case save_format::Png: return f::Png;
-    case save_format::Bmp:
-        if (!record.BMPWindows) return f::BmpOs2;
-        return bmpCompressed ? f::BmpRle : f::BmpWindows;
-    case save_format::Eps: return f::Eps;
-    case save_format::GemImage: return f::GemImage;
-    case save_format::MacPaint: return f::MacPaint;
-    case save_format::MsPaint: return f::MsPaint;
-    case save_format::Pict: return f::Pict;
-    case save_format::Pcx: return f::Pcx;
-    case save_format::Psd: return f::Psd;
-    case save_format::SunRaster: return f::SunRaster;
-    case save_format::Tga: return f::Tga;
-    case save_format::Tiff: return tiffCompressed ? f::TiffCompressed : f::TiffUncompressed;
-    case save_format::Wmf: return f::Wmf;
-    case save_format::Wpg: return f::Wpg;
-    default: known = false; return 0;
-    }
+    const int yuv = record.JPEGYUV_Color == QLatin1String("1") ? 1 : record.JPEGYUV_Color == QLatin1String("2") ? 2 : 0;
+    return EngineFormatNumber(record.Format, yuv, record.BMPWindows, bmpCompressed, tiffCompressed, known);
 }
 
 float DownloadSeconds(std::int64_t fileSize, std::int32_t bitsPerSecond) {

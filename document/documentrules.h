@@ -1,6 +1,7 @@
 #pragma once
-// The document's small rules that need no window: the GIF depth for a colour count, the
-// transparent-colour snap, file-name rules, engine format numbers and the statistics texts.
+// The document's small rules that need no window: the transparent-colour snap, file-name
+// rules, engine format numbers and the statistics texts. The rules a new Variation is set up
+// by are in rules/keenfit.h, shared with the command line.
 
 #include <QString>
 
@@ -11,16 +12,10 @@
 
 namespace kalmira {
 
-// Bits a GIF needs for n colours: 1 for up to 2 colours, else int(log(n - 1) / log 2) + 1.
-int GifDepthForColorCount(int colorCount);
-
 // The palette index nearest to `color` by the sum of absolute RGB differences over entries
 // 0 .. 2^palettePixelDepth - 1 (at most 256); the lower index wins ties.
 int NearestPaletteIndex(const std::function<std::uint32_t(int)>& paletteEntry, int palettePixelDepth,
                         std::uint32_t color);
-
-// The format "Smallest file size" keeps: JPEG only when the GIF is strictly larger.
-int SmallerFormat(std::int64_t gifSize, std::int64_t jpegSize);
 
 // The name of a file without folder and extension by the first-dot rule: the text before the
 // first "." when one stands at the second character or later, else the whole name.

@@ -293,36 +293,20 @@ void frmDocument::InitialisiereVariation(int index) {
     const int slot = std::clamp(index, kFirstProfileSlot, kLastProfileSlot);
     const OptimizeProfile& p = ProgramOptions().Profiles[static_cast<std::size_t>(slot)];
     imaging::ImageControl& original = *pictures_[0];
-    const bool animatedGif = mitInfo_ && isAnimatedOriginal();
-
-    switch (p.FileFormat) {
-    case kProfileAlwaysJpeg: r.Format = save_format::Jpeg; break;
-    case kProfileByColorDepth: r.Format = original.InfoBits() <= 8 ? save_format::Gif : save_format::Jpeg; break;
-    default: r.Format = save_format::Gif; break;
-    }
-
-    if (animatedGif) {
-        r.PixelDepth = original.InfoBits();
-    } else if (r.Format == save_format::Jpeg) {
-        r.PixelDepth = 24;
-    } else {
-        r.PixelDepth = GifDepthForColorCount(original.ColorCount());
-        if (p.GIFColorPalette == 64 || p.GIFColorPalette == 16) r.PixelDepth = 8;
-    }
-    r.PalettePixelDepth = r.PixelDepth;
-    r.ColorPalette = 2;
-    r.DitheringMethod = 0;
-    r.MaxColors = 0;
-    r.MaxColorsText = LoadText(5403);
-    if (p.GIFMaxPixelDepth < r.PixelDepth) {
-        r.PixelDepth = p.GIFMaxPixelDepth;
-        r.PalettePixelDepth = p.GIFMaxPixelDepth;
-    }
-    r.DitheringMethod = p.GIFDitheringMethod;
-    r.MaxColorsText = QString::number(p.GIFMaxColors);
-    r.MaxColors = p.GIFMaxColors;
-    r.ColorPalette = p.GIFColorPalette;
-    r.GIFInterlaced = p.GIFInterlaced != 0;
+    OriginalTraits traits;
+    traits.infoBits = original.InfoBits();
+    traits.animatedGif = mitInfo_ && isAnimatedOriginal();
+    traits.animated = mitInfo_ && originalAnimated_;
+    if (NeedsColorCount(p, traits)) traits.colorCount = original.ColorCount();
+    const KeenfitChoice c = ChooseVariationSettings(p, traits);
+    r.Format = c.Format;
+    r.PixelDepth = c.PixelDepth;
+    r.PalettePixelDepth = c.PixelDepth;
+    r.DitheringMethod = c.DitheringMethod;
+    r.MaxColorsText = QString::number(c.MaxColors);
+    r.MaxColors = c.MaxColors;
+    r.ColorPalette = c.ColorPalette;
+    r.GIFInterlaced = c.GIFInterlaced;
 
     const bool wasAnimating = original.AnimationEnable();
     original.SetAnimationEnable(false);
@@ -337,17 +321,17 @@ void frmDocument::InitialisiereVariation(int index) {
     }
     original.SetAnimationEnable(wasAnimating);
 
-    r.GIFAnimated = animatedGif;
-    r.PlayAnimation = animatedGif;
+    r.GIFAnimated = c.GIFAnimated;
+    r.PlayAnimation = c.GIFAnimated;
     r.ImageNumber = 0;
-    r.JPEGQFactor = 256 - p.JPEGQuality;
-    r.JPEGProgressive = p.JPEGProgressive;
-    r.JPEGPasses = p.JPEGPasses;
-    r.JPEGGrayscale = p.JPEGGrayscale;
-    r.JPEGYUV_Color = QString::number(p.JPEGYUV_Color);
+    r.JPEGQFactor = c.JPEGQFactor;
+    r.JPEGProgressive = c.JPEGProgressive;
+    r.JPEGPasses = c.JPEGPasses;
+    r.JPEGGrayscale = c.JPEGGrayscale;
+    r.JPEGYUV_Color = QString::number(c.JPEGYUV_Color);
 
-    if (p.FileFormat == kProfileSmallestFile && !(mitInfo_ && originalAnimated_)) chooseSmallestFormat(index);
-
+    if (c.CompareGifAndJpeg) chooseSmallestFormat(index);
+    // The comparison's winner: a Variation other than GIF is 24 bits.
     if (r.Format != save_format::Gif) {
         r.PixelDepth = 24;
         r.PalettePixelDepth = 24;

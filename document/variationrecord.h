@@ -9,31 +9,12 @@
 #include <memory>
 
 #include "qt/imagecontrol.h"
+#include "rules/keenfit.h"
 
 namespace kalmira {
 
 inline constexpr int kRecordCount = 7;
 inline constexpr int kVariationCount = 5;
-
-// Positions in the save-format table (SaveFormats).
-namespace save_format {
-inline constexpr int Gif = 0;
-inline constexpr int Jpeg = 1;
-inline constexpr int Png = 2;
-inline constexpr int Bmp = 3;
-inline constexpr int Eps = 4;
-inline constexpr int GemImage = 5;
-inline constexpr int MacPaint = 6;
-inline constexpr int MsPaint = 7;
-inline constexpr int Pict = 8;
-inline constexpr int Pcx = 9;
-inline constexpr int Psd = 10;
-inline constexpr int SunRaster = 11;
-inline constexpr int Tga = 12;
-inline constexpr int Tiff = 13;
-inline constexpr int Wmf = 14;
-inline constexpr int Wpg = 15;
-}  // namespace save_format
 
 // BMPCompressed when RLE does not apply (OS/2 bitmap, or a depth other than 4 or 8).
 inline constexpr int kBmpRleNotApplicable = 2;

@@ -100,7 +100,7 @@ frmGIF::frmGIF(frmOptions& options) : QDialog(&options), ui_(std::make_unique<Ui
     ui_->ComboDithering->setCurrentIndex(DitherCodeToListIndex(shown.GIFDitheringMethod));
     ui_->ComboNumColors->setEditText(QString::number(shown.GIFMaxColors));
     Guarded([&] { selectPaletteKind(shown.GIFColorPalette); });
-    ui_->lblPaletteFileName->setText(shown.GIFPaletteFileName);
+    ui_->lblPaletteFileName->setText(QString::fromStdString(shown.GIFPaletteFileName));
     ui_->CheckFormatGIFInterlaced->setChecked(shown.GIFInterlaced != 0);
 }
 
@@ -162,7 +162,7 @@ void frmGIF::commit() {
         if (findChild<QRadioButton*>(buttonName("optPalette", candidate))->isChecked()) kind = candidate;
     if (kind != 0) {
         p.GIFColorPalette = kind;
-        p.GIFPaletteFileName = kind == kPaletteCustom ? ui_->lblPaletteFileName->text() : QString();
+        p.GIFPaletteFileName = kind == kPaletteCustom ? ui_->lblPaletteFileName->text().toStdString() : std::string();
     }
     p.GIFInterlaced = ui_->CheckFormatGIFInterlaced->isChecked() ? 1 : 0;
     accept();

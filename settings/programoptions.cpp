@@ -19,20 +19,6 @@ std::int32_t tableNumber(std::string_view text) {
 
 }  // namespace
 
-OptimizeProfile BuiltInProfile(int slot) {
-    if (slot < kFirstProfileSlot || slot > kLastProfileSlot)
-        throw std::out_of_range("profile slot out of range");
-    OptimizeProfile profile;
-    for (const settings::ProfileKey& row : settings::kProfileKeys) {
-        std::string_view text = row.slotDefaults[static_cast<std::size_t>(slot - kFirstProfileSlot)];
-        if (row.field16)
-            profile.*row.field16 = static_cast<std::int16_t>(tableNumber(text));
-        else if (row.textField)
-            profile.*row.textField = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    }
-    return profile;
-}
-
 ProgramOptionsRecord DefaultProgramOptions() {
     ProgramOptionsRecord options;
     for (const settings::SettingKey& row : settings::kSettingKeys) {

@@ -7,38 +7,12 @@
 
 #include <QString>
 
+#include "rules/optimizeprofile.h"
+
 #include <array>
 #include <cstdint>
 
 namespace kalmira {
-
-// "Applies to" choices of a profile (FileFormat).
-inline constexpr std::int16_t kProfileAlwaysGif = 1;
-inline constexpr std::int16_t kProfileAlwaysJpeg = 2;
-inline constexpr std::int16_t kProfileByColorDepth = 3;
-inline constexpr std::int16_t kProfileSmallestFile = 4;
-
-// The automatic-format defaults of one slot. A new Variation n takes slot n.
-struct OptimizeProfile {
-    std::int16_t FileFormat = kProfileSmallestFile;  // 1 GIF, 2 JPEG, 3 by colour depth, 4 smallest
-    std::int16_t GIFMaxPixelDepth = 8;               // 1..8
-    std::int16_t GIFDitheringMethod = 0;             // internal dithering code 0..7
-    std::int16_t GIFMaxColors = 256;                 // 1..256
-    std::int16_t GIFColorPalette = 2;                // 1 fixed, 2 optimised, 8 Windows, 16 custom, 64 Netscape
-    QString GIFPaletteFileName;                      // full path for palette kind 16, else empty
-    std::int16_t GIFInterlaced = 0;                  // 1 or 0
-    std::int16_t JPEGQuality = 200;                  // 1..254, the quality slider's position
-    std::int16_t JPEGProgressive = 0;                // 1 or 0
-    std::int16_t JPEGPasses = 2;                     // 0..64
-    std::int16_t JPEGYUV_Color = 1;                  // 0 = 4:4:4, 1 = 4:2:2, 2 = 4:1:1
-    std::int16_t JPEGGrayscale = 0;                  // 1 or 0
-
-    friend bool operator==(const OptimizeProfile&, const OptimizeProfile&) = default;
-};
-
-inline constexpr int kFirstProfileSlot = 1;
-inline constexpr int kLastProfileSlot = 6;  // slot 6 is kept for batch work; no Variation uses it
-inline constexpr int kProfileSlotCount = 7;  // index 0 is never used
 
 struct ProgramOptionsRecord {
     std::int16_t OptionsAutoApply = 1;            // 1 = a Variation change is applied at once
@@ -55,11 +29,6 @@ struct ProgramOptionsRecord {
 
     friend bool operator==(const ProgramOptionsRecord&, const ProgramOptionsRecord&) = default;
 };
-
-// The built-in defaults of slot 1..6 (used when a key is absent). Slot 2 is always GIF, slot 3
-// always JPEG, slots 4 and 5 trade depth and quality for size. Throws std::out_of_range for
-// another slot.
-OptimizeProfile BuiltInProfile(int slot);
 
 // Every preference at its built-in default, profiles included.
 ProgramOptionsRecord DefaultProgramOptions();

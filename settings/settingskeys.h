@@ -1,8 +1,10 @@
 #pragma once
 // Every key of the settings store in one place: section, key, how its text is read, and its
 // default. The in-memory defaults of ProgramOptions and the built-in profiles are taken from
-// these rows, so a default is written down exactly once.
+// these rows, so a default is written down exactly once. The profile keys (kProfileKeys) are
+// kept with the profiles in rules/, where programs without the windows read them too.
 
+#include "rules/optimizeprofile.h"
 #include "settings/programoptions.h"
 
 #include <array>
@@ -11,20 +13,9 @@
 
 namespace kalmira::settings {
 
-// How a stored text is turned back into a value.
-enum class ValueKind {
-    LeadingInt16,       // leading-number parse, rounded, 16 bit ("1e3" -> 1000, "x" -> 0)
-    LeadingInt32,       // the same, 32 bit
-    StrictWholeNumber,  // the whole text a number, rounded, 32 bit (main window twips)
-    StrictSingle,       // the whole text a number, single precision (tool window twips)
-    StrictBoolean,      // True / False / a number
-    Text,               // the text itself
-};
-
 inline constexpr std::string_view kSectionSettings = "Settings";
 inline constexpr std::string_view kSectionDisplay = "DisplaySettings";
 inline constexpr std::string_view kSectionLastFiles = "LastFiles";
-inline constexpr std::string_view kProfileSectionPrefix = "Optimize";  // + slot 1..6
 
 // A default that depends on the running program (its folder, window sizes); the caller
 // supplies it.
@@ -73,31 +64,6 @@ inline constexpr std::array<SettingKey, 27> kSettingKeys{{
     {kSectionSettings, "PaletteLeft", ValueKind::StrictSingle, kComputedDefault},
     // tools window top + tools window height - palette window height
     {kSectionSettings, "PaletteTop", ValueKind::StrictSingle, kComputedDefault},
-}};
-
-// The twelve keys of each section "Optimize1".."Optimize6", in field order, with the default
-// of each slot.
-struct ProfileKey {
-    std::string_view key;
-    ValueKind kind;
-    std::array<std::string_view, 6> slotDefaults;  // slot 1..6
-    std::int16_t OptimizeProfile::*field16 = nullptr;
-    QString OptimizeProfile::*textField = nullptr;
-};
-
-inline constexpr std::array<ProfileKey, 12> kProfileKeys{{
-    {"FileFormat", ValueKind::LeadingInt16, {"4", "1", "2", "4", "4", "4"}, &OptimizeProfile::FileFormat},
-    {"GIFMaxPixelDepth", ValueKind::LeadingInt16, {"8", "8", "8", "4", "2", "8"}, &OptimizeProfile::GIFMaxPixelDepth},
-    {"GIFDitheringMethod", ValueKind::LeadingInt16, {"0", "0", "0", "0", "0", "0"}, &OptimizeProfile::GIFDitheringMethod},
-    {"GIFMaxColors", ValueKind::LeadingInt16, {"256", "256", "256", "256", "256", "256"}, &OptimizeProfile::GIFMaxColors},
-    {"GIFColorPalette", ValueKind::LeadingInt16, {"2", "2", "2", "2", "2", "2"}, &OptimizeProfile::GIFColorPalette},
-    {"GIFPaletteFileName", ValueKind::Text, {"", "", "", "", "", ""}, nullptr, &OptimizeProfile::GIFPaletteFileName},
-    {"GIFInterlaced", ValueKind::LeadingInt16, {"0", "0", "0", "0", "0", "0"}, &OptimizeProfile::GIFInterlaced},
-    {"JPEGQuality", ValueKind::LeadingInt16, {"200", "200", "200", "160", "120", "200"}, &OptimizeProfile::JPEGQuality},
-    {"JPEGProgressive", ValueKind::LeadingInt16, {"0", "0", "0", "0", "0", "0"}, &OptimizeProfile::JPEGProgressive},
-    {"JPEGPasses", ValueKind::LeadingInt16, {"2", "2", "2", "2", "2", "2"}, &OptimizeProfile::JPEGPasses},
-    {"JPEGYUV_Color", ValueKind::LeadingInt16, {"1", "1", "1", "1", "2", "1"}, &OptimizeProfile::JPEGYUV_Color},
-    {"JPEGGrayscale", ValueKind::LeadingInt16, {"0", "0", "0", "0", "0", "0"}, &OptimizeProfile::JPEGGrayscale},
 }};
 
 // The loader reads a field by its row's kind; a row whose field and kind disagree would read

@@ -196,7 +196,8 @@ void loadProgramOptions(ProgramOptionsRecord& options, FirstError& errors) {
                 if (r.field16)
                     profile.*r.field16 = ReadLeadingInt16(section, fromView(r.key), profile.*r.field16);
                 else
-                    profile.*r.textField = ReadSetting(section, fromView(r.key), profile.*r.textField);
+                    profile.*r.textField =
+                        ReadSetting(section, fromView(r.key), QString::fromStdString(profile.*r.textField)).toStdString();
             });
         }
     }
@@ -364,7 +365,7 @@ void SaveProgramOptions(const ProgramOptionsRecord& options) {
         const QString section = profileSection(slot);
         for (const settings::ProfileKey& r : settings::kProfileKeys) {
             values.emplace_back(keyPath(section, fromView(r.key)),
-                                r.field16 ? QString::number(profile.*r.field16) : profile.*r.textField);
+                                r.field16 ? QString::number(profile.*r.field16) : QString::fromStdString(profile.*r.textField));
         }
     }
     writeAll(values);

@@ -296,7 +296,7 @@ private slots:
 
 private:
     static void writeKnownStore() {
-        ProgramOptions().Profiles[2].GIFPaletteFileName = QStringLiteral("/pal/web.pal");
+        ProgramOptions().Profiles[2].GIFPaletteFileName = "/pal/web.pal";
         SaveAllSettings();
     }
 };

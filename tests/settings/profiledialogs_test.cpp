@@ -217,19 +217,19 @@ private slots:
         child<QPushButton>(gif, QStringLiteral("cmdOK"))->click();
         QCOMPARE(gif.result(), int(QDialog::Accepted));
         QCOMPARE(options.PendingOptions().Profiles[1].GIFColorPalette, kPaletteCustom);
-        QCOMPARE(options.PendingOptions().Profiles[1].GIFPaletteFileName, answer);
+        QCOMPARE(QString::fromStdString(options.PendingOptions().Profiles[1].GIFPaletteFileName), answer);
     }
 
     void otherKindsForgetThePaletteFile() {
         ProgramOptions().Profiles[1].GIFColorPalette = kPaletteCustom;
-        ProgramOptions().Profiles[1].GIFPaletteFileName = QStringLiteral("C:\\pal\\web.pal");
+        ProgramOptions().Profiles[1].GIFPaletteFileName = "C:\\pal\\web.pal";
         frmOptions options;
         frmGIF gif(options);
         QCOMPARE(child<QLabel>(gif, QStringLiteral("lblPaletteFileName"))->text(), QStringLiteral("C:\\pal\\web.pal"));
         paletteButton(gif, 8)->click();
         child<QPushButton>(gif, QStringLiteral("cmdOK"))->click();
         QCOMPARE(options.PendingOptions().Profiles[1].GIFColorPalette, kPaletteWindows);
-        QCOMPARE(options.PendingOptions().Profiles[1].GIFPaletteFileName, QString());
+        QCOMPARE(options.PendingOptions().Profiles[1].GIFPaletteFileName, std::string());
     }
 
     void reopeningShowsTheFirstVisitsValues() {

@@ -1,5 +1,6 @@
 // The settings store against its file: a first run, a round trip of every key, hand-damaged
 // files, and a store that cannot be written.
+#include "rules/profilefile.h"
 #include "settings/initext.h"
 #include "settings/programoptions.h"
 #include "settings/settingsstore.h"
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <filesystem>
 #include <optional>
 
 using namespace kalmira;
@@ -92,7 +94,7 @@ ProgramOptionsRecord everyValueChanged() {
         p.GIFDitheringMethod = static_cast<std::int16_t>(slot + 1);
         p.GIFMaxColors = static_cast<std::int16_t>(10 * slot);
         p.GIFColorPalette = 16;
-        p.GIFPaletteFileName = QStringLiteral("C:\\pal\\web %1, \"ä\" @x.pal").arg(slot);
+        p.GIFPaletteFileName = QStringLiteral("C:\\pal\\web %1, \"ä\" @x.pal").arg(slot).toStdString();
         p.GIFInterlaced = 1;
         p.JPEGQuality = static_cast<std::int16_t>(254 - slot);
         p.JPEGProgressive = 1;
@@ -153,7 +155,7 @@ private slots:
             QCOMPARE(p.GIFDitheringMethod, 0);
             QCOMPARE(p.GIFMaxColors, 256);
             QCOMPARE(p.GIFColorPalette, 2);
-            QCOMPARE(p.GIFPaletteFileName, QString());
+            QCOMPARE(p.GIFPaletteFileName, std::string());
             QCOMPARE(p.GIFInterlaced, 0);
             QCOMPARE(p.JPEGQuality, v[2]);
             QCOMPARE(p.JPEGProgressive, 0);
@@ -185,6 +187,13 @@ private slots:
         resetStore_keepFile();
         LoadSettings();
         QVERIFY(ProgramOptions() == changed);
+        // The reader of programs without windows finds in the file what the store wrote.
+        QCOMPARE(UserSettingsFile(), std::filesystem::path(SettingsFilePath().toStdString()));
+        for (int slot = 1; slot <= 6; ++slot) {
+            const ProfileReading plain = ReadProfileFromFile(UserSettingsFile(), slot);
+            QVERIFY(plain.profile == changed.Profiles[static_cast<std::size_t>(slot)]);
+            QVERIFY(plain.problems.empty());
+        }
         QVERIFY(MainSettings().Placement == placement);
         QCOMPARE(MainSettings().InitialDirectory, QStringLiteral("/home/u/Bilder, alt/"));
         for (int i = 0; i < kRecentFileCount; ++i)
@@ -230,7 +239,7 @@ private slots:
                        "[LastFiles]\nFile0=/home/u/a;b #1.gif\nFile1=  spaced out  \n"
                        "File2=\"quoted \\\"x\\\"\\tTab\"\nFile3=\"unbalanced\n");
         LoadSettings();
-        QCOMPARE(ProgramOptions().Profiles[1].GIFPaletteFileName, QStringLiteral("C:\\pal\\web.pal"));
+        QCOMPARE(ProgramOptions().Profiles[1].GIFPaletteFileName, std::string("C:\\pal\\web.pal"));
         QCOMPARE(MainSettings().RecentFiles[0], QStringLiteral("/home/u/a;b #1.gif"));
         QCOMPARE(MainSettings().RecentFiles[1], QStringLiteral("spaced out"));
         QCOMPARE(MainSettings().RecentFiles[2], QStringLiteral("quoted \"x\"\tTab"));
