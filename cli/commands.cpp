@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
@@ -133,12 +132,6 @@ double processCpuMs() {
     return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
 }
 
-void writeFile(const std::string& path, const imaging::Bytes& data) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f || !f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size())))
-        imaging::fail(imaging::ErrorCode::WriteFailed, "convert", "cannot write " + path);
-}
-
 }  // namespace
 
 int runInfo(const std::vector<std::string>& args, std::ostream& out) {
@@ -191,7 +184,8 @@ int runConvert(const std::vector<std::string>& args, std::ostream& out) {
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     const double cpuMs = processCpuMs() - cpuStart;
 
-    writeFile(s.out, encoded);
+    // Never in place: a full disk or a second writer must not leave a broken or mixed file.
+    imaging::writeFileAtomically(s.out, encoded);
     const imaging::Bitmap& result = decoded.first();
     print(out, "file_size", encoded.size());
     print(out, "bits", result.bits());

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "arguments.h"
+#include "batch.h"
 #include "commands.h"
 #include "core/error.h"
 
@@ -21,13 +22,18 @@ int main(int argc, char** argv) {
         if (command == "info") return runInfo(rest, std::cout);
         if (command == "convert") return runConvert(rest, std::cout);
         if (command == "compare") return runCompare(rest, std::cout);
+        if (command == "batch") return runBatch(rest, std::cout);
         if (command == "help" || command == "--help") {
-            std::cout << kUsage;
+            std::cout << kUsage << kBatchUsage;
+            return 0;
+        }
+        if (command == "--version") {
+            std::cout << "kalmira-cli " KALMIRA_VERSION "\n";
             return 0;
         }
         throw UsageError("unknown command \"" + command + "\"");
     } catch (const UsageError& e) {
-        std::cerr << "kalmira-cli: " << e.what() << '\n' << kUsage;
+        std::cerr << "kalmira-cli: " << e.what() << '\n' << kUsage << kBatchUsage;
         return 2;
     } catch (const imaging::Error& e) {
         std::cerr << "kalmira-cli: " << e.what() << '\n';

@@ -14,6 +14,7 @@ test_pkgs=(
   clang libclang-rt-14-dev
   imagemagick ghostscript netpbm libjpeg-turbo-progs pngquant
   xvfb xauth
+  parallel desktop-file-utils file
 )
 
 want=("${build_pkgs[@]}")

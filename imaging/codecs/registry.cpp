@@ -1,7 +1,14 @@
 #include "codecs/registry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
-#include <system_error>
+#include <string>
 
 #include "core/error.h"
 
@@ -73,29 +80,63 @@ Bytes saveMemory(const Image& image, const SaveOptions& options) {
     return codec->write(image, options);
 }
 
-void saveFile(const std::filesystem::path& path, const Image& image, const SaveOptions& options) {
-    const Bytes data = saveMemory(image, options);
-    std::filesystem::path temp = path;
-    temp += ".kalmira-part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) fail(ErrorCode::WriteFailed, "save", "cannot create " + temp.string());
-        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            fail(ErrorCode::WriteFailed, "save", "cannot write " + path.string());
+namespace {
+
+// The mode a new file gets: 0666 less the process's umask. Read from the kernel rather than by
+// setting and restoring the umask, which would race with other threads creating files.
+mode_t newFileMode() {
+    static const mode_t mode = [] {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(0666 & ~std::stoul(line.substr(6), nullptr, 8));
+        return static_cast<mode_t>(0644);
+    }();
+    return mode;
+}
+
+[[noreturn]] void failWrite(const std::filesystem::path& path, const std::string& what, int error) {
+    fail(ErrorCode::WriteFailed, "save", what + " " + path.string() + ": " + std::strerror(error));
+}
+
+}  // namespace
+
+void writeFileAtomically(const std::filesystem::path& path, ByteView data) {
+    // The temporary name is unique to this writer, so two writers of one file never write into
+    // each other's temporary: each renames a complete file of its own and the last one wins
+    // whole. It stands beside the target, as a rename only replaces within one file system.
+    std::string temp = path.string() + ".kalmira-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) failWrite(path, "cannot create a file beside", errno);
+    struct Remove {
+        std::string name;
+        bool keep = false;
+        ~Remove() {
+            if (!keep) ::unlink(name.c_str());
         }
+    } removeTemp{temp};
+    struct stat existing {};
+    // mkstemp's file is private; the picture gets the mode of the file it replaces, or that of
+    // any new file.
+    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : newFileMode();
+    ::fchmod(fd, mode);
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : ENOSPC;
+            ::close(fd);
+            failWrite(path, "cannot write", error);
+        }
+        done += static_cast<std::size_t>(n);
     }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        fail(ErrorCode::WriteFailed, "save", "cannot replace " + path.string() + ": " + ec.message());
-    }
+    if (::close(fd) != 0) failWrite(path, "cannot write", errno);
+    if (::rename(temp.c_str(), path.c_str()) != 0) failWrite(path, "cannot replace", errno);
+    removeTemp.keep = true;
+}
+
+void saveFile(const std::filesystem::path& path, const Image& image, const SaveOptions& options) {
+    writeFileAtomically(path, saveMemory(image, options));
 }
 
 }  // namespace imaging

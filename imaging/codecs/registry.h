@@ -27,8 +27,12 @@ ImageInfo readInfoFile(const std::filesystem::path& path);
 Image loadMemory(ByteView data, const LoadOptions& options = {});
 Image loadFile(const std::filesystem::path& path, const LoadOptions& options = {});
 Bytes saveMemory(const Image& image, const SaveOptions& options);
-// Writes to a temporary file beside `path` and renames it over the target only after a
-// complete write, so a failed save never destroys the previous file.
+// Writes to a temporary file beside `path`, with a name unique to the writer, and renames it
+// over the target only after a complete write: a failed or interrupted save never destroys
+// the previous file or leaves a part of the new one under its name, and of two writers racing
+// for one file, one complete file stays. Failures name the system's reason (no space left,
+// permission denied, not a directory); the temporary file is removed.
+void writeFileAtomically(const std::filesystem::path& path, ByteView data);
 void saveFile(const std::filesystem::path& path, const Image& image, const SaveOptions& options);
 
 Bytes readWholeFile(const std::filesystem::path& path);

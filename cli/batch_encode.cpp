@@ -1,0 +1,114 @@
+#include "batch_encode.h"
+
+#include <cmath>
+#include <limits>
+
+#include "codecs/codec_support.h"
+#include "codecs/registry.h"
+#include "color/colorres.h"
+#include "rules/keenfit.h"
+
+namespace kalmira::cli {
+
+namespace {
+
+// The Original's transparency as a new Variation takes it: a palette reference names the
+// entry, a true-colour key is the colour itself.
+struct Transparency {
+    bool on = false;
+    imaging::Rgb color = 0;
+};
+
+Transparency transparencyOf(const imaging::Bitmap& original) {
+    Transparency t;
+    t.on = original.transparent();
+    if (!t.on) return t;
+    const imaging::Rgb key = original.transparentColor();
+    if (!imaging::isPaletteReference(key)) {
+        t.color = key & 0xFFFFFF;
+    } else if (const auto index = static_cast<std::size_t>(imaging::paletteIndexOf(key)); index < original.palette().size()) {
+        t.color = original.palette()[index];
+    } else {
+        t.on = false;  // a reference past the palette names no colour
+    }
+    return t;
+}
+
+imaging::Bytes encode(const imaging::Image& input, const KeenfitChoice& choice, const Transparency& transparency) {
+    const EngineSaveSettings s = SaveSettingsFor(choice);
+    imaging::Image reduced;
+    if (s.multiPage) {
+        reduced = imaging::colorRes(input, choice.PixelDepth, choice.ColorPalette, choice.DitheringMethod, s.colorCount);
+    } else {
+        const imaging::Bitmap& first = input.first();
+        reduced = imaging::Image::fromBitmap(
+            choice.PixelDepth > 8
+                ? imaging::colorRes(first, choice.PixelDepth, 0, 0, 0)
+                : imaging::colorRes(first, choice.PixelDepth, choice.ColorPalette, choice.DitheringMethod, s.colorCount));
+        reduced.frames.front().delay = input.frames.front().delay;
+    }
+    if (choice.Format == save_format::Gif && transparency.on && !s.multiPage) {
+        // The entry nearest to the Original's transparent colour, unless the reduction kept
+        // the transparent pixels an entry of their own already.
+        imaging::Bitmap& bmp = reduced.first();
+        if (!(bmp.transparent() && imaging::isPaletteReference(bmp.transparentColor())) && bmp.isIndexed()) {
+            const int best = imaging::codec::nearestPaletteIndex(bmp.palette(), 1 << bmp.bits(), transparency.color);
+            bmp.setTransparent(true);
+            bmp.setTransparentColor(imaging::kPaletteReference + static_cast<imaging::Rgb>(best));
+        }
+    }
+    imaging::SaveOptions save;
+    save.format = s.formatNumber;
+    save.bits = s.bitsPerPixel;
+    save.qualityFactor = s.qualityFactor;
+    save.passes = s.passes;
+    save.interlaced = s.interlaced;
+    save.multiPage = s.multiPage;
+    return imaging::saveMemory(reduced, save);
+}
+
+}  // namespace
+
+OptimisedFile optimiseFile(const imaging::Bytes& data, const OptimizeProfile& profile) {
+    const imaging::ImageInfo info = imaging::readInfo(data);
+    const imaging::Image input = imaging::loadMemory(data);
+
+    OriginalTraits traits;
+    traits.infoBits = info.bits;
+    // As a document opens a file: an animation is an animated GIF, kept with its frames.
+    traits.animatedGif = info.animated || (info.pages > 1 && info.format == imaging::format::Gif);
+    traits.animated = traits.animatedGif;
+    if (NeedsColorCount(profile, traits)) traits.colorCount = static_cast<int>(input.first().uniqueColorCount());
+    KeenfitChoice choice = ChooseVariationSettings(profile, traits);
+    const Transparency transparency = transparencyOf(input.first());
+
+    OptimisedFile result;
+    if (choice.CompareGifAndJpeg) {
+        KeenfitChoice jpeg = choice;
+        SettleFormat(jpeg, save_format::Jpeg);
+        imaging::Bytes jpegBytes = encode(input, jpeg, transparency);
+        SettleFormat(choice, save_format::Gif);
+        imaging::Bytes gifBytes = encode(input, choice, transparency);
+        if (SmallerFormat(static_cast<std::int64_t>(gifBytes.size()), static_cast<std::int64_t>(jpegBytes.size())) ==
+            save_format::Jpeg) {
+            choice = jpeg;
+            result.encoded = std::move(jpegBytes);
+        } else {
+            result.encoded = std::move(gifBytes);
+        }
+    } else {
+        result.encoded = encode(input, choice, transparency);
+    }
+    const bool gif = choice.Format == save_format::Gif;
+    result.extension = gif ? "gif" : "jpg";
+    result.formatName = gif ? "GIF" : "JPEG";
+
+    const imaging::Image decoded = imaging::loadMemory(result.encoded);
+    const imaging::Bitmap& shown = decoded.first();
+    result.psnr = shown.width() == input.first().width() && shown.height() == input.first().height()
+                      ? imaging::psnrRgb(input.first(), shown)
+                      : std::numeric_limits<double>::quiet_NaN();
+    return result;
+}
+
+}  // namespace kalmira::cli

@@ -1,0 +1,22 @@
+#pragma once
+// One file of a batch: the picture set up by a profile as a new Variation is in a document
+// (rules/keenfit.h), reduced, encoded and decoded again to measure it.
+
+#include "core/codec.h"
+#include "rules/optimizeprofile.h"
+
+#include <string>
+
+namespace kalmira::cli {
+
+struct OptimisedFile {
+    imaging::Bytes encoded;
+    std::string extension;  // "gif" or "jpg"
+    std::string formatName;  // "GIF" or "JPEG"
+    double psnr = 0;        // of the decoded result against the input over RGB; NaN when the sizes differ
+};
+
+// Throws imaging::Error for a file the engine cannot read or encode.
+OptimisedFile optimiseFile(const imaging::Bytes& data, const OptimizeProfile& profile);
+
+}  // namespace kalmira::cli

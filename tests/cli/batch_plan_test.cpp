@@ -1,0 +1,85 @@
+// The input list of a batch: shares, the walk, and output names.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <numeric>
+
+#include "arguments.h"
+#include "batch_plan.h"
+
+namespace kalmira::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(BatchShards, EveryPositionLandsInExactlyOneShare) {
+    for (std::size_t count : {0u, 1u, 2u, 7u, 100u, 1001u})
+        for (int m : {1, 2, 3, 8, 13}) {
+            std::vector<int> hits(count, 0);
+            std::size_t largest = 0, smallest = count;
+            for (int k = 1; k <= m; ++k) {
+                const auto share = shardPositions(count, k, m);
+                largest = std::max(largest, share.size());
+                smallest = std::min(smallest, share.size());
+                for (std::size_t position : share) ++hits[position];
+            }
+            EXPECT_TRUE(std::all_of(hits.begin(), hits.end(), [](int h) { return h == 1; })) << count << "/" << m;
+            EXPECT_LE(largest - smallest, 1u) << count << "/" << m;  // shares differ by one file at most
+        }
+    EXPECT_EQ(shardPositions(10, 3, 4), (std::vector<std::size_t>{2, 6}));
+}
+
+TEST(BatchShards, ParsesKOfMAndRefusesTheRest) {
+    EXPECT_EQ(parseShard("1/1"), std::make_pair(1, 1));
+    EXPECT_EQ(parseShard("3/8"), std::make_pair(3, 8));
+    EXPECT_EQ(parseShard("8/8"), std::make_pair(8, 8));
+    for (const char* bad : {"0/8", "9/8", "1/0", "-1/2", "2", "a/b", "1/2/3", "/2", "1/", " 1/2"})
+        EXPECT_THROW(parseShard(bad), UsageError) << bad;
+}
+
+class BatchWalk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / ("kalmira-batchplan-" + std::to_string(::getpid()));
+        fs::remove_all(root_);
+        for (const char* f : {"in/b.PNG", "in/a.png", "in/sub/a.gif", "in/sub/a.jpg", "in/readme.txt", "in/out/old.gif",
+                              "x/a.png"}) {
+            fs::create_directories((root_ / f).parent_path());
+            std::ofstream(root_ / f) << "x";
+        }
+        fs::create_directory_symlink(root_ / "in", root_ / "in/sub/loop");
+    }
+    void TearDown() override { fs::remove_all(root_); }
+    fs::path root_;
+};
+
+TEST_F(BatchWalk, FindsReadableFormatsSortedOnceAndNamesOutputsWithoutClashes) {
+    const fs::path out = root_ / "in/out";
+    const BatchPlan plan = planBatch({(root_ / "in").string(), (root_ / "in/a.png").string(), (root_ / "x").string()}, out);
+    std::vector<std::string> files, stems, problems;
+    for (const BatchInput& i : plan.inputs) {
+        files.push_back(i.file.lexically_relative(root_).string());
+        stems.push_back(i.outputStem.lexically_relative(out).string());
+        problems.push_back(i.problem);
+    }
+    // Not the text file, not the output folder, not through the link; a.png named twice counts once.
+    EXPECT_EQ(files, (std::vector<std::string>{"in/a.png", "in/b.PNG", "in/sub/a.gif", "in/sub/a.jpg", "x/a.png"}));
+    EXPECT_EQ(stems, (std::vector<std::string>{"a", "b", "sub/a.gif", "sub/a.jpg", "a"}));
+    EXPECT_EQ(problems[4], "another input has the same output name " + (out / "a").string() + ".*");
+    EXPECT_EQ(plan.canonicalInputs.size(), 5u);
+
+    std::string problem;
+    EXPECT_EQ(outputPathFor(plan.inputs[1], "gif", plan, problem), out / "b.gif");
+    EXPECT_TRUE(problem.empty());
+    // Written into its own folder as PNG, x/a.png would be its own output.
+    const BatchPlan inPlace = planBatch({(root_ / "x").string()}, root_ / "x");
+    ASSERT_EQ(inPlace.inputs.size(), 1u);
+    EXPECT_TRUE(outputPathFor(inPlace.inputs[0], "png", inPlace, problem).empty());
+    EXPECT_EQ(problem, "its output " + (root_ / "x/a.png").string() + " would replace an input");
+    EXPECT_EQ(outputPathFor(inPlace.inputs[0], "gif", inPlace, problem), root_ / "x/a.gif");
+}
+
+}  // namespace
+}  // namespace kalmira::cli

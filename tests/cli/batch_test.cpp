@@ -1,0 +1,246 @@
+// kalmira-cli batch as users and job runners see it: the profile's rules, shares, jobs, the
+// report, failures, and outputs that are whole or absent.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "codecs/registry.h"
+#include "core/bitmap.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string quoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+struct RunResult {
+    int status;
+    std::string out, err;
+};
+
+// Every file below `root` with its bytes, by path relative to it.
+std::map<std::string, std::string> tree(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    if (!fs::exists(root)) return files;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) files[e.path().lexically_relative(root).string()] = slurp(e.path());
+    return files;
+}
+
+class Batch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kalmira-batch-test-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "in");
+        // No user settings unless a test writes them: the built-in batch profile.
+        ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    RunResult run(const std::vector<std::string>& args, const std::string& prefix = "") {
+        std::string cmd = prefix + quoted(KALMIRA_CLI);
+        for (const std::string& a : args) cmd += " " + quoted(a);
+        cmd += " >" + quoted((dir_ / "stdout").string()) + " 2>" + quoted((dir_ / "stderr").string());
+        const int raw = std::system(cmd.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir_ / "stdout"), slurp(dir_ / "stderr")};
+    }
+    std::string p(const std::string& name) const { return (dir_ / name).string(); }
+
+    // A smooth photo-like picture (JPEG wins) or one of few flat colours (GIF wins).
+    void picture(const std::string& name, int width, int height, bool photo, int seed = 0) {
+        imaging::Bitmap bmp(width, height, 24);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                bmp.setPixel(x, y,
+                             photo ? imaging::makeRgb((x * 255 / width + seed) & 0xFF, (y * 255 / height) & 0xFF,
+                                                      ((x * y) / 37 + seed * 3) & 0xFF)
+                                   : imaging::makeRgb(((x / 8 + seed) % 3) * 120, (y / 8 % 2) * 200, 40));
+        imaging::SaveOptions save;
+        save.format = imaging::format::Png;
+        fs::create_directories(fs::path(p(name)).parent_path());
+        imaging::saveFile(p(name), imaging::Image::fromBitmap(bmp), save);
+    }
+    void settings(const std::string& text) {
+        fs::create_directories(dir_ / "config" / "Kalmira");
+        std::ofstream(dir_ / "config" / "Kalmira" / "Kalmira 4.2.ini") << text;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Batch, AppliesTheProfileExactlyAsTheSameExplicitConversion) {
+    picture("in/photo.png", 90, 60, true);
+    picture("in/flat.png", 64, 48, false);
+    // Always JPEG at quality 200 (factor 56), 4:2:2: the bytes convert writes with those values.
+    ASSERT_EQ(run({"batch", "--profile", "3", "--out", p("out"), p("in")}).status, 0);
+    ASSERT_EQ(run({"convert", p("in/photo.png"), p("photo.jpg"), "--format", "23", "--qfactor", "56"}).status, 0);
+    EXPECT_EQ(slurp(p("out/photo.jpg")), slurp(p("photo.jpg")));
+    // Always GIF, depth capped at 4 bits, 12 colours, Floyd-Steinberg, from the settings file.
+    settings("[Optimize6]\nFileFormat=1\nGIFMaxPixelDepth=4\nGIFMaxColors=12\nGIFDitheringMethod=1\n");
+    const RunResult r = run({"batch", "--out", p("gif"), p("in")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(run({"convert", p("in/photo.png"), p("photo.gif"), "--format", "2", "--bits", "4", "--colors", "12",
+                   "--dither", "1"}).status, 0);
+    EXPECT_EQ(slurp(p("gif/photo.gif")), slurp(p("photo.gif")));
+    // The flat picture has 6 colours: 3 bits.
+    ASSERT_EQ(run({"convert", p("in/flat.png"), p("flat.gif"), "--format", "2", "--bits", "3", "--colors", "12",
+                   "--dither", "1"}).status, 0);
+    EXPECT_EQ(slurp(p("gif/flat.gif")), slurp(p("flat.gif")));
+    // --settings names another file; a value that does not convert is said and keeps its default.
+    std::ofstream(p("other.ini")) << "[Optimize2]\nFileFormat=2\nJPEGQuality=99999\n";
+    const RunResult other = run({"batch", "--profile", "2", "--settings", p("other.ini"), "--out", p("other"), p("in/flat.png")});
+    EXPECT_EQ(other.status, 0);
+    EXPECT_TRUE(fs::exists(p("other/flat.jpg")));
+    EXPECT_NE(other.err.find("Optimize2/JPEGQuality = \"99999\" is out of range; the default 200 is used"), std::string::npos)
+        << other.err;
+}
+
+TEST_F(Batch, SmallestFileKeepsTheSmallerOfGifAndJpeg) {
+    picture("in/photo.png", 160, 120, true);
+    picture("in/flat.png", 160, 120, false);
+    const RunResult r = run({"batch", "--out", p("out"), "--report", p("r.jsonl"), p("in")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(tree(p("out")).size(), 2u);
+    ASSERT_TRUE(fs::exists(p("out/photo.jpg")));
+    ASSERT_TRUE(fs::exists(p("out/flat.gif")));
+    // Each winner is smaller than the loser would have been (profile 6: 8 bits, quality 200, 4:2:2).
+    ASSERT_EQ(run({"convert", p("in/photo.png"), p("photo.gif"), "--format", "2", "--bits", "8"}).status, 0);
+    EXPECT_LT(fs::file_size(p("out/photo.jpg")), fs::file_size(p("photo.gif")));
+    ASSERT_EQ(run({"convert", p("in/flat.png"), p("flat.jpg"), "--format", "23", "--qfactor", "56"}).status, 0);
+    EXPECT_LE(fs::file_size(p("out/flat.gif")), fs::file_size(p("flat.jpg")));
+    EXPECT_NE(r.out.find("files: 2\nwritten: 2\nfailed: 0\n"), std::string::npos) << r.out;
+}
+
+TEST_F(Batch, SharesSplitTheInputsExactlyAndJobsChangeNoByte) {
+    for (int i = 0; i < 7; ++i) picture("in/" + std::string(1, static_cast<char>('a' + i)) + "/p" + std::to_string(i) + ".png", 40 + i, 30, i % 2 == 0, i);
+    ASSERT_EQ(run({"batch", "--jobs", "1", "--out", p("one"), p("in")}).status, 0);
+    ASSERT_EQ(run({"batch", "--jobs", "2", "--out", p("two"), p("in")}).status, 0);
+    const auto whole = tree(p("one"));
+    EXPECT_EQ(whole.size(), 7u);
+    EXPECT_EQ(tree(p("two")), whole);
+    std::map<std::string, std::string> joined;
+    for (int k = 1; k <= 3; ++k) {
+        const std::string out = p("share" + std::to_string(k));
+        const RunResult r = run({"batch", "--shard", std::to_string(k) + "/3", "--out", out, p("in")});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const auto share = tree(out);
+        EXPECT_EQ(share.size(), k == 1 ? 3u : 2u) << k;  // positions 0,3,6 / 1,4 / 2,5
+        for (const auto& [name, bytes] : share) EXPECT_TRUE(joined.emplace(name, bytes).second) << name << " twice";
+    }
+    EXPECT_EQ(joined, whole);
+}
+
+TEST_F(Batch, FailuresAreListedReportedAndSkipped) {
+    picture("in/good.png", 20, 20, false);
+    std::ofstream(p("in/broken.png")) << "not a picture";
+    std::ofstream(p("in/notes.txt")) << "not looked at";
+    const RunResult r = run({"batch", "--out", p("out"), "--report", p("r.jsonl"), p("in"), p("missing.gif")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(p("in/broken.png") + ": load: unrecognized format"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(p("missing.gif") + ": no such file or folder"), std::string::npos) << r.err;
+    EXPECT_EQ(tree(p("out")).size(), 1u);
+    EXPECT_NE(r.out.find("files: 3\nwritten: 1\nfailed: 2\n"), std::string::npos) << r.out;
+    // One JSON line per file, failures included.
+    std::istringstream report(slurp(p("r.jsonl")));
+    std::set<std::string> inputs;
+    int lines = 0;
+    for (std::string line; std::getline(report, line); ++lines) {
+        const auto start = line.find("{\"input\":\"") + 10;
+        inputs.insert(line.substr(start, line.find('"', start) - start));
+        if (line.find("good.png") != std::string::npos) {
+            EXPECT_NE(line.find("\"output\":\"" + p("out/good.gif") + "\",\"format\":\"GIF\",\"bytes_in\":"), std::string::npos) << line;
+            EXPECT_NE(line.find(",\"psnr\":"), std::string::npos);
+            EXPECT_NE(line.find(",\"ms\":"), std::string::npos);
+        } else {
+            EXPECT_NE(line.find("\"error\":"), std::string::npos) << line;
+        }
+    }
+    EXPECT_EQ(lines, 3);
+    EXPECT_EQ(inputs, (std::set<std::string>{p("in/broken.png"), p("in/good.png"), p("missing.gif")}));
+}
+
+TEST_F(Batch, NothingIsWrittenOverAnInputAndNamesDoNotCollide) {
+    picture("in/a.png", 20, 20, false);
+    picture("in/x.png", 20, 20, false, 1);
+    fs::copy_file(p("in/a.png"), p("in/a.tif"));  // the same name before the extension
+    fs::create_directories(p("other"));
+    ASSERT_EQ(run({"convert", p("in/x.png"), p("other/x.gif"), "--format", "2", "--bits", "1"}).status, 0);
+    const std::string inputGif = slurp(p("other/x.gif"));
+    // in/x.png would become other/x.gif, which is an input itself.
+    settings("[Optimize6]\nFileFormat=1\n");
+    const RunResult r = run({"batch", "--out", p("other"), p("in"), p("other/x.gif")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(p("in/x.png") + ": its output " + p("other/x.gif") + " would replace an input"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find(p("other/x.gif") + ": another input has the same output name"), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(p("other/x.gif")), inputGif);
+    EXPECT_TRUE(fs::exists(p("other/a.png.gif")));
+    EXPECT_TRUE(fs::exists(p("other/a.tif.gif")));
+    EXPECT_EQ(tree(p("other")).size(), 3u);
+    // Into the input folder itself, each GIF would be its own output.
+    const RunResult inPlace = run({"batch", "--out", p("other"), p("other")});
+    EXPECT_EQ(inPlace.status, 1);
+    EXPECT_NE(inPlace.out.find("failed: 3\n"), std::string::npos) << inPlace.out;
+    EXPECT_EQ(slurp(p("other/x.gif")), inputGif);
+    EXPECT_EQ(tree(p("other")).size(), 3u);
+}
+
+TEST_F(Batch, BadCommandLinesExitWithTwo) {
+    picture("in/a.png", 8, 8, false);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"batch", p("in")}, {"batch", "--out", p("o")}, {"batch", "--out", p("o"), "--shard", "0/3", p("in")},
+          {"batch", "--out", p("o"), "--shard", "4/3", p("in")}, {"batch", "--out", p("o"), "--shard", "2", p("in")},
+          {"batch", "--out", p("o"), "--profile", "7", p("in")}, {"batch", "--out", p("o"), "--jobs", "0", p("in")}}) {
+        const RunResult r = run(args);
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_NE(r.err.find("usage:"), std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(p("o")));
+    std::ofstream(p("file")) << "x";
+    const RunResult r = run({"batch", "--out", p("file/sub"), p("in")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot use the output folder"), std::string::npos) << r.err;
+}
+
+TEST_F(Batch, AnInterruptedBatchLeavesOnlyWholeFiles) {
+    for (int i = 0; i < 40; ++i) picture("in/p" + std::to_string(100 + i) + ".png", 300, 200, true, i);
+    const std::string cmd = quoted(KALMIRA_CLI) + " batch --jobs 2 --out " + quoted(p("out")) + " " + quoted(p("in")) +
+                            " >/dev/null 2>&1 & pid=$!; sleep 0.7; kill -INT $pid; wait $pid; echo $? >" +
+                            quoted(p("status"));
+    ASSERT_EQ(std::system(("bash -c " + quoted(cmd)).c_str()), 0);
+    const int status = std::stoi(slurp(p("status")));
+    const auto written = tree(p("out"));
+    if (status == 0) GTEST_SKIP() << "the batch ended before the interrupt";
+    EXPECT_EQ(status, 130);
+    EXPECT_LT(written.size(), 40u);
+    for (const auto& [name, bytes] : written) {
+        EXPECT_EQ(name.find(".kalmira-"), std::string::npos) << name << " left behind";
+        EXPECT_NO_THROW(imaging::loadMemory(imaging::Bytes(bytes.begin(), bytes.end()))) << name;
+    }
+}
+
+}  // namespace
