@@ -12,33 +12,40 @@ namespace {
 
 constexpr int kSize = 20;
 
-QPixmap blank() {
-    QPixmap pixmap(kSize, kSize);
-    pixmap.fill(Qt::transparent);
-    return pixmap;
+// The pictures are drawn, not scaled: each is painted at one, two and three device pixels per
+// point, so a desktop scaled for a high-density screen shows them sharp.
+template <class Paint>
+QIcon paintedIcon(Paint paint) {
+    QIcon icon;
+    for (int scale = 1; scale <= 3; ++scale) {
+        QPixmap pixmap(kSize * scale, kSize * scale);
+        pixmap.setDevicePixelRatio(scale);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        paint(painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 // A numbered frame: the Variation toggles show which Variation they stand for.
 QIcon variationIcon(int n) {
-    QPixmap pixmap = blank();
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(40, 40, 40), 1.2));
-    painter.setBrush(QColor(255, 244, 214));
-    painter.drawRoundedRect(QRectF(1.5, 1.5, kSize - 3, kSize - 3), 3, 3);
-    QFont font = painter.font();
-    font.setBold(true);
-    font.setPixelSize(12);
-    painter.setFont(font);
-    painter.setPen(QColor(150, 40, 20));
-    painter.drawText(QRect(0, 0, kSize, kSize), Qt::AlignCenter, QString::number(n));
-    return QIcon(pixmap);
+    return paintedIcon([n](QPainter& painter) {
+        painter.setPen(QPen(QColor(40, 40, 40), 1.2));
+        painter.setBrush(QColor(255, 244, 214));
+        painter.drawRoundedRect(QRectF(1.5, 1.5, kSize - 3, kSize - 3), 3, 3);
+        QFont font = painter.font();
+        font.setBold(true);
+        font.setPixelSize(12);
+        painter.setFont(font);
+        painter.setPen(QColor(150, 40, 20));
+        painter.drawText(QRect(0, 0, kSize, kSize), Qt::AlignCenter, QString::number(n));
+    });
 }
 
-QIcon drawn(const QString& key) {
-    QPixmap pixmap = blank();
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
+void paintDrawn(QPainter& painter, const QString& key) {
     painter.setPen(QPen(QColor(40, 40, 40), 1.2));
     if (key == QLatin1String("Capture")) {
         painter.setBrush(QColor(200, 220, 245));
@@ -97,7 +104,10 @@ QIcon drawn(const QString& key) {
         painter.setBrush(QColor(30, 80, 180));
         painter.drawPath(path);
     }
-    return QIcon(pixmap);
+}
+
+QIcon drawn(const QString& key) {
+    return paintedIcon([&key](QPainter& painter) { paintDrawn(painter, key); });
 }
 
 }  // namespace

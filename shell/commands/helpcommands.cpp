@@ -2,13 +2,12 @@
 
 #include "ui_frmMain.h"
 
+#include "common/programfiles.h"
 #include "common/texts.h"
 #include "shell/frmmain.h"
 #include "shell/notavailable.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QUrl>
 
 namespace kalmira {
@@ -38,7 +37,7 @@ void HelpCommands::notAvailable(QAction* command) {
 }
 
 void HelpCommands::Readme() {
-    const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(LoadText(kTextReadmeFile));
+    const QString path = FindProgramFile(LoadText(kTextReadmeFile));
     main_.LadenDateiInForm(path, LoadText(kTextReadmeTitle));
 }
 
