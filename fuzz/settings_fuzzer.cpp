@@ -1,9 +1,12 @@
-// Hands arbitrary bytes to the settings file reader and to every conversion a stored text goes
-// through, and checks the properties that must hold for any input: no crash, a success never
-// carries a value its type cannot hold, the strict conversions agree with the leading-number
-// parse on texts they accept, and whatever the reader finds is written back and read the same.
+// Hands arbitrary bytes to the settings file reader, to the command line's profile reader and to
+// every conversion a stored text goes through, and checks the properties that must hold for any
+// input: no crash, a success never carries a value its type cannot hold, the strict conversions
+// agree with the leading-number parse on texts they accept, and whatever the reader finds is
+// written back and read the same.
 #include "../settings/conversions.cpp"
 #include "../settings/initext.cpp"
+#include "../rules/optimizeprofile.cpp"
+#include "../rules/profilefile.cpp"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +46,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::vector<IniEntry> entries = ParseIniText(text);
     require(ParseIniText(FormatIniText(entries)) == entries);
+
+    // The batch profile as kalmira-cli reads it: one note at most per numeric key, and a file
+    // without the section is the built-in profile.
+    const kalmira::ProfileReading profile = kalmira::ReadProfileFromText(text, kalmira::kBatchProfileSlot);
+    require(profile.problems.size() <= 11);
+    if (text.find("[Optimize6") == std::string_view::npos)
+        require(profile.profile == kalmira::BuiltInProfile(kalmira::kBatchProfileSlot));
 
     // Whatever the writers make of the results reads back unchanged.
     if (whole.ok()) require(StrictWholeNumber(FormatWholeNumber(whole.value)).value == whole.value);
