@@ -226,6 +226,47 @@ TEST_F(Batch, BadCommandLinesExitWithTwo) {
     EXPECT_NE(r.err.find("cannot use the output folder"), std::string::npos) << r.err;
 }
 
+TEST_F(Batch, TwoBatchesWritingOneFolderLeaveWholeFiles) {
+    for (int i = 0; i < 6; ++i) picture("in/p" + std::to_string(i) + ".png", 80, 60, i % 2 == 0, i);
+    ASSERT_EQ(run({"batch", "--out", p("alone"), p("in")}).status, 0);
+    const std::string one = quoted(KALMIRA_CLI) + " batch --jobs 2 --out " + quoted(p("shared")) + " " + quoted(p("in")) + " >/dev/null";
+    ASSERT_EQ(std::system(("bash -c " + quoted(one + " & " + one + " & " + one + "; wait")).c_str()), 0);
+    EXPECT_EQ(tree(p("shared")), tree(p("alone")));
+}
+
+TEST_F(Batch, AProgressLineOnlyOnATerminal) {
+    for (int i = 0; i < 3; ++i) picture("in/p" + std::to_string(i) + ".png", 60, 40, true, i);
+    const RunResult plain = run({"batch", "--out", p("plain"), p("in")});
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.err.find("\033[K"), std::string::npos) << "progress written into a file";
+    if (std::system("command -v script >/dev/null") != 0) GTEST_SKIP() << "script(1) is needed to give the batch a terminal";
+    const std::string inner = quoted(KALMIRA_CLI) + " batch --out " + quoted(p("tty")) + " " + quoted(p("in"));
+    ASSERT_EQ(std::system(("script -qec " + quoted(inner) + " " + quoted(p("typescript")) + " >/dev/null").c_str()), 0);
+    const std::string shown = slurp(p("typescript"));
+    EXPECT_NE(shown.find("\r\033[K3/3 files, "), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" left"), std::string::npos);
+    EXPECT_NE(shown.find("written: 3"), std::string::npos);
+}
+
+TEST_F(Batch, AFolderWithoutPermissionIsListedAndTheRestDone) {
+    if (::geteuid() != 0 || std::system("command -v setpriv >/dev/null") != 0)
+        GTEST_SKIP() << "needs root and setpriv(1) to run the batch as an unprivileged user";
+    picture("in/ok/a.png", 20, 20, false);
+    picture("in/locked/b.png", 20, 20, false);
+    picture("in/ok/secret.png", 20, 20, false);
+    fs::permissions(p("in/locked"), fs::perms::none);
+    fs::permissions(p("in/ok/secret.png"), fs::perms::none);
+    fs::permissions(dir_, fs::perms::all);
+    const RunResult r = run({"batch", "--out", p("out"), p("in")}, "setpriv --reuid=65534 --regid=65534 --clear-groups ");
+    fs::permissions(p("in/locked"), fs::perms::owner_all);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(p("in/locked") + ": cannot read the folder: Permission denied"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(p("in/ok/secret.png") + ": load: cannot open"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::exists(p("out/ok/a.gif")));
+    EXPECT_FALSE(fs::exists(p("out/ok/secret.gif")));
+    EXPECT_NE(r.out.find("files: 3\nwritten: 1\nfailed: 2\n"), std::string::npos) << r.out;
+}
+
 TEST_F(Batch, AnInterruptedBatchLeavesOnlyWholeFiles) {
     for (int i = 0; i < 40; ++i) picture("in/p" + std::to_string(100 + i) + ".png", 300, 200, true, i);
     const std::string cmd = quoted(KALMIRA_CLI) + " batch --jobs 2 --out " + quoted(p("out")) + " " + quoted(p("in")) +
