@@ -51,10 +51,12 @@ std::atomic<bool> interrupted{false};
 extern "C" void onInterrupt(int) { interrupted.store(true); }
 
 // Ctrl+C or a job runner's TERM lets the files in work finish (their outputs appear whole) and
-// starts no further one; the temporary files of an atomic save never stay behind.
+// starts no further one; the temporary files of an atomic save never stay behind. A second one
+// ends the program at once.
 void catchInterrupts() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
