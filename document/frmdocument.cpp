@@ -108,6 +108,12 @@ void frmDocument::setupControls() {
         picture->SetAutoScroll(true);
         setFrameSelected(frames_[i], i == 0);
         connect(picture, &imaging::ImageControl::clicked, this, [this, i] { SelektiereGrafik(i); });
+        // The palette editor follows a click to the entry of the colour under the pointer.
+        connect(picture, &imaging::ImageControl::pointerUp, this, [this, i](Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
+            MainWindowHost* host = mainWindowHost();
+            if (PaletteHost* palette = paletteHost(); palette && host && host->IsPaletteWindowChecked())
+                Guarded([&] { palette->SetPaletteButton(*pictures_[static_cast<std::size_t>(i)], x, y); });
+        });
         if (i > 0) {
             // Picking a transparent colour: a press on another Variation ends the pick mode; the
             // release on the selected one picks the colour under the pointer.

@@ -94,6 +94,16 @@ void frmDocument::bringOriginalInto(int index) {
     const VariationRecord& r = records_[static_cast<std::size_t>(index)];
     imaging::ImageControl& original = *pictures_[0];
     imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    // A custom palette (the palette editor's, or the colours the Variation had when Custom was
+    // chosen) belongs to the Variation, not to the picture that is replaced here.
+    const std::vector<imaging::Rgb> userPalette = target.Bitmap().userPalette();
+    struct KeepUserPalette {
+        imaging::ImageControl& target;
+        const std::vector<imaging::Rgb>& colors;
+        ~KeepUserPalette() {
+            for (int j = 0; j < static_cast<int>(colors.size()); ++j) target.SetUserPalette(j, colors[static_cast<std::size_t>(j)]);
+        }
+    } keep{target, userPalette};
     if (r.GIFAnimated) {
         target.CopyPicturesFrom(original);
         if (r.PlayAnimation) {

@@ -3,6 +3,7 @@
 #include "shell/commands/filecommands.h"
 #include "common/globals.h"
 #include "shell/frmmain.h"
+#include "shell/palettewindowhost.h"
 
 #include "document/documentlayout.h"
 #include "document/frmdocument.h"
@@ -50,6 +51,7 @@ std::unique_ptr<QMainWindow> createMainWindow(const QStringList& files) {
     auto window = std::make_unique<frmMain>();
     MainWindow = window.get();
     installToolsWindow(*window);
+    installPaletteWindow(*window);
     window->Load(files);
     // A first start without a file shows the picture that comes with the program, so there is
     // something real to look at and compare.
