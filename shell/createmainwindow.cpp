@@ -10,6 +10,7 @@
 #include "shell/commands/viewcommands.h"
 #include "common/errortrap.h"
 #include "tools/frmtools.h"
+#include "tools/previews.h"
 #include "ui_frmMain.h"
 
 #include <QMdiArea>
@@ -26,6 +27,7 @@ namespace {
 // document; activating another document window lays it out and refills the tools window.
 void installToolsWindow(frmMain& main) {
     auto* tools = new frmTools(&main);
+    new FilterPreviews(*tools);
     tools->SetActiveDocumentProvider([&main] { return main.ActiveDocument(); });
     tools->SetHideRequest([&main] { main.View().ToggleTools(true); });
     tools->SetUnloadNotice([&main] { main.View().SetToolsChecked(false); });
