@@ -288,6 +288,11 @@ void frmDocument::InitialisiereGrafik(bool MitInfo) {
             for (int i = 1; i <= initialVariations; ++i) AktualisiereVariation(i);
         ui_->frameLoadImage->hide();
         OriginalResize();
+        // The palette window, shown with the first document before its picture was loaded,
+        // shows the Original the document starts with.
+        MainWindowHost* host = mainWindowHost();
+        if (PaletteHost* palette = paletteHost(); palette && host && host->IsPaletteWindowChecked() && FindeSelektierteGrafik() == 0)
+            palette->DisplayPalette(*pictures_[0]);
     });
 }
 

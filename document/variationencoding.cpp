@@ -86,7 +86,10 @@ void frmDocument::AktualisiereVariation(int AktVariation) {
         else
             AktualisiereMemInfo(i);
         pictures_[static_cast<std::size_t>(i)]->ForceRepaint();
-        if (PaletteHost* palette = paletteHost()) palette->DisplayPalette(*pictures_[static_cast<std::size_t>(i)]);
+        // The palette window shows the selected picture: a Variation encoded while another
+        // picture is selected must not take its place there.
+        if (PaletteHost* palette = paletteHost(); palette && isFrameSelected(frame))
+            palette->DisplayPalette(*pictures_[static_cast<std::size_t>(i)]);
     });
 }
 

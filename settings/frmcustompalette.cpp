@@ -157,6 +157,7 @@ void frmCustomPalette::showCells(const std::vector<imaging::Rgb>& colors, int co
     }
     if (previous != selectedIndex_ && previous < kCellCount) setCell(previous, CellColor(previous), IsCellVisible(previous));
     ui_->frameColorPalette->show();
+    ui_->lblNoPalette->hide();
     Command1_Click(selectedIndex_);
 }
 
@@ -194,6 +195,7 @@ void frmCustomPalette::DisplayPalette(imaging::ImageControl& target, const imagi
         showCells(colors, count);
     } else {
         ui_->frameColorPalette->hide();
+        ui_->lblNoPalette->show();
         ui_->lblPaletteIndex->clear();
         ui_->lblRGBColor->clear();
     }
@@ -386,6 +388,10 @@ void frmCustomPalette::showEvent(QShowEvent* event) {
         positioned_ = true;
         restorePosition();
     }
+    // However the window comes up (View > Palette, the first document), it shows the palette
+    // of the picture selected now.
+    if (hooks_.selectedPicture)
+        if (imaging::ImageControl* picture = hooks_.selectedPicture()) DisplayPalette(*picture);
     QWidget::showEvent(event);
 }
 

@@ -41,6 +41,9 @@ public:
         // The active document's selected picture: 0 the Original, 1..5 a Variation; -1 when no
         // document is open.
         std::function<int()> selectedVariation;
+        // The picture selected in the active document (its Variation or its Original), shown
+        // whenever the window is shown; nullptr without a document.
+        std::function<imaging::ImageControl*()> selectedPicture;
         // The active document's Original, for editing its palette colour by colour.
         std::function<imaging::ImageControl*()> original;
         // The document's Original-changed step (encodes the Variations again).

@@ -13,6 +13,8 @@
 #include "tools/frmtools.h"
 
 #include <QAbstractButton>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 
 namespace kalmira {
@@ -60,6 +62,12 @@ void installPaletteWindow(frmMain& main) {
     hooks.selectedVariation = [&main] {
         frmDocument* document = main.ActiveDocument();
         return document ? document->FindeSelektierteGrafik() : -1;
+    };
+    hooks.selectedPicture = [&main]() -> imaging::ImageControl* {
+        frmDocument* document = main.ActiveDocument();
+        if (!document) return nullptr;
+        const int n = document->FindeSelektierteGrafik();
+        return n == 0 ? &document->picOriginal() : &document->picCompress(n);
     };
     hooks.original = [&main]() -> imaging::ImageControl* {
         frmDocument* document = main.ActiveDocument();
@@ -110,6 +118,15 @@ void installPaletteWindow(frmMain& main) {
         return window ? window->frameGeometry() : QRect();
     };
     palette->SetHooks(std::move(hooks));
+    // Another document window coming to the front (or the first one once it holds its picture)
+    // brings its selected picture's palette. The window passed is used, not the main window's
+    // state, since this also fires while the main window is being torn down.
+    QObject::connect(main.MdiArea(), &QMdiArea::subWindowActivated, palette, [palette](QMdiSubWindow* window) {
+        auto* document = window ? qobject_cast<frmDocument*>(window->widget()) : nullptr;
+        if (!document || !palette->isVisible() || !document->picOriginal().HasBitmap()) return;
+        const int n = document->FindeSelektierteGrafik();
+        Guarded([&] { palette->DisplayPalette(n == 0 ? document->picOriginal() : document->picCompress(n)); });
+    });
     main.SetPaletteWindow(palette);
     SetPaletteHost(new PaletteWindowHost(*palette));
 }

@@ -227,6 +227,11 @@ private slots:
 
     void paletteButtonShowsTheSelectedVariationsColours() {
         openLogo();
+        // The first document brings the window up with the Original's palette (8 bits).
+        QVERIFY(palette().isVisible());
+        QCOMPARE(palette().CurrentPicture(), &document().picOriginal());
+        QCOMPARE(palette().CellColor(42), logo().palette()[42]);
+        QVERIFY(palette().IsCellVisible(255));
         selectVariation(1);
         frmCustomPalette& window = palette();
         QVERIFY(window.isVisible());
