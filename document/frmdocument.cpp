@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "document/documenthost.h"
+#include "qt/palettefile.h"
 #include "document/documentlayout.h"
 #include "document/documentrules.h"
 #include "settings/programoptions.h"
@@ -25,6 +26,7 @@ namespace {
 
 // The error a VB-style array access outside its bounds raises.
 constexpr int kSubscriptOutOfRange = 9;
+constexpr int kCustomPaletteKind = 16;
 
 const QColor kSelectedCaption(255, 0, 0);
 const QColor kUnselectedCaption(0, 0, 0);
@@ -334,6 +336,16 @@ void frmDocument::InitialisiereVariation(int index) {
     r.MaxColors = p.GIFMaxColors;
     r.ColorPalette = p.GIFColorPalette;
     r.GIFInterlaced = p.GIFInterlaced != 0;
+    // A custom palette comes from the profile's palette file, read as the palette editor reads
+    // it. A file that cannot be read leaves the Variation its own colours, which the custom
+    // kind then keeps.
+    if (r.ColorPalette == kCustomPaletteKind && !p.GIFPaletteFileName.isEmpty()) {
+        std::vector<imaging::Rgb> colors;
+        if (imaging::ReadPaletteFile(p.GIFPaletteFileName, colors) == 0) {
+            imaging::ImageControl& picture = *pictures_[static_cast<std::size_t>(index)];
+            for (int j = 0; j < static_cast<int>(colors.size()); ++j) picture.SetUserPalette(j, colors[static_cast<std::size_t>(j)]);
+        }
+    }
 
     const bool wasAnimating = original.AnimationEnable();
     original.SetAnimationEnable(false);

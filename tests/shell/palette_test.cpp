@@ -70,6 +70,7 @@ class PaletteTest : public QObject {
     std::unique_ptr<QMainWindow> main_;
     std::int64_t nextColour_ = -1;
     QString nextFile_;
+    bool customProfile_ = false;
 
     frmMain& main() { return *static_cast<frmMain*>(main_.get()); }
     frmCustomPalette& palette() { return *qobject_cast<frmCustomPalette*>(main().PaletteWindow()); }
@@ -83,7 +84,7 @@ class PaletteTest : public QObject {
             OptimizeProfile& p = ProgramOptions().Profiles[static_cast<std::size_t>(slot)];
             p.FileFormat = kProfileAlwaysGif;
             p.GIFMaxPixelDepth = static_cast<std::int16_t>(depth);
-            p.GIFColorPalette = 2;
+            if (!customProfile_) p.GIFColorPalette = 2;
             p.GIFMaxColors = 256;
         }
         ProgramOptions().InitialOpenVariations = 1;
@@ -223,6 +224,21 @@ private slots:
         // Nothing applied either: the Variation keeps its encoding and its palette kind.
         QCOMPARE(document().picCompress(1).EncodeCount(), encodes);
         QCOMPARE(tools().SelectedPalette(), 2);
+    }
+
+    void aProfilesCustomPaletteComesFromItsPaletteFile() {
+        const QString path = folder_.filePath(QStringLiteral("profile.pal"));
+        QCOMPARE(imaging::WritePaletteFile(path, sixteenColours()), 0);
+        for (int slot = 1; slot <= 5; ++slot) {
+            ProgramOptions().Profiles[static_cast<std::size_t>(slot)].GIFColorPalette = 16;
+            ProgramOptions().Profiles[static_cast<std::size_t>(slot)].GIFPaletteFileName = path;
+        }
+        // openLogo keeps the palette kind and file of the profiles it is given.
+        customProfile_ = true;
+        openLogo();
+        customProfile_ = false;
+        QCOMPARE(document().picCompress(1).BitmapBits(), 8);
+        QCOMPARE(variationPalette(16), sixteenColours());
     }
 
     void paletteButtonShowsTheSelectedVariationsColours() {
