@@ -27,6 +27,9 @@
 #include <QTest>
 #include <QWindow>
 
+#include <QScreen>
+
+#include <cmath>
 #include <memory>
 
 using namespace kalmira;
@@ -396,6 +399,17 @@ private slots:
         window.Command1_Click(first == 0 ? 1 : 0);
         emit variation.pointerUp(Qt::LeftButton, Qt::NoModifier, 30, 5);
         QCOMPARE(window.SelectedIndex(), first);
+    }
+
+    void placementIsStoredInTwipsAndComesBack() {
+        WritePalettePosition(2400.0f, 1800.0f);
+        openLogo();
+        const double tpp = 1440.0 / palette().screen()->logicalDotsPerInchX();
+        QCOMPARE(palette().pos(), QPoint(int(std::lround(2400 / tpp)), int(std::lround(1800 / tpp))));
+        palette().move(40, 50);
+        QVERIFY(main().close());  // the open document is confirmed by the answered prompt
+        QCOMPARE(ReadPaletteLeft(-1.0f), float(40 * tpp));
+        QCOMPARE(ReadPaletteTop(-1.0f), float(50 * tpp));
     }
 
     void aCellChoosesTheTransparentColourWhilePicking() {
