@@ -290,11 +290,6 @@ void frmDocument::InitialisiereGrafik(bool MitInfo) {
             for (int i = 1; i <= initialVariations; ++i) AktualisiereVariation(i);
         ui_->frameLoadImage->hide();
         OriginalResize();
-        // The palette window, shown with the first document before its picture was loaded,
-        // shows the Original the document starts with.
-        MainWindowHost* host = mainWindowHost();
-        if (PaletteHost* palette = paletteHost(); palette && host && host->IsPaletteWindowChecked() && FindeSelektierteGrafik() == 0)
-            palette->DisplayPalette(*pictures_[0]);
     });
 }
 
@@ -526,6 +521,11 @@ void frmDocument::picOriginalAendern() {
             if (records_[static_cast<std::size_t>(i)].Displayed && encodedFrom_[static_cast<std::size_t>(i)] != current)
                 AktualisiereVariation(i);
         OriginalResize();
+        // The palette window follows a changed Original while it is the selected picture; this
+        // also fills it when the first document's picture has just been loaded.
+        MainWindowHost* host = mainWindowHost();
+        if (PaletteHost* palette = paletteHost(); palette && host && host->IsPaletteWindowChecked() && FindeSelektierteGrafik() == 0)
+            palette->DisplayPalette(*pictures_[0]);
     });
 }
 

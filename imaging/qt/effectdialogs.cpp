@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
@@ -123,9 +124,8 @@ std::vector<QAbstractButton*> addChoices(QVBoxLayout* layout, const QString& tit
     auto* grid = new QGridLayout(group);
     std::vector<QAbstractButton*> buttons;
     for (int i = 0; i < captions.size(); ++i) {
-        auto* option = new QCheckBox(captions[i]);
+        auto* option = new QRadioButton(captions[i]);
         option->setObjectName(QStringLiteral("Option%1%2").arg(prefix).arg(i));
-        option->setAutoExclusive(true);
         option->setChecked(i == checked);
         grid->addWidget(option, i / columns, i % columns);
         buttons.push_back(option);

@@ -361,6 +361,12 @@ private slots:
         button("cmdChangeColor")->click();
         QCOMPARE(document().picOriginal().BitmapPalette(5), imaging::makeRgb(255, 0, 255));
         QVERIFY(document().picCompress(1).EncodeCount() > encodes);
+        // An operation that takes the Original to 24 bits leaves it without a palette to show.
+        imaging::Bitmap rgb = document().picOriginal().Bitmap().toRgb24();
+        document().picOriginal().SetBitmap(std::move(rgb));
+        document().picOriginalAendern();
+        QVERIFY(window.findChild<QWidget*>("frameColorPalette")->isHidden());
+        QVERIFY(!button("cmdChangeColor")->isEnabled());
     }
 
     void pasteAfterCopyingSixteenColoursAppliesAllCellsAtEightBits() {
