@@ -130,6 +130,13 @@ public:
     virtual ~PaletteHost() = default;
     // Shows the palette of `picture` (DisplayPalette).
     virtual void DisplayPalette(imaging::ImageControl& picture) = 0;
+    // The user clicked pixel (x, y) of `picture`: select the palette entry of its colour
+    // (SetPaletteButton).
+    virtual void SetPaletteButton(imaging::ImageControl& picture, int x, int y) {
+        (void)picture;
+        (void)x;
+        (void)y;
+    }
 };
 
 // Registration; nullptr unregisters. The getters return nullptr while nothing is registered.

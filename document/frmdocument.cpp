@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "document/documenthost.h"
+#include "qt/palettefile.h"
 #include "document/documentlayout.h"
 #include "document/documentrules.h"
 #include "settings/programoptions.h"
@@ -25,6 +26,7 @@ namespace {
 
 // The error a VB-style array access outside its bounds raises.
 constexpr int kSubscriptOutOfRange = 9;
+constexpr int kCustomPaletteKind = 16;
 
 const QColor kSelectedCaption(255, 0, 0);
 const QColor kUnselectedCaption(0, 0, 0);
@@ -108,6 +110,12 @@ void frmDocument::setupControls() {
         picture->SetAutoScroll(true);
         setFrameSelected(frames_[i], i == 0);
         connect(picture, &imaging::ImageControl::clicked, this, [this, i] { SelektiereGrafik(i); });
+        // The palette editor follows a click to the entry of the colour under the pointer.
+        connect(picture, &imaging::ImageControl::pointerUp, this, [this, i](Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
+            MainWindowHost* host = mainWindowHost();
+            if (PaletteHost* palette = paletteHost(); palette && host && host->IsPaletteWindowChecked())
+                Guarded([&] { palette->SetPaletteButton(*pictures_[static_cast<std::size_t>(i)], x, y); });
+        });
         if (i > 0) {
             // Picking a transparent colour: a press on another Variation ends the pick mode; the
             // release on the selected one picks the colour under the pointer.
@@ -307,6 +315,16 @@ void frmDocument::InitialisiereVariation(int index) {
     r.MaxColors = c.MaxColors;
     r.ColorPalette = c.ColorPalette;
     r.GIFInterlaced = c.GIFInterlaced;
+    // A custom palette comes from the profile's palette file, read as the palette editor reads
+    // it. A file that cannot be read leaves the Variation its own colours, which the custom
+    // kind then keeps.
+    if (r.ColorPalette == kCustomPaletteKind && !p.GIFPaletteFileName.empty()) {
+        std::vector<imaging::Rgb> colors;
+        if (imaging::ReadPaletteFile(QString::fromStdString(p.GIFPaletteFileName), colors) == 0) {
+            imaging::ImageControl& picture = *pictures_[static_cast<std::size_t>(index)];
+            for (int j = 0; j < static_cast<int>(colors.size()); ++j) picture.SetUserPalette(j, colors[static_cast<std::size_t>(j)]);
+        }
+    }
 
     const bool wasAnimating = original.AnimationEnable();
     original.SetAnimationEnable(false);
@@ -487,6 +505,11 @@ void frmDocument::picOriginalAendern() {
             if (records_[static_cast<std::size_t>(i)].Displayed && encodedFrom_[static_cast<std::size_t>(i)] != current)
                 AktualisiereVariation(i);
         OriginalResize();
+        // The palette window follows a changed Original while it is the selected picture; this
+        // also fills it when the first document's picture has just been loaded.
+        MainWindowHost* host = mainWindowHost();
+        if (PaletteHost* palette = paletteHost(); palette && host && host->IsPaletteWindowChecked() && FindeSelektierteGrafik() == 0)
+            palette->DisplayPalette(*pictures_[0]);
     });
 }
 

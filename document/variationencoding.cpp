@@ -86,7 +86,10 @@ void frmDocument::AktualisiereVariation(int AktVariation) {
         else
             AktualisiereMemInfo(i);
         pictures_[static_cast<std::size_t>(i)]->ForceRepaint();
-        if (PaletteHost* palette = paletteHost()) palette->DisplayPalette(*pictures_[static_cast<std::size_t>(i)]);
+        // The palette window shows the selected picture: a Variation encoded while another
+        // picture is selected must not take its place there.
+        if (PaletteHost* palette = paletteHost(); palette && isFrameSelected(frame))
+            palette->DisplayPalette(*pictures_[static_cast<std::size_t>(i)]);
     });
 }
 
@@ -94,6 +97,16 @@ void frmDocument::bringOriginalInto(int index) {
     const VariationRecord& r = records_[static_cast<std::size_t>(index)];
     imaging::ImageControl& original = *pictures_[0];
     imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    // A custom palette (the palette editor's, or the colours the Variation had when Custom was
+    // chosen) belongs to the Variation, not to the picture that is replaced here.
+    const std::vector<imaging::Rgb> userPalette = target.Bitmap().userPalette();
+    struct KeepUserPalette {
+        imaging::ImageControl& target;
+        const std::vector<imaging::Rgb>& colors;
+        ~KeepUserPalette() {
+            for (int j = 0; j < static_cast<int>(colors.size()); ++j) target.SetUserPalette(j, colors[static_cast<std::size_t>(j)]);
+        }
+    } keep{target, userPalette};
     if (r.GIFAnimated) {
         target.CopyPicturesFrom(original);
         if (r.PlayAnimation) {

@@ -3,12 +3,14 @@
 #include "shell/commands/filecommands.h"
 #include "common/globals.h"
 #include "shell/frmmain.h"
+#include "shell/palettewindowhost.h"
 
 #include "document/documentlayout.h"
 #include "document/frmdocument.h"
 #include "shell/commands/viewcommands.h"
 #include "common/errortrap.h"
 #include "tools/frmtools.h"
+#include "tools/previews.h"
 #include "ui_frmMain.h"
 
 #include <QMdiArea>
@@ -25,6 +27,7 @@ namespace {
 // document; activating another document window lays it out and refills the tools window.
 void installToolsWindow(frmMain& main) {
     auto* tools = new frmTools(&main);
+    new FilterPreviews(*tools);
     tools->SetActiveDocumentProvider([&main] { return main.ActiveDocument(); });
     tools->SetHideRequest([&main] { main.View().ToggleTools(true); });
     tools->SetUnloadNotice([&main] { main.View().SetToolsChecked(false); });
@@ -50,6 +53,7 @@ std::unique_ptr<QMainWindow> createMainWindow(const QStringList& files) {
     auto window = std::make_unique<frmMain>();
     MainWindow = window.get();
     installToolsWindow(*window);
+    installPaletteWindow(*window);
     window->Load(files);
     // A first start without a file shows the picture that comes with the program, so there is
     // something real to look at and compare.

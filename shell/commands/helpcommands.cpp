@@ -5,9 +5,13 @@
 #include "common/programfiles.h"
 #include "common/texts.h"
 #include "shell/frmmain.h"
-#include "shell/notavailable.h"
+#include "common/errortrap.h"
+#include "shell/frmabout.h"
+#include "shell/helpviewer.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QShortcut>
 #include <QUrl>
 
 namespace kalmira {
@@ -26,15 +30,20 @@ HelpCommands::HelpCommands(frmMain& main) : QObject(&main), main_(main) {
     connect(u.mnuBrenvoHomepage, &QAction::triggered, this, [this] { OpenWebPage(kTextHomePage); });
     connect(u.mnuOnlineSupport, &QAction::triggered, this, [this] { OpenWebPage(kTextSupportPage); });
     connect(u.mnuDownloadUpdates, &QAction::triggered, this, [this] { OpenWebPage(kTextDownloadPage); });
-    // The help file and the about box arrive with the help and about work.
-    for (QAction* later : {u.mnuHelpContents, u.mnuHelpLegalAgreement, u.mnuHelpAbout}) {
-        connect(later, &QAction::triggered, this, [this, later] { notAvailable(later); });
-    }
+    connect(u.mnuHelpContents, &QAction::triggered, this, [this] { Guarded([this] { ShowHelp(HelpViewer::kContents); }); });
+    connect(u.mnuHelpLegalAgreement, &QAction::triggered, this,
+            [this] { Guarded([this] { ShowHelp(HelpViewer::kLicense); }); });
+    connect(u.mnuHelpAbout, &QAction::triggered, this, [this] { Guarded([this] { About(); }); });
+    // F1 anywhere in the program: the page of the window the user works in.
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), &main_);
+    f1->setContext(Qt::ApplicationShortcut);
+    connect(f1, &QShortcut::activated, this,
+            [this] { Guarded([this] { ShowHelp(HelpViewer::CurrentHelpContext()); }); });
 }
 
-void HelpCommands::notAvailable(QAction* command) {
-    ShowCommandNotAvailable(&main_, command->objectName(), command->text());
-}
+void HelpCommands::ShowHelp(int contextId) { HelpViewer::ShowHelp(&main_, contextId); }
+
+void HelpCommands::About() { frmAbout::ShowAbout(&main_); }
 
 void HelpCommands::Readme() {
     const QString path = FindProgramFile(LoadText(kTextReadmeFile));

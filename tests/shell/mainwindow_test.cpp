@@ -409,7 +409,6 @@ private slots:
         QTest::newRow("copy") << "mnuEditCopy" << "Copy";
         QTest::newRow("capture") << "mnuEditCapture" << "Capture";
         QTest::newRow("acquire") << "mnuFileAquire" << "Acquire";
-        QTest::newRow("about") << "mnuHelpAbout" << "About Brenvo";
     }
 
     void laterCommandsSayTheyAreNotAvailable() {

@@ -1,0 +1,466 @@
+// The preview buttons of the tools window: what each hands its dialog, what OK writes back and
+// that the operation then runs through Apply with its undo step; cancel and the animated
+// Original change nothing. The engine's own effect dialogs are driven too: the after view runs
+// the real operation and OK returns the values chosen.
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+#include "codecs/registry.h"
+#include "common/errortrap.h"
+#include "core/error.h"
+#include "common/globals.h"
+#include "document/documenthost.h"
+#include "document/frmdocument.h"
+#include "ops/operation_table.h"
+#include "ops/preview.h"
+#include "qt/effectdialogs.h"
+#include "settings/programoptions.h"
+#include "tools/frmtools.h"
+#include "tools/previews.h"
+
+using namespace kalmira;
+using imaging::ImageDialogs;
+
+namespace {
+
+class FakeMainWindow : public MainWindowHost {
+public:
+    bool IsVariationTogglePressed(int) const override { return false; }
+    void SetVariationToggle(int, bool) override {}
+    void SetStatusPanelText(const QString&, const QString&) override {}
+    void SelectRectangleRegionTool() override {}
+    void ToolbarAktualisieren(bool) override {}
+    void LastDocumentClosed() override {}
+};
+
+// Answers every dialog with the values a test prepared and remembers what it was given.
+class AnsweringDialogs : public imaging::EffectDialogs {
+public:
+    int answer = 0;  // 0 = OK, kDialogCancelled, or an error
+    std::function<void(AnsweringDialogs&)> choose;  // the user's choice, applied before OK
+    std::uint32_t seenFlags = 0;
+    QString seenTitle;
+    const imaging::Bitmap* seenBitmap = nullptr;
+    int shown = 0;
+    int seedEffect = 0, seedGamma = 0, seedDepth = 0, seedDirection = 0, seedRange = 0, seedChannel = 0;
+    int seedAngle = 0;
+    imaging::Rgb seedFill = 0;
+    bool seedSwitch = false;
+
+    void SetFlags(std::uint32_t flags) override { seenFlags = flags; }
+    void SetTitle(const QString& title) override { seenTitle = title; }
+    void SetBitmap(const imaging::Bitmap* bitmap) override {
+        if (bitmap) seenBitmap = bitmap;
+    }
+    int respond() {
+        ++shown;
+        seedEffect = EffectValue();
+        seedGamma = Gamma();
+        seedDepth = EmbossDepth();
+        seedDirection = EmbossDirection();
+        seedRange = NoiseRange();
+        seedChannel = NoiseChannel();
+        seedAngle = Angle();
+        seedFill = FillColor();
+        seedSwitch = GeometrySwitch();
+        if (answer == 0 && choose) choose(*this);
+        return answer;
+    }
+    int ShowEffect(QWidget*) override { return respond(); }
+    int ShowGamma(QWidget*) override { return respond(); }
+    int ShowEmboss(QWidget*) override { return respond(); }
+    int ShowAddNoise(QWidget*) override { return respond(); }
+    int ShowIntensityDetect(QWidget*) override { return respond(); }
+    int ShowSpatialFilter(QWidget*) override { return respond(); }
+    int ShowRotateShear(QWidget*) override { return respond(); }
+};
+
+imaging::Bitmap gradient(int width, int height) {
+    imaging::Bitmap b(width, height, 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) b.setPixel(x, y, imaging::makeRgb(x * 255 / width, y * 255 / height, (x + y) % 256));
+    return b;
+}
+
+}  // namespace
+
+class PreviewsTest : public QObject {
+    Q_OBJECT
+
+    FakeMainWindow host_;
+    QStringList messages_;
+    QStringList errors_;
+    std::unique_ptr<frmTools> tools_;
+    std::unique_ptr<frmDocument> doc_;
+    FilterPreviews* previews_ = nullptr;
+    AnsweringDialogs dialogs_;
+    int undoSteps_ = 0;
+
+    void openDocument(const imaging::Bitmap& bitmap, bool animated = false) {
+        doc_ = std::make_unique<frmDocument>();
+        ApplyReady = false;
+        doc_->picOriginal().SetBitmap(bitmap);
+        imaging::ImageInfo info;
+        info.width = bitmap.width();
+        info.height = bitmap.height();
+        info.bits = 24;
+        info.format = animated ? imaging::format::Gif : imaging::format::Png;
+        info.pages = animated ? 2 : 1;
+        info.animated = animated;
+        doc_->picOriginal().SetInfo(info);
+        doc_->SetOriginalAnimation(animated, animated ? 2 : 1);
+        ProgramOptions().InitialOpenVariations = 1;
+        ApplyReady = true;
+        doc_->InitialisiereGrafik(true);
+        doc_->picOriginalAendern();
+        doc_->SelektiereGrafik(0);
+    }
+
+    template <class T = QWidget>
+    T* child(const char* name) {
+        T* found = tools_->findChild<T*>(QString::fromLatin1(name));
+        if (!found) qFatal("no control %s", name);
+        return found;
+    }
+
+    // Shows the Original frame of group `combo` at position `index` (1-based).
+    void showOperation(const char* tab, const char* combo, int index) {
+        tools_->ShowOriginalFace();
+        child<QTabBar>("TabOriginalTools")->setCurrentIndex(QString(tab).toInt());
+        child<QComboBox>(combo)->setCurrentIndex(index - 1);
+    }
+
+private slots:
+    void initTestCase() {
+        InitApplication();
+        SetReportPrompt([this](const QString&, const QString& message) {
+            errors_.append(message);
+            return ReportAnswer::Ok;
+        });
+        frmDocument::SetMessageFunction([this](const QString& text, bool) { messages_.append(text); });
+        frmTools::SetMessageFunction([this](const QString& text) { messages_.append(text); });
+        SetMainWindowHost(&host_);
+    }
+
+    void init() {
+        ProgramOptions() = DefaultProgramOptions();
+        ProgramOptions().FitToWindow = 0;
+        messages_.clear();
+        errors_.clear();
+        undoSteps_ = 0;
+        dialogs_.answer = 0;
+        dialogs_.choose = nullptr;
+        dialogs_.shown = 0;
+        tools_ = std::make_unique<frmTools>();
+        tools_->SetActiveDocumentProvider([this] { return doc_.get(); });
+        tools_->SetUndoStepHook([this](frmDocument&) { ++undoSteps_; });
+        previews_ = new FilterPreviews(*tools_);
+        previews_->SetDialogs(&dialogs_);
+        openDocument(gradient(64, 48));
+    }
+
+    void cleanup() {
+        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('\n')));
+        doc_.reset();
+        tools_.reset();
+    }
+
+    void everyListedOperationHasItsButton() {
+        const char* names[] = {"cmdPreviewColorCorrectionBrightness", "cmdPreviewColorCorrectionGamma",
+                               "cmdPreviewColorCorrectionContrast", "cmdPreviewColorCorrectionHistoContrast",
+                               "cmdPreviewColorCorrectionHue", "cmdPreviewColorCorrectionSaturation",
+                               "cmdPreviewFiltersHalftone", "cmdPreviewFiltersSharpen", "cmdPreviewFiltersPosterize",
+                               "cmdPreviewFiltersMosaic", "cmdPreviewFiltersEmboss", "cmdPreviewFiltersSoften",
+                               "cmdPreviewFiltersOilify", "cmdPreviewFiltersReduceNoise", "cmdPreviewFiltersAddNoise",
+                               "cmdPreviewFiltersIntensityDetect", "cmdPreviewFiltersEdgeDetection",
+                               "cmdPreviewFiltersLineDetection", "cmdPreviewSpecialRotate", "cmdPreviewSpecialShear"};
+        for (const char* name : names) {
+            QPushButton* button = previews_->Button(QString::fromLatin1(name));
+            QVERIFY2(button, name);
+            QCOMPARE(button->text(), QStringLiteral("&Preview..."));
+            // Inside its frame, over no other control of it.
+            const QWidget* frame = button->parentWidget();
+            QVERIFY2(frame->rect().contains(button->geometry()), name);
+            for (const QWidget* other : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (other != button && other->isVisibleTo(frame))
+                    QVERIFY2(!other->geometry().intersects(button->geometry()), qPrintable(QString(name) + " over " + other->objectName()));
+        }
+        // Operations without a preview have no button.
+        for (const char* frame : {"FrameColorCorrection5", "FrameColorCorrection6", "FrameColorCorrection9",
+                                  "FrameColorCorrection10", "FrameSpecial3", "FrameResize1", "FrameResize2"})
+            QVERIFY2(child<QWidget>(frame)->findChildren<QPushButton*>(QRegularExpression("^cmdPreview")).isEmpty(), frame);
+    }
+
+    void okWritesTheValuesBackAndAppliesWithAnUndoStep() {
+        showOperation("1", "ComboColorCorrection", 1);  // Brightness
+        child<QSlider>("SliderBrightness")->setValue(20);
+        const imaging::Bitmap before = doc_->picOriginal().Bitmap();
+        dialogs_.choose = [](AnsweringDialogs& d) { d.SetEffectValue(-305); };
+        previews_->Button("cmdPreviewColorCorrectionBrightness")->click();
+        QCOMPARE(dialogs_.shown, 1);
+        QCOMPARE(dialogs_.seenFlags, 0x40000002u);
+        QCOMPARE(dialogs_.seedEffect, 200);  // the slider's value in the dialog's units
+        QCOMPARE(dialogs_.seenTitle, QString());
+        QCOMPARE(dialogs_.seenBitmap, &doc_->picOriginal().Bitmap());
+        // -30.5 rounds half to even: -30.
+        QCOMPARE(child<QSlider>("SliderBrightness")->value(), -30);
+        QCOMPARE(child<QLineEdit>("TextBrightness")->text(), QStringLiteral("-30"));
+        QCOMPARE(undoSteps_, 1);
+        imaging::Bitmap expected = before;
+        imaging::ops::applyNamedOperation(expected, "Intensity", {-300});
+        QVERIFY(doc_->picOriginal().Bitmap() == expected);
+    }
+
+    void cancelChangesNothing_data() {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("cancel") << ImageDialogs::kDialogCancelled;
+        QTest::newRow("dialog error") << 11;
+    }
+
+    void cancelChangesNothing() {
+        QFETCH(int, answer);
+        showOperation("2", "ComboFilters", 5);  // Emboss
+        const imaging::Bitmap before = doc_->picOriginal().Bitmap();
+        const int depth = child<QSlider>("SliderEmbossDepth")->value();
+        dialogs_.answer = answer;
+        previews_->Button("cmdPreviewFiltersEmboss")->click();
+        QCOMPARE(dialogs_.shown, 1);
+        QCOMPARE(child<QSlider>("SliderEmbossDepth")->value(), depth);
+        QVERIFY(child<QAbstractButton>("OptionEmboss_NW")->isChecked());
+        QCOMPARE(undoSteps_, 0);
+        QVERIFY(doc_->picOriginal().Bitmap() == before);
+        // A failing dialog is reported, a cancelled one is not.
+        QCOMPARE(errors_.size(), answer == ImageDialogs::kDialogCancelled ? 0 : 1);
+        errors_.clear();
+    }
+
+    void animatedOriginalIsRefusedBeforeTheDialog() {
+        openDocument(gradient(16, 16), true);
+        showOperation("2", "ComboFilters", 2);  // Sharpen
+        previews_->Button("cmdPreviewFiltersSharpen")->click();
+        QCOMPARE(dialogs_.shown, 0);
+        QCOMPARE(messages_, QStringList{"No image manipulation on animated GIF possible"});
+        QCOMPARE(undoSteps_, 0);
+    }
+
+    void rotateRoundsHalfToEven_data() {
+        QTest::addColumn<int>("hundredths");
+        QTest::addColumn<int>("degrees");
+        QTest::newRow("45.5") << 4550 << 46;
+        QTest::newRow("44.5") << 4450 << 44;
+        QTest::newRow("90.49") << 9049 << 90;
+    }
+
+    void rotateRoundsHalfToEven() {
+        QFETCH(int, hundredths);
+        QFETCH(int, degrees);
+        showOperation("3", "ComboSpecial", 1);
+        child<QSlider>("SliderRotate")->setValue(30);
+        const imaging::Bitmap before = doc_->picOriginal().Bitmap();
+        dialogs_.choose = [hundredths](AnsweringDialogs& d) {
+            d.SetAngle(hundredths);
+            d.SetFillColor(imaging::makeRgb(10, 20, 30));
+            d.SetGeometrySwitch(false);
+        };
+        previews_->Button("cmdPreviewSpecialRotate")->click();
+        QCOMPARE(dialogs_.seenFlags, 0x40000003u);
+        QCOMPARE(dialogs_.seedAngle, 3000);
+        QVERIFY(dialogs_.seedSwitch);
+        QCOMPARE(child<QSlider>("SliderRotate")->value(), degrees);
+        QCOMPARE(frmTools::SwatchColor(child<QFrame>("FrameRotateColor")), imaging::makeRgb(10, 20, 30));
+        QVERIFY(!child<QAbstractButton>("CheckRotateResize")->isChecked());
+        imaging::Bitmap expected = before;
+        imaging::ops::applyNamedOperation(expected, "Rotate", {degrees * 100L, 0, static_cast<long>(imaging::makeRgb(10, 20, 30))});
+        QVERIFY(doc_->picOriginal().Bitmap() == expected);
+        QCOMPARE(undoSteps_, 1);
+    }
+
+    void edgeKindsChooseTheButtonsOrLeaveThem_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("sobel");
+        QTest::addColumn<bool>("horizontal");
+        QTest::newRow("22 Sobel horizontal") << 22 << true << true;
+        QTest::newRow("23 Sobel vertical") << 23 << true << false;
+        QTest::newRow("24 Prewitt horizontal") << 24 << false << true;
+        QTest::newRow("25 Prewitt vertical") << 25 << false << false;
+        QTest::newRow("30 leaves Prewitt vertical") << 30 << false << false;
+    }
+
+    void edgeKindsChooseTheButtonsOrLeaveThem() {
+        QFETCH(int, kind);
+        QFETCH(bool, sobel);
+        QFETCH(bool, horizontal);
+        showOperation("2", "ComboFilters", 11);
+        child<QAbstractButton>("OptionEdgeDetectionPrewitt")->setChecked(true);
+        child<QAbstractButton>("OptionEdgeDetectionVertical")->setChecked(true);
+        dialogs_.choose = [kind](AnsweringDialogs& d) { d.SetSpatialFilterKind(kind); };
+        previews_->Button("cmdPreviewFiltersEdgeDetection")->click();
+        QCOMPARE(dialogs_.seenFlags, 0x40000008u);  // Prewitt was set
+        QCOMPARE(child<QAbstractButton>("OptionEdgeDetectionSobel")->isChecked(), sobel);
+        QCOMPARE(child<QAbstractButton>("OptionEdgeDetectionHorizontal")->isChecked(), horizontal);
+        QCOMPARE(undoSteps_, 1);  // applied in every case
+    }
+
+    void seedsAndWriteBacksOfTheOtherKinds() {
+        // Emboss: depth seeded ×10 and divided back, direction both ways.
+        showOperation("2", "ComboFilters", 5);
+        child<QSlider>("SliderEmbossDepth")->setValue(40);
+        child<QAbstractButton>("OptionEmboss_SE")->setChecked(true);
+        dialogs_.choose = [](AnsweringDialogs& d) {
+            d.SetEmbossDepth(725);
+            d.SetEmbossDirection(5);
+        };
+        previews_->Button("cmdPreviewFiltersEmboss")->click();
+        QCOMPARE(dialogs_.seedDepth, 400);
+        QCOMPARE(dialogs_.seedDirection, 3);
+        QCOMPARE(child<QSlider>("SliderEmbossDepth")->value(), 72);  // 72.5 -> 72
+        QVERIFY(child<QAbstractButton>("OptionEmboss_SW")->isChecked());
+
+        // Add noise: the range as the slider holds it; channel both ways.
+        showOperation("2", "ComboFilters", 9);
+        child<QSlider>("SliderAddNoiseRange")->setValue(150);
+        child<QAbstractButton>("OptionAddNoiseChannelGreen")->setChecked(true);
+        dialogs_.choose = [](AnsweringDialogs& d) {
+            d.SetNoiseRange(333);
+            d.SetNoiseChannel(3);
+        };
+        previews_->Button("cmdPreviewFiltersAddNoise")->click();
+        QCOMPARE(dialogs_.seedRange, 150);
+        QCOMPARE(dialogs_.seedChannel, 2);
+        QCOMPARE(child<QSlider>("SliderAddNoiseRange")->value(), 333);
+        QVERIFY(child<QAbstractButton>("OptionAddNoiseChannelBlue")->isChecked());
+
+        // Soften carries its own title; gamma its value as it is.
+        showOperation("2", "ComboFilters", 6);
+        dialogs_.choose = [](AnsweringDialogs& d) { d.SetEffectValue(7); };
+        previews_->Button("cmdPreviewFiltersSoften")->click();
+        QCOMPARE(dialogs_.seenTitle, QStringLiteral("Soften Image"));
+        QCOMPARE(dialogs_.seenFlags, 0x40000200u);
+        QCOMPARE(child<QSlider>("SliderSoften")->value(), 7);
+        showOperation("1", "ComboColorCorrection", 2);
+        dialogs_.choose = [](AnsweringDialogs& d) { d.SetGamma(180); };
+        previews_->Button("cmdPreviewColorCorrectionGamma")->click();
+        QCOMPARE(dialogs_.seenFlags, 0x40000000u);
+        QCOMPARE(child<QSlider>("SliderGammaCorrect")->value(), 180);
+
+        // Shear: the horizontal switch picks the direction button.
+        showOperation("3", "ComboSpecial", 2);
+        child<QAbstractButton>("OptionShearHorizontal")->setChecked(true);
+        dialogs_.choose = [](AnsweringDialogs& d) {
+            d.SetAngle(-1250);
+            d.SetGeometrySwitch(false);
+        };
+        previews_->Button("cmdPreviewSpecialShear")->click();
+        QVERIFY(dialogs_.seedSwitch);
+        QCOMPARE(child<QSlider>("SliderShear")->value(), -12);
+        QVERIFY(child<QAbstractButton>("OptionShearVertical")->isChecked());
+        QCOMPARE(undoSteps_, 5);
+    }
+
+    // --- The engine's own dialogs ----------------------------------------------------------------
+
+    void effectDialogPreviewsTheRealOperation() {
+        imaging::EffectDialogs dialogs;
+        const imaging::Bitmap source = gradient(640, 480);
+        dialogs.SetBitmap(&source);
+        dialogs.SetFlags(ImageDialogs::kEffectDialogFlags | ImageDialogs::Brightness);
+        dialogs.SetEffectValue(200);
+        QImage shownAfter;
+        QString title;
+        imaging::EffectDialogs::SetShowHook([&](QDialog& dialog) {
+            title = dialog.windowTitle();
+            auto* slider = dialog.findChild<QSlider*>("SliderValue");
+            QCOMPARE(slider->value(), 200);
+            slider->setValue(-400);
+            QCoreApplication::processEvents();
+            shownAfter = dialog.findChild<QLabel*>("imgAfter")->pixmap().toImage().convertToFormat(QImage::Format_RGB888);
+            dialog.findChild<QPushButton*>("cmdOK")->click();
+        });
+        QCOMPARE(dialogs.ShowEffect(nullptr), 0);
+        imaging::EffectDialogs::SetShowHook(nullptr);
+        QCOMPARE(title, QStringLiteral("Brightness"));
+        QCOMPARE(dialogs.EffectValue(), -400);
+        // The after view is the engine's operation on the half-size view.
+        const imaging::ops::PreviewImage preview(source, imaging::EffectDialogs::kPreviewWidth, imaging::EffectDialogs::kPreviewHeight);
+        QCOMPARE(preview.before().width(), 320);
+        const imaging::Bitmap expected = preview.render("Intensity", {-400});
+        QCOMPARE(shownAfter.size(), QSize(320, 240));
+        for (int y = 0; y < 240; y += 37)
+            for (int x = 0; x < 320; x += 41) {
+                const QRgb p = shownAfter.pixel(x, y);
+                QCOMPARE(imaging::makeRgb(qRed(p), qGreen(p), qBlue(p)), expected.pixel(x, y));
+            }
+        // Nothing of the source changed.
+        QVERIFY(source == gradient(640, 480));
+    }
+
+    void rotateDialogCancelKeepsItsValues() {
+        imaging::EffectDialogs dialogs;
+        const imaging::Bitmap source = gradient(50, 40);
+        dialogs.SetBitmap(&source);
+        dialogs.SetFlags(ImageDialogs::kEffectDialogFlags | ImageDialogs::RotateDialog);
+        dialogs.SetAngle(4550);
+        imaging::EffectDialogs::SetShowHook([](QDialog& dialog) {
+            QCOMPARE(dialog.findChild<QDoubleSpinBox*>("SpinAngle")->value(), 45.5);
+            dialog.findChild<QDoubleSpinBox*>("SpinAngle")->setValue(10);
+            dialog.findChild<QPushButton*>("cmdCancel")->click();
+        });
+        QCOMPARE(dialogs.ShowRotateShear(nullptr), ImageDialogs::kDialogCancelled);
+        QCOMPARE(dialogs.Angle(), 4550);
+        // And OK takes the angle in hundredths.
+        imaging::EffectDialogs::SetShowHook([](QDialog& dialog) {
+            dialog.findChild<QDoubleSpinBox*>("SpinAngle")->setValue(-12.34);
+            dialog.findChild<QPushButton*>("cmdOK")->click();
+        });
+        QCOMPARE(dialogs.ShowRotateShear(nullptr), 0);
+        QCOMPARE(dialogs.Angle(), -1234);
+        imaging::EffectDialogs::SetShowHook(nullptr);
+        // Without a bitmap there is nothing to show.
+        dialogs.SetBitmap(nullptr);
+        QCOMPARE(dialogs.ShowRotateShear(nullptr), int(imaging::ErrorCode::NoImage));
+    }
+
+    void windowSizesShrinkWithTheView() {
+        const imaging::Bitmap source = gradient(1600, 1200);
+        const imaging::ops::PreviewImage preview(source, 320, 240);
+        QCOMPARE(preview.scale(), 0.2);
+        QCOMPARE(imaging::EffectDialogs::EffectOperation(ImageDialogs::Mosaic, 20, preview.scale()).args,
+                 (std::vector<long>{4}));
+        QCOMPARE(imaging::EffectDialogs::EffectOperation(ImageDialogs::Soften, 2, preview.scale()).args,
+                 (std::vector<long>{1}));
+        QCOMPARE(imaging::EffectDialogs::EffectOperation(ImageDialogs::Oilify, 10, 1.0).name, std::string("Oilify"));
+        QCOMPARE(imaging::EffectDialogs::EffectOperation(ImageDialogs::Halftone, 30).args, (std::vector<long>{1, 3000}));
+        // A uniform area keeps its colour exactly when it shrinks.
+        imaging::Bitmap flat(100, 80, 24);
+        for (int y = 0; y < 80; ++y)
+            for (int x = 0; x < 100; ++x) flat.setPixel(x, y, imaging::makeRgb(12, 200, 77));
+        const imaging::ops::PreviewImage small(flat, 33, 33);
+        QCOMPARE(small.before().width(), 33);
+        QCOMPARE(small.before().height(), 26);
+        for (int y = 0; y < 26; ++y)
+            for (int x = 0; x < 33; ++x) QCOMPARE(small.before().pixel(x, y), imaging::makeRgb(12, 200, 77));
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("KALMIRA_LANGUAGE", "en");
+    LanguageOffset = LanguageOffsetFromEnvironment();
+    QApplication app(argc, argv);
+    PreviewsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "previews_test.moc"
