@@ -26,6 +26,7 @@ namespace {
 void installToolsWindow(frmMain& main) {
     auto* tools = new frmTools(&main);
     tools->SetActiveDocumentProvider([&main] { return main.ActiveDocument(); });
+    tools->SetUndoStepHook([&main](frmDocument&) { main.UndoHinzufuegen(); });
     tools->SetHideRequest([&main] { main.View().ToggleTools(true); });
     tools->SetUnloadNotice([&main] { main.View().SetToolsChecked(false); });
     tools->SetPaletteEditorRequest([&main] {
