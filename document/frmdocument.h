@@ -199,7 +199,8 @@ private:
     bool mitInfo_ = false;
     bool originalAnimated_ = false;
     int originalImageCount_ = 0;
-    int regionTool_ = 0;
+    // A new document draws rectangles until the Edit menu says otherwise.
+    int regionTool_ = 1;
     bool selectTransparentColor_ = false;
     // Pointer positions in picture pixels: where the last drawing drag began, and the last
     // position while a selection's pixels are dragged.

@@ -638,7 +638,9 @@ void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
         finishMarking();
     }
     emit pointerUp(event->button(), event->modifiers(), p.x(), p.y());
-    if (rect().contains(event->position().toPoint())) emit clicked();
+    // A click is the left button's; the right one opens a menu that selects for itself (and may
+    // hide or close what was clicked).
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
 }
 
 void ImageControl::keyPressEvent(QKeyEvent* event) {

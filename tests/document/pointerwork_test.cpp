@@ -94,7 +94,6 @@ private:
         ApplyReady = true;
         doc->InitialisiereGrafik(true);
         QTest::qVerify(doc->record(1).MemHandle != nullptr, "encoded", "", __FILE__, __LINE__);
-        doc->SetRegionTool(1);
         doc->picOriginal().resize(width, height);
         return doc;
     }
@@ -132,6 +131,20 @@ private slots:
         QCOMPARE(doc->picOriginal().RgnFrameType(), 2);
         QCOMPARE(doc->picOriginal().RgnMarkMode(), 0);
         QCOMPARE(host_.panels.value("PanelStatus"), QStringLiteral("%1, %2").arg(to.x()).arg(to.y()));
+    }
+
+    void newDocumentDrawsRectangles() {
+        auto doc = document();
+        QCOMPARE(doc->RegionTool(), 1);
+        doc->SetRegionTool(4);
+        imaging::ImageControl& original = doc->picOriginal();
+        press(original, {10, 10});
+        QCOMPARE(original.RgnMarkMode(), 4);
+        for (QPoint p : {QPoint(40, 10), QPoint(40, 40), QPoint(10, 40)}) moveTo(original, p);
+        release(original, {10, 40});
+        QVERIFY(original.HasRgn());
+        QCOMPARE(original.Rgn()->shape(), imaging::ops::Region::Shape::Freehand);
+        QVERIFY(original.Rgn()->contains(25, 25));
     }
 
     void regionToolPicksTheShape_data() {
@@ -319,6 +332,23 @@ private slots:
         doc->DocumentMenuItem("mnuZoom150")->trigger();
         QCOMPARE(host_.commands, (QStringList{"mnuViewVariation1", "mnuFileSaveAs"}));
         QCOMPARE(host_.zoomTexts, QStringList{"150%"});
+        frmDocument::SetMenuFunction(previous);
+    }
+
+    void rightClickOnAVariationLeavesTheSelectionToTheMenu() {
+        // The menu's command may hide the Variation or move the selection; the release that
+        // opened it must not select the Variation again afterwards.
+        auto doc = document();
+        frmDocument* raw = doc.get();
+        int menus = 0;
+        const auto previous = frmDocument::SetMenuFunction([&](QMenu&) {
+            ++menus;
+            QCOMPARE(raw->FindeSelektierteGrafik(), 1);
+            raw->SelektiereGrafik(0);
+        });
+        QTest::mouseClick(&doc->picCompress(1), Qt::RightButton, Qt::NoModifier, {5, 5});
+        QCOMPARE(menus, 1);
+        QCOMPARE(doc->FindeSelektierteGrafik(), 0);
         frmDocument::SetMenuFunction(previous);
     }
 
