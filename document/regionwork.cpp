@@ -40,14 +40,16 @@ void frmDocument::transformRegion(const std::function<void(imaging::ops::Picture
     original.ReleaseFloater();
     check(original, original.CreateFloater());
     const imaging::ops::Rect old = original.Rgn()->bounds();
-    RestoreBackground();
     imaging::ops::Floater lifted = original.TakeFloater();
 
     // The work picture carries the selection's shape through the transform with the pixels.
+    // It is transformed before the Original is touched, so a transform that fails (a size of
+    // 0, a picture too large) leaves the Original and its selection as they were.
     imaging::ops::Picture work(std::move(lifted.pixels));
     work.setRegion(lifted.shape.movedTo(0, 0));
     transform(work);
     imaging::ops::Floater placed = work.toFloater();
+    RestoreBackground();
 
     original.SetRgnFrameType(0);
     placed.moveTo(old.left + old.width / 2 - placed.pixels.width() / 2,

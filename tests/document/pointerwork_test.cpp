@@ -293,6 +293,21 @@ private slots:
         QCOMPARE(doc->picOriginal2().Pixel(0, 0), start_.pixel(15, 13));
     }
 
+    void failedTransformLeavesTheSelectionAlone() {
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        drag(original, {10, 10}, {30, 20});
+        // The selected pixels differ from the background under them, as after any operation.
+        QCOMPARE(original.Apply("Invert", {}), 0);
+        const imaging::Bitmap changed = original.Bitmap();
+        QVERIFY_THROWS_EXCEPTION(std::exception, doc->ResizeRegion(0, 5, 0));
+        QVERIFY_THROWS_EXCEPTION(std::exception, doc->ShearRegion(9000, true));
+        QVERIFY(original.Bitmap() == changed);
+        QCOMPARE(original.Rgn()->bounds(), (Rect{10, 10, 20, 10}));
+        QVERIFY(!original.HasFloater());
+        QCOMPARE(doc->picOriginal2().BitmapWidth(), 20);
+    }
+
     void flipAndShearGoThroughTheSelection() {
         auto doc = document();
         imaging::ImageControl& original = doc->picOriginal();
