@@ -87,6 +87,8 @@ void frmDocument::connectPointerWork() {
     FrameDeleteColor()->setPalette(deleteColour);
     FrameDeleteColor()->setAutoFillBackground(true);
 
+    // The status bar shows the pixel under the pointer whether a button is held or not.
+    for (int i = 0; i <= kVariationCount; ++i) (i == 0 ? picOriginal() : picCompress(i)).setMouseTracking(true);
     imaging::ImageControl& original = picOriginal();
     connect(&original, &imaging::ImageControl::pointerDown, this,
             [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) {
