@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFrame>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -216,6 +217,31 @@ private slots:
         QCOMPARE(child<QLineEdit>(*tools, "TextResizeWidth")->text(), QStringLiteral("30"));
         QCOMPARE(child<QLineEdit>(*tools, "TextResizeHeight")->text(), QStringLiteral("10"));
         QCOMPARE(tools->AspectRatio(), 3.0);
+    }
+
+    void rotateFromToolsTurnsOnlyTheSelection() {
+        auto main = open({writePng("turn.png", 7)});
+        frmDocument* doc = main->ActiveDocument();
+        imaging::ImageControl& original = doc->picOriginal();
+        const imaging::Bitmap start = original.Bitmap();
+        auto* tools = static_cast<frmTools*>(main->ToolsWindow());
+        original.SetRgn(imaging::ops::Region::rectangle(10, 10, 20, 10));
+        doc->SaveBackground();
+        doc->SelektiereGrafik(0);
+        child<QTabBar>(*tools, "TabOriginalTools")->setCurrentIndex(3);
+        child<QComboBox>(*tools, "ComboSpecial")->setCurrentIndex(0);
+        child<QSlider>(*tools, "SliderRotate")->setValue(180);
+        child<QCheckBox>(*tools, "CheckRotateResize")->setChecked(true);
+        frmTools::SetSwatchColor(child<QFrame>(*tools, "FrameRotateColor"), 0x0000FF);
+        child<QPushButton>(*tools, "CommandApply")->click();
+        QCOMPARE(original.BitmapWidth(), start.width());
+        QCOMPARE(original.Rgn()->bounds(), (imaging::ops::Rect{10, 10, 20, 10}));
+        QCOMPARE(original.Pixel(10, 10), start.pixel(29, 19));
+        QCOMPARE(original.Pixel(9, 10), start.pixel(9, 10));
+        // The selection is turned with its own background, never the swatch's colour.
+        for (int y = 0; y < original.BitmapHeight(); ++y)
+            for (int x = 0; x < original.BitmapWidth(); ++x) QVERIFY(original.Pixel(x, y) != 0x0000FFu || start.pixel(x, y) == 0x0000FFu);
+        QVERIFY(undoItem(*main)->isEnabled());
     }
 
     void colourOperationChangesOnlyTheSelection() {
