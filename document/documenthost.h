@@ -62,6 +62,15 @@ public:
     // Whether View > Tools and View > Palette are checked.
     virtual bool IsToolsWindowChecked() const { return false; }
     virtual bool IsPaletteWindowChecked() const { return false; }
+    // Runs the main window's menu command whose item has this objectName ("mnuFileSave",
+    // "mnuEditPaste", "mnuViewVariation2", ...), as choosing it from the menu would.
+    virtual void RunMainCommand(const QString& objectName) { (void)objectName; }
+    // Edit > Paste and toolbar button 8 enabled or not.
+    virtual void EnablePaste(bool enabled) { (void)enabled; }
+    // Puts a zoom text ("150%") into the zoom box and commits it as Enter would.
+    virtual void ApplyZoomText(const QString& text) { (void)text; }
+    // Stores the active document's Original as the undo step (UndoHinzufuegen).
+    virtual void StoreUndoStep() {}
 };
 
 // Everything the Variation tab of the tools window holds, read at once as plain values
@@ -122,6 +131,8 @@ public:
     // The colour picked on the selected Variation while the pick mode was on: it goes into
     // both transparent-colour swatches, and is applied at once when auto-apply is on.
     virtual void TransparentColorPicked(std::uint32_t color) { (void)color; }
+    // Presses the "Apply" button (the pop-up menu's Apply changes).
+    virtual void PressApply() {}
 };
 
 // The palette editor as a document sees it.

@@ -157,6 +157,7 @@ void frmDocument::setupControls() {
                                           ui_->picPreview, ui_->picBugFix})
         hidden->hide();
     ui_->FrameDeleteColor->hide();
+    connectPointerWork();
 }
 
 imaging::ImageControl& frmDocument::picOriginal() { return *pictures_[0]; }
@@ -176,6 +177,10 @@ QLabel* frmDocument::LabelCompress(int variation) const {
 }
 QFrame* frmDocument::frameLoadImage() const { return ui_->frameLoadImage; }
 imaging::ImageControl& frmDocument::picPreview() { return *ui_->picPreview; }
+imaging::ImageControl& frmDocument::picOriginal2() { return *ui_->picOriginal2; }
+imaging::ImageControl& frmDocument::picOriginalFloat() { return *ui_->picOriginalFloat; }
+imaging::ImageControl& frmDocument::picOriginalUndo2() { return *ui_->picOriginalUndo2; }
+QFrame* frmDocument::FrameDeleteColor() const { return ui_->FrameDeleteColor; }
 
 void frmDocument::checkIndex(int index) const {
     if (index < 0 || index >= kRecordCount) throw AppError(kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));

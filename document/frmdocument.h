@@ -20,6 +20,12 @@
 class QGroupBox;
 class QLabel;
 class QFrame;
+class QMenu;
+class QAction;
+
+namespace imaging::ops {
+class Picture;
+}
 
 namespace Ui {
 class frmDocument;
@@ -45,6 +51,13 @@ public:
     QLabel* LabelCompress(int variation) const;
     QFrame* frameLoadImage() const;
     imaging::ImageControl& picPreview();
+    // The background under the selection, the work picture a selection is transformed in, and
+    // the undo step's copy of the background.
+    imaging::ImageControl& picOriginal2();
+    imaging::ImageControl& picOriginalFloat();
+    imaging::ImageControl& picOriginalUndo2();
+    // Its background colour is what Delete fills a selection with.
+    QFrame* FrameDeleteColor() const;
 
     // --- Document state -----------------------------------------------------------------------
     // Current zoom in percent.
@@ -84,6 +97,40 @@ public:
     void SetRegionTool(int tool);
     void SetTransparentFarbeSelektieren(bool on);
     bool GetTransparentFarbeSelektieren() const { return selectTransparentColor_; }
+
+    // --- Regions and pointer work (pointerwork.cpp, regionwork.cpp) ---------------------------
+    bool MovingSelection() const { return movingSelection_; }
+    void SaveBackground();
+    void RestoreBackground();
+    // The tools window's geometry on a selection: each lifts the selected pixels, puts the
+    // background back, transforms them and places them centred where the selection was.
+    void ResizeRegion(int nNewWidth, int nNewHeight, int nResizeFlag);
+    void RotateRegion(long Angle, bool bResizeRegion);
+    void FlipRegion(bool Richtung);
+    void ShearRegion(long Angle, bool bHorizontal);
+    // Delete: fills the selection with FrameDeleteColor's colour. Escape: puts the background
+    // back and drops the selection.
+    void DeleteSelection();
+    void CancelSelection();
+    // The pointer and key handlers of the Original, in picture pixels (public so that a test
+    // can drive them as the control's events do).
+    void picOriginal_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void picOriginal_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y);
+    void picOriginal_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void picOriginal_KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void picOriginal_KeyUp();
+
+    // --- Pop-up menu and paste check (documentmenu.cpp) ---------------------------------------
+    // The pop-up menu of the pictures, set up for the Original (0) or a Variation.
+    QMenu* mnuDocument();
+    QAction* DocumentMenuItem(const QString& name) const;
+    void SetUpDocumentMenu(int index);
+    // Shows the pop-up menu for picture `index` at the pointer (tests replace how it shows).
+    void ShowDocumentMenu(int index);
+    using MenuFunction = std::function<void(QMenu& menu)>;
+    static MenuFunction SetMenuFunction(MenuFunction function);
+    // Enables Paste everywhere when the clipboard holds a picture, disables it otherwise.
+    void CheckKopierenMoeglich();
 
     // Encoding and statistics.
     void AktualisiereVariation(int AktVariation);
@@ -133,6 +180,11 @@ private:
     void roundTripThroughMemory(int index, const SaveOptions& options);
     void chooseSmallestFormat(int index);
     bool isAnimatedOriginal() const;
+    void connectPointerWork();
+    void endDrawing(int x, int y);
+    void dropSelection();
+    void transformRegion(const std::function<void(imaging::ops::Picture& work)>& transform);
+    void createDocumentMenu();
 
     std::unique_ptr<Ui::frmDocument> ui_;
     std::array<imaging::ImageControl*, kVariationCount + 1> pictures_{};
@@ -147,8 +199,17 @@ private:
     bool mitInfo_ = false;
     bool originalAnimated_ = false;
     int originalImageCount_ = 0;
-    int regionTool_ = 0;
+    // A new document draws rectangles until the Edit menu says otherwise.
+    int regionTool_ = 1;
     bool selectTransparentColor_ = false;
+    // Pointer positions in picture pixels: where the last drawing drag began, and the last
+    // position while a selection's pixels are dragged.
+    int drawStartX_ = 0;
+    int drawStartY_ = 0;
+    int dragLastX_ = 0;
+    int dragLastY_ = 0;
+    bool movingSelection_ = false;
+    QMenu* documentMenu_ = nullptr;
     // Variation whose picture already holds the encoding of its final settings because the
     // format choice encoded it; its next update does not encode again.
     int freshlyEncoded_ = 0;

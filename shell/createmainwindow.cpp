@@ -29,6 +29,7 @@ void installToolsWindow(frmMain& main) {
     auto* tools = new frmTools(&main);
     new FilterPreviews(*tools);
     tools->SetActiveDocumentProvider([&main] { return main.ActiveDocument(); });
+    tools->SetUndoStepHook([&main](frmDocument&) { main.UndoHinzufuegen(); });
     tools->SetHideRequest([&main] { main.View().ToggleTools(true); });
     tools->SetUnloadNotice([&main] { main.View().SetToolsChecked(false); });
     tools->SetPaletteEditorRequest([&main] {

@@ -456,7 +456,11 @@ void frmMain::Timer1_Timer() {
             }
         }
     }
-    // Whether Paste is possible is checked here too once the clipboard commands exist.
+    if (OpenDocumentCount > 0) {
+        if (frmDocument* document = ActiveDocument()) {
+            document->CheckKopierenMoeglich();
+        }
+    }
 }
 
 bool frmMain::QueryUnload() {

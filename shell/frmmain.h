@@ -57,6 +57,10 @@ public:
     // Whether the undo history holds a step (menu item and toolbar button 5 follow it).
     void SetUndoAvailable(bool available);
     bool UndoAvailable() const { return undoAvailable_; }
+    // The undo step of the active document (undohistory.cpp): store its Original just before
+    // an operation changes it, and bring it back.
+    void UndoHinzufuegen();
+    void UndoZurueckholen();
     // Removes the check mark from the four region-tool menu items.
     void DeselektiereAlleRegions();
     // Shows a text file in the text viewer, or message 5100/5101 when it does not exist.

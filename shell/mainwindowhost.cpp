@@ -6,7 +6,11 @@
 #include "shell/commands/viewcommands.h"
 #include "shell/frmmain.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMdiArea>
 
 namespace kalmira {
@@ -52,5 +56,27 @@ int MainWindowDocumentHost::DocumentAreaWidth() const { return main_.MdiArea()->
 bool MainWindowDocumentHost::IsToolsWindowChecked() const { return main_.ui().mnuViewTools->isChecked(); }
 
 bool MainWindowDocumentHost::IsPaletteWindowChecked() const { return main_.ui().mnuViewPalette->isChecked(); }
+
+void MainWindowDocumentHost::RunMainCommand(const QString& objectName) {
+    if (QAction* command = main_.findChild<QAction*>(objectName); command && command->isEnabled()) {
+        command->trigger();
+    }
+}
+
+void MainWindowDocumentHost::EnablePaste(bool enabled) {
+    main_.ui().mnuEditPaste->setEnabled(enabled);
+    if (QAction* button = main_.ToolbarButton(8)) {
+        button->setEnabled(enabled);
+    }
+}
+
+void MainWindowDocumentHost::ApplyZoomText(const QString& text) {
+    QComboBox* zoom = main_.ComboZoom();
+    zoom->setEditText(text);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(zoom->lineEdit() ? static_cast<QObject*>(zoom->lineEdit()) : zoom, &enter);
+}
+
+void MainWindowDocumentHost::StoreUndoStep() { main_.UndoHinzufuegen(); }
 
 }  // namespace kalmira

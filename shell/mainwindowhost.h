@@ -25,6 +25,10 @@ public:
     int DocumentAreaWidth() const override;
     bool IsToolsWindowChecked() const override;
     bool IsPaletteWindowChecked() const override;
+    void RunMainCommand(const QString& objectName) override;
+    void EnablePaste(bool enabled) override;
+    void ApplyZoomText(const QString& text) override;
+    void StoreUndoStep() override;
 
 private:
     frmMain& main_;

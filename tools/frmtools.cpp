@@ -403,7 +403,9 @@ void frmTools::AktualisiereProportionen() {
     frmDocument* document = ActiveDocument();
     if (!document) return;
     const imaging::ImageControl& original = document->picOriginal();
-    if (original.BitmapHeight() > 0)
+    if (original.HasRgn() && original.RgnHeight() > 0)
+        aspectRatio_ = static_cast<double>(original.RgnWidth()) / original.RgnHeight();
+    else if (original.BitmapHeight() > 0)
         aspectRatio_ = static_cast<double>(original.BitmapWidth()) / original.BitmapHeight();
 }
 

@@ -108,6 +108,7 @@ public:
     bool IsBMPCompressedChecked() const override;
     bool IsTIFFCompressedChecked() const override;
     void TransparentColorPicked(std::uint32_t color) override;
+    void PressApply() override { CommandApply_Click(); }
 
     // --- Variation tab handlers (Part of the window's event table) --------------------------
     void ComboFormat_Click();

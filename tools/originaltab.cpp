@@ -14,6 +14,7 @@
 #include "core/error.h"
 #include "document/frmdocument.h"
 #include "ops/operation_table.h"
+#include "common/apperror.h"
 #include "common/errortrap.h"
 #include "common/routines.h"
 #include "common/texts.h"
@@ -55,10 +56,11 @@ void frmTools::FuelleReiterOriginal(frmDocument& document) {
         ~Unlock() { flag = false; }
     } unlock{pairLock_};
     {
-        // The Original is measured in pixels here whatever unit its control uses; a selection's
-        // size takes the bitmap's place once selections can be drawn.
-        const int w = original.BitmapWidth();
-        const int h = original.BitmapHeight();
+        // The Original is measured in pixels here whatever unit its control uses; a selection
+        // is resized on its own, so its size takes the bitmap's place.
+        const bool selection = original.HasRgn();
+        const int w = selection ? original.RgnWidth() : original.BitmapWidth();
+        const int h = selection ? original.RgnHeight() : original.BitmapHeight();
         u.HScrollResizeWidth->setMaximum(std::max(u.HScrollResizeWidth->minimum(), std::min(3 * w, kScrollBarLimit)));
         u.HScrollResizeHeight->setMaximum(std::max(u.HScrollResizeHeight->minimum(), std::min(3 * h, kScrollBarLimit)));
         int width = w;
@@ -93,11 +95,21 @@ void frmTools::AusfuehrenOriginalAenderungen() {
                 const long flags = checked(u.CheckInterpolation) ? 2 : 0;
                 op = {"Size", {RoundHalfEven(ReadNumber(u.TextResizeWidth->text())),
                                RoundHalfEven(ReadNumber(u.TextResizeHeight->text())), flags}};
+                if (original.HasRgn()) {
+                    document->ResizeRegion(static_cast<int>(op.args[0]), static_cast<int>(op.args[1]),
+                                           static_cast<int>(flags));
+                    op = {};
+                }
             } else if (visible(QStringLiteral("FrameResize2"))) {
                 if (cropSelectionRequest_ == 1) {
                     cropSelectionRequest_ = 0;
-                    // Cropping to a selection needs a selection; none can be drawn yet.
-                    showMessage(5500);
+                    if (original.HasRgn()) {
+                        if (const int error = original.CropToRgn(); error != 0)
+                            throw AppError(error, original.LastErrorText());
+                        document->picOriginal2().ClearBitmap();
+                    } else {
+                        showMessage(5500);
+                    }
                 } else {
                     const long w = RoundHalfEven(ReadNumber(u.TextCropWidth->text()));
                     const long h = RoundHalfEven(ReadNumber(u.TextCropHeight->text()));
@@ -182,21 +194,35 @@ void frmTools::AusfuehrenOriginalAenderungen() {
             const int k = u.ComboSpecial->currentIndex() + 1;
             switch (k) {
             case 1:
+                if (original.HasRgn()) {
+                    document->RotateRegion(value(u.SliderRotate) * 100, checked(u.CheckRotateResize));
+                    break;
+                }
                 op = {"Rotate", {value(u.SliderRotate) * 100, checked(u.CheckRotateResize) ? 1 : 0,
                                  static_cast<long>(SwatchColor(u.FrameRotateColor))}};
                 break;
             case 2:
+                if (original.HasRgn()) {
+                    document->ShearRegion(value(u.SliderShear) * 100, checked(u.OptionShearHorizontal));
+                    break;
+                }
                 op = {"Shear", {value(u.SliderShear) * 100, checked(u.OptionShearHorizontal) ? 1 : 0,
                                 static_cast<long>(SwatchColor(u.FrameShearColor))}};
                 break;
-            case 3: op = {checked(u.OptionFlipVertical) ? "Reverse" : "Flip", {}}; break;
+            case 3:
+                if (original.HasRgn()) {
+                    document->FlipRegion(checked(u.OptionFlipVertical));
+                    break;
+                }
+                op = {checked(u.OptionFlipVertical) ? "Reverse" : "Flip", {}};
+                break;
             default: break;
             }
         }
+        // Colour operations and filters change only the selected pixels when there is a selection.
         if (!op.name.empty()) {
-            imaging::Bitmap bitmap = original.Bitmap();
-            imaging::ops::applyNamedOperation(bitmap, op.name, op.args);
-            original.SetBitmap(std::move(bitmap));
+            if (const int error = original.Apply(op.name, op.args); error != 0)
+                throw AppError(error, original.LastErrorText());
         }
         // Lays the pictures out again once the Variations are encoded anew.
         document->picOriginalAendern();

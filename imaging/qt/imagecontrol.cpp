@@ -83,6 +83,7 @@ ImageControl::ImageControl(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::ClickFocus);
     animationTimer_.setSingleShot(true);
     connect(&animationTimer_, &QTimer::timeout, this, [this] { advanceFrame(); });
+    connect(&outlineTimer_, &QTimer::timeout, this, [this] { advanceOutline(); });
 }
 
 ImageControl::~ImageControl() = default;
@@ -369,16 +370,39 @@ void ImageControl::SetBitmapListIndex(int index) {
 }
 
 void ImageControl::CopyPicturesFrom(const ImageControl& other) {
+    // Both copies are made before anything here changes.
+    std::vector<Frame> frames = other.frames_;
+    imaging::Bitmap bitmap = other.bitmap_;
     SetAnimationEnable(false);
-    frames_ = other.frames_;
+    frames_ = std::move(frames);
     framesChanged();
     frameIndex_ = std::min(other.frameIndex_, std::max(0, BitmapListCount() - 1));
-    bitmap_ = other.bitmap_;
+    bitmap_ = std::move(bitmap);
     animationPalette_ = other.animationPalette_;
     animationBackColor_ = other.animationBackColor_;
     animationWidth_ = other.animationWidth_;
     animationHeight_ = other.animationHeight_;
     animationLoop_ = other.animationLoop_;
+    bitmapChanged();
+}
+
+void ImageControl::TakePicturesFrom(ImageControl& other) {
+    SetAnimationEnable(false);
+    other.SetAnimationEnable(false);
+    frames_ = std::move(other.frames_);
+    other.frames_.clear();
+    framesChanged();
+    other.framesChanged();
+    frameIndex_ = std::min(other.frameIndex_, std::max(0, BitmapListCount() - 1));
+    other.frameIndex_ = 0;
+    bitmap_ = std::move(other.bitmap_);
+    other.bitmap_ = imaging::Bitmap();
+    animationPalette_ = std::move(other.animationPalette_);
+    animationBackColor_ = other.animationBackColor_;
+    animationWidth_ = other.animationWidth_;
+    animationHeight_ = other.animationHeight_;
+    animationLoop_ = other.animationLoop_;
+    other.bitmapChanged();
     bitmapChanged();
 }
 
@@ -507,6 +531,9 @@ void ImageControl::composeUpTo(int index) {
 
 void ImageControl::bitmapChanged(bool content) {
     if (content) ++contentVersion_;
+    // A smaller bitmap keeps only the part of the selection that still lies on it.
+    if (region_ && (region_->bounds().right() > bitmap_.width() || region_->bounds().bottom() > bitmap_.height()))
+        SetRgn(*region_);
     cacheValid_ = false;
     if (autoSize_) resize(sizeHint());
     requestRepaint();
@@ -581,6 +608,7 @@ void ImageControl::paintEvent(QPaintEvent* event) {
     const QRectF source(src_.x(), src_.y(), image.width() - src_.x(), image.height() - src_.y());
     painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 100);
     painter.drawImage(target, image, source);
+    paintRegion(painter);
 }
 
 QPoint ImageControl::pictureAt(const QPointF& pos) const {
@@ -591,18 +619,28 @@ QPoint ImageControl::pictureAt(const QPointF& pos) const {
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {
     const QPoint p = pictureAt(event->position());
+    // Another button during a drawing drag ends the drawing where it is.
+    if (marking_ && event->button() != Qt::LeftButton) finishMarking();
     emit pointerDown(event->button(), event->modifiers(), p.x(), p.y());
+    if (event->button() == Qt::LeftButton && markMode_ != 0) beginMarking(p);
 }
 
 void ImageControl::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = pictureAt(event->position());
+    if (marking_) continueMarking(p);
     emit pointerMove(event->buttons(), event->modifiers(), p.x(), p.y());
 }
 
 void ImageControl::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint p = pictureAt(event->position());
+    if (marking_ && event->button() == Qt::LeftButton) {
+        continueMarking(p);
+        finishMarking();
+    }
     emit pointerUp(event->button(), event->modifiers(), p.x(), p.y());
-    if (rect().contains(event->position().toPoint())) emit clicked();
+    // A click is the left button's; the right one opens a menu that selects for itself (and may
+    // hide or close what was clicked).
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
 }
 
 void ImageControl::keyPressEvent(QKeyEvent* event) {

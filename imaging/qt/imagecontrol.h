@@ -11,17 +11,24 @@
 // for every imaging call. Property names follow the roles the windows use.
 
 #include <QImage>
+#include <QLine>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "core/bitmap.h"
 #include "core/codec.h"
 #include "core/image.h"
+#include "ops/floater.h"
+#include "ops/region.h"
+
+class QPainter;
 
 namespace imaging {
 
@@ -128,8 +135,11 @@ public:
     int BitmapListIndex() const { return frameIndex_; }
     // Shows frame `index` of the list (clamped to the list).
     void SetBitmapListIndex(int index);
-    // Copies another control's pictures: frame list, bitmap, animation-wide values.
+    // Copies another control's pictures: frame list, bitmap, animation-wide values. A copy that
+    // fails (out of memory) leaves this control as it was.
     void CopyPicturesFrom(const ImageControl& other);
+    // Takes another control's pictures over without copying them; `other` is left empty.
+    void TakePicturesFrom(ImageControl& other);
 
     bool AnimationEnable() const { return animationEnabled_; }
     void SetAnimationEnable(bool on);
@@ -188,6 +198,66 @@ public:
 
     QSize sizeHint() const override;
 
+    // --- Regions (imagecontrol_region.cpp) --------------------------------------------------
+    // The selection, in picture pixels. It is always inside the bitmap: setting one clips it,
+    // and one wholly outside is no selection. A new bitmap clips it again.
+    bool HasRgn() const { return region_.has_value(); }
+    void SetRgn(const ops::Region& region);
+    void FreeRgn();
+    const ops::Region* Rgn() const { return region_ ? &*region_ : nullptr; }
+    int RgnLeft() const { return region_ ? region_->RgnLeft() : 0; }
+    int RgnTop() const { return region_ ? region_->RgnTop() : 0; }
+    int RgnWidth() const { return region_ ? region_->RgnWidth() : 0; }
+    int RgnHeight() const { return region_ ? region_->RgnHeight() : 0; }
+    // How the selection's outline shows: 0 not at all, 2 as an animated outline.
+    int RgnFrameType() const { return rgnFrameType_; }
+    void SetRgnFrameType(int type);
+    // The shape a left-button drag draws: 0 none, 1 rectangle, 2 rounded rectangle, 3 ellipse,
+    // 4 freehand. The release makes the drawn shape the selection; a freehand line of fewer
+    // than three points or a shape without area makes none (the old selection is gone).
+    int RgnMarkMode() const { return markMode_; }
+    void SetRgnMarkMode(int mode);
+    // True while a drag draws a shape.
+    bool IsMarking() const { return marking_; }
+
+    // The floating copy of the selected pixels: it lies over the picture at its own place,
+    // hidden until shown, and is moved in picture pixels.
+    bool HasFloater() const { return floater_.has_value(); }
+    const ops::Floater* Floater() const { return floater_ ? &*floater_ : nullptr; }
+    // Floater = the selected pixels, hidden, lying exactly over the selection. Returns 0, or
+    // the engine's error number without a selection.
+    int CreateFloater();
+    void SetFloater(ops::Floater floater);
+    ops::Floater TakeFloater();
+    void ReleaseFloater();
+    bool FloaterVisible() const { return floaterVisible_; }
+    void SetFloaterVisible(bool visible);
+    void MoveFloater(int dx, int dy);
+    // The end of a drag: the floater's shape at its place becomes the selection (clipped),
+    // the pixels under that selection's rectangle are returned (its new background), the
+    // floater's pixels are pasted there (copy mode 288) and the floater is released. Returns
+    // an empty bitmap when the floater lies wholly off the picture.
+    imaging::Bitmap DropFloater();
+    // Crop to the selection: the bitmap becomes the selected pixels; selection and floater go.
+    int CropToRgn();
+
+    // The pixels of a rectangle (parts off the bitmap are black / index 0).
+    imaging::Bitmap CopyRect(const ops::Rect& rect) const;
+    // Pastes a bitmap with its top-left corner at (left, top), clipped, in copy mode 288.
+    void PasteBitmap(const imaging::Bitmap& source, int left, int top);
+    // Runs an engine operation by name (ops/operation_table.h): colour operations and filters
+    // change only the selected pixels when there is a selection. Returns 0 or the error number.
+    int Apply(std::string_view name, const std::vector<long>& args);
+    // Takes the bitmap out (the control is left empty), so it can move elsewhere uncopied.
+    imaging::Bitmap TakeBitmap();
+
+    // Repaints the part of the control that shows picture rectangle `rect`.
+    void RepaintPictureRect(const ops::Rect& rect);
+    // The control area that picture rectangle `rect` is drawn in (screen pixels).
+    QRect WidgetRectOf(const ops::Rect& rect) const;
+    // The control area the last outline or floater change asked to repaint.
+    QRect LastRegionUpdate() const { return lastRegionUpdate_; }
+
 signals:
     // Positions are picture pixels under the pointer.
     void pointerDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
@@ -230,6 +300,15 @@ private:
     QPoint pictureAt(const QPointF& pos) const;
     void scrollBy(int dx, int dy);
     const QImage& cachedImage();
+    // Region helpers (imagecontrol_region.cpp).
+    void regionChanged();
+    void updateRegionArea(const QRect& area);
+    void paintRegion(QPainter& painter);
+    void beginMarking(const QPoint& at);
+    void continueMarking(const QPoint& at);
+    void finishMarking();
+    QRect markWidgetRect() const;
+    void advanceOutline();
 
     imaging::Bitmap bitmap_;
     std::vector<Frame> frames_;
@@ -268,6 +347,19 @@ private:
     QImage canvas_;
     QImage beforeFrame_;
     int composedIndex_ = -1;
+
+    std::optional<ops::Region> region_;
+    std::vector<QLine> outline_;  // the selection's edges in picture pixels
+    int rgnFrameType_ = 0;
+    int outlinePhase_ = 0;
+    QTimer outlineTimer_;
+    int markMode_ = 0;
+    bool marking_ = false;
+    std::vector<ops::Point> markPoints_;  // start, then each pointer position (freehand)
+    std::optional<ops::Floater> floater_;
+    QImage floaterImage_;
+    bool floaterVisible_ = false;
+    QRect lastRegionUpdate_;
 };
 
 }  // namespace imaging

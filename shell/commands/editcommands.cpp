@@ -30,7 +30,9 @@ void EditCommands::notAvailable(QAction* command) {
     ShowCommandNotAvailable(&main_, command->objectName(), command->text());
 }
 
-void EditCommands::Undo() { notAvailable(main_.ui().mnuEditUndo); }
+void EditCommands::Undo() {
+    Guarded([this] { main_.UndoZurueckholen(); });
+}
 
 void EditCommands::Copy() { notAvailable(main_.ui().mnuEditCopy); }
 

@@ -1,0 +1,407 @@
+// Pointer work on a document's Original, driven through the picture control's own mouse and key
+// events: drawing, moving, deleting and cancelling a selection, transforming it, and the pop-up
+// menu with the paste check.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFrame>
+#include <QMenu>
+#include <QMimeData>
+#include <QtTest>
+
+#include "document/documenthost.h"
+#include "document/frmdocument.h"
+#include "settings/programoptions.h"
+#include "common/errortrap.h"
+#include "common/globals.h"
+
+using namespace kalmira;
+using imaging::ops::Rect;
+
+namespace {
+
+class FakeMainWindow : public MainWindowHost {
+public:
+    bool toggles[6] = {false, false, false, false, false, false};
+    QMap<QString, QString> panels;
+    QStringList commands;
+    QStringList zoomTexts;
+    int pasteEnabled = -1;
+    int undoSteps = 0;
+    int areaWidth = 0;
+
+    bool IsVariationTogglePressed(int v) const override { return toggles[v]; }
+    void SetVariationToggle(int v, bool pressed) override { toggles[v] = pressed; }
+    void SetStatusPanelText(const QString& key, const QString& text) override { panels[key] = text; }
+    void SelectRectangleRegionTool() override {}
+    void ToolbarAktualisieren(bool) override {}
+    void LastDocumentClosed() override {}
+    int DocumentAreaWidth() const override { return areaWidth; }
+    void RunMainCommand(const QString& name) override { commands.append(name); }
+    void EnablePaste(bool enabled) override { pasteEnabled = enabled ? 1 : 0; }
+    void ApplyZoomText(const QString& text) override { zoomTexts.append(text); }
+    void StoreUndoStep() override { ++undoSteps; }
+};
+
+imaging::Bitmap numbered(int width, int height) {
+    imaging::Bitmap b(width, height, 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) b.setPixel(x, y, imaging::makeRgb(x * 3 % 256, y * 5 % 256, (x * 7 + y) % 256));
+    return b;
+}
+
+void press(QWidget& w, QPoint at, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    QTest::mousePress(&w, button, m, at);
+}
+
+void moveTo(QWidget& w, QPoint at, Qt::MouseButtons held = Qt::LeftButton) {
+    QMouseEvent move(QEvent::MouseMove, at, w.mapToGlobal(at), Qt::NoButton, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &move);
+}
+
+void release(QWidget& w, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseRelease(&w, button, Qt::NoModifier, at);
+}
+
+void drag(QWidget& w, QPoint from, QPoint to) {
+    press(w, from);
+    moveTo(w, (from + to) / 2);
+    moveTo(w, to);
+    release(w, to);
+}
+
+void key(QWidget& w, int code) {
+    QKeyEvent down(QEvent::KeyPress, code, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &down);
+    QKeyEvent up(QEvent::KeyRelease, code, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &up);
+}
+
+}  // namespace
+
+class PointerWorkTest : public QObject {
+    Q_OBJECT
+
+private:
+    FakeMainWindow host_;
+    imaging::Bitmap start_;
+
+    std::unique_ptr<frmDocument> document(int width = 80, int height = 60) {
+        auto doc = std::make_unique<frmDocument>();
+        start_ = numbered(width, height);
+        doc->picOriginal().SetBitmap(start_);
+        doc->SetOriginalAnimation(false, 1);
+        ApplyReady = true;
+        doc->InitialisiereGrafik(true);
+        QTest::qVerify(doc->record(1).MemHandle != nullptr, "encoded", "", __FILE__, __LINE__);
+        doc->picOriginal().resize(width, height);
+        return doc;
+    }
+
+private slots:
+    void initTestCase() {
+        InitApplication();
+        ErrorTrapping = false;
+        frmDocument::SetMessageFunction([](const QString& text, bool) { QFAIL(qPrintable(text)); });
+        SetMainWindowHost(&host_);
+    }
+
+    void init() {
+        ProgramOptions() = DefaultProgramOptions();
+        ProgramOptions().FitToWindow = 0;
+        ProgramOptions().StandardZoomLevel = 100;
+        ProgramOptions().InitialOpenVariations = 1;
+        host_ = FakeMainWindow();
+    }
+
+    void tinySelectionCountsAsAClick_data() {
+        QTest::addColumn<QPoint>("to");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("10 x 10") << QPoint(15, 15) << false;
+        QTest::newRow("11 x 10") << QPoint(16, 15) << true;
+        QTest::newRow("10 x 11") << QPoint(15, 16) << true;
+    }
+
+    void tinySelectionCountsAsAClick() {
+        QFETCH(QPoint, to);
+        QFETCH(bool, kept);
+        auto doc = document();
+        drag(doc->picOriginal(), {5, 5}, to);
+        QCOMPARE(doc->picOriginal().HasRgn(), kept);
+        QCOMPARE(doc->picOriginal().RgnFrameType(), 2);
+        QCOMPARE(doc->picOriginal().RgnMarkMode(), 0);
+        QCOMPARE(host_.panels.value("PanelStatus"), QStringLiteral("%1, %2").arg(to.x()).arg(to.y()));
+    }
+
+    void newDocumentDrawsRectangles() {
+        auto doc = document();
+        QCOMPARE(doc->RegionTool(), 1);
+        doc->SetRegionTool(4);
+        imaging::ImageControl& original = doc->picOriginal();
+        press(original, {10, 10});
+        QCOMPARE(original.RgnMarkMode(), 4);
+        for (QPoint p : {QPoint(40, 10), QPoint(40, 40), QPoint(10, 40)}) moveTo(original, p);
+        release(original, {10, 40});
+        QVERIFY(original.HasRgn());
+        QCOMPARE(original.Rgn()->shape(), imaging::ops::Region::Shape::Freehand);
+        QVERIFY(original.Rgn()->contains(25, 25));
+    }
+
+    void regionToolPicksTheShape_data() {
+        QTest::addColumn<int>("tool");
+        QTest::addColumn<int>("shape");
+        QTest::newRow("rectangle") << 1 << int(imaging::ops::Region::Shape::Rectangle);
+        QTest::newRow("ellipse") << 2 << int(imaging::ops::Region::Shape::Ellipse);
+        QTest::newRow("rounded") << 3 << int(imaging::ops::Region::Shape::RoundedRectangle);
+    }
+
+    void regionToolPicksTheShape() {
+        QFETCH(int, tool);
+        QFETCH(int, shape);
+        auto doc = document();
+        doc->SetRegionTool(tool);
+        drag(doc->picOriginal(), {5, 5}, {40, 30});
+        QCOMPARE(int(doc->picOriginal().Rgn()->shape()), shape);
+    }
+
+    void movedSelectionLeavesItsBackground() {
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        drag(original, {10, 10}, {30, 25});
+        QCOMPARE(doc->picOriginal2().BitmapWidth(), 20);  // fixed in place: background known
+        const std::uint64_t encodedBefore = doc->picCompress(1).ContentVersion();
+        press(original, {15, 15});
+        QVERIFY(doc->MovingSelection());
+        moveTo(original, {30, 20});
+        moveTo(original, {45, 30});
+        release(original, {45, 30});
+        QVERIFY(!doc->MovingSelection());
+        QCOMPARE(original.Rgn()->bounds(), (Rect{40, 25, 20, 15}));
+        QCOMPARE(original.Pixel(40, 25), start_.pixel(10, 10));
+        QCOMPARE(original.Pixel(59, 39), start_.pixel(29, 24));
+        // The old place shows the picture that lay under the selection, not a copy.
+        QCOMPARE(original.Pixel(10, 10), start_.pixel(10, 10));
+        QCOMPARE(original.Pixel(39, 24), start_.pixel(39, 24));
+        // The new background is what lay under the new place.
+        QCOMPARE(doc->picOriginal2().Pixel(0, 0), start_.pixel(40, 25));
+        // The Variation follows the changed Original.
+        QVERIFY(doc->picCompress(1).ContentVersion() != encodedBefore);
+
+        // Escape puts the background back and ends the selection.
+        key(original, Qt::Key_Escape);
+        QVERIFY(!original.HasRgn());
+        QCOMPARE(original.Pixel(40, 25), start_.pixel(40, 25));
+    }
+
+    void selectionFromTheEdgeCopiesItsPixels() {
+        // A drag that began at column 0 has no recorded background: moving it copies.
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        drag(original, {0, 5}, {20, 25});
+        QVERIFY(original.HasRgn());
+        QVERIFY(!doc->picOriginal2().HasBitmap());
+        press(original, {5, 10});
+        moveTo(original, {35, 10});
+        release(original, {35, 10});
+        QCOMPARE(original.Pixel(30, 5), start_.pixel(0, 5));
+        QCOMPARE(original.Pixel(0, 5), start_.pixel(0, 5));
+        QCOMPARE(original.Pixel(19, 24), start_.pixel(19, 24));
+        // The drop recorded the background of the new place: the next move leaves it behind.
+        QCOMPARE(doc->picOriginal2().Pixel(0, 0), start_.pixel(30, 5));
+        press(original, {35, 10});
+        moveTo(original, {55, 10});
+        release(original, {55, 10});
+        QCOMPARE(original.Pixel(30, 5), start_.pixel(30, 5));
+        QCOMPARE(original.Pixel(50, 5), start_.pixel(0, 5));
+    }
+
+    void shiftInsideTheSelectionDrawsAgain() {
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        drag(original, {10, 10}, {40, 40});
+        doc->SetRegionTool(2);
+        press(original, {20, 20}, Qt::LeftButton, Qt::ShiftModifier);
+        QVERIFY(!doc->MovingSelection());
+        QCOMPARE(original.RgnMarkMode(), 3);
+        QVERIFY(original.IsMarking());
+        release(original, {20, 20});
+    }
+
+    void rightClickEndsTheDragCleanly() {
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        int menus = 0;
+        const auto previous = frmDocument::SetMenuFunction([&](QMenu&) { ++menus; });
+        drag(original, {10, 10}, {30, 30});
+        press(original, {15, 15});
+        moveTo(original, {25, 15});
+        press(original, {25, 15}, Qt::RightButton);
+        QVERIFY(!doc->MovingSelection());
+        QVERIFY(!original.HasFloater());
+        QCOMPARE(original.Rgn()->bounds(), (Rect{20, 10, 20, 20}));
+        QCOMPARE(original.Pixel(20, 10), start_.pixel(10, 10));
+        release(original, {25, 15}, Qt::RightButton);
+        QCOMPARE(menus, 1);
+        // The left button's release afterwards changes nothing more.
+        release(original, {25, 15});
+        QCOMPARE(original.Rgn()->bounds(), (Rect{20, 10, 20, 20}));
+        frmDocument::SetMenuFunction(previous);
+    }
+
+    void deleteFillsOnlyTheSelection() {
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        QPalette colour = doc->FrameDeleteColor()->palette();
+        colour.setColor(QPalette::Window, QColor(10, 20, 30));
+        doc->FrameDeleteColor()->setPalette(colour);
+        key(original, Qt::Key_Delete);  // nothing selected: nothing changes
+        QVERIFY(original.Bitmap() == start_);
+        QCOMPARE(host_.undoSteps, 0);
+        drag(original, {10, 10}, {30, 20});
+        key(original, Qt::Key_Delete);
+        QCOMPARE(host_.undoSteps, 1);
+        QCOMPARE(original.Pixel(10, 10), imaging::makeRgb(10, 20, 30));
+        QCOMPARE(original.Pixel(29, 19), imaging::makeRgb(10, 20, 30));
+        QCOMPARE(original.Pixel(30, 19), start_.pixel(30, 19));
+        QCOMPARE(original.Pixel(29, 20), start_.pixel(29, 20));
+        QCOMPARE(original.Pixel(9, 10), start_.pixel(9, 10));
+    }
+
+    void rotatedSelectionKeepsItsCentre() {
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        drag(original, {10, 10}, {30, 20});
+        doc->RotateRegion(18000, false);
+        QCOMPARE(original.Rgn()->bounds(), (Rect{10, 10, 20, 10}));
+        QCOMPARE(original.Pixel(10, 10), start_.pixel(29, 19));
+        QCOMPARE(original.Pixel(29, 19), start_.pixel(10, 10));
+        QCOMPARE(original.Pixel(9, 10), start_.pixel(9, 10));
+        QCOMPARE(original.RgnFrameType(), 2);
+    }
+
+    void resizedSelectionShowsTheBackgroundAroundIt() {
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        drag(original, {10, 10}, {30, 20});
+        doc->ResizeRegion(10, 4, 0);
+        QCOMPARE(original.Rgn()->bounds(), (Rect{15, 13, 10, 4}));
+        // What the selection covered before and covers no more is the picture under it.
+        QCOMPARE(original.Pixel(10, 10), start_.pixel(10, 10));
+        QCOMPARE(original.Pixel(29, 19), start_.pixel(29, 19));
+        // The new background is the old picture under the new rectangle.
+        QCOMPARE(doc->picOriginal2().BitmapWidth(), 10);
+        QCOMPARE(doc->picOriginal2().Pixel(0, 0), start_.pixel(15, 13));
+    }
+
+    void failedTransformLeavesTheSelectionAlone() {
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        drag(original, {10, 10}, {30, 20});
+        // The selected pixels differ from the background under them, as after any operation.
+        QCOMPARE(original.Apply("Invert", {}), 0);
+        const imaging::Bitmap changed = original.Bitmap();
+        QVERIFY_THROWS_EXCEPTION(std::exception, doc->ResizeRegion(0, 5, 0));
+        QVERIFY_THROWS_EXCEPTION(std::exception, doc->ShearRegion(9000, true));
+        QVERIFY(original.Bitmap() == changed);
+        QCOMPARE(original.Rgn()->bounds(), (Rect{10, 10, 20, 10}));
+        QVERIFY(!original.HasFloater());
+        QCOMPARE(doc->picOriginal2().BitmapWidth(), 20);
+    }
+
+    void flipAndShearGoThroughTheSelection() {
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        drag(original, {10, 10}, {30, 20});
+        doc->FlipRegion(true);  // mirror left to right
+        QCOMPARE(original.Pixel(10, 10), start_.pixel(29, 10));
+        doc->FlipRegion(false);  // top to bottom
+        QCOMPARE(original.Pixel(10, 10), start_.pixel(29, 19));
+        doc->ShearRegion(2000, true);
+        QVERIFY(original.RgnWidth() > 20);
+        QCOMPARE(original.RgnHeight(), 10);
+        QCOMPARE(original.Pixel(0, 0), start_.pixel(0, 0));
+    }
+
+    void menuShowsTheItemsOfEachPicture() {
+        auto doc = document();
+        QStringList shown;
+        const auto previous = frmDocument::SetMenuFunction([&](QMenu& menu) {
+            shown.clear();
+            for (QAction* item : menu.actions())
+                if (item->isVisible() && !item->isSeparator()) shown.append(item->objectName());
+        });
+        doc->ShowDocumentMenu(0);
+        QCOMPARE(doc->FindeSelektierteGrafik(), 0);
+        QCOMPARE(shown, (QStringList{"mnuClose", "mnuCopy", "mnuPaste", "mnuApply", "mnuFitToWindow", "mnuZoom25",
+                                     "mnuZoom33", "mnuZoom50", "mnuZoom75", "mnuZoom100", "mnuZoom150", "mnuZoom200",
+                                     "mnuZoom300", "mnuZoom400"}));
+        QCOMPARE(doc->DocumentMenuItem("mnuZoom150")->text(), QStringLiteral("Zoom 150%"));
+        doc->ShowDocumentMenu(1);
+        QCOMPARE(doc->FindeSelektierteGrafik(), 1);
+        QCOMPARE(shown.mid(0, 4), (QStringList{"mnuSave", "mnuSaveAs", "mnuCopy", "mnuPaste"}));
+        QVERIFY(shown.contains("mnuHide") && !shown.contains("mnuClose"));
+        QVERIFY(doc->DocumentMenuItem("mnuDummy0")->isVisible());
+
+        doc->DocumentMenuItem("mnuHide")->trigger();
+        doc->DocumentMenuItem("mnuSaveAs")->trigger();
+        doc->DocumentMenuItem("mnuZoom150")->trigger();
+        QCOMPARE(host_.commands, (QStringList{"mnuViewVariation1", "mnuFileSaveAs"}));
+        QCOMPARE(host_.zoomTexts, QStringList{"150%"});
+        frmDocument::SetMenuFunction(previous);
+    }
+
+    void rightClickOnAVariationLeavesTheSelectionToTheMenu() {
+        // The menu's command may hide the Variation or move the selection; the release that
+        // opened it must not select the Variation again afterwards.
+        auto doc = document();
+        frmDocument* raw = doc.get();
+        int menus = 0;
+        const auto previous = frmDocument::SetMenuFunction([&](QMenu&) {
+            ++menus;
+            QCOMPARE(raw->FindeSelektierteGrafik(), 1);
+            raw->SelektiereGrafik(0);
+        });
+        QTest::mouseClick(&doc->picCompress(1), Qt::RightButton, Qt::NoModifier, {5, 5});
+        QCOMPARE(menus, 1);
+        QCOMPARE(doc->FindeSelektierteGrafik(), 0);
+        frmDocument::SetMenuFunction(previous);
+    }
+
+    void fitToWindowMayRaiseTheZoom() {
+        auto doc = document(60, 40);
+        doc->lZoom = 25;
+        doc->AktualisiereZoomAnzeige();
+        host_.areaWidth = 1200;
+        doc->DocumentMenuItem("mnuFitToWindow")->trigger();
+        QVERIFY2(doc->lZoom > 100, qPrintable(QString::number(doc->lZoom)));
+        QCOMPARE(doc->picOriginal().PaintZoomFactor(), doc->lZoom);
+    }
+
+    void pasteFollowsTheClipboard() {
+        auto doc = document();
+        QClipboard* clipboard = QApplication::clipboard();
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        clipboard->setImage(image);
+        doc->CheckKopierenMoeglich();
+        QCOMPARE(host_.pasteEnabled, 1);
+        QVERIFY(doc->DocumentMenuItem("mnuPaste")->isEnabled());
+        clipboard->setText(QStringLiteral("no picture"));
+        doc->CheckKopierenMoeglich();
+        QCOMPARE(host_.pasteEnabled, 0);
+        QVERIFY(!doc->DocumentMenuItem("mnuPaste")->isEnabled());
+        clipboard->clear();
+        doc->CheckKopierenMoeglich();
+        QCOMPARE(host_.pasteEnabled, 0);
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("KALMIRA_LANGUAGE", "en");
+    QApplication app(argc, argv);
+    PointerWorkTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "pointerwork_test.moc"
