@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <iomanip>
 #include <ostream>
 #include <sstream>
+#include <system_error>
 
 #include "arguments.h"
 #include "op_args.h"
@@ -134,9 +136,14 @@ double processCpuMs() {
 }
 
 void writeFile(const std::string& path, const imaging::Bytes& data) {
+    errno = 0;
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f || !f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size())))
-        imaging::fail(imaging::ErrorCode::WriteFailed, "convert", "cannot write " + path);
+    const bool written =
+        f && f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size())) && f.flush();
+    // The system's reason (no space, no permission, not a folder) is what the user can act on.
+    if (!written)
+        imaging::fail(imaging::ErrorCode::WriteFailed, "convert",
+                      "cannot write " + path + (errno != 0 ? ": " + std::generic_category().message(errno) : std::string()));
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "codecs/registry.h"
 
+#include <cerrno>
+#include <filesystem>
 #include <fstream>
+#include <string>
 #include <system_error>
 
 #include "core/error.h"
@@ -46,9 +49,21 @@ Image loadMemory(ByteView data, const LoadOptions& options) {
     return requireSniffed(data).read(data, options);
 }
 
+// The system's reason for the last failed call ("No space left on device", "Permission
+// denied", "Not a directory"), so a message says what happened and not only that it did.
+static std::string systemReason(int error) {
+    return error != 0 ? ": " + std::generic_category().message(error) : std::string();
+}
+
 Bytes readWholeFile(const std::filesystem::path& path) {
+    // A folder opens as a stream on this system and reports a nonsense size: it is named as
+    // what it is before anything is allocated for it.
+    std::error_code kind;
+    if (std::filesystem::is_directory(path, kind))
+        fail(ErrorCode::ReadFailed, "load", "cannot read " + path.string() + ": it is a folder, not a file");
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
-    if (!in) fail(ErrorCode::FileNotFound, "load", "cannot open " + path.string());
+    if (!in) fail(ErrorCode::FileNotFound, "load", "cannot open " + path.string() + systemReason(errno));
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     if (size < 0) fail(ErrorCode::ReadFailed, "load", "cannot read " + path.string());
@@ -78,15 +93,17 @@ void saveFile(const std::filesystem::path& path, const Image& image, const SaveO
     std::filesystem::path temp = path;
     temp += ".kalmira-part";
     {
+        errno = 0;
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) fail(ErrorCode::WriteFailed, "save", "cannot create " + temp.string());
+        if (!out) fail(ErrorCode::WriteFailed, "save", "cannot create " + temp.string() + systemReason(errno));
         out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
         out.flush();
+        const int writeError = errno;
         if (!out) {
             out.close();
             std::error_code ignored;
             std::filesystem::remove(temp, ignored);
-            fail(ErrorCode::WriteFailed, "save", "cannot write " + path.string());
+            fail(ErrorCode::WriteFailed, "save", "cannot write " + path.string() + systemReason(writeError));
         }
     }
     std::error_code ec;
