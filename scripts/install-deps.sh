@@ -14,6 +14,7 @@ test_pkgs=(
   clang libclang-rt-14-dev
   imagemagick ghostscript netpbm libjpeg-turbo-progs pngquant
   xvfb xauth
+  locales
 )
 
 want=("${build_pkgs[@]}")
@@ -35,4 +36,11 @@ if [ "${#missing[@]}" -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The tests check numbers and captions under a German locale as well.
+if [ "${1:-}" = "--test" ] && ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

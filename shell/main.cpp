@@ -38,6 +38,8 @@ int runProgram(QApplication& app) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Whatever Qt titles by itself carries the program's name too.
+    QApplication::setApplicationName(kalmira::ApplicationName());
     // Main has no error handler of its own (error trapping is still off when it starts): an error
     // that escapes it ends the program with a plain report.
     try {
