@@ -186,7 +186,9 @@ private slots:
     void typedNumbersAreTakenAsTyped() {
         frmDocument* document = main().Files().OpenImageFile(writeImage("zoom.png", 64, 48));
         QVERIFY(document);
+        QApplication::setActiveWindow(&main());
         QLineEdit* zoom = main().ComboZoom()->lineEdit();
+        zoom->setFocus();
         zoom->selectAll();
         QTest::keyClicks(zoom, QStringLiteral("15"));
         QTest::keyClick(zoom, Qt::Key_Return);
@@ -196,6 +198,9 @@ private slots:
         document->SelektiereGrafik(1);
         QComboBox* colours = tools().ui().ComboNumColors;
         QVERIFY(colours->isEditable());
+        tools().show();
+        QApplication::setActiveWindow(&tools());
+        colours->lineEdit()->setFocus();
         colours->lineEdit()->selectAll();
         QTest::keyClicks(colours->lineEdit(), QStringLiteral("12"));
         QTest::keyClick(colours->lineEdit(), Qt::Key_Return);
