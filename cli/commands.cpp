@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <iomanip>
 #include <ostream>
 #include <sstream>
+#include <system_error>
 
 #include "arguments.h"
 #include "op_args.h"

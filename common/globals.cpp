@@ -19,6 +19,8 @@ bool ApplyReady = false;
 bool UpdateBusy = false;
 bool TempFilePending = false;
 
+QString ApplicationName() { return QStringLiteral("Kalmira 4.2"); }
+
 int LanguageOffsetFromEnvironment() {
     const QByteArray language = qgetenv("KALMIRA_LANGUAGE").trimmed().toLower();
     if (language == "en" || language.startsWith("en_") || language.startsWith("en-")) {

@@ -46,6 +46,10 @@ extern bool UpdateBusy;
 // True while a file made by CreateTempFileName has not been deleted by DeleteTempFile.
 extern bool TempFilePending;
 
+// The program's one name ("Kalmira 4.2"): the main window's caption, the settings store's
+// application, and the title of every message box that has no title of its own.
+QString ApplicationName();
+
 // Start-up: error trapping on, help-file path, open-format list, SaveFormats.
 void InitApplication();
 

@@ -122,9 +122,15 @@ public:
     virtual void ReleasePlayAnimation() {}
     virtual void SetAnimationImageMaximum(int maximum) { (void)maximum; }
 
-    // The compression check boxes, read when save options are built.
+    // The compression check boxes, read when save options are built for the Variation the
+    // window shows.
     virtual bool IsBMPCompressedChecked() const = 0;
     virtual bool IsTIFFCompressedChecked() const = 0;
+    // Whether the Variation face was last filled from `document` (its selected Variation).
+    virtual bool ShowsDocument(const frmDocument& document) const {
+        (void)document;
+        return true;
+    }
 
     // Hides every group frame of both faces (a document being activated shows its own).
     virtual void AktualisiereSelektionen() {}

@@ -9,6 +9,7 @@
 #include "core/codec.h"
 #include "core/color.h"
 #include "common/texts.h"
+#include "settings/conversions.h"
 
 namespace kalmira {
 
@@ -42,6 +43,24 @@ QString ExtensionAfterFirstDot(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.indexOf(QLatin1Char('.'));
     return dot >= 0 ? name.mid(dot + 1) : QString();
+}
+
+int ColorLimitOf(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    const settings::Conversion<double> number =
+        settings::LeadingNumber(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (number.status == settings::ConversionStatus::Overflow) return bytes.trimmed().startsWith('-') ? 0 : 256;
+    if (!number.ok() || !std::isfinite(number.value)) return 0;
+    const double rounded = std::nearbyint(number.value);
+    if (rounded <= 0) return 0;
+    return rounded >= 256 ? 256 : static_cast<int>(rounded);
+}
+
+QString ProposedSaveName(const QString& path, const QString& extension) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = path.left(slash + 1);
+    const QString name = NameBeforeFirstDot(path.mid(slash + 1));
+    return extension.isEmpty() ? folder + name : folder + name + QLatin1Char('.') + extension;
 }
 
 int EngineFormatNumber(const VariationRecord& record, bool bmpCompressed, bool tiffCompressed, bool& known) {

@@ -22,6 +22,14 @@ int NearestPaletteIndex(const std::function<std::uint32_t(int)>& paletteEntry, i
 QString NameBeforeFirstDot(const QString& name);
 // The text after the first "." of a file's name (not of its folder), or empty.
 QString ExtensionAfterFirstDot(const QString& path);
+// The name Save As proposes: the path's folder and its file name by the first-dot rule, with
+// `extension` (the Variation's present format) in place of whatever extension it had.
+QString ProposedSaveName(const QString& path, const QString& extension);
+
+// The colour limit a colour-count text stands for: its leading number rounded half to even
+// ("100.5" and "17abc" limit to 100 and 17), 0 (no limit) for no number or one of 0 or less,
+// and at most 256. The colour box and the encoding read the text by this one rule.
+int ColorLimitOf(const QString& text);
 
 // The engine file-format number of a record's format; 0 and known = false for a position
 // outside the table.

@@ -50,7 +50,7 @@ void frmDocument::showMessage(int textId, bool warning) const {
         messageFunction()(text, warning);
         return;
     }
-    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, QString(), text, QMessageBox::Ok,
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::NoIcon, ApplicationName(), text, QMessageBox::Ok,
                     const_cast<frmDocument*>(this));
     box.exec();
 }
@@ -61,8 +61,13 @@ frmDocument::frmDocument(QWidget* parent) : QWidget(parent), ui_(std::make_uniqu
 
     ShowBusyPointer();
     ui_->lblLoadImage->setText(LoadText(5416));
-    ui_->frameLoadImage->move(0, 0);
+    // The notice fits its text in either language, and the window starts at the notice's size.
+    ui_->lblLoadImage->resize(std::max(ui_->lblLoadImage->width(), ui_->lblLoadImage->sizeHint().width()),
+                              ui_->lblLoadImage->height());
+    ui_->frameLoadImage->setGeometry(0, 0, ui_->lblLoadImage->width() + 2 * ui_->lblLoadImage->x(),
+                                     ui_->frameLoadImage->height());
     ui_->frameLoadImage->raise();
+    resize(ui_->frameLoadImage->size());
 
     ++OpenDocumentCount;
     HoleHaupteinstellungenAusStruct();
@@ -158,6 +163,19 @@ void frmDocument::setupControls() {
         hidden->hide();
     ui_->FrameDeleteColor->hide();
     connectPointerWork();
+}
+
+void frmDocument::ShowLoadNotice() {
+    ui_->frameLoadImage->show();
+    ui_->frameLoadImage->raise();
+    // The window is sized to the notice: a window without pictures yet has no size of its own.
+    QWidget* frame = parentWidget() ? parentWidget() : this;
+    const QSize decoration = frame->size() - size();
+    frame->resize(frame->size().expandedTo(ui_->frameLoadImage->size() + decoration));
+    // Pending window messages run once, so the window takes its place and the notice is drawn
+    // before the first Variations are encoded (which keeps the user-interface thread busy).
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    ui_->frameLoadImage->repaint();
 }
 
 imaging::ImageControl& frmDocument::picOriginal() { return *pictures_[0]; }
@@ -447,7 +465,8 @@ QString frmDocument::GetGrafikFileNameDefault(int index) {
     const QString extension = saveFormatOf(r).Extension;
     if (ExtensionAfterFirstDot(r.FileNameSave) != extension) {
         r.FileNameSave.clear();
-        r.FileName = NameBeforeFirstDot(r.FileName);
+        // The name may carry the folder of an earlier Save As; a dot in a folder is no extension.
+        r.FileName = ProposedSaveName(r.FileName, QString());
     }
     return r.FileNameSave;
 }

@@ -42,6 +42,10 @@ public:
     // every Variation's memory block.
     ~frmDocument() override;
 
+    // Shows "Load and auto-optimize image..." and lets it be drawn; the window calls it once it
+    // is on screen, before the Original is read.
+    void ShowLoadNotice();
+
     // --- Controls ---------------------------------------------------------------------------
     imaging::ImageControl& picOriginal();
     imaging::ImageControl& picCompress(int variation);  // 1..5
@@ -176,6 +180,9 @@ private:
     void bringOriginalInto(int index);
     void reduceColours(int index, const SaveOptions& options);
     void snapTransparentColour(int index);
+    // The entry the colour reduction kept for the source's transparent pixels, when `wanted`
+    // names them; -1 otherwise.
+    int reservedTransparentEntry(int index, imaging::Rgb wanted) const;
     void roundTripThroughTempFile(int index, const SaveOptions& options);
     void roundTripThroughMemory(int index, const SaveOptions& options);
     void chooseSmallestFormat(int index);

@@ -15,23 +15,28 @@ const SaveOptions& frmDocument::HoleSpeicherOptionen(int index) {
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
     imaging::ImageControl& picture = *pictures_[static_cast<std::size_t>(index)];
     SaveOptions options;
-    // "no limit" and anything else that is not a number count as 0 (no limit).
-    options.ColorCount = r.ColorPalette == 2 ? std::max(0, r.MaxColorsText.trimmed().toInt()) : 0;
+    // The colour box's own reading rule: what it keeps as typed is what is encoded.
+    options.ColorCount = r.ColorPalette == 2 ? ColorLimitOf(r.MaxColorsText) : 0;
     options.BitsPerPixel = r.PixelDepth;
 
-    // The compression boxes are read from the tools window as they are now; without one the
-    // record's own choice stands.
+    // The compression boxes are read from the tools window as they are now, but they belong to
+    // the Variation it shows: every other Variation (one re-encoded after the Original changed)
+    // keeps the choice its record holds.
     ToolsHost* tools = toolsHost();
-    const bool bmpCompressed = tools ? tools->IsBMPCompressedChecked() : r.BMPCompressed == 1;
-    const bool tiffCompressed = tools ? tools->IsTIFFCompressedChecked() : r.TIFFCompressed == 1;
+    const bool boxesShowThis = tools && index == FindeSelektierteGrafik() && tools->ShowsDocument(*this);
+    const bool bmpCompressed = boxesShowThis ? tools->IsBMPCompressedChecked() : r.BMPCompressed == 1;
+    const bool tiffCompressed = boxesShowThis ? tools->IsTIFFCompressedChecked() : r.TIFFCompressed == 1;
     bool known = true;
     options.FormatNumber = EngineFormatNumber(r, bmpCompressed, tiffCompressed, known);
+    // Interlacing and progressive passes are options of one format each; the picture keeps
+    // them between encodings, so a format without the control must not inherit them.
+    picture.SetInterlaced(r.Format == save_format::Gif && r.GIFInterlaced);
+    picture.SetProgressivePasses(r.Format == save_format::Jpeg && r.JPEGProgressive == 1 ? r.JPEGPasses : 0);
     switch (r.Format) {
-    case save_format::Gif: picture.SetInterlaced(r.GIFInterlaced); break;
+    case save_format::Gif: break;
     case save_format::Jpeg:
         options.QualityFactor = r.JPEGQFactor;
         options.BitsPerPixel = r.JPEGGrayscale == 1 ? 8 : 24;
-        picture.SetProgressivePasses(r.JPEGProgressive == 1 ? r.JPEGPasses : 0);
         break;
     case save_format::Png:
         picture.SetTransparent(r.PNGTransparent);

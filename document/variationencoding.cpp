@@ -2,6 +2,8 @@
 #include <QGroupBox>
 #include <QLabel>
 
+#include <optional>
+
 #include "core/error.h"
 #include "document/documenthost.h"
 #include "document/documentrules.h"
@@ -147,13 +149,57 @@ void frmDocument::reduceColours(int index, const SaveOptions& options) {
     if (result != 0) throw imaging::Error(static_cast<imaging::ErrorCode>(result), target.LastErrorText().toStdString());
 }
 
+namespace {
+
+// The palette entry a bitmap marks as transparent, or -1.
+int transparentEntryOf(const imaging::Bitmap& bitmap) {
+    if (!bitmap.transparent() || !imaging::isPaletteReference(bitmap.transparentColor())) return -1;
+    return imaging::paletteIndexOf(bitmap.transparentColor());
+}
+
+// The colour a bitmap's transparent pixels carry, when it has any.
+std::optional<imaging::Rgb> transparentColourOf(const imaging::Bitmap& bitmap) {
+    if (!bitmap.transparent()) return std::nullopt;
+    const imaging::Rgb colour = bitmap.transparentColor();
+    if (!imaging::isPaletteReference(colour)) return colour & 0xFFFFFF;
+    const auto entry = static_cast<std::size_t>(imaging::paletteIndexOf(colour));
+    if (entry >= bitmap.palette().size()) return std::nullopt;
+    return bitmap.palette()[entry] & 0xFFFFFF;
+}
+
+}  // namespace
+
+int frmDocument::reservedTransparentEntry(int index, imaging::Rgb wanted) const {
+    // The colour reduction gives the source's transparent pixels an entry of their own, even
+    // when an opaque entry has the same colour. That entry, not the first one of the colour, is
+    // the one meant while the wanted colour is the source's transparent colour (or the entry's).
+    const imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    int entry = transparentEntryOf(target.Bitmap());
+    for (const imaging::Frame& frame : target.BitmapList()) {
+        if (entry >= 0) break;
+        entry = transparentEntryOf(frame.bitmap);
+    }
+    if (entry < 0) return -1;
+    wanted &= 0xFFFFFF;
+    if ((target.BitmapPalette(entry) & 0xFFFFFF) == wanted) return entry;
+    const imaging::ImageControl& original = *pictures_[0];
+    if (transparentColourOf(original.Bitmap()) == wanted) return entry;
+    for (const imaging::Frame& frame : original.BitmapList())
+        if (transparentColourOf(frame.bitmap) == wanted) return entry;
+    return -1;
+}
+
 void frmDocument::snapTransparentColour(int index) {
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
     imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
     const bool wasAnimating = target.AnimationEnable();
     target.SetAnimationEnable(false);
+    const int reserved = r.GIFTransparent ? reservedTransparentEntry(index, r.GIFTransparentColor) : -1;
     target.SetTransparent(r.GIFTransparent);
-    if (r.GIFTransparent) {
+    if (reserved >= 0) {
+        // The record keeps the colour the user sees; the entry is marked by its index.
+        target.SetTransparentColor(imaging::kPaletteReference + static_cast<imaging::Rgb>(reserved));
+    } else if (r.GIFTransparent) {
         const int entry = NearestPaletteIndex([&](int j) { return target.BitmapPalette(j); }, r.PalettePixelDepth,
                                               r.GIFTransparentColor);
         r.GIFTransparentColor = target.BitmapPalette(entry);
@@ -282,8 +328,10 @@ void frmDocument::AktualisiereMemInfo(int AktVariation) {
 
     if (isFrameSelected(frames_[static_cast<std::size_t>(i)])) {
         if (MainWindowHost* host = mainWindowHost()) {
-            host->SetStatusPanelText(QStringLiteral("PanelMemSize"), LoadText(5413) + QLatin1Char(' ') + FormatWholeNumber(fileSize));
-            host->SetStatusPanelText(QStringLiteral("PanelFileSize"), LoadText(5414) + QLatin1Char(' ') + FormatWholeNumber(memorySize));
+            // The panels give the sizes in the default number format: no group separators
+            // (the captions below group them).
+            host->SetStatusPanelText(QStringLiteral("PanelMemSize"), LoadText(5413) + QLatin1Char(' ') + QString::number(fileSize));
+            host->SetStatusPanelText(QStringLiteral("PanelFileSize"), LoadText(5414) + QLatin1Char(' ') + QString::number(memorySize));
             host->SetStatusPanelText(QStringLiteral("PanelDownloadSpeed"), DownloadPanelText(seconds, speed, i == 0 ? 5415 : 5409));
         }
     }

@@ -15,6 +15,7 @@ test_pkgs=(
   imagemagick ghostscript netpbm libjpeg-turbo-progs pngquant
   xvfb xauth
   parallel desktop-file-utils file
+  locales
 )
 
 want=("${build_pkgs[@]}")
@@ -36,4 +37,11 @@ if [ "${#missing[@]}" -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The tests check numbers and captions under a German locale as well.
+if [ "${1:-}" = "--test" ] && ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

@@ -5,6 +5,7 @@
 #include "settings/gifjpegrules.h"
 #include "settings/settingsstore.h"
 #include "common/apperror.h"
+#include "common/globals.h"
 #include "common/errortrap.h"
 #include "common/routines.h"
 #include "common/texts.h"
@@ -57,7 +58,7 @@ void showMessage(QWidget* owner, const QString& text) {
         shower()(owner, text);
         return;
     }
-    QMessageBox::information(owner, QString::fromLatin1(kSettingsApplication), text);
+    QMessageBox::information(owner, ApplicationName(), text);
 }
 
 QString buttonName(const char* prefix, int number) { return QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(number); }
@@ -75,6 +76,9 @@ frmGIF::frmGIF(frmOptions& options) : QDialog(&options), ui_(std::make_unique<Ui
     LocalizeForm(this);
     // Filled here rather than in the layout: the localiser would take these numbers for text ids.
     for (int colours = 2; colours <= 256; colours *= 2) ui_->ComboNumColors->addItem(QString::number(colours));
+    // The list holds its fixed items: a typed count is neither added to it nor completed from it.
+    ui_->ComboNumColors->setInsertPolicy(QComboBox::NoInsert);
+    ui_->ComboNumColors->setCompleter(nullptr);
 
     for (int depth = 1; depth <= 8; ++depth) {
         auto* button = findChild<QRadioButton*>(buttonName("optPixelDepth", depth));

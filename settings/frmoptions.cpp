@@ -212,6 +212,19 @@ void frmOptions::connectNumberBox(const NumberBox& box) {
     connect(box.upDown, &QScrollBar::valueChanged, this, [this, box](int value) {
         if (!textDrivesUpDown_) box.text->setText(QString::number(value));
     });
+    // An up-down's upper arrow counts up. A vertical scroll bar's upper arrow steps towards its
+    // minimum whatever its appearance, so each step is turned round before it takes effect.
+    QScrollBar* upDown = box.upDown;
+    connect(upDown, &QAbstractSlider::actionTriggered, this, [upDown](int action) {
+        const int value = upDown->value();
+        switch (action) {
+        case QAbstractSlider::SliderSingleStepAdd: upDown->setSliderPosition(value - upDown->singleStep()); break;
+        case QAbstractSlider::SliderSingleStepSub: upDown->setSliderPosition(value + upDown->singleStep()); break;
+        case QAbstractSlider::SliderPageStepAdd: upDown->setSliderPosition(value - upDown->pageStep()); break;
+        case QAbstractSlider::SliderPageStepSub: upDown->setSliderPosition(value + upDown->pageStep()); break;
+        default: break;
+        }
+    });
 }
 
 void frmOptions::normaliseNumberBox(const NumberBox& box) {

@@ -108,6 +108,43 @@ std::vector<IniEntry> ParseIniText(std::string_view text) {
     return entries;
 }
 
+namespace {
+
+bool isValidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        if (c < 0x80) length = 1;
+        else if (c >= 0xC2 && c <= 0xDF) length = 2;
+        else if (c >= 0xE0 && c <= 0xEF) length = 3;
+        else if (c >= 0xF0 && c <= 0xF4) length = 4;
+        else return false;
+        if (i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += length;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsIniText(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos || !isValidUtf8(text)) return false;
+    bool onlyBlankOrComments = true;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        const std::string_view line = trimLine(rest.substr(0, end));
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+        if (line.front() == '[' || line.find('=') != std::string_view::npos) return true;
+        onlyBlankOrComments = false;
+    }
+    return onlyBlankOrComments;
+}
+
 std::string EncodeIniValue(std::string_view value) {
     if (!needsQuotes(value)) return std::string(value);
     static constexpr char kHex[] = "0123456789ABCDEF";

@@ -27,6 +27,10 @@ struct IniEntry {
 // blank lines; anything else is skipped. A section line missing its "]" still names the section.
 std::vector<IniEntry> ParseIniText(std::string_view text);
 
+// Whether a file's bytes are settings text at all: valid UTF-8 without NUL bytes, holding a
+// section or an entry, or nothing but blanks and comments. Binary garbage is not.
+bool IsIniText(std::string_view text);
+
 // One "key=value" line's value, quoted only when it must be.
 std::string EncodeIniValue(std::string_view value);
 

@@ -6,11 +6,13 @@
 #include "common/apperror.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QSettings>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -28,7 +30,13 @@ QString fromView(std::string_view text) {
 
 QString keyPath(const QString& section, const QString& key) { return section + QLatin1Char('/') + key; }
 
+std::uint64_t& fileReads() {
+    static std::uint64_t reads = 0;
+    return reads;
+}
+
 bool readIniFile(QIODevice& device, QSettings::SettingsMap& map) {
+    ++fileReads();
     const QByteArray bytes = device.readAll();
     for (const settings::IniEntry& entry :
          settings::ParseIniText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
@@ -61,13 +69,39 @@ QSettings::Format storeFormat() {
     return format;
 }
 
-// A store object per call: it re-reads the file when another process (or the user) changed
-// it, and QSettings shares the parsed file between instances, so this costs little.
+// A store object per call sees what another process (or the user) changed meanwhile. QSettings
+// shares a parsed file between instances only while it is small, so a run of reads (the whole
+// load) goes through one object instead: see ReadingSession.
 class Store : public QSettings {
 public:
     Store()
         : QSettings(storeFormat(), QSettings::UserScope, QString::fromLatin1(kSettingsOrganization),
                     QString::fromLatin1(kSettingsApplication)) {}
+};
+
+// The store the reads of a running ReadingSession share; nullptr outside one.
+Store*& sessionStore() {
+    static Store* store = nullptr;
+    return store;
+}
+
+// Reads the file once for every read made while it lives (nested sessions share the first).
+class ReadingSession {
+public:
+    ReadingSession() {
+        if (!sessionStore()) {
+            own_ = std::make_unique<Store>();
+            sessionStore() = own_.get();
+        }
+    }
+    ~ReadingSession() {
+        if (own_) sessionStore() = nullptr;
+    }
+    ReadingSession(const ReadingSession&) = delete;
+    ReadingSession& operator=(const ReadingSession&) = delete;
+
+private:
+    std::unique_ptr<Store> own_;
 };
 
 [[noreturn]] void raiseConversionError(ConversionStatus status, const QString& section, const QString& key,
@@ -220,9 +254,28 @@ QString SettingsFilePath() {
     return store.fileName();
 }
 
+std::uint64_t SettingsFileReads() { return fileReads(); }
+
+QString RescueUnreadableSettingsFile() {
+    const QString path = SettingsFilePath();
+    QFile file(path);
+    if (!file.exists() || !file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = file.readAll();
+    file.close();
+    if (settings::IsIniText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) return {};
+    // Kept beside the store under a name no earlier rescue has taken, then the store starts
+    // over from the defaults.
+    QString copy = path + QStringLiteral(".unreadable");
+    for (int n = 2; QFileInfo::exists(copy); ++n) copy = path + QStringLiteral(".unreadable-%1").arg(n);
+    if (!QFile::copy(path, copy)) return {};
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
+    file.close();
+    return copy;
+}
+
 QString ReadSetting(const QString& section, const QString& key, const QString& defaultText) {
-    Store store;
-    const QVariant value = store.value(keyPath(section, key));
+    const ReadingSession session;
+    const QVariant value = sessionStore()->value(keyPath(section, key));
     if (!value.isValid()) return defaultText;
     return value.toString();
 }
@@ -269,6 +322,7 @@ void WriteBoolean(const QString& section, const QString& key, bool value) {
 }
 
 MainWindowPlacement ReadMainWindowPlacement() {
+    const ReadingSession session;
     MainWindowPlacement placement;
     FirstError errors;
     readPlacement(placement, errors);
@@ -349,6 +403,7 @@ void WritePalettePosition(float left, float top) {
 }
 
 void LoadProgramOptions(ProgramOptionsRecord& options) {
+    const ReadingSession session;
     FirstError errors;
     loadProgramOptions(options, errors);
     errors.raiseIfAny();
@@ -372,6 +427,9 @@ void SaveProgramOptions(const ProgramOptionsRecord& options) {
 }
 
 void LoadSettings() {
+    // Every value from one reading of the file: a large file would otherwise be read again
+    // for each key, and the start-up would take minutes.
+    const ReadingSession session;
     FirstError errors;
     MainWindowSettings& main = MainSettings();
     readPlacement(main.Placement, errors);

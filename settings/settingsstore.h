@@ -29,6 +29,12 @@ inline constexpr int kOverflowError = 6;
 
 // Full path of the INI file (for messages and tests).
 QString SettingsFilePath();
+// How often the file has been read and parsed since start (each key read must not cost one).
+std::uint64_t SettingsFileReads();
+// A store file that is not settings text (binary garbage) would be overwritten with defaults at
+// the next write: it is copied beside itself and emptied. Returns the copy's path, or empty
+// when the file is fine, absent or could not be copied (then it is left alone).
+QString RescueUnreadableSettingsFile();
 
 // The store's two operations. ReadSetting returns the stored text, or defaultText when the key
 // is absent. WriteSetting stores text and flushes it to disk.

@@ -37,14 +37,24 @@ void installToolsWindow(frmMain& main) {
         if (QWidget* palette = main.PaletteWindow()) palette->setFocus();
     });
     main.SetToolsWindow(tools);
-    auto lastActivated = std::make_shared<QPointer<frmDocument>>();
-    QObject::connect(main.MdiArea(), &QMdiArea::subWindowActivated, tools, [lastActivated](QMdiSubWindow* window) {
-        auto* document = window ? qobject_cast<frmDocument*>(window->widget()) : nullptr;
-        // A window still loading its picture is activated again once it holds one; coming back
-        // from another top-level window is not a new activation.
-        if (!document || !document->picOriginal().HasBitmap() || *lastActivated == document) return;
-        *lastActivated = document;
+    // The document the main window and the tools window show. Coming back from another
+    // top-level window is not a new activation; a window still loading its picture is activated
+    // once it holds one (documentReady), so this always names what is shown.
+    auto shown = std::make_shared<QPointer<frmDocument>>();
+    const auto activate = [shown](frmDocument* document) {
+        if (!document || !document->picOriginal().HasBitmap() || *shown == document) return;
+        *shown = document;
         Guarded([document] { ActivateDocument(*document); });
+    };
+    QObject::connect(main.MdiArea(), &QMdiArea::subWindowActivated, tools, [activate](QMdiSubWindow* window) {
+        activate(window ? qobject_cast<frmDocument*>(window->widget()) : nullptr);
+    });
+    QObject::connect(&main, &frmMain::documentReady, tools, [activate, &main](frmDocument* document) {
+        if (main.ActiveDocument() == document) activate(document);
+    });
+    QObject::connect(&main, &frmMain::documentDiscarded, tools, [activate, shown, &main] {
+        *shown = nullptr;
+        activate(main.ActiveDocument());
     });
 }
 
@@ -55,12 +65,8 @@ std::unique_ptr<QMainWindow> createMainWindow(const QStringList& files) {
     MainWindow = window.get();
     installToolsWindow(*window);
     installPaletteWindow(*window);
+    // Only the files named on the command line open; a start without files shows no document.
     window->Load(files);
-    // A first start without a file shows the picture that comes with the program, so there is
-    // something real to look at and compare.
-    if (files.isEmpty() && OpenDocumentCount == 0) {
-        window->Files().OpenSampleImage();
-    }
     return window;
 }
 

@@ -22,6 +22,7 @@
 #include "settings/settingsstore.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -48,7 +49,8 @@ int ImageCounter = 0;
 
 namespace {
 
-const QString kCaption = QStringLiteral("Kalmira 4.2");
+// "The settings file could not be read and was reset to the defaults..."
+constexpr int kTextSettingsReset = 6000;
 
 // The document's three panels, cleared when the last document closes, and the status panel.
 const QStringList kPanelKeys = {QStringLiteral("PanelStatus"), QStringLiteral("PanelDownloadSpeed"),
@@ -78,12 +80,28 @@ QPoint KeepWindowReachable(const QRect& window, const QRect& screen) {
     return {left + screen.left(), top + screen.top()};
 }
 
+QRect ClampPlacement(const MainWindowPlacement& placement, double twipsPerPixel, const QRect& area) {
+    const auto pixels = [twipsPerPixel](std::int32_t twips) {
+        const double value = std::round(static_cast<double>(twips) / (twipsPerPixel > 0 ? twipsPerPixel : 15.0));
+        return static_cast<int>(std::clamp(value, -1.0e6, 1.0e6));
+    };
+    const int width = std::clamp(pixels(placement.MainWidth), std::min(kMinimumPlacementSize, area.width()), area.width());
+    const int height = std::clamp(pixels(placement.MainHeight), std::min(kMinimumPlacementSize, area.height()), area.height());
+    const int left = std::clamp(pixels(placement.MainLeft), area.left(), area.left() + area.width() - width);
+    const int top = std::clamp(pixels(placement.MainTop), area.top(), area.top() + area.height() - height);
+    return {left, top, width, height};
+}
+
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::frmMain>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(kCaption);
+    setWindowTitle(ApplicationName());
     setAcceptDrops(true);
     ui_->mdiArea->setViewMode(QMdiArea::SubWindowView);
+    // A document larger than the area (a wide photo beside its Variations) must be reachable to
+    // its right and bottom edge.
+    ui_->mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    ui_->mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setUpToolbar();
     setUpStatusBar();
 
@@ -176,7 +194,7 @@ void frmMain::setUpStatusBar() {
 void frmMain::Load(const QStringList& commandLineFiles) {
     Guarded([&] {
         ShowBusyPointer();
-        setWindowTitle(kCaption);
+        setWindowTitle(ApplicationName());
         LocalizeForm(this);
         if (comboZoom_->toolTip() == QLatin1String("1215")) {
             comboZoom_->setToolTip(LoadText(1215));
@@ -184,6 +202,15 @@ void frmMain::Load(const QStringList& commandLineFiles) {
 
         // A value in the store that does not convert is reported; the window still finishes
         // its load, so the document commands end up disabled and the command line is opened.
+        // A store that is no settings text at all would silently lose its content to the
+        // defaults at the next write: it is kept beside itself, and the user told once.
+        if (const QString kept = RescueUnreadableSettingsFile(); !kept.isEmpty()) {
+            MessageRequest request;
+            request.icon = QMessageBox::Warning;
+            request.title = ApplicationName();
+            request.text = LoadText(kTextSettingsReset) + QDir::toNativeSeparators(kept);
+            ShowMessage(this, request);
+        }
         Guarded([] { LoadSettings(); });
         applyPlacement(MainSettings().Placement);
         Files().LoadRecentFiles();
@@ -214,14 +241,23 @@ double frmMain::TwipsPerPixel() const {
     return dpi > 0 ? 1440.0 / dpi : 15.0;
 }
 
-void frmMain::applyPlacement(const MainWindowPlacement& placement) {
+void frmMain::applyPlacement(const MainWindowPlacement& stored) {
     placingWindow_ = true;
-    placement_ = placement;
     const double tpp = TwipsPerPixel();
-    move(static_cast<int>(std::lround(placement.MainLeft / tpp)),
-         static_cast<int>(std::lround(placement.MainTop / tpp)));
-    resize(static_cast<int>(std::lround(placement.MainWidth / tpp)),
-           static_cast<int>(std::lround(placement.MainHeight / tpp)));
+    // A stored placement may come from a larger screen or a hand-edited file: it is held inside
+    // the available screen, and what is remembered (and stored again at exit) is what was
+    // applied.
+    const QScreen* shown = screen();
+    const QRect area = shown ? shown->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QRect rect = ClampPlacement(stored, tpp, area);
+    MainWindowPlacement placement = stored;
+    placement.MainLeft = static_cast<std::int32_t>(std::lround(rect.x() * tpp));
+    placement.MainTop = static_cast<std::int32_t>(std::lround(rect.y() * tpp));
+    placement.MainWidth = static_cast<std::int32_t>(std::lround(rect.width() * tpp));
+    placement.MainHeight = static_cast<std::int32_t>(std::lround(rect.height() * tpp));
+    placement_ = placement;
+    move(rect.topLeft());
+    resize(rect.size());
     switch (placement.MainWindowState) {
     case kWindowStateMaximized:
         setWindowState(Qt::WindowMaximized);

@@ -109,6 +109,14 @@ public:
     // Screen twips per pixel (1440 / the screen's logical DPI).
     double TwipsPerPixel() const;
 
+signals:
+    // A document finished opening (its Original is loaded and its first Variations encoded):
+    // it was activated while it held no picture yet, so its activation is due now.
+    void documentReady(frmDocument* document);
+    // A document that failed to open was removed again. While it was being built it showed its
+    // own (empty) state in the main window: whatever is active now must be shown afresh.
+    void documentDiscarded();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -120,7 +128,7 @@ protected:
 private:
     void setUpToolbar();
     void setUpStatusBar();
-    void applyPlacement(const MainWindowPlacement& placement);
+    void applyPlacement(const MainWindowPlacement& stored);
     void rememberPlacement();
     void toolbarButtonClicked(QAction* button);
     // Asks before quitting with documents open; stores the window flags on the way out.
@@ -146,6 +154,11 @@ private:
     HelpCommands* helpCommands_ = nullptr;
     ZoomBox* zoomBox_ = nullptr;
 };
+
+// The main window's stored placement (twips) in screen pixels, held inside `area`: no wider or
+// taller than it, at least kMinimumPlacementSize pixels each way, and wholly on it.
+inline constexpr int kMinimumPlacementSize = 200;
+QRect ClampPlacement(const MainWindowPlacement& placement, double twipsPerPixel, const QRect& area);
 
 // Keeps a floating window reachable: at least a tenth of its width and a quarter of its height
 // stay inside `screen`. Returns the corrected top-left corner.

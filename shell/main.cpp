@@ -80,6 +80,8 @@ int main(int argc, char** argv) {
     // The desktop entry's name: a desktop then shows the entry's icon for the windows.
     QGuiApplication::setDesktopFileName(QStringLiteral("kalmira"));
     QApplication::setWindowIcon(programIcon());
+    // Whatever Qt titles by itself carries the program's name too.
+    QApplication::setApplicationName(kalmira::ApplicationName());
     // Main has no error handler of its own (error trapping is still off when it starts): an error
     // that escapes it ends the program with a plain report.
     try {

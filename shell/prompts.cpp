@@ -1,5 +1,7 @@
 #include "shell/prompts.h"
 
+#include "common/globals.h"
+
 #include <QFileDialog>
 #include <QPushButton>
 
@@ -25,7 +27,13 @@ MessagePrompt SetMessagePrompt(MessagePrompt prompt) {
     return std::exchange(messagePrompt(), std::move(prompt));
 }
 
-QMessageBox::StandardButton ShowMessage(QWidget* owner, const MessageRequest& request) {
+QMessageBox::StandardButton ShowMessage(QWidget* owner, const MessageRequest& given) {
+    // A box without a title of its own carries the program's name, never the file name of
+    // the executable the platform would put there.
+    MessageRequest request = given;
+    if (request.title.isEmpty()) {
+        request.title = ApplicationName();
+    }
     if (messagePrompt()) {
         return messagePrompt()(request);
     }

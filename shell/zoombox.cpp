@@ -33,6 +33,8 @@ QString RepairZoomText(const QString& text, bool typed) {
 }
 
 ZoomBox::ZoomBox(QComboBox* combo) : QObject(combo), combo_(combo) {
+    // A typed number is taken as typed: the list's completion would turn "15" into "150%".
+    combo_->setCompleter(nullptr);
     connect(combo_, &QComboBox::activated, this, [this](int) { Commit(false); });
     // Enter and Tab are taken before the combo box sees them: Enter would otherwise insert the
     // typed text as a new list item, and Tab would move the focus before the text is repaired.

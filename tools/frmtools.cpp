@@ -105,7 +105,7 @@ void frmTools::showMessage(int textId) {
         messageFunction()(text);
         return;
     }
-    QMessageBox::information(this, QString(), text);
+    QMessageBox::information(this, ApplicationName(), text);
 }
 
 // --- Form_Initialize and Form_Load ---------------------------------------------------------
@@ -288,8 +288,12 @@ void frmTools::AktualisiereSelektionen() {
 }
 
 void frmTools::ShowOriginalFace() {
-    if (IsOriginalFaceShown() && !ui_->FrameVariationTools1->isVisibleTo(this) &&
-        !ui_->FrameVariationTools2->isVisibleTo(this))
+    // Already showing only when the page of the selected tab shows too: activating a document
+    // hides every page first, and the face must then be drawn again, not left empty.
+    const int tab = std::clamp(ui_->TabOriginalTools->currentIndex() + 1, 1, 4);
+    const QWidget* page = findChild<QWidget*>(QStringLiteral("FrameOriginalTools%1").arg(tab));
+    if (IsOriginalFaceShown() && page && !page->isHidden() && ui_->FrameVariationTools1->isHidden() &&
+        ui_->FrameVariationTools2->isHidden())
         return;
     AktualisiereSelektionen();
     ui_->TabVariationTools->hide();

@@ -107,6 +107,7 @@ public:
     void SetAnimationImageMaximum(int maximum) override;
     bool IsBMPCompressedChecked() const override;
     bool IsTIFFCompressedChecked() const override;
+    bool ShowsDocument(const frmDocument& document) const override;
     void TransparentColorPicked(std::uint32_t color) override;
     void PressApply() override { CommandApply_Click(); }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "document/documentrules.h"
 #include "settings/conversions.h"
 
 namespace kalmira {
@@ -39,9 +40,10 @@ int ProportionalSize(double quotient) {
 }
 
 QString ClampColorCountText(const QString& text, const QString& noLimitText) {
-    const double number = ReadNumber(text);
-    if (number <= 0) return noLimitText;
-    if (number > 256) return QStringLiteral("256");
+    // The encoding reads the kept text by the same rule, so what the box shows is what is used.
+    const int limit = ColorLimitOf(text);
+    if (limit <= 0) return noLimitText;
+    if (ReadNumber(text) > 256) return QStringLiteral("256");
     return text;
 }
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSlider>
 
 #include <array>
@@ -142,6 +143,8 @@ void frmTools::connectVariationTab() {
             document->picCompress(n).ForceRepaint();
         });
     });
+    // A typed number is taken as typed: completion from the list would make "12" into "128".
+    u.ComboNumColors->setCompleter(nullptr);
     if (QLineEdit* edit = u.ComboNumColors->lineEdit())
         connect(edit, &QLineEdit::editingFinished, this, [this] { ComboNumColors_KeyPress(kKeyEnter); });
     connect(u.ComboNumColors, &QComboBox::activated, this, [this] {
@@ -241,6 +244,11 @@ void frmTools::TextAnimationImageNumber_KeyPress(int keyAscii) {
         spinner->setMaximum(std::max(spinner->minimum(), maximum));
         const int number = ClampImageNumber(ui_->TextAnimationImageNumber->text(), maximum);
         ui_->TextAnimationImageNumber->setText(QString::number(number));
+        // The spinner is what Apply reads back into the record: it must hold the typed number.
+        {
+            const QSignalBlocker quiet(spinner);
+            spinner->setValue(number);
+        }
         if (!document) return;
         const int n = document->FindeSelektierteGrafik();
         if (n <= 0) return;
@@ -332,6 +340,7 @@ void frmTools::FuelleReiterVariation(frmDocument& document, int variation) {
     u.commandAnimationPlay->setChecked(r.PlayAnimation && r.Format == save_format::Gif);
     if (const int count = document.GetOriginalImageNumber(); count != 0) {
         u.VScrollAnimationImageNumber->setMaximum(std::max(0, count - 1));
+        u.VScrollAnimationImageNumber->setValue(r.ImageNumber);
         u.TextAnimationImageNumber->setText(QString::number(r.ImageNumber));
     }
     u.CheckFormatGIFInterlaced->setChecked(r.GIFInterlaced);
@@ -418,5 +427,6 @@ void frmTools::SetAnimationImageMaximum(int maximum) {
 
 bool frmTools::IsBMPCompressedChecked() const { return ui_->CheckFormatBMPCompressed->isChecked(); }
 bool frmTools::IsTIFFCompressedChecked() const { return ui_->CheckFormatTIFFCompressed->isChecked(); }
+bool frmTools::ShowsDocument(const frmDocument& document) const { return lastDocument_.data() == &document; }
 
 }  // namespace kalmira

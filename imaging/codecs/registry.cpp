@@ -53,9 +53,21 @@ Image loadMemory(ByteView data, const LoadOptions& options) {
     return requireSniffed(data).read(data, options);
 }
 
+// The system's reason for the last failed call ("No space left on device", "Permission
+// denied", "Not a directory"), so a message says what happened and not only that it did.
+static std::string systemReason(int error) {
+    return error != 0 ? ": " + std::generic_category().message(error) : std::string();
+}
+
 Bytes readWholeFile(const std::filesystem::path& path) {
+    // A folder opens as a stream on this system and reports a nonsense size: it is named as
+    // what it is before anything is allocated for it.
+    std::error_code kind;
+    if (std::filesystem::is_directory(path, kind))
+        fail(ErrorCode::ReadFailed, "load", "cannot read " + path.string() + ": it is a folder, not a file");
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
-    if (!in) fail(ErrorCode::FileNotFound, "load", "cannot open " + path.string());
+    if (!in) fail(ErrorCode::FileNotFound, "load", "cannot open " + path.string() + systemReason(errno));
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     if (size < 0) fail(ErrorCode::ReadFailed, "load", "cannot read " + path.string());

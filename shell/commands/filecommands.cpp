@@ -10,9 +10,9 @@
 #include "shell/notavailable.h"
 #include "shell/prompts.h"
 
+#include "document/documentrules.h"
 #include "document/frmdocument.h"
 #include "imaging/qt/imagecontrol.h"
-#include "resources/kalmiraresources.h"
 #include "settings/settingsstore.h"
 
 #include <QDir>
@@ -21,7 +21,7 @@
 #include <QFrame>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QTemporaryDir>
+#include <QPointer>
 
 #include <array>
 
@@ -43,12 +43,12 @@ constexpr int kTextSaveAsTitle = 5125;        // "Save Image As"
 constexpr int kNewDocumentWidth = 320;
 constexpr int kNewDocumentHeight = 200;
 
-const QString kSampleResource = QStringLiteral(":/kalmira/images/sample.png");
-
 // Makes sure the document's pointer and repaint state and ApplyReady are back to normal and the
-// window is gone, whatever happened while it was being filled.
-void discardDocument(frmDocument* document, QMdiSubWindow* window) {
+// window is gone, whatever happened while it was being filled. The document that was active
+// before comes back to the front: the area would otherwise pick one by itself.
+void discardDocument(frmMain& main, frmDocument* document, QMdiSubWindow* window, QMdiSubWindow* previous) {
     document->picOriginal().SetAutoRepaint(true);
+    QMdiArea* area = window ? window->mdiArea() : nullptr;
     if (window) {
         window->close();
         delete window;
@@ -57,6 +57,10 @@ void discardDocument(frmDocument* document, QMdiSubWindow* window) {
         delete document;
     }
     ApplyReady = true;
+    if (area && previous && area->subWindowList().contains(previous)) {
+        area->setActiveSubWindow(previous);
+    }
+    emit main.documentDiscarded();
 }
 
 // An engine filter row "desc|*.a;*.b" as a Qt name filter "desc (*.a *.b)". The description
@@ -92,6 +96,7 @@ FileCommands::FileCommands(frmMain& main) : QObject(&main), main_(main) {
 FileCommands::~FileCommands() = default;
 
 frmDocument* FileCommands::OpenImageFile(const QString& fileName, const QString& caption) {
+    const QPointer<QMdiSubWindow> previous = main_.MdiArea()->currentSubWindow();
     ApplyReady = false;
     auto* document = new frmDocument();
     ++ImageCounter;
@@ -101,6 +106,7 @@ frmDocument* FileCommands::OpenImageFile(const QString& fileName, const QString&
         document->setWindowTitle(caption.isEmpty() ? fileName : caption);
         window = main_.AddDocument(document);
         window->show();
+        document->ShowLoadNotice();
 
         imaging::ImageControl& picture = document->picOriginal();
         picture.SetAutoRepaint(false);
@@ -108,11 +114,12 @@ frmDocument* FileCommands::OpenImageFile(const QString& fileName, const QString&
 
         if (!QFileInfo(fileName).isFile()) {
             showError(kTextFileMissing, kTextErrorTitle);
-            discardDocument(document, window);
+            discardDocument(main_, document, window, previous);
             return nullptr;
         }
         bool loaded = false;
         bool animated = false;
+        QString reason;
         const bool autoAnimate = picture.AutoAnimate();
         try {
             // A second, plainer query gets past readers that are strict about the first.
@@ -123,13 +130,19 @@ frmDocument* FileCommands::OpenImageFile(const QString& fileName, const QString&
                 }
                 loaded = picture.Load(fileName, 0, 0, -1) == 0 && picture.HasBitmap();
             }
-        } catch (const std::exception&) {
+            if (!loaded) {
+                reason = picture.LastErrorText();
+            }
+        } catch (const std::exception& error) {
             loaded = false;
+            reason = QString::fromUtf8(error.what());
         }
         if (!loaded) {
             picture.SetAutoAnimate(autoAnimate);
-            showError(kTextUnrecognized, kTextErrorTitle);
-            discardDocument(document, window);
+            // The message keeps its text; the engine's reason ("png: the file is truncated")
+            // on a second line tells the user what is wrong with the file.
+            showError(kTextUnrecognized, kTextErrorTitle, reason);
+            discardDocument(main_, document, window, previous);
             return nullptr;
         }
         if (animated) {
@@ -149,15 +162,17 @@ frmDocument* FileCommands::OpenImageFile(const QString& fileName, const QString&
         if (QFrame* loading = document->frameLoadImage()) {
             loading->hide();
         }
+        emit main_.documentReady(document);
         return document;
     } catch (...) {
         // Reported by the caller's guard; the half-built window must not outlive the failure.
-        discardDocument(document, window);
+        discardDocument(main_, document, window, previous);
         throw;
     }
 }
 
 frmDocument* FileCommands::NewDocument(int width, int height) {
+    const QPointer<QMdiSubWindow> previous = main_.MdiArea()->currentSubWindow();
     ApplyReady = false;
     auto* document = new frmDocument();
     ++ImageCounter;
@@ -166,6 +181,7 @@ frmDocument* FileCommands::NewDocument(int width, int height) {
         document->setWindowTitle(LoadText(kTextImage) + QString::number(ImageCounter));
         window = main_.AddDocument(document);
         window->show();
+        document->ShowLoadNotice();
         document->picOriginal().CreateBitmap(width, height, 24, 0xFFFFFF);
         ApplyReady = true;
         document->InitialisiereGrafik(true);
@@ -174,31 +190,12 @@ frmDocument* FileCommands::NewDocument(int width, int height) {
         if (QFrame* loading = document->frameLoadImage()) {
             loading->hide();
         }
+        emit main_.documentReady(document);
         return document;
     } catch (...) {
-        discardDocument(document, window);
+        discardDocument(main_, document, window, previous);
         throw;
     }
-}
-
-frmDocument* FileCommands::OpenSampleImage() {
-    InitKalmiraResources();
-    QFile resource(kSampleResource);
-    if (!resource.exists()) {
-        return nullptr;
-    }
-    // The document loads from a file, so the sample is copied out of the program first. The
-    // copy lives as long as the main window.
-    sampleFolder_ = std::make_unique<QTemporaryDir>();
-    if (!sampleFolder_->isValid()) {
-        return nullptr;
-    }
-    const QString copy = sampleFolder_->filePath(QStringLiteral("sample.png"));
-    if (!resource.copy(copy)) {
-        return nullptr;
-    }
-    QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return OpenImageFile(copy, QStringLiteral("sample.png"));
 }
 
 void FileCommands::NewCommand() { NewDocument(kNewDocumentWidth, kNewDocumentHeight); }
@@ -261,7 +258,7 @@ bool FileCommands::refuseOriginal(int n) {
     }
     MessageRequest request;
     request.icon = QMessageBox::Warning;
-    request.title = main_.windowTitle();
+    request.title = ApplicationName();
     request.text = LoadText(kTextMasterNotSaved);
     ShowMessage(&main_, request);
     return true;
@@ -308,6 +305,10 @@ void FileCommands::SaveAsCommand() {
     if (QFileInfo(proposed).isRelative() && original.isFile()) {
         proposed = original.dir().filePath(proposed);
     }
+    // After an earlier Save As the name holds that file's extension; the dialog keeps an
+    // extension it is given, so BMP data would be offered a ".png" name. The proposal carries
+    // the extension of the format the Variation has now.
+    proposed = ProposedSaveName(proposed, extension);
     request.folder = proposed;
     request.filters = {nameFilter(extension, QStringLiteral("*.") + extension)};
     request.defaultSuffix = extension;
@@ -417,11 +418,11 @@ void FileCommands::AddRecentFile(const QString& fileName) {
     WriteRecentFiles(list);
 }
 
-void FileCommands::showError(int textId, int titleId) {
+void FileCommands::showError(int textId, int titleId, const QString& reason) {
     MessageRequest request;
     request.icon = titleId != 0 ? QMessageBox::Critical : QMessageBox::NoIcon;
     request.title = titleId != 0 ? LoadText(titleId) : QString();
-    request.text = LoadText(textId);
+    request.text = reason.isEmpty() ? LoadText(textId) : LoadText(textId) + QLatin1Char('\n') + reason;
     ShowMessage(&main_, request);
 }
 

@@ -9,7 +9,6 @@
 #include <memory>
 
 class QAction;
-class QTemporaryDir;
 
 namespace kalmira {
 
@@ -29,8 +28,6 @@ public:
     frmDocument* OpenImageFile(const QString& fileName, const QString& caption = QString());
     // Creates a document with a blank white 24-bit image.
     frmDocument* NewDocument(int width, int height);
-    // Opens the picture shipped with the program, so a first start shows something real.
-    frmDocument* OpenSampleImage();
 
     // Menu and toolbar commands.
     void NewCommand();
@@ -59,8 +56,9 @@ public:
 private:
     void setRecentFile(int position, const QString& fileName);
     void showRecentItem(int position);
-    // Message box with title 5103 ("Error"), or without a title when titleId is 0.
-    void showError(int textId, int titleId);
+    // Message box with title 5103 ("Error"), or without a title when titleId is 0; a reason
+    // (the engine's) goes on a line of its own below the text.
+    void showError(int textId, int titleId, const QString& reason = QString());
     // Refuses to save the master image; true when the Original is the selected picture.
     bool refuseOriginal(int n);
     // The active document and its selected Variation n, or nullptr when there is none or the
@@ -68,7 +66,6 @@ private:
     frmDocument* documentToSave(int& n);
 
     frmMain& main_;
-    std::unique_ptr<QTemporaryDir> sampleFolder_;
 };
 
 }  // namespace kalmira

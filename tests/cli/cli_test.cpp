@@ -13,6 +13,7 @@
 
 #include "codecs/registry.h"
 #include "core/bitmap.h"
+#include "core/error.h"
 
 namespace fs = std::filesystem;
 
@@ -133,6 +134,34 @@ TEST_F(Cli, FilesTheEngineRefusesExitWithOneAndOneLine) {
         EXPECT_EQ(r.status, 1) << args[1];
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_TRUE(r.out.empty());
+    }
+}
+
+// The message says what happened: a folder is named a folder, and a write that fails gives
+// the system's reason (no space, not a folder), never a bare "cannot write" or "out of memory".
+TEST_F(Cli, MessagesGiveTheReason) {
+    const std::string in = fiveColourPng();
+    const CliResult folder = run({"info", dir_.string()});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_NE(folder.err.find("it is a folder, not a file"), std::string::npos) << folder.err;
+    EXPECT_EQ(folder.err.find("out of memory"), std::string::npos) << folder.err;
+
+    const CliResult full = run({"convert", in, "/dev/full", "--format", "75"});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("No space left on device"), std::string::npos) << full.err;
+
+    const CliResult notFolder = run({"convert", in, in + "/out.png", "--format", "75"});
+    EXPECT_EQ(notFolder.status, 1);
+    EXPECT_NE(notFolder.err.find("Not a directory"), std::string::npos) << notFolder.err;
+
+    // The engine's own save says the same.
+    imaging::SaveOptions save;
+    save.format = imaging::format::Png;
+    try {
+        imaging::saveFile(in + "/out.png", imaging::loadFile(in), save);
+        ADD_FAILURE() << "saved into a file as if it were a folder";
+    } catch (const imaging::Error& e) {
+        EXPECT_NE(std::string(e.what()).find("Not a directory"), std::string::npos) << e.what();
     }
 }
 

@@ -208,8 +208,8 @@ private slots:
         // The status bar follows the selected picture.
         doc->SelektiereGrafik(1);
         QCOMPARE(doc->FindeSelektierteGrafik(), 1);
-        QCOMPARE(host_.panels["PanelMemSize"], "FileSize: " + grouped(size));
-        QCOMPARE(host_.panels["PanelFileSize"], "MemSize: " + grouped(doc->picCompress(1).InfoMemorySize()));
+        QCOMPARE(host_.panels["PanelMemSize"], "FileSize: " + QString::number(size));
+        QCOMPARE(host_.panels["PanelFileSize"], "MemSize: " + QString::number(doc->picCompress(1).InfoMemorySize()));
         QCOMPARE(host_.panels["PanelDownloadSpeed"], oneDecimal(size / 28800.0 * 9) + " sec. (at " + oneDecimal(28.8) + "kbps)");
     }
 
@@ -453,6 +453,8 @@ private slots:
         r.MaxColorsText = "16";
         r.PixelDepth = 5;
         r.BMPWindows = windowsBitmap;
+        r.BMPCompressed = compressedBox ? 1 : 0;
+        r.TIFFCompressed = compressedBox ? 1 : 0;
         r.GIFAnimated = true;
         const SaveOptions& o = doc.HoleSpeicherOptionen(2);
         SetToolsHost(nullptr);

@@ -181,16 +181,23 @@ private slots:
     void badFilesLeaveNoWindow_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing") << "missing" << "Error: File does not exist.";
-        QTest::newRow("empty") << "empty" << "Error: Unrecognized format. Could not load picture.";
-        QTest::newRow("truncated") << "truncated" << "Error: Unrecognized format. Could not load picture.";
-        QTest::newRow("text") << "text" << "Error: Unrecognized format. Could not load picture.";
-        QTest::newRow("folder") << "folder" << "Error: File does not exist.";
+        // The engine's reason, on a second line below the text, for files it refused.
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "missing" << "Error: File does not exist." << "";
+        QTest::newRow("empty") << "empty" << "Error: Unrecognized format. Could not load picture."
+                               << "load: the file is empty";
+        QTest::newRow("truncated") << "truncated" << "Error: Unrecognized format. Could not load picture."
+                                   << "PNG: the data ends inside the image";
+        QTest::newRow("text") << "text" << "Error: Unrecognized format. Could not load picture."
+                              << "load: unrecognized format";
+        QTest::newRow("folder") << "folder" << "Error: File does not exist." << "";
     }
 
     void badFilesLeaveNoWindow() {
         QFETCH(QString, kind);
         QFETCH(QString, message);
+        QFETCH(QString, reason);
+        if (!reason.isEmpty()) message += QLatin1Char('\n');
         QString path = folder_.filePath(kind + ".png");
         if (kind == "empty") {
             writeAll(path, {});
@@ -203,7 +210,10 @@ private slots:
             path = folder_.path();
         }
         QCOMPARE(files().OpenImageFile(path), nullptr);
-        QCOMPARE(prompts_.messageTexts(), QStringList{message});
+        QCOMPARE(prompts_.messages.size(), 1);
+        const QString shown = prompts_.messageTexts().first();
+        QVERIFY2(shown.startsWith(message + reason) && shown.count(QLatin1Char('\n')) == (reason.isEmpty() ? 0 : 1),
+                 qPrintable(shown));
         QCOMPARE(prompts_.messages.first().title, QStringLiteral("Error"));
         QVERIFY(prompts_.errors.isEmpty());
         QCOMPARE(windowCount(), 0);
@@ -370,7 +380,7 @@ private slots:
         QCOMPARE(prompts_.fileDialogs.size(), 1);
         QCOMPARE(prompts_.fileDialogs.first().title, QStringLiteral("Save Image As"));
         QCOMPARE(prompts_.fileDialogs.first().defaultSuffix, extension);
-        QCOMPARE(prompts_.fileDialogs.first().folder, folder_.filePath("round"));
+        QCOMPARE(prompts_.fileDialogs.first().folder, folder_.filePath("round." + extension));
         QVERIFY(prompts_.messages.isEmpty());
         QVERIFY(QFileInfo(target).size() > 0);
 
@@ -395,6 +405,31 @@ private slots:
         window_->findChild<QAction*>("mnuFileSave")->trigger();
         QVERIFY(prompts_.fileDialogs.isEmpty());
         QVERIFY(QFileInfo(target).size() > 0);
+    }
+
+    // A Variation saved as BMP and then switched to PNG is offered a ".png" name: the dialog
+    // keeps an extension it is given, and would write PNG data under the old one.
+    void saveAsProposesTheExtensionOfThePresentFormat() {
+        frmDocument* document = files().OpenImageFile(writeImage("shift.png"));
+        QVERIFY(document);
+        document->SelektiereGrafik(1);
+        document->record(1).Format = save_format::Bmp;
+        document->AktualisiereVariation(1);
+        const QString bmp = folder_.filePath("shift.bmp");
+        prompts_.fileAnswers.enqueue(bmp);
+        window_->findChild<QAction*>("mnuFileSaveAs")->trigger();
+        QCOMPARE(prompts_.fileDialogs.last().folder, bmp);
+        QVERIFY(readAll(bmp).startsWith("BM"));
+
+        document->record(1).Format = save_format::Png;
+        document->AktualisiereVariation(1);
+        window_->findChild<QAction*>("mnuFileSaveAs")->trigger();
+        QCOMPARE(prompts_.fileDialogs.last().folder, folder_.filePath("shift.png"));
+        QCOMPARE(prompts_.fileDialogs.last().defaultSuffix, QStringLiteral("png"));
+        // Save has no file of this format to go to and asks with the same proposal.
+        window_->findChild<QAction*>("mnuFileSave")->trigger();
+        QCOMPARE(prompts_.fileDialogs.size(), 3);
+        QCOMPARE(prompts_.fileDialogs.last().folder, folder_.filePath("shift.png"));
     }
 
     void saveAsCancelledWritesNothing() {
@@ -468,13 +503,6 @@ private slots:
         QTRY_COMPARE(OpenDocumentCount, 0);
         QVERIFY(!window_->findChild<QAction*>("mnuFileSave")->isEnabled());
         QCOMPARE(window_->PanelText("PanelMemSize"), QString());
-    }
-
-    void sampleImageOpens() {
-        frmDocument* document = files().OpenSampleImage();
-        QVERIFY(document);
-        QVERIFY(document->picOriginal().HasBitmap());
-        QCOMPARE(document->windowTitle(), QStringLiteral("sample.png"));
     }
 };
 
