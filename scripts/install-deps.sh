@@ -13,7 +13,7 @@ test_pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   imagemagick ghostscript netpbm libjpeg-turbo-progs pngquant
-  xvfb xauth
+  xvfb xauth xclip
 )
 
 want=("${build_pkgs[@]}")
