@@ -8,6 +8,7 @@ build_pkgs=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
   libjpeg62-turbo-dev libgif-dev libpng-dev libtiff-dev zlib1g-dev
   fonts-dejavu-core
+  libxcb1-dev libxcb-xfixes0-dev
 )
 test_pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -39,7 +39,7 @@ void EditCommands::Paste() { Guarded([this] { pictures_->Paste(); }); }
 
 void EditCommands::Duplicate() { Guarded([this] { pictures_->Duplicate(); }); }
 
-void EditCommands::Capture() { notAvailable(main_.ui().mnuEditCapture); }
+void EditCommands::Capture() { Guarded([this] { pictures_->Capture(); }); }
 
 void EditCommands::Insert3DText() { Guarded([this] { pictures_->Insert3DText(); }); }
 

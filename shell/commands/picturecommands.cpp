@@ -17,6 +17,8 @@
 #include "qt/addtextdialogs.h"
 #include "qt/dialogtexts.h"
 #include "qt/imagecontrol.h"
+#include "qt/x11capturecontrol.h"
+#include "settings/frmcapture.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -258,6 +260,39 @@ void PictureCommands::Insert3DText() {
     document->SetOriginalAnimation(false, 1);
     document->picOriginalAendern();
     ShowDefaultPointer();
+}
+
+void PictureCommands::SetCaptureControl(std::unique_ptr<imaging::CaptureControl> control) {
+    capture_ = std::move(control);
+    capture_->SetCapturedHandler([this](imaging::Bitmap&& captured) {
+        if (captured.empty()) return;
+        Guarded([&] {
+            NewDocumentFromBitmap(std::move(captured));
+            // The new Original owns the picture now; the dialog has done its part.
+            if (captureDialog_) captureDialog_->Unload();
+        });
+    });
+}
+
+imaging::CaptureControl& PictureCommands::ScreenCapture1() {
+    if (!capture_) {
+        auto control = std::make_unique<imaging::X11CaptureControl>();
+        control->setObjectName(QStringLiteral("ScreenCapture1"));
+        SetCaptureControl(std::move(control));
+    }
+    return *capture_;
+}
+
+void PictureCommands::StopCapture() {
+    CaptureKind = 0;
+    if (capture_ && capture_->Capturing()) capture_->StopCapture();
+}
+
+void PictureCommands::Capture() {
+    frmCapture dialog(ScreenCapture1(), &main_, imaging::X11CaptureControl::Available());
+    captureDialog_ = &dialog;
+    dialog.exec();
+    captureDialog_ = nullptr;
 }
 
 QRectF PictureCommands::TextRectangle(int pictureWidth, int pictureHeight, int zoom, std::optional<QRectF> region) {

@@ -11,6 +11,7 @@
 
 namespace imaging {
 class Bitmap;
+class CaptureControl;
 class ImageControl;
 class ImageDialogs;
 }  // namespace imaging
@@ -19,6 +20,7 @@ namespace kalmira {
 
 class frmMain;
 class frmDocument;
+class frmCapture;
 
 class PictureCommands : public QObject {
     Q_OBJECT
@@ -31,6 +33,15 @@ public:
     void Paste();
     void Duplicate();
     void Insert3DText();
+    // Edit > Capture: the capture dialog; each captured picture becomes a new document.
+    void Capture();
+    // Ends a capture that waits for its hot key (the main window closing).
+    void StopCapture();
+    // The capture control (ScreenCapture1); tests put one of their own.
+    imaging::CaptureControl& ScreenCapture1();
+    void SetCaptureControl(std::unique_ptr<imaging::CaptureControl> control);
+    // The capture dialog while it is shown, else nullptr.
+    frmCapture* CaptureDialog() const { return captureDialog_; }
     // A picture that arrived without a file (duplicate, capture, scanner) becomes the Original of
     // a new blank-named document whose Variations are all chosen and encoded afresh. Returns the
     // document, or nullptr when the picture is empty.
@@ -56,6 +67,8 @@ private:
     // Scratch picture (picTemp): a paste lands here first, so bad data changes nothing.
     std::unique_ptr<imaging::ImageControl> picTemp_;
     std::unique_ptr<imaging::ImageDialogs> dialogs_;
+    std::unique_ptr<imaging::CaptureControl> capture_;
+    frmCapture* captureDialog_ = nullptr;
 };
 
 }  // namespace kalmira
