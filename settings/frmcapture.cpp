@@ -43,6 +43,8 @@ frmCapture::frmCapture(imaging::CaptureControl& control, QWidget* mainWindow, bo
     : QDialog(mainWindow), ui_(std::make_unique<Ui::frmCapture>()), control_(control), mainWindow_(mainWindow),
       screenAvailable_(screenAvailable) {
     ui_->setupUi(this);
+    // Every tab caption whole, in either language, rather than behind scroll arrows.
+    ui_->tabCapture->setUsesScrollButtons(false);
     ui_->optScreen0->setChecked(true);
     ResourceDialogChoice = 1;
     LocalizeForm(this);
