@@ -15,6 +15,7 @@ namespace kalmira {
 
 class frmMain;
 class frmDocument;
+class ScanCommands;
 
 class FileCommands : public QObject {
     Q_OBJECT
@@ -53,6 +54,9 @@ public:
     QString RecentFile(int position) const;
     QAction* RecentFileItem(int position) const;
 
+    // File > Acquire and Select Source live there.
+    ScanCommands& Scanner() const { return *scanner_; }
+
     // The Open dialog's filter rows (Qt name filters), "All Graphics" first.
     static QStringList OpenDialogFilters();
 
@@ -69,6 +73,7 @@ private:
 
     frmMain& main_;
     std::unique_ptr<QTemporaryDir> sampleFolder_;
+    ScanCommands* scanner_ = nullptr;  // owned by the main window (its QObject parent)
 };
 
 }  // namespace kalmira

@@ -406,7 +406,6 @@ private slots:
     void laterCommandsSayTheyAreNotAvailable_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("acquire") << "mnuFileAquire" << "Acquire";
         QTest::newRow("about") << "mnuHelpAbout" << "About Brenvo";
     }
 
