@@ -16,6 +16,7 @@
 
 #include "../tests/support/xvfbserver.h"
 #include "common/globals.h"
+#include "document/frmdocument.h"
 #include "photo_like.h"
 #include "qt/qimagebridge.h"
 #include "qt/x11capturecontrol.h"
