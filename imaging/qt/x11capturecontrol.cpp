@@ -169,8 +169,51 @@ int X11CaptureControl::capture(const std::function<Bitmap()>& grab) {
     }
 }
 
+namespace {
+
+// The root window's pixels straight from the server, when it sends them in the common layout
+// (32 bits a pixel, blue first): a third of the time of going through a QPixmap and a QImage.
+// Empty when the layout is another one; the caller then takes Qt's way.
+Bitmap rootPixels(xcb_connection_t* c, const QRect& rect) {
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(setup).data;
+    if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST || screen->root_depth != 24) return {};
+    const QRect root(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+    if (!root.contains(rect)) return {};
+    auto image = reply(xcb_get_image_reply(
+        c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, static_cast<std::int16_t>(rect.x()),
+                      static_cast<std::int16_t>(rect.y()), static_cast<std::uint16_t>(rect.width()),
+                      static_cast<std::uint16_t>(rect.height()), ~0u),
+        nullptr));
+    const std::size_t stride = std::size_t(rect.width()) * 4;
+    if (!image || image->depth != 24 || std::size_t(xcb_get_image_data_length(image.get())) < stride * rect.height())
+        return {};
+    const std::uint8_t* data = xcb_get_image_data(image.get());
+    Bitmap picture(rect.width(), rect.height(), 24);
+    for (int y = 0; y < rect.height(); ++y) {
+        const std::uint8_t* in = data + stride * y;
+        std::uint8_t* out = picture.row(y);
+        for (int x = 0; x < rect.width(); ++x, in += 4, out += 3) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+        }
+    }
+    return picture;
+}
+
+}  // namespace
+
 Bitmap X11CaptureControl::GrabScreenRect(const QRect& rect) {
     if (rect.isEmpty()) return {};
+    if (xcb_connection_t* c = connection()) {
+        Bitmap picture = rootPixels(c, rect);
+        if (!picture.empty()) {
+            if (IncludePointer) drawPointerInto(picture, rect);
+            return picture;
+        }
+    }
     QScreen* screen = screenAt(rect);
     if (!screen) return {};
     const QRect local = rect.translated(-screen->geometry().topLeft());
