@@ -6,6 +6,7 @@
 #include "shell/commands/editcommands.h"
 #include "shell/commands/filecommands.h"
 #include "shell/commands/helpcommands.h"
+#include "shell/commands/picturecommands.h"
 #include "shell/commands/viewcommands.h"
 #include "shell/commands/windowcommands.h"
 #include "common/errortrap.h"
@@ -544,6 +545,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    Guarded([this] { Edit().Pictures().StopCapture(); });
     Guarded([this] { Unload(); });
     event->accept();
 }

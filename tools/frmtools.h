@@ -51,6 +51,8 @@ public:
     // Stores the undo step before an operation changes the Original (the main window's
     // UndoHinzufuegen).
     void SetUndoStepHook(std::function<void(frmDocument&)> hook) { undoHook_ = std::move(hook); }
+    // The same step for the main window's own commands that change the Original (Paste, 3D text).
+    const std::function<void(frmDocument&)>& UndoStepHook() const { return undoHook_; }
     // What closing by the user turns into (the main window's View > Tools, which hides us).
     void SetHideRequest(std::function<void()> request) { hideRequest_ = std::move(request); }
     // Opens the palette editor when it is not open and focuses it ("chan&ge..." of Custom).

@@ -42,6 +42,8 @@ public:
     virtual int StopCapture() = 0;
     // Who receives the captured bitmaps (the main window).
     virtual void SetCapturedHandler(CapturedHandler handler) = 0;
+    // Why the last operation failed, for the message the caller shows.
+    virtual QString LastErrorText() const { return {}; }
 
     // --- Capture operations ---------------------------------------------------------------
     virtual int CaptureFullScreen() = 0;

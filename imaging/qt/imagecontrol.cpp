@@ -14,6 +14,7 @@
 #include "codecs/registry.h"
 #include "core/error.h"
 #include "qt/colorresbridge.h"
+#include "qt/qimagebridge.h"
 
 namespace imaging {
 
@@ -29,52 +30,6 @@ std::filesystem::path toPath(const QString& fileName) { return std::filesystem::
 ByteView viewOf(const MemoryBlock& block, std::int64_t size) {
     const std::size_t n = size < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(size), block.data.size());
     return ByteView(block.data.data(), n);
-}
-
-QImage toQImage(const Bitmap& bitmap) {
-    if (bitmap.empty()) return {};
-    const int w = bitmap.width();
-    const int h = bitmap.height();
-    if (bitmap.isIndexed()) {
-        QImage image(w, h, QImage::Format_Indexed8);
-        QList<QRgb> table;
-        table.reserve(static_cast<qsizetype>(bitmap.palette().size()));
-        for (Rgb c : bitmap.palette()) table.append(qRgb(redOf(c), greenOf(c), blueOf(c)));
-        // Indices past the palette would read outside the colour table.
-        while (table.size() < 256) table.append(qRgb(0, 0, 0));
-        if (bitmap.transparent()) {
-            const Rgb key = bitmap.transparentColor();
-            for (qsizetype i = 0; i < static_cast<qsizetype>(bitmap.palette().size()); ++i) {
-                const Rgb c = bitmap.palette()[static_cast<std::size_t>(i)];
-                if (isPaletteReference(key) ? i == paletteIndexOf(key) : c == (key & 0xFFFFFF)) {
-                    table[i] = qRgba(redOf(c), greenOf(c), blueOf(c), 0);
-                    if (isPaletteReference(key)) break;
-                }
-            }
-        }
-        image.setColorTable(table);
-        for (int y = 0; y < h; ++y) std::copy_n(bitmap.row(y), w, image.scanLine(y));
-        return image;
-    }
-    if (bitmap.bits() == 24) {
-        QImage image(w, h, QImage::Format_RGB888);
-        for (int y = 0; y < h; ++y) std::copy_n(bitmap.row(y), static_cast<std::size_t>(w) * 3, image.scanLine(y));
-        return image;
-    }
-    if (bitmap.bits() == 32) {
-        QImage image(w, h, QImage::Format_RGBA8888);
-        for (int y = 0; y < h; ++y) std::copy_n(bitmap.row(y), static_cast<std::size_t>(w) * 4, image.scanLine(y));
-        return image;
-    }
-    QImage image(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const Rgb c = bitmap.pixel(x, y);
-            line[x] = qRgb(redOf(c), greenOf(c), blueOf(c));
-        }
-    }
-    return image;
 }
 
 }  // namespace

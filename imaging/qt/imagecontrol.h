@@ -29,6 +29,7 @@
 #include "ops/region.h"
 
 class QPainter;
+#include "qt/textdrawing.h"
 
 namespace imaging {
 
@@ -127,6 +128,27 @@ public:
     // The information of a picture made in memory (pasted, new): no file behind it.
     void SetInfo(const ImageInfo& info) { info_ = info; }
     QString LastErrorText() const { return lastError_; }
+
+    // --- Clipboard (the platform's; other programs read and write it) -------------------------
+    // Copy flags: 1 empties the clipboard first, 2 puts the bitmap (PNG, BMP and Qt's own image
+    // form), 8 keeps its palette (a palette picture goes as one). The frame shown is copied.
+    static constexpr int kCopyClear = 1;
+    static constexpr int kCopyBitmap = 2;
+    static constexpr int kCopyPalette = 8;
+    // Paste flag that only asks: Paste returns non-zero when the clipboard holds a picture.
+    static constexpr int kPasteQuery = 16384;
+    int Copy(int flags);
+    // With flag 0 the clipboard's picture (PNG, BMP, JPEG or a plain image) replaces the
+    // bitmap and the frame list; 0 or an error number, and on an error nothing changes.
+    int Paste(int flags);
+
+    // --- Drawing ------------------------------------------------------------------------------
+    // Font, colours, rectangle (picture pixels) and 3D look of the next DrawText.
+    TextDrawing& Drawing() { return drawing_; }
+    const TextDrawing& Drawing() const { return drawing_; }
+    // Draws `text` into the bitmap (the frame list is dropped: the picture is one image after
+    // it); `fill`, when given, fills the letters. 0 or an error number; nothing changes on one.
+    int DrawText(const QString& text, const imaging::Bitmap* fill);
 
     // --- Frames -----------------------------------------------------------------------------
     const std::vector<Frame>& BitmapList() const { return frames_; }
@@ -341,6 +363,7 @@ private:
     int encodeCount_ = 0;
     std::uint64_t contentVersion_ = 0;
 
+    TextDrawing drawing_;
     QImage cache_;
     bool cacheValid_ = false;
     // The animation as a viewer sees it: frames drawn over each other up to composedIndex_.

@@ -5,12 +5,13 @@
 #include "common/errortrap.h"
 #include "shell/frmmain.h"
 #include "shell/notavailable.h"
+#include "shell/commands/picturecommands.h"
 
 #include "document/frmdocument.h"
 
 namespace kalmira {
 
-EditCommands::EditCommands(frmMain& main) : QObject(&main), main_(main) {
+EditCommands::EditCommands(frmMain& main) : QObject(&main), main_(main), pictures_(new PictureCommands(main)) {
     Ui::frmMain& u = main_.ui();
     connect(u.mnuEditUndo, &QAction::triggered, this, [this] { Undo(); });
     connect(u.mnuEditCopy, &QAction::triggered, this, [this] { Copy(); });
@@ -34,15 +35,15 @@ void EditCommands::Undo() {
     Guarded([this] { main_.UndoZurueckholen(); });
 }
 
-void EditCommands::Copy() { notAvailable(main_.ui().mnuEditCopy); }
+void EditCommands::Copy() { Guarded([this] { pictures_->Copy(); }); }
 
-void EditCommands::Paste() { notAvailable(main_.ui().mnuEditPaste); }
+void EditCommands::Paste() { Guarded([this] { pictures_->Paste(); }); }
 
-void EditCommands::Duplicate() { notAvailable(main_.ui().mnuEditDuplicate); }
+void EditCommands::Duplicate() { Guarded([this] { pictures_->Duplicate(); }); }
 
-void EditCommands::Capture() { notAvailable(main_.ui().mnuEditCapture); }
+void EditCommands::Capture() { Guarded([this] { pictures_->Capture(); }); }
 
-void EditCommands::Insert3DText() { notAvailable(main_.ui().mnuEdit3DText); }
+void EditCommands::Insert3DText() { Guarded([this] { pictures_->Insert3DText(); }); }
 
 void EditCommands::SelectRegionTool(int tool) {
     Ui::frmMain& u = main_.ui();

@@ -1,7 +1,6 @@
 #pragma once
-// The Edit menu: undo, clipboard, duplicate, capture, 3D text and the region tools. Only the
-// region tools work on the document yet; the rest come with the undo history, clipboard and
-// capture work and say so when chosen.
+// The Edit menu: undo, clipboard, duplicate, capture, 3D text and the region tools. The
+// clipboard, duplicate and 3D text commands are PictureCommands'.
 
 #include <QObject>
 
@@ -10,6 +9,7 @@ class QAction;
 namespace kalmira {
 
 class frmMain;
+class PictureCommands;
 
 class EditCommands : public QObject {
     Q_OBJECT
@@ -23,6 +23,8 @@ public:
     void Duplicate();
     void Capture();
     void Insert3DText();
+    // Copy, Paste, Duplicate and 3D text live there.
+    PictureCommands& Pictures() const { return *pictures_; }
     // Region tool 1 rectangle, 2 ellipse, 3 rounded rectangle, 4 freehand.
     void SelectRegionTool(int tool);
 
@@ -30,6 +32,7 @@ private:
     void notAvailable(QAction* command);
 
     frmMain& main_;
+    PictureCommands* pictures_;  // owned by the main window (its QObject parent)
 };
 
 }  // namespace kalmira

@@ -1,4 +1,5 @@
 #include "shell/commands/filecommands.h"
+#include "shell/commands/scancommands.h"
 
 #include "ui_frmMain.h"
 
@@ -85,12 +86,9 @@ FileCommands::FileCommands(frmMain& main) : QObject(&main), main_(main) {
         connect(RecentFileItem(position), &QAction::triggered, this,
                 guard([this, position] { OpenRecentFile(position); }));
     }
-    // Scanning comes with the acquisition work.
-    for (QAction* later : {u.mnuFileAquire, u.mnuFileSelectSource}) {
-        connect(later, &QAction::triggered, this, [this, later] {
-            ShowCommandNotAvailable(&main_, later->objectName(), later->text());
-        });
-    }
+    scanner_ = new ScanCommands(main_);
+    connect(u.mnuFileAquire, &QAction::triggered, this, guard([this] { scanner_->Acquire(); }));
+    connect(u.mnuFileSelectSource, &QAction::triggered, this, guard([this] { scanner_->SelectSource(); }));
 }
 
 FileCommands::~FileCommands() = default;

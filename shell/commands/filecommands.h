@@ -14,6 +14,7 @@ namespace kalmira {
 
 class frmMain;
 class frmDocument;
+class ScanCommands;
 
 class FileCommands : public QObject {
     Q_OBJECT
@@ -50,6 +51,9 @@ public:
     QString RecentFile(int position) const;
     QAction* RecentFileItem(int position) const;
 
+    // File > Acquire and Select Source live there.
+    ScanCommands& Scanner() const { return *scanner_; }
+
     // The Open dialog's filter rows (Qt name filters), "All Graphics" first.
     static QStringList OpenDialogFilters();
 
@@ -66,6 +70,7 @@ private:
     frmDocument* documentToSave(int& n);
 
     frmMain& main_;
+    ScanCommands* scanner_ = nullptr;  // owned by the main window (its QObject parent)
 };
 
 }  // namespace kalmira

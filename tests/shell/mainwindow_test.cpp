@@ -403,23 +403,6 @@ private slots:
         QVERIFY(prompts_.messages.isEmpty());
     }
 
-    void laterCommandsSayTheyAreNotAvailable_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("copy") << "mnuEditCopy" << "Copy";
-        QTest::newRow("capture") << "mnuEditCapture" << "Capture";
-        QTest::newRow("acquire") << "mnuFileAquire" << "Acquire";
-    }
-
-    void laterCommandsSayTheyAreNotAvailable() {
-        QFETCH(QString, name);
-        QFETCH(QString, caption);
-        auto window = loadedWindow();
-        window->ToolbarAktualisieren(true);
-        window->findChild<QAction*>(name)->trigger();
-        QCOMPARE(prompts_.messageTexts(), QStringList{"This command is not available yet: " + caption});
-    }
-
     void paletteWithoutItsWindowIsNotAvailable() {
         auto window = loadedWindow();
         window->ToolbarAktualisieren(true);

@@ -1,0 +1,395 @@
+// Screen capture: the Capture dialog's choices and its repetition on the hot key (with a capture
+// control that records what it is asked), and the X11 capture control itself against an X
+// server of the test's own, on a window of known content.
+
+#include "common/globals.h"
+#include "document/frmdocument.h"
+#include "settings/frmcapture.h"
+#include "settings/settingsstore.h"
+#include "shell/commands/editcommands.h"
+#include "shell/commands/filecommands.h"
+#include "shell/commands/picturecommands.h"
+#include "shell/frmmain.h"
+#include "shelltestsupport.h"
+#include "../support/xvfbserver.h"
+
+#include "qt/areaselector.h"
+#include "qt/x11capturecontrol.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCursor>
+#include <QFile>
+#include <QMdiArea>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <memory>
+
+using namespace kalmira;
+
+namespace {
+
+constexpr imaging::Rgb kRed = 0x0000FF;
+constexpr imaging::Rgb kBlue = 0xFF0000;
+
+// Answers every capture with a small picture, `repeats` times, then ends (kCaptureEnded), and
+// remembers what it was asked and whether the main window showed meanwhile.
+class RecordingCapture : public imaging::CaptureControl {
+public:
+    int repeats = 2;
+    int hotKey = 0x7A;
+    QStringList calls;
+    int lastShape = 0;
+    int lastKinds = -1;
+    int lastDialog = -1;
+    QList<bool> mainShown;
+    QWidget* mainWindow = nullptr;
+    CapturedHandler handler;
+
+    int HotKey() const override { return hotKey; }
+    bool Capturing() const override { return false; }
+    int StopCapture() override { return 0; }
+    void SetCapturedHandler(CapturedHandler h) override { handler = std::move(h); }
+    int answer(const QString& what) {
+        calls.append(what);
+        if (mainWindow) mainShown.append(mainWindow->isVisible());
+        if (repeats-- <= 0) return kCaptureEnded;
+        imaging::Bitmap b(7, 5, 24);
+        handler(std::move(b));
+        return 0;
+    }
+    int CaptureFullScreen() override { return answer("full"); }
+    int CaptureWallpaper() override { return answer("wallpaper"); }
+    int CaptureActiveWindow() override { return answer("active"); }
+    int CaptureActiveClient() override { return answer("client"); }
+    int CaptureSelectedObject() override { return answer("object"); }
+    int CaptureMenuUnderCursor() override { return answer("menu"); }
+    int CaptureMouseCursor() override { return answer("cursor"); }
+    int CaptureWindowUnderCursor() override { return answer("under"); }
+    int CaptureArea(AreaShape shape) override {
+        lastShape = shape;
+        return answer("area");
+    }
+    int CaptureResources(QWidget*, const QString&, int kinds, ResourceDialog dialog) override {
+        lastKinds = kinds;
+        lastDialog = dialog;
+        return answer("resources");
+    }
+    int ShowCaptureOptions(QWidget*) override { return 0; }
+    int ShowAreaOptions(QWidget*) override { return 0; }
+    int ShowObjectOptions(QWidget*) override { return 0; }
+};
+
+// A window in two known colours: red left half, blue right half.
+class KnownWindow : public QWidget {
+public:
+    KnownWindow() { setFixedSize(120, 80); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(0, 0, 60, 80, QColor(255, 0, 0));
+        p.fillRect(60, 0, 60, 80, QColor(0, 0, 255));
+    }
+};
+
+}  // namespace
+
+class CaptureTest : public QObject {
+    Q_OBJECT
+
+private:
+    testing::Prompts prompts_;
+    std::unique_ptr<frmMain> window_;
+    RecordingCapture* recorder_ = nullptr;
+
+    int windowCount() const { return static_cast<int>(window_->MdiArea()->subWindowList().size()); }
+
+    // Opens the Capture dialog, lets `choose` set it up and presses "&Capture".
+    void captureWith(const std::function<void(frmCapture&)>& choose) {
+        QTimer::singleShot(0, this, [this, choose] {
+            frmCapture* dialog = window_->Edit().Pictures().CaptureDialog();
+            QVERIFY(dialog);
+            choose(*dialog);
+            dialog->findChild<QPushButton*>("cmdOK")->click();
+        });
+        window_->Edit().Capture();
+    }
+
+private slots:
+    void initTestCase() {
+        InitApplication();
+        prompts_.install();
+    }
+
+    void init() {
+        prompts_.clear();
+        QFile::remove(SettingsFilePath());
+        window_ = std::make_unique<frmMain>();
+        window_->Load({});
+        window_->show();
+        auto recorder = std::make_unique<RecordingCapture>();
+        recorder_ = recorder.get();
+        recorder_->mainWindow = window_.get();
+        window_->Edit().Pictures().SetCaptureControl(std::move(recorder));
+        prompts_.clear();
+    }
+
+    void cleanup() {
+        window_.reset();
+        QCOMPARE(OpenDocumentCount, 0);
+    }
+
+    void kindsAndShapes() {
+        const int kinds[4][4] = {{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 9, 9, 9}, {10, 10, 10, 10}};
+        for (int tab = 0; tab < 4; ++tab)
+            for (int option = 0; option < 4; ++option) QCOMPARE(frmCapture::KindOf(tab, option), kinds[tab][option]);
+        const int shapes[6] = {2, 3, 1, 5, 4, 6};
+        for (int choice = 0; choice < 6; ++choice) QCOMPARE(frmCapture::AreaShapeOf(choice), shapes[choice]);
+    }
+
+    void exeTabTurnsHidingOff() {
+        frmCapture dialog(*recorder_, window_.get(), true);
+        auto* hide = dialog.findChild<QCheckBox*>("checkHideApp");
+        auto* tabs = dialog.findChild<QTabWidget*>("tabCapture");
+        QCOMPARE(tabs->count(), 4);
+        QCOMPARE(tabs->tabText(3), QStringLiteral("Exe File"));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Capture"));
+        QVERIFY(dialog.findChild<QRadioButton*>("optScreen0")->isChecked());
+        QCOMPARE(dialog.ResourceDialogChoice, 1);
+        hide->setChecked(true);
+        tabs->setCurrentIndex(3);
+        QVERIFY(!hide->isChecked());
+        QVERIFY(!hide->isEnabled());
+        tabs->setCurrentIndex(1);
+        QVERIFY(hide->isEnabled());
+        QVERIFY(!hide->isChecked());
+    }
+
+    void withoutAScreenOnlyProgramFilesCanBeCaptured() {
+        frmCapture dialog(*recorder_, window_.get(), false);
+        auto* tabs = dialog.findChild<QTabWidget*>("tabCapture");
+        QVERIFY(!dialog.findChild<QPushButton*>("cmdOK")->isEnabled());
+        QVERIFY(!dialog.findChild<QWidget*>("LabelUnavailable")->isHidden());
+        tabs->setCurrentIndex(3);
+        QVERIFY(dialog.findChild<QPushButton*>("cmdOK")->isEnabled());
+    }
+
+    void eachHotKeyPressMakesADocument() {
+        recorder_->repeats = 3;
+        captureWith([](frmCapture& dialog) { dialog.findChild<QCheckBox*>("checkHideApp")->setChecked(true); });
+        QCOMPARE(recorder_->calls, QStringList({"full", "full", "full", "full"}));
+        QCOMPARE(windowCount(), 3);
+        // Hidden while capturing, shown again at the end.
+        QCOMPARE(recorder_->mainShown, QList<bool>({false, false, false, false}));
+        QVERIFY(window_->isVisible());
+        QCOMPARE(CaptureKind, 0);
+        QVERIFY(!window_->Edit().Pictures().CaptureDialog());
+        frmDocument* document = window_->ActiveDocument();
+        QCOMPARE(document->picOriginal().BitmapWidth(), 7);
+        // Every shown Variation is encoded from the captured picture.
+        QCOMPARE(document->picCompress(1).BitmapWidth(), 7);
+        QVERIFY(prompts_.errors.isEmpty());
+    }
+
+    void withoutTheHotKeyOneCapture() {
+        recorder_->hotKey = 0;
+        recorder_->repeats = 5;
+        captureWith([](frmCapture& dialog) {
+            dialog.findChild<QTabWidget*>("tabCapture")->setCurrentIndex(1);
+            dialog.findChild<QRadioButton*>("optObjects2")->setChecked(true);
+        });
+        QCOMPARE(recorder_->calls, QStringList({"cursor"}));
+        QCOMPARE(recorder_->mainShown, QList<bool>({true}));
+        QCOMPARE(windowCount(), 1);
+    }
+
+    void areaShapes_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<int>("shape");
+        QTest::newRow("ellipse") << "optArea4" << 4;
+        QTest::newRow("triangle") << "optArea2" << 1;
+        QTest::newRow("free hand") << "optArea5" << 6;
+    }
+
+    void areaShapes() {
+        QFETCH(QString, option);
+        QFETCH(int, shape);
+        recorder_->repeats = 0;
+        captureWith([option](frmCapture& dialog) {
+            dialog.findChild<QTabWidget*>("tabCapture")->setCurrentIndex(2);
+            dialog.findChild<QRadioButton*>(option)->setChecked(true);
+        });
+        QCOMPARE(recorder_->calls, QStringList({"area"}));
+        QCOMPARE(recorder_->lastShape, shape);
+        QCOMPARE(windowCount(), 0);
+    }
+
+    void resourceKindsAndDialogType() {
+        recorder_->repeats = 0;
+        captureWith([](frmCapture& dialog) {
+            dialog.findChild<QTabWidget*>("tabCapture")->setCurrentIndex(3);
+            dialog.findChild<QRadioButton*>("optResources0")->setChecked(true);
+            dialog.findChild<QCheckBox*>("chkBitmaps")->setChecked(false);
+        });
+        QCOMPARE(recorder_->lastKinds, 6);
+        QCOMPARE(recorder_->lastDialog, static_cast<int>(imaging::CaptureControl::TreeViewDialog));
+    }
+
+    void aFailingCaptureIsReported() {
+        class Failing : public RecordingCapture {
+            int CaptureFullScreen() override { return 7; }
+            QString LastErrorText() const override { return QStringLiteral("no screen here"); }
+        };
+        auto failing = std::make_unique<Failing>();
+        failing->mainWindow = window_.get();
+        window_->Edit().Pictures().SetCaptureControl(std::move(failing));
+        captureWith([](frmCapture&) {});
+        QCOMPARE(prompts_.errors.size(), 1);
+        QVERIFY(prompts_.errors.first().contains("no screen here"));
+        QVERIFY(window_->isVisible());
+        QCOMPARE(CaptureKind, 0);
+        QCOMPARE(windowCount(), 0);
+    }
+
+    // --- The X11 capture control --------------------------------------------------------------
+
+    void fullScreenAndWindowsHoldWhatIsShown() {
+        KnownWindow known;
+        known.move(200, 150);
+        known.show();
+        known.activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(&known));
+        QTRY_VERIFY(QApplication::activeWindow() == &known);
+        imaging::X11CaptureControl control;
+        control.SetHotKey(0);
+        QList<imaging::Bitmap> captured;
+        control.SetCapturedHandler([&](imaging::Bitmap&& b) { captured.append(std::move(b)); });
+        const QPoint at = known.mapToGlobal(QPoint(0, 0));
+
+        QCOMPARE(control.CaptureFullScreen(), 0);
+        QCOMPARE(captured.size(), 1);
+        QCOMPARE(captured[0].width(), QGuiApplication::primaryScreen()->geometry().width());
+        QCOMPARE(captured[0].pixel(at.x() + 10, at.y() + 10), kRed);
+        QCOMPARE(captured[0].pixel(at.x() + 110, at.y() + 70), kBlue);
+
+        QCOMPARE(control.CaptureActiveClient(), 0);
+        QCOMPARE(captured.size(), 2);
+        QCOMPARE(captured[1].width(), 120);
+        QCOMPARE(captured[1].height(), 80);
+        QCOMPARE(captured[1].pixel(0, 0), kRed);
+        QCOMPARE(captured[1].pixel(119, 79), kBlue);
+
+        QCursor::setPos(at + QPoint(90, 40));
+        QTRY_COMPARE(QCursor::pos(), at + QPoint(90, 40));
+        QCOMPARE(control.CaptureWindowUnderCursor(), 0);
+        QCOMPARE(captured.size(), 3);
+        QCOMPARE(captured[2].width(), 120);
+        QCOMPARE(captured[2].pixel(5, 5), kRed);
+
+        QCOMPARE(control.CaptureMouseCursor(), 0);
+        QCOMPARE(captured.size(), 4);
+        QCOMPARE(captured[3].bits(), 32);
+        QVERIFY(captured[3].width() > 0);
+    }
+
+    void theHotKeyStartsAndEscapeEnds() {
+        imaging::X11CaptureControl control;
+        QCOMPARE(control.HotKey(), 0x7A);
+        int received = 0;
+        control.SetCapturedHandler([&](imaging::Bitmap&&) { ++received; });
+        const auto press = [&control](bool hotKey) {
+            QTimer::singleShot(0, &control, [&control, hotKey] {
+                QVERIFY(control.Capturing());
+                xcb_key_press_event_t key{};
+                key.response_type = XCB_KEY_PRESS;
+                key.detail = static_cast<xcb_keycode_t>(hotKey ? control.HotKeyCode() : control.EscapeCode());
+                QVERIFY(key.detail != 0);
+                control.nativeEventFilter("xcb_generic_event_t", &key, nullptr);
+            });
+        };
+        press(true);
+        QCOMPARE(control.CaptureFullScreen(), 0);
+        QCOMPARE(received, 1);
+        press(false);
+        QCOMPARE(control.CaptureFullScreen(), imaging::CaptureControl::kCaptureEnded);
+        QCOMPARE(received, 1);
+        QVERIFY(!control.Capturing());
+        // Stopping from outside ends the waiting too.
+        QTimer::singleShot(0, &control, [&control] { control.StopCapture(); });
+        QCOMPARE(control.CaptureWallpaper(), imaging::CaptureControl::kCaptureEnded);
+        QCOMPARE(received, 1);
+    }
+
+    void areasAreCutToTheirShape() {
+        QImage screen(100, 60, QImage::Format_RGB32);
+        screen.fill(QColor(255, 0, 0));
+        const QPainterPath ellipse = imaging::areaShapePath(imaging::CaptureControl::Ellipse, {QPoint(10, 10), QPoint(50, 40)});
+        const imaging::Bitmap cut = imaging::cutArea(screen, ellipse, false);
+        QCOMPARE(cut.width(), 40);
+        QCOMPARE(cut.height(), 30);
+        QCOMPARE(cut.bits(), 32);
+        QCOMPARE(cut.row(0)[3], std::uint8_t(0));          // corner outside the ellipse
+        QCOMPARE(cut.row(15)[20 * 4 + 3], std::uint8_t(255));  // middle inside
+        QCOMPARE(cut.pixel(20, 15), kRed);
+        const imaging::Bitmap whole = imaging::cutArea(screen, ellipse, true);
+        QCOMPARE(whole.bits(), 24);
+        QCOMPARE(whole.pixel(0, 0), kRed);
+        const QPainterPath triangle = imaging::areaShapePath(imaging::CaptureControl::Triangle, {QPoint(0, 0), QPoint(40, 20)});
+        QVERIFY(triangle.contains(QPointF(20, 1)));
+        QVERIFY(!triangle.contains(QPointF(2, 1)));
+        QVERIFY(imaging::areaShapePath(imaging::CaptureControl::Polygon, {QPoint(1, 1)}).isEmpty());
+    }
+
+    void picturesFromAProgramFile() {
+        imaging::X11CaptureControl control;
+        QList<imaging::Bitmap> captured;
+        control.SetCapturedHandler([&](imaging::Bitmap&& b) { captured.append(std::move(b)); });
+        int offered = 0;
+        control.SetResourceChooser([&](QWidget*, const QString&, const imaging::Bytes&,
+                                       const std::vector<imaging::pe::ResourceEntry>& entries,
+                                       imaging::CaptureControl::ResourceDialog) {
+            offered = static_cast<int>(entries.size());
+            return 0;
+        });
+        const QString data = QStringLiteral(KALMIRA_TEST_DATA "/pe/");
+        QCOMPARE(control.CaptureResources(nullptr, data + "resources.exe", imaging::CaptureControl::Icons,
+                                          imaging::CaptureControl::TreeViewDialog),
+                 0);
+        QCOMPARE(offered, 1);
+        QCOMPARE(captured.size(), 1);
+        QCOMPARE(captured[0].width(), 3);
+        // A file whose resource tree lies is refused with the reason; nothing is captured.
+        QCOMPARE(control.CaptureResources(nullptr, data + "loop.exe", 7, imaging::CaptureControl::TabViewDialog), 6);
+        QVERIFY(control.LastErrorText().contains("PE resources"));
+        QCOMPARE(captured.size(), 1);
+        // Cancelling the file question ends without a picture.
+        control.SetFileChooser([](QWidget*) { return QString(); });
+        QCOMPARE(control.CaptureResources(nullptr, QString(), 7, imaging::CaptureControl::TabViewDialog),
+                 imaging::CaptureControl::kCaptureEnded);
+    }
+};
+
+int main(int argc, char** argv) {
+    kalmira::testing::XvfbServer server;
+    if (!server.running()) {
+        std::printf("SKIP: the capture tests need an X server: %s\n", server.reason().c_str());
+        return 0;
+    }
+    server.useForQt();
+    LanguageOffset = LanguageOffsetFromEnvironment();
+    QApplication app(argc, argv);
+    CaptureTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "capture_test.moc"

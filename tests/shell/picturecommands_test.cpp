@@ -1,0 +1,178 @@
+// Insert 3D Text on the active document: the text rectangle at each zoom and size, cancel that
+// changes nothing, and the drawn Original that stores the undo step and re-encodes its
+// Variations.
+
+#include "common/globals.h"
+#include "document/frmdocument.h"
+#include "settings/settingsstore.h"
+#include "shell/commands/editcommands.h"
+#include "shell/commands/filecommands.h"
+#include "shell/commands/picturecommands.h"
+#include "shell/frmmain.h"
+#include "shelltestsupport.h"
+#include "tools/frmtools.h"
+
+#include "codecs/registry.h"
+#include "qt/addtextdialogs.h"
+
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace kalmira;
+
+class PictureCommandsTest : public QObject {
+    Q_OBJECT
+
+private:
+    testing::Prompts prompts_;
+    QTemporaryDir folder_;
+    std::unique_ptr<frmMain> window_;
+    int undoSteps_ = 0;
+    bool dialogShown_ = false;
+
+    frmDocument* openWhite(int width, int height) {
+        imaging::Bitmap bitmap(width, height, 24);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) bitmap.setPixel(x, y, 0xFFFFFF);
+        const QString path = folder_.filePath(QStringLiteral("white%1x%2.png").arg(width).arg(height));
+        imaging::SaveOptions options;
+        options.format = 75;
+        imaging::saveFile(path.toStdString(), imaging::Image::fromBitmap(bitmap), options);
+        return window_->Files().OpenImageFile(path);
+    }
+
+    // The dialog answers by itself: `text` and OK, or Cancel when `ok` is false.
+    void answerDialog(const QString& text, bool ok) {
+        auto dialogs = std::make_unique<imaging::AddTextDialogs>();
+        dialogs->SetRunner([this, text, ok](imaging::AddTextDialog& dialog) {
+            dialogShown_ = true;
+            dialog.findChild<QPlainTextEdit*>("TextText")->setPlainText(text);
+            return ok;
+        });
+        window_->Edit().Pictures().SetImageDialogs(std::move(dialogs));
+    }
+
+    static int nonWhite(const imaging::Bitmap& b) {
+        int count = 0;
+        for (int y = 0; y < b.height(); ++y)
+            for (int x = 0; x < b.width(); ++x) count += b.pixel(x, y) != 0xFFFFFF;
+        return count;
+    }
+
+private slots:
+    void initTestCase() {
+        InitApplication();
+        prompts_.install();
+        QVERIFY(folder_.isValid());
+    }
+
+    void init() {
+        prompts_.clear();
+        QFile::remove(SettingsFilePath());
+        window_ = std::make_unique<frmMain>();
+        auto* tools = new frmTools(window_.get());
+        tools->SetActiveDocumentProvider([this] { return window_->ActiveDocument(); });
+        tools->SetUndoStepHook([this](frmDocument&) { ++undoSteps_; });
+        window_->SetToolsWindow(tools);
+        window_->Load({});
+        undoSteps_ = 0;
+        dialogShown_ = false;
+        prompts_.clear();
+    }
+
+    void cleanup() {
+        window_.reset();
+        QCOMPARE(OpenDocumentCount, 0);
+    }
+
+    void textRectangle_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("zoom");
+        QTest::addColumn<QRectF>("region");  // null: no selection
+        QTest::addColumn<QRectF>("expected");
+        QTest::newRow("4x4 whole picture") << 4 << 4 << 100 << QRectF() << QRectF(0, 0, 4, 4);
+        QTest::newRow("5x5 still no margin") << 5 << 5 << 100 << QRectF() << QRectF(0, 0, 5, 5);
+        QTest::newRow("6x6 margin") << 6 << 6 << 100 << QRectF() << QRectF(5, 5, 1, 1);
+        QTest::newRow("100 %") << 100 << 80 << 100 << QRectF() << QRectF(5, 5, 95, 75);
+        QTest::newRow("200 % halves the margin") << 100 << 80 << 200 << QRectF() << QRectF(2.5, 2.5, 97.5, 77.5);
+        QTest::newRow("50 % doubles it") << 100 << 80 << 50 << QRectF() << QRectF(10, 10, 90, 70);
+        QTest::newRow("4x4 at 200 % is shown at 8") << 4 << 4 << 200 << QRectF() << QRectF(2.5, 2.5, 1.5, 1.5);
+        QTest::newRow("selection") << 100 << 80 << 200 << QRectF(10, 20, 50, 40) << QRectF(15, 25, 45, 35);
+        QTest::newRow("small selection") << 100 << 80 << 100 << QRectF(10, 20, 5, 40) << QRectF(10, 20, 5, 40);
+    }
+
+    void textRectangle() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, zoom);
+        QFETCH(QRectF, region);
+        QFETCH(QRectF, expected);
+        const std::optional<QRectF> selection = region.isNull() ? std::nullopt : std::optional<QRectF>(region);
+        QCOMPARE(PictureCommands::TextRectangle(width, height, zoom, selection), expected);
+    }
+
+    void cancelChangesNothing() {
+        frmDocument* document = openWhite(60, 40);
+        QVERIFY(document);
+        answerDialog(QStringLiteral("ignored"), false);
+        const int encodes = document->picCompress(1).EncodeCount();
+        window_->Edit().Insert3DText();
+        QVERIFY(dialogShown_);
+        QVERIFY(prompts_.messages.isEmpty());
+        QVERIFY(prompts_.errors.isEmpty());
+        QCOMPARE(undoSteps_, 0);
+        QCOMPARE(nonWhite(document->picOriginal().Bitmap()), 0);
+        QCOMPARE(document->picCompress(1).EncodeCount(), encodes);
+    }
+
+    void textIsDrawnOntoTheOriginal_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("zoom");
+        QTest::newRow("4x4") << 4 << 4 << 100;
+        QTest::newRow("200 %") << 80 << 50 << 200;
+    }
+
+    void textIsDrawnOntoTheOriginal() {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, zoom);
+        frmDocument* document = openWhite(width, height);
+        QVERIFY(document);
+        document->lZoom = zoom;
+        document->AktualisiereZoomAnzeige();
+        QCOMPARE(document->picOriginal().PaintZoomFactor(), zoom);
+        answerDialog(QStringLiteral("Wy"), true);
+        const int encodes = document->picCompress(1).EncodeCount();
+        window_->Edit().Insert3DText();
+        QVERIFY(prompts_.messages.isEmpty());
+        QVERIFY2(prompts_.errors.isEmpty(), qPrintable(prompts_.errors.join('|')));
+        QCOMPARE(undoSteps_, 1);
+        const imaging::Bitmap& drawn = document->picOriginal().Bitmap();
+        QCOMPARE(drawn.width(), width);
+        // The rectangle the text was laid out in: the whole picture when it is this small.
+        const QRectF expected = PictureCommands::TextRectangle(width, height, zoom, std::nullopt);
+        const imaging::TextDrawing& used = document->picOriginal().Drawing();
+        QCOMPARE(QRectF(used.TextLeft, used.TextTop, used.TextWidth, used.TextHeight), expected);
+        if (width <= 5) QCOMPARE(expected, QRectF(0, 0, width, height));
+        else QVERIFY(nonWhite(drawn) > 0);
+        // The margin at the top and left stays free (2.5 picture pixels at 200 %).
+        if (width > 5) {
+            for (int x = 0; x < width; ++x) {
+                QCOMPARE(drawn.pixel(x, 0), imaging::Rgb(0xFFFFFF));
+                QCOMPARE(drawn.pixel(x, 1), imaging::Rgb(0xFFFFFF));
+            }
+        }
+        QCOMPARE(document->picOriginal().PaintZoomFactor(), zoom);
+        QVERIFY(document->picOriginal().AutoRepaint());
+        QVERIFY(document->picCompress(1).EncodeCount() > encodes);
+    }
+};
+
+QTEST_MAIN(PictureCommandsTest)
+#include "picturecommands_test.moc"
