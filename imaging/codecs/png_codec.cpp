@@ -222,9 +222,13 @@ Image PngCodec::read(ByteView data, const LoadOptions& options) const {
     Bitmap bitmap(static_cast<int>(width), static_cast<int>(height), bits);
 
     if (colourType == PNG_COLOR_TYPE_PALETTE && !paletteAlpha) {
-        std::fill(bitmap.palette().begin(), bitmap.palette().end(), 0);
-        for (int i = 0; i < std::min(plteCount, 1 << bits); ++i)
-            bitmap.palette()[i] = makeRgb(plte[i].red, plte[i].green, plte[i].blue);
+        // A short palette is filled up with its last entry (black when there is none): our
+        // writer leaves out trailing repeats of it.
+        Rgb last = 0;
+        for (int i = 0; i < (1 << bits); ++i) {
+            if (i < plteCount) last = makeRgb(plte[i].red, plte[i].green, plte[i].blue);
+            bitmap.palette()[i] = last;
+        }
         for (int i = 0; transAlpha && i < transCount; ++i)
             if (transAlpha[i] == 0) {
                 bitmap.setTransparent(true);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "codecs/png_writer.h"
@@ -104,6 +105,21 @@ TEST(PngWriter, PaletteBitmapsAndTransparencyKeepTheirLayout) {
     EXPECT_TRUE(back.data() == few.data());
     EXPECT_TRUE(back.transparent());
     EXPECT_EQ(back.transparentColor(), makeRgb(1, 11, 50));
+}
+
+// The colour reduction pads a palette with repeats of its last colour; those are left out of
+// the file and come back as they were.
+TEST(PngWriter, PaddedPaletteIsStoredShortAndReadBackWhole) {
+    Bitmap b(40, 20, 8);
+    for (int i = 0; i < 256; ++i) b.palette()[i] = i < 10 ? makeRgb(i * 20, 255 - i, i) : makeRgb(180, 246, 9);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x) b.row(y)[x] = static_cast<std::uint8_t>((x + y) % 10);
+    const Bytes file = savePng(b);
+    const auto plte = std::search(file.begin(), file.end(), std::begin("PLTE"), std::end("PLTE") - 1);
+    ASSERT_NE(plte, file.end());
+    EXPECT_EQ(plte[-1], 30);  // ten entries: the last used one is the padding colour itself
+    const Bitmap back = loadMemory(file).first();
+    EXPECT_TRUE(back == b);
 }
 
 // Every filter type reverses exactly, at every pixel distance PNG uses.
