@@ -66,7 +66,7 @@ Plan optimizedPlan(const std::vector<WorkImage>& works, int count, int passes) {
         std::size_t pixels = 0;
         for (const WorkImage& w : works) pixels += w.pixelCount();
         Histogram hist(pixels);
-        for (const WorkImage& w : works) hist.add(w);
+        for (const WorkImage& w : works) hist.addParallel(w);
         const std::vector<ColorPoint> points = hist.points();
         plan.colors = kmeansRefine(points, wuSplit(points, count), count, passes);
         plan.binned = hist.shift() > 0;
