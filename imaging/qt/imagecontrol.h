@@ -11,6 +11,10 @@
 // for every imaging call. Property names follow the roles the windows use.
 
 #include <QImage>
+#include <QPainter>
+
+#include <map>
+#include <utility>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -181,6 +185,8 @@ public:
     // Number of times the control has been drawn, and has encoded its picture (Save,
     // SaveMemory): updates must not draw or encode more often than needed.
     int PaintCount() const { return paintCount_; }
+    // Bytes of pixels held to show the current animation frame (the composed tiles).
+    std::size_t AnimationCanvasBytes() const;
     int EncodeCount() const { return encodeCount_; }
     // Goes up with every change of the pictures' content (not with showing another frame), so
     // a holder can tell whether what it derived from them is still current.
@@ -230,6 +236,7 @@ private:
     QPoint pictureAt(const QPointF& pos) const;
     void scrollBy(int dx, int dy);
     const QImage& cachedImage();
+    void drawAt(QPainter& painter, const QImage& image, QPoint origin, const QRect& exposed) const;
 
     imaging::Bitmap bitmap_;
     std::vector<Frame> frames_;
@@ -265,9 +272,17 @@ private:
     QImage cache_;
     bool cacheValid_ = false;
     // The animation as a viewer sees it: frames drawn over each other up to composedIndex_.
-    QImage canvas_;
-    QImage beforeFrame_;
+    // Only the tiles some frame has touched exist (the rest of the screen is transparent), so
+    // memory follows the frames, not the logical screen, which a file may declare far larger.
+    static constexpr int kTile = 64;
+    using TileKey = std::pair<int, int>;  // tile column, row
+    std::map<TileKey, QImage> tiles_;
+    // The tiles under a frame that is to be restored (disposal 3), as they were before it;
+    // a null image stands for a tile that did not exist.
+    std::map<TileKey, QImage> beforeFrame_;
     int composedIndex_ = -1;
+    template <class Body>
+    void forTiles(const QRect& area, bool create, Body&& body);
 };
 
 }  // namespace imaging
