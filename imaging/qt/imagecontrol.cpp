@@ -56,14 +56,9 @@ QImage toQImage(const Bitmap& bitmap) {
         for (int y = 0; y < h; ++y) std::copy_n(bitmap.row(y), w, image.scanLine(y));
         return image;
     }
-    if (bitmap.bits() == 24) {
-        QImage image(w, h, QImage::Format_RGB888);
-        for (int y = 0; y < h; ++y) std::copy_n(bitmap.row(y), static_cast<std::size_t>(w) * 3, image.scanLine(y));
-        return image;
-    }
-    if (bitmap.bits() == 32) {
-        QImage image(w, h, QImage::Format_RGBA8888);
-        for (int y = 0; y < h; ++y) std::copy_n(bitmap.row(y), static_cast<std::size_t>(w) * 4, image.scanLine(y));
+    if (bitmap.bits() == 24 || bitmap.bits() == 32) {
+        QImage image(w, h, bitmap.bits() == 24 ? QImage::Format_RGB888 : QImage::Format_RGBA8888);
+        for (int y = 0; y < h; ++y) std::copy_n(bitmap.row(y), bitmap.stride(), image.scanLine(y));
         return image;
     }
     QImage image(w, h, QImage::Format_RGB32);
@@ -598,8 +593,23 @@ QSize ImageControl::sizeHint() const {
 }
 
 const QImage& ImageControl::cachedImage() {
+    // 24- and 32-bit pixels are laid out as Qt's RGB888 and RGBA8888, so the picture shown
+    // reads the bitmap's own rows instead of a copy: every picture on screen would otherwise be
+    // held twice. The view is rebuilt whenever the rows it reads are no longer the bitmap's.
+    const bool direct = bitmap_.bits() == 24 || bitmap_.bits() == 32;
+    const std::uint8_t* rows = bitmap_.data().data();
+    if (cacheValid_ && direct && (cachedRows_ != rows || cache_.width() != bitmap_.width() ||
+                                  cache_.height() != bitmap_.height() || cachedBits_ != bitmap_.bits()))
+        cacheValid_ = false;
     if (!cacheValid_) {
-        cache_ = toQImage(bitmap_);
+        if (direct && !bitmap_.empty()) {
+            cache_ = QImage(rows, bitmap_.width(), bitmap_.height(), static_cast<qsizetype>(bitmap_.stride()),
+                            bitmap_.bits() == 24 ? QImage::Format_RGB888 : QImage::Format_RGBA8888);
+        } else {
+            cache_ = toQImage(bitmap_);
+        }
+        cachedRows_ = direct ? rows : nullptr;
+        cachedBits_ = bitmap_.bits();
         cacheValid_ = true;
     }
     return cache_;

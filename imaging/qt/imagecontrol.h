@@ -271,6 +271,8 @@ private:
 
     QImage cache_;
     bool cacheValid_ = false;
+    const std::uint8_t* cachedRows_ = nullptr;  // the bitmap rows cache_ reads, when it reads them in place
+    int cachedBits_ = 0;
     // The animation as a viewer sees it: frames drawn over each other up to composedIndex_.
     // Only the tiles some frame has touched exist (the rest of the screen is transparent), so
     // memory follows the frames, not the logical screen, which a file may declare far larger.

@@ -308,6 +308,30 @@ private slots:
         QCOMPARE(QColor(shown.pixel(0, 0)), QColor(Qt::white));
     }
 
+    // Direct-colour pictures are shown from the bitmap's own rows (odd widths give rows that
+    // are not a multiple of four bytes); every change of the bitmap shows.
+    void directColourPicturesShowTheirOwnRows() {
+        ImageControl control;
+        control.SetAutoSize(true);
+        for (int bits : {24, 32}) {
+            for (int round = 0; round < 3; ++round) {
+                imaging::Bitmap b(7, 5, bits);
+                for (int y = 0; y < 5; ++y)
+                    for (int x = 0; x < 7; ++x) b.setPixel(x, y, imaging::makeRgb(x * 36 + round, y * 50, 200 - round * 40));
+                if (round == 2) control.SetPixel(3, 2, imaging::makeRgb(1, 2, 3));
+                else control.SetBitmap(b);
+                const QImage shown = control.grab().toImage();
+                QCOMPARE(shown.size(), QSize(7, 5));
+                for (int y = 0; y < 5; ++y)
+                    for (int x = 0; x < 7; ++x) {
+                        const imaging::Rgb want = round == 2 && x == 3 && y == 2 ? imaging::makeRgb(1, 2, 3)
+                                                                                  : imaging::makeRgb(x * 36 + std::min(round, 1), y * 50, 200 - std::min(round, 1) * 40);
+                        QCOMPARE(QColor(shown.pixel(x, y)), QColor(imaging::redOf(want), imaging::greenOf(want), imaging::blueOf(want)));
+                    }
+            }
+        }
+    }
+
     void colourResolution() {
         ImageControl control;
         control.SetBitmap(checker(16, 16));
