@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <random>
 #include <stdexcept>
 #include <tuple>
@@ -105,6 +106,23 @@ TEST(ParallelPalette, OneCoreAndSeveralGiveIdenticalResults) {
     const Image two = colorRes(animation, 8, palette_kind::Optimized, dither_code::None, 0);
     ASSERT_EQ(one.frames.size(), two.frames.size());
     for (std::size_t i = 0; i < one.frames.size(); ++i) EXPECT_TRUE(one.frames[i].bitmap == two.frames[i].bitmap);
+}
+
+// PSNR reads every depth's pixels in place, in bands; a known answer across depths.
+TEST(ParallelPalette, PsnrKnownAnswerAtEveryDepth) {
+    WorkersGuard guard;
+    Bitmap a(3, 20, 24);
+    Bitmap b(3, 20, 8);
+    b.palette()[1] = makeRgb(10, 0, 0);
+    for (int y = 0; y < 20; ++y) b.row(y)[2] = 1;  // one channel off by 10 in a third of the pixels
+    const double expected = 10.0 * std::log10(255.0 * 255.0 / (100.0 / 9.0));
+    for (int workers : {1, 3}) {
+        setWorkerCount(workers);
+        EXPECT_NEAR(psnrRgb(a, b), expected, 1e-9);
+        EXPECT_NEAR(psnrRgb(b.toRgba32(), a), expected, 1e-9);
+        EXPECT_NEAR(psnrRgb(a, b.toRgb24()), expected, 1e-9);
+    }
+    EXPECT_THROW(psnrRgb(a, Bitmap(3, 19, 24)), Error);
 }
 
 // A failing piece does not stop the others half-way, and its error reaches the caller; of
