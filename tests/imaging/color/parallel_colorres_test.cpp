@@ -78,10 +78,11 @@ TEST(ParallelPalette, OneCoreAndSeveralGiveIdenticalResults) {
     };
     const Bitmap many = manyColours();
     const Bitmap ramps = colortest::ramps(640, 480);
+    const Bitmap small = colortest::ramps(200, 150);  // error diffusion runs on one core anyway
     const Case cases[] = {
         {"many colours, 256", &many, 8, dither_code::None, 0},
         {"ramps, 256", &ramps, 8, dither_code::None, 0},
-        {"ramps, 16, Floyd-Steinberg", &ramps, 4, dither_code::FloydSteinberg, 0},
+        {"ramps, 16, Floyd-Steinberg", &small, 4, dither_code::FloydSteinberg, 0},
         {"ramps, 100, ordered", &ramps, 8, dither_code::Ordered, 100},
         {"alpha, 64", &withAlpha, 6, dither_code::None, 0},
     };
@@ -89,7 +90,7 @@ TEST(ParallelPalette, OneCoreAndSeveralGiveIdenticalResults) {
         SCOPED_TRACE(c.name);
         setWorkerCount(1);
         const Bitmap one = colorRes(*c.source, c.bits, palette_kind::Optimized, c.dither, c.colours);
-        for (int workers : {2, 4}) {
+        for (int workers : {3}) {  // an odd count gives bands of unequal length
             setWorkerCount(workers);
             const Bitmap several = colorRes(*c.source, c.bits, palette_kind::Optimized, c.dither, c.colours);
             EXPECT_TRUE(several.palette() == one.palette());
