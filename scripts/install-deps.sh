@@ -6,14 +6,14 @@ set -euo pipefail
 build_pkgs=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
-  libjpeg62-turbo-dev libgif-dev libpng-dev libtiff-dev zlib1g-dev
+  libjpeg62-turbo-dev libgif-dev libpng-dev libtiff-dev zlib1g-dev libdeflate-dev
   fonts-dejavu-core
   libxcb1-dev libxcb-xfixes0-dev libsane-dev
 )
 test_pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  imagemagick ghostscript netpbm libjpeg-turbo-progs pngquant
+  imagemagick ghostscript netpbm libjpeg-turbo-progs pngquant optipng gifsicle
   xvfb xauth xclip sane-utils
   parallel desktop-file-utils file
   locales

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "codecs/codec_support.h"
+#include "codecs/png_writer.h"
 
 namespace imaging {
 namespace {
@@ -18,15 +19,12 @@ constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '
 // the packed pixels each) cannot exceed that many times the file size.
 constexpr long long kMaxInflation = 1032;
 
-// Compression, measured on a 2-megapixel picture. Palette images are stored unfiltered, as the
-// PNG authors recommend, at zlib level 6: level 3 makes them 15 % larger, level 9 saves 3 % at
-// six times the time. Truecolour rows get libpng's adaptive choice among Sub, Up and Paeth
-// (most of the gain of trying all five filters in less time) at level 3: on photographs with
-// sensor noise its greedy matching gives files 4 % smaller than level 6 in a third of the time
-// (0.2 s instead of 0.7 s, and every Variation update pays it); only noise-free gradients come
-// out larger (about 15 %).
+// Adam7 files go through libpng (non-interlaced ones through png_writer.cpp, which compresses
+// better). Palette images are stored unfiltered, as the PNG authors recommend, at zlib level 6;
+// truecolour rows get libpng's adaptive choice among Sub, Up and Paeth at level 6 (on real
+// photographs level 3 gave 4 % larger files).
 constexpr int kPaletteZlibLevel = 6;
-constexpr int kTrueColourZlibLevel = 3;
+constexpr int kTrueColourZlibLevel = 6;
 constexpr int kTrueColourFilters = PNG_FILTER_SUB | PNG_FILTER_UP | PNG_FILTER_PAETH;
 
 // ---- the one error wrapper ----------------------------------------------------------------
@@ -182,6 +180,7 @@ ImageInfo PngCodec::readInfo(ByteView data) const {
     info.width = static_cast<int>(width);
     info.height = static_cast<int>(height);
     info.bits = decodedBits(colourType, depth, alpha);
+    if (const int saved = png::storedDepth(data)) info.bits = saved;
     info.fileSize = data.size();
     info.memorySize = codec::memorySizeOf(info.width, info.height, info.bits);
     return info;
@@ -223,9 +222,13 @@ Image PngCodec::read(ByteView data, const LoadOptions& options) const {
     Bitmap bitmap(static_cast<int>(width), static_cast<int>(height), bits);
 
     if (colourType == PNG_COLOR_TYPE_PALETTE && !paletteAlpha) {
-        std::fill(bitmap.palette().begin(), bitmap.palette().end(), 0);
-        for (int i = 0; i < std::min(plteCount, 1 << bits); ++i)
-            bitmap.palette()[i] = makeRgb(plte[i].red, plte[i].green, plte[i].blue);
+        // A short palette is filled up with its last entry (black when there is none): our
+        // writer leaves out trailing repeats of it.
+        Rgb last = 0;
+        for (int i = 0; i < (1 << bits); ++i) {
+            if (i < plteCount) last = makeRgb(plte[i].red, plte[i].green, plte[i].blue);
+            bitmap.palette()[i] = last;
+        }
         for (int i = 0; transAlpha && i < transCount; ++i)
             if (transAlpha[i] == 0) {
                 bitmap.setTransparent(true);
@@ -262,6 +265,9 @@ Image PngCodec::read(ByteView data, const LoadOptions& options) const {
         if (png_get_rowbytes(r.png, r.info) != stride) png_error(r.png, "unexpected row layout");
         png_read_image(r.png, rows.data());
     });
+    // A file we stored in a smaller layout than the depth it was saved at comes back at that depth.
+    if (const int saved = png::storedDepth(data); saved && bitmap.bits() != saved)
+        codec::convertForLoad(bitmap, saved, kWhere);
     codec::convertForLoad(bitmap, options.bits, kWhere);
     return Image::fromBitmap(std::move(bitmap), format::Png);
 }
@@ -308,6 +314,16 @@ Bytes PngCodec::write(const Image& image, const SaveOptions& options) const {
             transColour.blue = static_cast<png_uint_16>(blueOf(c));
             rgbTransparent = true;
         }
+    }
+
+    if (!options.interlaced) {
+        png::WriteInput input;
+        input.bitmap = &bitmap;
+        input.depth = depth;
+        input.alpha = alpha;
+        input.hasTransColour = rgbTransparent;
+        input.transColour = makeRgb(transColour.red, transColour.green, transColour.blue);
+        return png::writeNonInterlaced(input);
     }
 
     std::vector<png_bytep> rows(static_cast<std::size_t>(bitmap.height()));

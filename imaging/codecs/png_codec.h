@@ -1,5 +1,5 @@
 #pragma once
-// PNG (engine format 75) on libpng: writes 1, 2, 4 and 8 bits with a palette (other palette
+// PNG (engine format 75): libpng reads; png_writer.cpp writes 1, 2, 4 and 8 bits with a palette (other palette
 // depths at the next PNG depth), 24-bit RGB and 32-bit RGBA, a transparent colour as tRNS,
 // and Adam7 interlacing; reads every colour type and bit depth PNG has.
 

@@ -1,5 +1,7 @@
 #include "color/colorres.h"
 
+#include "core/parallel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -15,6 +17,7 @@
 #include "color/work_image.h"
 #include "color/wu_quantizer.h"
 #include "core/error.h"
+#include "core/parallel.h"
 
 namespace imaging {
 
@@ -66,7 +69,7 @@ Plan optimizedPlan(const std::vector<WorkImage>& works, int count, int passes) {
         std::size_t pixels = 0;
         for (const WorkImage& w : works) pixels += w.pixelCount();
         Histogram hist(pixels);
-        for (const WorkImage& w : works) hist.add(w);
+        for (const WorkImage& w : works) hist.addParallel(w);
         const std::vector<ColorPoint> points = hist.points();
         plan.colors = kmeansRefine(points, wuSplit(points, count), count, passes);
         plan.binned = hist.shift() > 0;
@@ -300,21 +303,55 @@ Image colorRes(const Image& source, int bits, int paletteKind, int ditherCode, i
     return out;
 }
 
+namespace {
+
+// One row as RGB bytes; 24-bit rows are used in place.
+const std::uint8_t* rowRgb(const Bitmap& b, int y, std::vector<std::uint8_t>& buffer) {
+    if (b.bits() == 24) return b.row(y);
+    buffer.resize(static_cast<std::size_t>(b.width()) * 3);
+    const std::uint8_t* p = b.row(y);
+    std::uint8_t* o = buffer.data();
+    for (int x = 0; x < b.width(); ++x, o += 3) {
+        Rgb c;
+        if (b.isIndexed()) c = p[x] < b.palette().size() ? b.palette()[p[x]] : 0;
+        else if (b.bits() == 32) c = makeRgb(p[4 * x], p[4 * x + 1], p[4 * x + 2]);
+        else c = unpackRgb555(static_cast<std::uint16_t>(p[2 * x] | p[2 * x + 1] << 8));
+        o[0] = static_cast<std::uint8_t>(redOf(c));
+        o[1] = static_cast<std::uint8_t>(greenOf(c));
+        o[2] = static_cast<std::uint8_t>(blueOf(c));
+    }
+    return buffer.data();
+}
+
+}  // namespace
+
 double psnrRgb(const Bitmap& a, const Bitmap& b) {
     if (a.width() != b.width() || a.height() != b.height())
         fail(ErrorCode::InvalidArgument, "PSNR", "the bitmaps differ in size");
     if (a.empty()) return std::numeric_limits<double>::infinity();
-    const Bitmap ra = a.bits() == 24 ? Bitmap() : a.toRgb24();
-    const Bitmap rb = b.bits() == 24 ? Bitmap() : b.toRgb24();
-    const std::vector<std::uint8_t>& da = a.bits() == 24 ? a.data() : ra.data();
-    const std::vector<std::uint8_t>& db = b.bits() == 24 ? b.data() : rb.data();
+    // Integer sums per band, added in band order: the same on any number of cores.
+    const std::size_t bands = std::min<std::size_t>(8, static_cast<std::size_t>(a.height()));
+    std::vector<std::uint64_t> sums(bands, 0);
+    parallelFor(bands, [&](std::size_t band) {
+        std::vector<std::uint8_t> bufferA, bufferB;
+        const std::size_t rowBytes = static_cast<std::size_t>(a.width()) * 3;
+        std::uint64_t sum = 0;
+        const int first = static_cast<int>(rangeStart(static_cast<std::size_t>(a.height()), bands, band));
+        const int last = static_cast<int>(rangeStart(static_cast<std::size_t>(a.height()), bands, band + 1));
+        for (int y = first; y < last; ++y) {
+            const std::uint8_t* ra = rowRgb(a, y, bufferA);
+            const std::uint8_t* rb = rowRgb(b, y, bufferB);
+            for (std::size_t i = 0; i < rowBytes; ++i) {
+                const int d = ra[i] - rb[i];
+                sum += static_cast<std::uint64_t>(d * d);
+            }
+        }
+        sums[band] = sum;
+    });
     std::uint64_t sum = 0;
-    for (std::size_t i = 0; i < da.size(); ++i) {
-        const int d = da[i] - db[i];
-        sum += static_cast<std::uint64_t>(d * d);
-    }
+    for (std::uint64_t s : sums) sum += s;
     if (sum == 0) return std::numeric_limits<double>::infinity();
-    const double mse = static_cast<double>(sum) / static_cast<double>(da.size());
+    const double mse = static_cast<double>(sum) / (static_cast<double>(a.width()) * a.height() * 3);
     return 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/parallel.h"
+
 namespace imaging::color {
 
 namespace {
@@ -74,39 +76,54 @@ Histogram::Bin& Histogram::slot(std::uint32_t key) {
     return bins_[h];
 }
 
+Histogram::Bin Histogram::coarser(const Bin& b, int s) {
+    const std::uint32_t levelMask = (1u << (8 - s)) - 1;  // key bits per channel before
+    const std::uint32_t k = b.key - 1;
+    const std::uint32_t r = (k >> 16) & levelMask, g = (k >> 8) & levelMask, bl = k & levelMask;
+    Bin d{((r >> 1) << 16 | (g >> 1) << 8 | (bl >> 1)) + 1, b.count, 0, 0, 0};
+    // The bit that moves out of the key joins the low sums at its weight.
+    d.lowR = b.lowR + ((r & 1) << s) * b.count;
+    d.lowG = b.lowG + ((g & 1) << s) * b.count;
+    d.lowB = b.lowB + ((bl & 1) << s) * b.count;
+    return d;
+}
+
 void Histogram::coarsen() {
     std::vector<Bin> old(bins_.size(), Bin{0, 0, 0, 0, 0});
     old.swap(bins_);
     used_ = 0;
     const int s = shift_;
     ++shift_;
-    const std::uint32_t levelMask = (1u << (8 - s)) - 1;  // key bits per channel before
-    for (const Bin& b : old) {
-        if (b.key == 0) continue;
-        const std::uint32_t k = b.key - 1;
-        const std::uint32_t r = (k >> 16) & levelMask, g = (k >> 8) & levelMask, bl = k & levelMask;
-        const std::uint32_t nk = ((r >> 1) << 16 | (g >> 1) << 8 | (bl >> 1)) + 1;
-        Bin& d = slot(nk);
-        if (d.key == 0) d.key = nk, ++used_;
-        d.count += b.count;
-        // The bit that moves out of the key joins the low sums at its weight.
-        d.lowR += b.lowR + ((r & 1) << s) * b.count;
-        d.lowG += b.lowG + ((g & 1) << s) * b.count;
-        d.lowB += b.lowB + ((bl & 1) << s) * b.count;
-    }
+    for (const Bin& b : old)
+        if (b.key != 0) addBin(coarser(b, s));
+}
+
+void Histogram::addBin(const Bin& b) {
+    Bin& d = slot(b.key);
+    if (d.key == 0) d.key = b.key, ++used_;
+    d.count += b.count;
+    d.lowR += b.lowR;
+    d.lowG += b.lowG;
+    d.lowB += b.lowB;
+}
+
+std::size_t Histogram::sampleStep(std::size_t pixels) const {
+    // Animations can add up to more pixels than the counters hold; sampling every k-th pixel
+    // changes the weights proportionally and the palette hardly at all.
+    constexpr std::uint64_t kCap = 1ull << 28;
+    return total_ + pixels > kCap ? static_cast<std::size_t>((total_ + pixels) / kCap + 1) : 1;
 }
 
 void Histogram::add(const WorkImage& image) {
     const std::size_t n = image.pixelCount();
-    // Animations can add up to more pixels than the counters hold; sampling every k-th pixel
-    // changes the weights proportionally and the palette hardly at all.
-    constexpr std::uint64_t kCap = 1ull << 28;
-    std::size_t step = 1;
-    if (total_ + n > kCap) step = static_cast<std::size_t>((total_ + n) / kCap + 1);
+    addRange(image, 0, n, sampleStep(n));
+}
+
+void Histogram::addRange(const WorkImage& image, std::size_t begin, std::size_t end, std::size_t step) {
     const bool masked = image.hasTransparency();
     std::uint32_t lastKey = 0;
     Bin* last = nullptr;
-    for (std::size_t i = 0; i < n; i += step) {
+    for (std::size_t i = (begin + step - 1) / step * step; i < end; i += step) {
         if (masked && image.transparent[i]) continue;
         const std::uint8_t* p = image.rgb + 3 * i;
         const std::uint32_t colorKey = (static_cast<std::uint32_t>(p[0]) << 16) | (p[1] << 8) | p[2];
@@ -137,6 +154,41 @@ void Histogram::add(const WorkImage& image) {
         last->lowB += p[2] & low;
         ++total_;
     }
+}
+
+void Histogram::merge(const Histogram& other) {
+    while (shift_ < other.shift_) coarsen();
+    for (const Bin& from : other.bins_) {
+        if (from.key == 0) continue;
+        Bin b = from;
+        int s = other.shift_;
+        for (;;) {
+            while (s < shift_) b = coarser(b, s++);
+            const Bin& d = slot(b.key);
+            if (d.key == b.key || used_ < maxBins_) break;
+            coarsen();
+        }
+        addBin(b);
+    }
+    total_ += other.total_;
+}
+
+void Histogram::addParallel(const WorkImage& image) {
+    const std::size_t n = image.pixelCount();
+    const std::size_t step = sampleStep(n);
+    if (n < kParallelPixels) {
+        addRange(image, 0, n, step);
+        return;
+    }
+    // A fixed number of bands, merged in their order: the bins and their order in the table
+    // (which the palette search sees) are the same whatever number of cores counts them.
+    std::vector<Histogram> bands;
+    bands.reserve(kBands);
+    for (std::size_t i = 0; i < kBands; ++i) bands.emplace_back(n / kBands + 1);
+    parallelFor(kBands, [&](std::size_t i) {
+        bands[i].addRange(image, rangeStart(n, kBands, i), rangeStart(n, kBands, i + 1), step);
+    });
+    for (const Histogram& band : bands) merge(band);
 }
 
 std::vector<ColorPoint> Histogram::points() const {

@@ -44,6 +44,11 @@ public:
     // `expectedPixels` sizes the table: a small image needs no table for a large one.
     explicit Histogram(std::size_t expectedPixels);
     void add(const WorkImage& image);
+    // The same counted in bands on every core; the result does not depend on their number,
+    // though the bins' order may differ from add()'s.
+    void addParallel(const WorkImage& image);
+    // Adds another histogram's bins (coarsening to the coarser of the two).
+    void merge(const Histogram& other);
     // Occupied bins as points at their exact mean colour, weighted by pixel count.
     std::vector<ColorPoint> points() const;
     // Low bits per channel dropped from the bin keys: 0 while every colour has a bin of its
@@ -58,8 +63,14 @@ private:
         std::uint32_t count;
         std::uint32_t lowR, lowG, lowB;
     };
+    static constexpr std::size_t kBands = 4;
+    static constexpr std::size_t kParallelPixels = std::size_t{1} << 18;
     Bin& slot(std::uint32_t key);
     void coarsen();
+    static Bin coarser(const Bin& b, int shift);
+    void addBin(const Bin& b);
+    std::size_t sampleStep(std::size_t pixels) const;
+    void addRange(const WorkImage& image, std::size_t begin, std::size_t end, std::size_t step);
 
     std::vector<Bin> bins_;  // a power of two in size, at most half full
     std::size_t maxBins_;

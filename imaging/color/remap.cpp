@@ -3,18 +3,23 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/parallel.h"
+
 namespace imaging::color {
 
-void remapNearest(const WorkImage& image, const NearestColor& nearest, int transparentIndex, std::uint8_t* out,
-                  EntrySums* sums) {
+constexpr std::size_t kParallelRemapPixels = std::size_t{1} << 16;
+
+namespace {
+
+void remapNearestRange(const WorkImage& image, const NearestColor& nearest, int transparentIndex, std::uint8_t* out,
+                       EntrySums* sums, std::size_t begin, std::size_t end) {
     constexpr int kCacheBits = 16;
     std::vector<std::uint32_t> keys(1u << kCacheBits, 0);
     std::vector<std::uint8_t> values(1u << kCacheBits, 0);
-    const std::size_t n = image.pixelCount();
-    const std::uint8_t* p = image.rgb;
+    const std::uint8_t* p = image.rgb + 3 * begin;
     std::uint32_t lastKey = 0;
     int last = -1;
-    for (std::size_t i = 0; i < n; ++i, p += 3) {
+    for (std::size_t i = begin; i < end; ++i, p += 3) {
         if (image.isTransparent(i)) {
             out[i] = static_cast<std::uint8_t>(transparentIndex);
             continue;
@@ -43,6 +48,35 @@ void remapNearest(const WorkImage& image, const NearestColor& nearest, int trans
             ++sums->n[idx];
         }
     }
+}
+
+}  // namespace
+
+void remapNearest(const WorkImage& image, const NearestColor& nearest, int transparentIndex, std::uint8_t* out,
+                  EntrySums* sums) {
+    const std::size_t n = image.pixelCount();
+    const std::size_t bands = n < kParallelRemapPixels ? 1 : static_cast<std::size_t>(workerCount());
+    if (bands == 1) {
+        remapNearestRange(image, nearest, transparentIndex, out, sums, 0, n);
+        return;
+    }
+    // Every answer is the exact nearest entry and the sums are integers, so the bands' number
+    // and order cannot change the result. The search fills in its cells as it goes, so each
+    // band searches with a copy of its own.
+    const std::size_t entries = static_cast<std::size_t>(std::max(nearest.size(), 1));
+    std::vector<EntrySums> bandSums(sums ? bands : 0, EntrySums(entries));
+    parallelFor(bands, [&](std::size_t b) {
+        const NearestColor own(nearest);
+        remapNearestRange(image, own, transparentIndex, out, sums ? &bandSums[b] : nullptr, rangeStart(n, bands, b),
+                          rangeStart(n, bands, b + 1));
+    });
+    for (const EntrySums& part : bandSums)
+        for (std::size_t k = 0; k < entries && k < sums->n.size(); ++k) {
+            sums->r[k] += part.r[k];
+            sums->g[k] += part.g[k];
+            sums->b[k] += part.b[k];
+            sums->n[k] += part.n[k];
+        }
 }
 
 void remapOrdered(const WorkImage& image, const NearestColor& nearest, const float amplitude[3], int transparentIndex,

@@ -449,8 +449,31 @@ void ImageControl::requestRepaint() {
 
 void ImageControl::framesChanged() {
     composedIndex_ = -1;
-    canvas_ = QImage();
-    beforeFrame_ = QImage();
+    tiles_.clear();
+    beforeFrame_.clear();
+}
+
+template <class Body>
+void ImageControl::forTiles(const QRect& area, bool create, Body&& body) {
+    const QSize size = pictureSize();
+    const QRect clipped = area.intersected(QRect(QPoint(0, 0), size));
+    if (clipped.isEmpty()) return;
+    for (int ty = clipped.top() / kTile; ty <= clipped.bottom() / kTile; ++ty)
+        for (int tx = clipped.left() / kTile; tx <= clipped.right() / kTile; ++tx) {
+            const TileKey key{tx, ty};
+            auto it = tiles_.find(key);
+            if (it == tiles_.end()) {
+                if (!create) {
+                    body(key, nullptr);
+                    continue;
+                }
+                QImage tile(std::min(kTile, size.width() - tx * kTile), std::min(kTile, size.height() - ty * kTile),
+                            QImage::Format_ARGB32_Premultiplied);
+                tile.fill(Qt::transparent);
+                it = tiles_.emplace(key, std::move(tile)).first;
+            }
+            body(key, &it->second);
+        }
 }
 
 void ImageControl::composeUpTo(int index) {
@@ -458,30 +481,47 @@ void ImageControl::composeUpTo(int index) {
     // a viewer draws them one over the other, honouring each frame's disposal.
     if (composedIndex_ >= 0 && index == composedIndex_) return;
     if (composedIndex_ < 0 || index < composedIndex_) {
-        const QSize size = pictureSize();
-        canvas_ = QImage(std::max(1, size.width()), std::max(1, size.height()), QImage::Format_ARGB32_Premultiplied);
-        canvas_.fill(Qt::transparent);
+        tiles_.clear();
+        beforeFrame_.clear();
         composedIndex_ = -1;
     }
-    QPainter painter(&canvas_);
     for (int j = composedIndex_ + 1; j <= index; ++j) {
         if (j > 0) {
             const Frame& previous = frames_[static_cast<std::size_t>(j - 1)];
+            const QRect area(previous.left, previous.top, previous.bitmap.width(), previous.bitmap.height());
             if (previous.disposal == 2) {
-                painter.setCompositionMode(QPainter::CompositionMode_Clear);
-                painter.fillRect(previous.left, previous.top, previous.bitmap.width(), previous.bitmap.height(),
-                                 Qt::transparent);
-            } else if (previous.disposal == 3 && !beforeFrame_.isNull()) {
-                painter.setCompositionMode(QPainter::CompositionMode_Source);
-                painter.drawImage(0, 0, beforeFrame_);
+                forTiles(area, false, [&](const TileKey& key, QImage* tile) {
+                    if (!tile) return;
+                    QPainter painter(tile);
+                    painter.setCompositionMode(QPainter::CompositionMode_Clear);
+                    painter.fillRect(area.translated(-key.first * kTile, -key.second * kTile), Qt::transparent);
+                });
+            } else if (previous.disposal == 3) {
+                for (auto& [key, saved] : beforeFrame_) {
+                    if (saved.isNull()) tiles_.erase(key);
+                    else tiles_[key] = std::move(saved);
+                }
             }
+            beforeFrame_.clear();
         }
         const Frame& frame = frames_[static_cast<std::size_t>(j)];
-        if (frame.disposal == 3) beforeFrame_ = canvas_.copy();
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        painter.drawImage(frame.left, frame.top, toQImage(frame.bitmap));
+        const QRect area(frame.left, frame.top, frame.bitmap.width(), frame.bitmap.height());
+        if (frame.disposal == 3)
+            forTiles(area, false, [&](const TileKey& key, QImage* tile) { beforeFrame_[key] = tile ? tile->copy() : QImage(); });
+        const QImage picture = toQImage(frame.bitmap);
+        forTiles(area, true, [&](const TileKey& key, QImage* tile) {
+            QPainter painter(tile);
+            painter.drawImage(frame.left - key.first * kTile, frame.top - key.second * kTile, picture);
+        });
     }
     composedIndex_ = index;
+}
+
+std::size_t ImageControl::AnimationCanvasBytes() const {
+    std::size_t bytes = 0;
+    for (const auto& [key, tile] : tiles_) bytes += static_cast<std::size_t>(tile.sizeInBytes());
+    for (const auto& [key, tile] : beforeFrame_) bytes += static_cast<std::size_t>(tile.sizeInBytes());
+    return bytes;
 }
 
 void ImageControl::bitmapChanged(bool content) {
@@ -540,13 +580,23 @@ QSize ImageControl::sizeHint() const {
 }
 
 const QImage& ImageControl::cachedImage() {
+    // 24- and 32-bit pixels are laid out as Qt's RGB888 and RGBA8888, so the picture shown
+    // reads the bitmap's own rows instead of a copy: every picture on screen would otherwise be
+    // held twice. The view is rebuilt whenever the rows it reads are no longer the bitmap's.
+    const bool direct = bitmap_.bits() == 24 || bitmap_.bits() == 32;
+    const std::uint8_t* rows = bitmap_.data().data();
+    if (cacheValid_ && direct && (cachedRows_ != rows || cache_.width() != bitmap_.width() ||
+                                  cache_.height() != bitmap_.height() || cachedBits_ != bitmap_.bits()))
+        cacheValid_ = false;
     if (!cacheValid_) {
-        if (frames_.size() > 1 && frameIndex_ < BitmapListCount()) {
-            composeUpTo(frameIndex_);
-            cache_ = canvas_;
+        if (direct && !bitmap_.empty()) {
+            cache_ = QImage(rows, bitmap_.width(), bitmap_.height(), static_cast<qsizetype>(bitmap_.stride()),
+                            bitmap_.bits() == 24 ? QImage::Format_RGB888 : QImage::Format_RGBA8888);
         } else {
             cache_ = toQImage(bitmap_);
         }
+        cachedRows_ = direct ? rows : nullptr;
+        cachedBits_ = bitmap_.bits();
         cacheValid_ = true;
     }
     return cache_;
@@ -556,14 +606,28 @@ void ImageControl::paintEvent(QPaintEvent* event) {
     ++paintCount_;
     QPainter painter(this);
     painter.fillRect(event->rect(), palette().color(QPalette::Window));
-    const QImage& image = cachedImage();
-    if (image.isNull()) return;
-    const double scale = zoom_ / 100.0;
-    const QRectF target(dst_.x(), dst_.y(), (image.width() - src_.x()) * scale, (image.height() - src_.y()) * scale);
-    const QRectF source(src_.x(), src_.y(), image.width() - src_.x(), image.height() - src_.y());
     painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 100);
-    painter.drawImage(target, image, source);
+    if (frames_.size() > 1 && frameIndex_ < BitmapListCount()) {
+        composeUpTo(frameIndex_);
+        for (const auto& [key, tile] : tiles_) drawAt(painter, tile, QPoint(key.first * kTile, key.second * kTile), event->rect());
+    } else {
+        const QImage& image = cachedImage();
+        if (image.isNull()) return;
+        drawAt(painter, image, QPoint(0, 0), event->rect());
+    }
     paintRegion(painter);
+}
+
+void ImageControl::drawAt(QPainter& painter, const QImage& image, QPoint origin, const QRect& exposed) const {
+    // Picture pixel p shows at dst_ + (p - src_) * scale; what lies left of or above src_ is not drawn.
+    const double scale = zoom_ / 100.0;
+    const int skipX = std::clamp(src_.x() - origin.x(), 0, image.width());
+    const int skipY = std::clamp(src_.y() - origin.y(), 0, image.height());
+    const QRectF source(skipX, skipY, image.width() - skipX, image.height() - skipY);
+    const QRectF target(dst_.x() + (origin.x() + skipX - src_.x()) * scale, dst_.y() + (origin.y() + skipY - src_.y()) * scale,
+                        source.width() * scale, source.height() * scale);
+    if (source.isEmpty() || !target.intersects(QRectF(exposed))) return;
+    painter.drawImage(target, image, source);
 }
 
 QPoint ImageControl::pictureAt(const QPointF& pos) const {

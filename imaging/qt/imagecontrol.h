@@ -12,6 +12,10 @@
 
 #include <QImage>
 #include <QLine>
+#include <QPainter>
+
+#include <map>
+#include <utility>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -213,6 +217,8 @@ public:
     // Number of times the control has been drawn, and has encoded its picture (Save,
     // SaveMemory): updates must not draw or encode more often than needed.
     int PaintCount() const { return paintCount_; }
+    // Bytes of pixels held to show the current animation frame (the composed tiles).
+    std::size_t AnimationCanvasBytes() const;
     int EncodeCount() const { return encodeCount_; }
     // Goes up with every change of the pictures' content (not with showing another frame), so
     // a holder can tell whether what it derived from them is still current.
@@ -331,6 +337,7 @@ private:
     void finishMarking();
     QRect markWidgetRect() const;
     void advanceOutline();
+    void drawAt(QPainter& painter, const QImage& image, QPoint origin, const QRect& exposed) const;
 
     imaging::Bitmap bitmap_;
     std::vector<Frame> frames_;
@@ -366,9 +373,17 @@ private:
     TextDrawing drawing_;
     QImage cache_;
     bool cacheValid_ = false;
+    const std::uint8_t* cachedRows_ = nullptr;  // the bitmap rows cache_ reads, when it reads them in place
+    int cachedBits_ = 0;
     // The animation as a viewer sees it: frames drawn over each other up to composedIndex_.
-    QImage canvas_;
-    QImage beforeFrame_;
+    // Only the tiles some frame has touched exist (the rest of the screen is transparent), so
+    // memory follows the frames, not the logical screen, which a file may declare far larger.
+    static constexpr int kTile = 64;
+    using TileKey = std::pair<int, int>;  // tile column, row
+    std::map<TileKey, QImage> tiles_;
+    // The tiles under a frame that is to be restored (disposal 3), as they were before it;
+    // a null image stands for a tile that did not exist.
+    std::map<TileKey, QImage> beforeFrame_;
     int composedIndex_ = -1;
 
     std::optional<ops::Region> region_;
@@ -383,6 +398,8 @@ private:
     QImage floaterImage_;
     bool floaterVisible_ = false;
     QRect lastRegionUpdate_;
+    template <class Body>
+    void forTiles(const QRect& area, bool create, Body&& body);
 };
 
 }  // namespace imaging

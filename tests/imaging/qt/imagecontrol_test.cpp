@@ -1,6 +1,7 @@
 // The image control: bitmap ownership, encoding through memory and files, frames and their
 // animation, display units and repainting.
 #include <QSignalSpy>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -250,6 +251,85 @@ private slots:
         control.SetBitmapListIndex(0);
         shown = control.grab().toImage();
         QCOMPARE(QColor(shown.pixel(4, 4)), QColor(255, 0, 0));
+    }
+
+    // A 16384 x 16384 logical screen with 300 tiny frames scattered over it: what is held to
+    // show it follows the frames (a few tiles each), not the 1 GiB of an empty screen.
+    void hugeScreenWithTinyFramesHoldsOnlyWhatTheFramesCover() {
+        imaging::Image image;
+        image.logicalWidth = image.logicalHeight = 16384;
+        for (int k = 0; k < 300; ++k) {
+            imaging::Bitmap dot(3, 3, 1);
+            dot.palette()[0] = imaging::makeRgb(0, 200, 0);
+            image.frames.push_back({dot, 1, k % 4 == 3 ? 3 : (k % 2 ? 2 : 1), (k * 977) % 16381, (k * 5413) % 16381});
+        }
+        imaging::SaveOptions options;
+        options.format = imaging::format::Gif;
+        options.multiPage = true;
+        const imaging::Bytes file = imaging::saveMemory(image, options);
+        QVERIFY(file.size() < 20000);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("screen.gif");
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(reinterpret_cast<const char*>(file.data()), static_cast<qint64>(file.size()));
+        out.close();
+
+        ImageControl control;
+        control.resize(400, 300);
+        QCOMPARE(control.Load(path, 0, 0, -1), 0);
+        QCOMPARE(control.BitmapListCount(), 300);
+        QPalette background = control.palette();
+        background.setColor(QPalette::Window, Qt::white);
+        control.setPalette(background);
+        control.SetScaleMode(ImageControl::ScaleUnit::Pixels);
+        QCOMPARE(control.DstWidth(), 16384.0);  // the layout still knows the whole screen
+        for (int index : {0, 150, 299, 10}) {
+            control.SetBitmapListIndex(index);
+            control.grab();
+            // At most four 64 x 64 tiles per frame that is still showing, and never more than
+            // a megabyte for 300 dots.
+            QVERIFY2(control.AnimationCanvasBytes() <= 300u * 4 * 64 * 64 * 4, "canvas follows the frames");
+            QVERIFY(control.AnimationCanvasBytes() < (1u << 20) * 5);
+        }
+        // The first frame is drawn where it lies: scroll so that it is at the control's corner.
+        control.SetBitmapListIndex(0);
+        control.SetSrcLeft(0);
+        control.SetSrcTop(0);
+        QImage shown = control.grab().toImage();
+        QCOMPARE(QColor(shown.pixel(1, 1)), QColor(0, 200, 0));
+        QCOMPARE(QColor(shown.pixel(5, 5)), QColor(Qt::white));
+        // Frame 1 (at 977, 5413) shows once the view starts there; frame 0 stays (disposal 1).
+        control.SetBitmapListIndex(1);
+        control.SetSrcLeft(976);
+        control.SetSrcTop(5412);
+        shown = control.grab().toImage();
+        QCOMPARE(QColor(shown.pixel(2, 2)), QColor(0, 200, 0));
+        QCOMPARE(QColor(shown.pixel(0, 0)), QColor(Qt::white));
+    }
+
+    // Direct-colour pictures are shown from the bitmap's own rows (odd widths give rows that
+    // are not a multiple of four bytes); every change of the bitmap shows.
+    void directColourPicturesShowTheirOwnRows() {
+        ImageControl control;
+        control.SetAutoSize(true);
+        for (int bits : {24, 32}) {
+            for (int round = 0; round < 3; ++round) {
+                imaging::Bitmap b(7, 5, bits);
+                for (int y = 0; y < 5; ++y)
+                    for (int x = 0; x < 7; ++x) b.setPixel(x, y, imaging::makeRgb(x * 36 + round, y * 50, 200 - round * 40));
+                if (round == 2) control.SetPixel(3, 2, imaging::makeRgb(1, 2, 3));
+                else control.SetBitmap(b);
+                const QImage shown = control.grab().toImage();
+                QCOMPARE(shown.size(), QSize(7, 5));
+                for (int y = 0; y < 5; ++y)
+                    for (int x = 0; x < 7; ++x) {
+                        const imaging::Rgb want = round == 2 && x == 3 && y == 2 ? imaging::makeRgb(1, 2, 3)
+                                                                                  : imaging::makeRgb(x * 36 + std::min(round, 1), y * 50, 200 - std::min(round, 1) * 40);
+                        QCOMPARE(QColor(shown.pixel(x, y)), QColor(imaging::redOf(want), imaging::greenOf(want), imaging::blueOf(want)));
+                    }
+            }
+        }
     }
 
     void colourResolution() {
