@@ -53,8 +53,12 @@ int ImageControl::Copy(int flags) {
         if (bitmap_.empty()) fail(ErrorCode::NoImage, "clipboard", "no picture to copy");
         if (flags & kCopyClear) board->clear();
         if (!(flags & kCopyBitmap)) return 0;
+        // With a selection only its content goes out (the bounding rectangle of its shape, as
+        // other programs take rectangles only).
+        imaging::Bitmap selected;
+        if (region_) selected = CopyRect(region_->bounds());
+        const imaging::Bitmap& shown = selected.empty() ? bitmap_ : selected;
         // Without the palette flag a palette picture goes out in its colours as 24 bits.
-        const imaging::Bitmap& shown = bitmap_;
         imaging::Bitmap direct;
         if (shown.isIndexed() && !(flags & kCopyPalette)) direct = shown.toRgb24();
         const imaging::Bitmap& out = direct.empty() ? shown : direct;

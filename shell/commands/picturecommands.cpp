@@ -228,7 +228,11 @@ void PictureCommands::Insert3DText() {
     original.SetPaintZoomFactor(100);
     drawing.DrawPersistence = true;
     drawing.DrawFontColor = dialogs.TextColor();
-    const QRectF box = TextRectangle(original.BitmapWidth(), original.BitmapHeight(), z, std::nullopt);
+    // With a selection the text stays inside it.
+    std::optional<QRectF> selection;
+    if (original.HasRgn())
+        selection = QRectF(original.RgnLeft(), original.RgnTop(), original.RgnWidth(), original.RgnHeight());
+    const QRectF box = TextRectangle(original.BitmapWidth(), original.BitmapHeight(), z, selection);
     drawing.TextTop = box.top();
     drawing.TextLeft = box.left();
     drawing.TextWidth = box.width();

@@ -148,6 +148,26 @@ private slots:
         QCOMPARE(undoSteps_, 0);
     }
 
+    void copyOfTheOriginalWithASelectionHoldsOnlyTheSelection() {
+        const imaging::Bitmap source = gradient(40, 30);
+        frmDocument* document = openPicture(source, "selected.png");
+        QVERIFY(document);
+        document->SelektiereGrafik(0);
+        document->picOriginal().SetRgn(imaging::ops::Region::rectangle(5, 7, 12, 9));
+        QVERIFY(document->picOriginal().HasRgn());
+        window_->Edit().Copy();
+        QVERIFY(prompts_.errors.isEmpty());
+        const imaging::Bitmap copied = decoded(xclip({"-t", "image/png", "-o"}));
+        QCOMPARE(copied.width(), 12);
+        QCOMPARE(copied.height(), 9);
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 12; ++x) QCOMPARE(copied.pixel(x, y) & 0xFFFFFFu, source.pixel(x + 5, y + 7) & 0xFFFFFFu);
+        // Without the selection the whole Original goes out again.
+        document->picOriginal().FreeRgn();
+        window_->Edit().Copy();
+        QVERIFY(samePixels(decoded(xclip({"-t", "image/png", "-o"})), source));
+    }
+
     void copyOfAVariationHoldsItsReducedColours() {
         ProgramOptions().Profiles[1].FileFormat = kProfileAlwaysGif;
         ProgramOptions().Profiles[1].GIFMaxColors = 16;

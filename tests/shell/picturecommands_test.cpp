@@ -172,6 +172,28 @@ private slots:
         QVERIFY(document->picOriginal().AutoRepaint());
         QVERIFY(document->picCompress(1).EncodeCount() > encodes);
     }
+
+    void textWithASelectionStaysInsideIt() {
+        frmDocument* document = openWhite(120, 80);
+        QVERIFY(document);
+        document->picOriginal().SetRgn(imaging::ops::Region::rectangle(60, 40, 50, 30));
+        answerDialog(QStringLiteral("WWW"), true);
+        window_->Edit().Insert3DText();
+        QVERIFY2(prompts_.errors.isEmpty(), qPrintable(prompts_.errors.join('|')));
+        const imaging::TextDrawing& used = document->picOriginal().Drawing();
+        QCOMPARE(QRectF(used.TextLeft, used.TextTop, used.TextWidth, used.TextHeight),
+                 PictureCommands::TextRectangle(120, 80, 100, QRectF(60, 40, 50, 30)));
+        const imaging::Bitmap& drawn = document->picOriginal().Bitmap();
+        int inside = 0;
+        for (int y = 0; y < drawn.height(); ++y) {
+            for (int x = 0; x < drawn.width(); ++x) {
+                const bool white = (drawn.pixel(x, y) & 0xFFFFFFu) == 0xFFFFFFu;
+                if (x >= 60 && x < 110 && y >= 40 && y < 70) inside += !white;
+                else QVERIFY2(white, qPrintable(QStringLiteral("pixel %1,%2 outside the selection changed").arg(x).arg(y)));
+            }
+        }
+        QVERIFY(inside > 0);
+    }
 };
 
 QTEST_MAIN(PictureCommandsTest)
