@@ -100,7 +100,7 @@ static QString bitsText(int bits) {
 }
 
 QString VariationCaption(std::int64_t fileSize, const QString& formatName, int bits, std::int64_t originalFileSize,
-                         float seconds) {
+                         float seconds, const QString& quality) {
     QString caption = FormatWholeNumber(fileSize) + QLatin1Char(' ') + LoadText(5410);
     caption += QStringLiteral(", ") + formatName;
     caption += bitsText(bits);
@@ -108,6 +108,7 @@ QString VariationCaption(std::int64_t fileSize, const QString& formatName, int b
         const double percent = 100.0 * static_cast<double>(fileSize) / static_cast<double>(originalFileSize);
         caption += QStringLiteral(", ") + FormatWholeNumber(std::llround(percent)) + QLatin1Char('%');
     }
+    caption += quality;
     caption += QStringLiteral(", ") + FormatOneDecimal(seconds) + LoadText(5411);
     return caption;
 }

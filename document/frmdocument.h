@@ -13,9 +13,11 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "document/variationrecord.h"
 #include "qt/imagecontrol.h"
+#include "quality/quality.h"
 
 class QGroupBox;
 class QLabel;
@@ -90,6 +92,12 @@ public:
     void SpeichernLadenVariation(int AktVariation, bool notTemporaer = false);
     void AktualisiereMemInfo(int AktVariation);
     void AusfuehrenVariationAenderungen(int AktVariation);
+    // PSNR and SSIM of Variation `index` against the Original as both are shown (alpha over
+    // the white matte the reduction used); none for an animated Variation or when the sizes
+    // differ. Remembered until either picture changes.
+    std::optional<imaging::QualityScore> VariationQuality(int index);
+    // ", PSNR 34.2 dB, SSIM 0.987" for the caption, or empty when switched off or not comparable.
+    QString QualityCaptionPart(int index);
 
     // Save options: fills and returns the save options of Variation `index` and sets its
     // picture's format options (interlace, progressive passes, PNG transparency).
@@ -168,6 +176,12 @@ private:
         std::uint64_t shown = 0;
     };
     std::array<EncodedWith, kVariationCount + 1> encodedWith_{};
+    struct QualityMemo {
+        bool valid = false;
+        std::uint64_t original = 0, variation = 0;
+        std::optional<imaging::QualityScore> score;
+    };
+    std::array<QualityMemo, kVariationCount + 1> quality_{};
     bool writeEncodingAsIs(int index, const SaveOptions& options, const QString& fileName, int& result);
 };
 

@@ -276,7 +276,8 @@ void frmDocument::AktualisiereMemInfo(int AktVariation) {
     }
     if (i > 0) {
         labels_[static_cast<std::size_t>(i)]->setText(VariationCaption(
-            fileSize, GetGrafikFilterSave(i), picture.InfoBits(), pictures_[0]->InfoFileSize(), seconds));
+            fileSize, GetGrafikFilterSave(i), picture.InfoBits(), pictures_[0]->InfoFileSize(), seconds,
+            QualityCaptionPart(i)));
     } else {
         labels_[0]->setText(OriginalCaption(fileSize, picture.InfoBits(), seconds));
     }

@@ -140,10 +140,11 @@ TEST_F(Cli, ConvertKeepsFiveColoursExactlyAndInfoReadsTheResult) {
     const std::string in = fiveColourPng(), out = path("five.gif");
     const CliResult r = run({"convert", in, out, "--format", "2", "--bits", "4", "--colors", "5", "--interlaced"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.keys, (std::vector<std::string>{"file_size", "bits", "unique_colors", "psnr", "ms", "cpu_ms"}));
+    EXPECT_EQ(r.keys, (std::vector<std::string>{"file_size", "bits", "unique_colors", "psnr", "ssim", "ms", "cpu_ms"}));
     EXPECT_EQ(r.values.at("bits"), "4");
     EXPECT_EQ(r.values.at("unique_colors"), "5");
-    EXPECT_EQ(r.values.at("psnr"), "inf");
+    EXPECT_EQ(r.values.at("psnr"), "lossless");
+    EXPECT_EQ(r.values.at("ssim"), "1.00000");
     EXPECT_EQ(std::stoull(r.values.at("file_size")), fs::file_size(out));
 
     const CliResult info = run({"info", out});
@@ -162,8 +163,10 @@ TEST_F(Cli, FewerColoursCostQuality) {
     const CliResult two = run({"convert", in, path("two.gif"), "--format", "2", "--bits", "1", "--colors", "2"});
     ASSERT_EQ(two.status, 0) << two.err;
     EXPECT_EQ(two.values.at("unique_colors"), "2");
-    EXPECT_NE(two.values.at("psnr"), "inf");
+    EXPECT_NE(two.values.at("psnr"), "lossless");
     EXPECT_GT(std::stod(two.values.at("psnr")), 0.0);
+    EXPECT_LT(std::stod(two.values.at("ssim")), 1.0);
+    EXPECT_GT(std::stod(two.values.at("ssim")), -1.0);
 
     const CliResult cmp = run({"compare", in, path("two.gif")});
     ASSERT_EQ(cmp.status, 0) << cmp.err;
