@@ -183,7 +183,8 @@ void frmDocument::roundTripThroughMemory(int index, const SaveOptions& options) 
     target.MemoryInfo(*r.MemHandle, 0, r.MemFileSize);
     if (decoded)
         encodedWith_[static_cast<std::size_t>(index)] = {true, options, target.Interlaced(),
-                                                         target.ProgressivePasses(), target.ContentVersion()};
+                                                         target.ProgressivePasses(), target.WebSettings(),
+                                                         target.ContentVersion()};
 }
 
 void frmDocument::SpeichernLadenVariation(int AktVariation, bool notTemporaer) {

@@ -33,6 +33,8 @@ inline constexpr int Tga = 12;
 inline constexpr int Tiff = 13;
 inline constexpr int Wmf = 14;
 inline constexpr int Wpg = 15;
+inline constexpr int Webp = 16;
+inline constexpr int Avif = 17;
 }  // namespace save_format
 
 // BMPCompressed when RLE does not apply (OS/2 bitmap, or a depth other than 4 or 8).
@@ -70,6 +72,10 @@ struct VariationRecord {
     int DitheringMethod = 0;
     int ColorPalette = 2;
     std::int32_t MaxColors = 0;
+    // WebP and AVIF: quality 0..100, lossless, effort (WebP 0..6, AVIF 0..10).
+    int WebQuality = 75;
+    bool WebLossless = false;
+    int WebEffort = 4;
 };
 
 // The engine save options of one Variation, as HoleSpeicherOptionen fills them.

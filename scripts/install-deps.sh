@@ -7,6 +7,7 @@ build_pkgs=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
   libjpeg62-turbo-dev libgif-dev libpng-dev libtiff-dev zlib1g-dev
+  libwebp-dev libavif-dev
   fonts-dejavu-core
 )
 test_pkgs=(
@@ -14,6 +15,7 @@ test_pkgs=(
   clang libclang-rt-14-dev
   imagemagick ghostscript netpbm libjpeg-turbo-progs pngquant
   xvfb xauth
+  webp libavif-bin
 )
 
 want=("${build_pkgs[@]}")

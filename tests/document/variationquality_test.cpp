@@ -2,6 +2,7 @@
 // are left out.
 #include <QLocale>
 #include <QTemporaryDir>
+#include <QApplication>
 #include <QLabel>
 #include <QtTest>
 
@@ -128,7 +129,46 @@ private slots:
         doc->AktualisiereVariation(1);
         QVERIFY2(doc->LabelCompress(1)->text().contains(QStringLiteral("PSNR")), qPrintable(doc->LabelCompress(1)->text()));
     }
+
+    void byteBudgetSetsTheRecordAndEncodesWithIt() {
+        auto doc = open(gradient(120, 90), kProfileAlwaysJpeg);
+        QVERIFY(doc);
+        const std::int64_t before = doc->record(1).MemFileSize;
+        const frmDocument::BudgetOutcome fit = doc->FitVariationToBudget(1, before / 2);
+        QVERIFY(fit.applicable && fit.fits);
+        QVERIFY(fit.bytes <= before / 2);
+        QCOMPARE(doc->record(1).MemFileSize, fit.bytes);  // the Variation shows that very encoding
+        QCOMPARE(256 - doc->record(1).JPEGQFactor, fit.quality);
+        QVERIFY(fit.encodes >= 1 && fit.encodes <= 8);
+
+        // Nothing fits: the smallest stays, and the outcome says so.
+        const frmDocument::BudgetOutcome none = doc->FitVariationToBudget(1, 50);
+        QVERIFY(none.applicable && !none.fits);
+        QVERIFY(none.bytes > 50);
+        QCOMPARE(doc->record(1).MemFileSize, none.bytes);
+
+        // GIF: the colour count of the optimised palette.
+        auto gif = open(gradient(64, 48), kProfileAlwaysGif);
+        QVERIFY(gif);
+        const std::int64_t full = gif->record(1).MemFileSize;
+        const frmDocument::BudgetOutcome colours = gif->FitVariationToBudget(1, full * 2 / 3);
+        QVERIFY(colours.applicable && colours.fits);
+        QVERIFY(colours.colors >= 2 && colours.colors < 256);
+        QCOMPARE(gif->record(1).MaxColorsText, QString::number(colours.colors));
+        QVERIFY(gif->record(1).MemFileSize <= full * 2 / 3);
+
+        // A format without a setting to search is left alone.
+        gif->record(1).Format = save_format::Bmp;
+        QVERIFY(!gif->FitVariationToBudget(1, 1000).applicable);
+    }
 };
 
-QTEST_MAIN(VariationQualityTest)
+// Runs straight from the build folder too: no display, English texts.
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("KALMIRA_LANGUAGE", "en");
+    QApplication app(argc, argv);
+    VariationQualityTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "variationquality_test.moc"
