@@ -56,6 +56,7 @@ void frmDocument::showMessage(int textId, bool warning) const {
 frmDocument::frmDocument(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::frmDocument>()) {
     ui_->setupUi(this);
     setupControls();
+    connectQualityOptions();
 
     ShowBusyPointer();
     ui_->lblLoadImage->setText(LoadText(5416));

@@ -113,6 +113,8 @@ public:
         int encodes = 0;         // encodes of the search (one more follows for the Variation)
     };
     BudgetOutcome FitVariationToBudget(int index, std::int64_t bytes);
+    // Captions follow the quality switches when the options dialog changes them.
+    void connectQualityOptions();
 
     // Save options: fills and returns the save options of Variation `index` and sets its
     // picture's format options (interlace, progressive passes, PNG transparency).

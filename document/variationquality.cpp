@@ -6,7 +6,9 @@
 #include "core/error.h"
 #include "document/frmdocument.h"
 #include "settings/qualityoptions.h"
+#include "common/errortrap.h"
 #include "common/texts.h"
+#include <QGroupBox>
 
 namespace kalmira {
 
@@ -31,6 +33,16 @@ std::optional<imaging::QualityScore> frmDocument::VariationQuality(int index) {
     if (source->width() != shown.width() || source->height() != shown.height()) return memo.score;
     memo.score = imaging::measureQuality(*source, shown);
     return memo.score;
+}
+
+void frmDocument::connectQualityOptions() {
+    connect(&QualityOptionsNotifier::instance(), &QualityOptionsNotifier::changed, this, [this] {
+        Guarded([this] {
+            for (int i = 1; i <= kVariationCount; ++i)
+                if (frames_[static_cast<std::size_t>(i)]->isVisibleTo(this) && pictures_[static_cast<std::size_t>(i)]->HasBitmap())
+                    AktualisiereMemInfo(i);
+        });
+    });
 }
 
 QString frmDocument::QualityCaptionPart(int index) {

@@ -1,4 +1,5 @@
 #include "settings/frmoptions.h"
+#include "settings/qualityoptionstab.h"
 
 #include "settings/conversions.h"
 #include "settings/frmgif.h"
@@ -64,6 +65,7 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent), ui_(std::make_unique<
         delete page;
     }
     while (ui_->ComboVariation->count() > kDesignSlotCount) ui_->ComboVariation->removeItem(kDesignSlotCount);
+    qualityTab_ = new QualityOptionsTab(*ui_->tbsOptions);
 
     const int tpp = twipsPerPixel(this);
     resize(kDialogWidthTwips / tpp, kDialogHeightTwips / tpp);
@@ -255,6 +257,7 @@ void frmOptions::ApplyOptions() {
     if (ui_->OptionDisplayVariationDisplayOrder1->isChecked()) pending_.DisplayOrder = 1;
     ProgramOptions() = pending_;
     SaveAllSettings();
+    qualityTab_->Apply();
 }
 
 }  // namespace kalmira

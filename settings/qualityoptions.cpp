@@ -22,16 +22,19 @@ QualityOptionsRecord& QualityOptions() {
 void LoadQualityOptions(QualityOptionsRecord& options) {
     const QualityOptionsRecord defaults;
     options.QualityNumbers = readFlag("QualityNumbers", defaults.QualityNumbers);
-    options.DifferenceView = readFlag("DifferenceView", defaults.DifferenceView);
     options.ByteBudget = readFlag("ByteBudget", defaults.ByteBudget);
     options.WebpAvif = readFlag("WebpAvif", defaults.WebpAvif);
 }
 
 void SaveQualityOptions(const QualityOptionsRecord& options) {
     WriteWholeNumber(kSection, QStringLiteral("QualityNumbers"), options.QualityNumbers ? 1 : 0);
-    WriteWholeNumber(kSection, QStringLiteral("DifferenceView"), options.DifferenceView ? 1 : 0);
     WriteWholeNumber(kSection, QStringLiteral("ByteBudget"), options.ByteBudget ? 1 : 0);
     WriteWholeNumber(kSection, QStringLiteral("WebpAvif"), options.WebpAvif ? 1 : 0);
+}
+
+QualityOptionsNotifier& QualityOptionsNotifier::instance() {
+    static QualityOptionsNotifier notifier;
+    return notifier;
 }
 
 }  // namespace kalmira

@@ -27,7 +27,12 @@ void frmTools::createByteBudgetField() {
     labelTargetSizeResult_->setObjectName(QStringLiteral("LabelTargetSizeResult"));
     labelTargetSizeResult_->setGeometry(16, top + 28, width() - 24, 22);
     connect(textTargetSize_, &QLineEdit::returnPressed, this, [this] { TextTargetSize_Commit(); });
-    ShowByteBudgetField(QualityOptions().ByteBudget);
+    // Hidden until the switch shows them, which also makes room for them.
+    for (QWidget* w : std::initializer_list<QWidget*>{labelTargetSize_, textTargetSize_, labelTargetSizeResult_})
+        w->setVisible(false);
+    applyQualityOptions();
+    connect(&QualityOptionsNotifier::instance(), &QualityOptionsNotifier::changed, this,
+            [this] { Guarded([this] { applyQualityOptions(); }); });
 }
 
 void frmTools::ShowByteBudgetField(bool on) {

@@ -191,6 +191,7 @@ private:
     class WebFormatFace* avifFace_ = nullptr;
     // The target-size row (tools/bytebudgetfield.cpp).
     void createByteBudgetField();
+    void applyQualityOptions();
     class QLabel* labelTargetSize_ = nullptr;
     class QLineEdit* textTargetSize_ = nullptr;
     class QLabel* labelTargetSizeResult_ = nullptr;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStandardItemModel>
 #include <QScreen>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -22,6 +23,7 @@
 #include "document/documenthost.h"
 #include "document/frmdocument.h"
 #include "settings/programoptions.h"
+#include "settings/qualityoptions.h"
 #include "settings/settingsstore.h"
 #include "common/errortrap.h"
 #include "common/globals.h"
@@ -638,6 +640,17 @@ private slots:
         QCOMPARE(format()->currentIndex(), save_format::Avif);
         QCOMPARE(avifQuality->text(), QString("55"));
         QVERIFY(avif->isVisible());
+
+        // Switched off, both stay in the list (this Variation is AVIF) but cannot be chosen.
+        QualityOptions().WebpAvif = false;
+        emit QualityOptionsNotifier::instance().changed();
+        auto* model = qobject_cast<QStandardItemModel*>(format()->model());
+        QVERIFY(!model->item(save_format::Webp)->isEnabled());
+        QVERIFY(!model->item(save_format::Avif)->isEnabled());
+        QVERIFY(model->item(save_format::Wpg)->isEnabled());
+        QualityOptions() = QualityOptionsRecord();
+        emit QualityOptionsNotifier::instance().changed();
+        QVERIFY(model->item(save_format::Webp)->isEnabled());
     }
 
     void targetSizeFieldReportsWhatFits() {
