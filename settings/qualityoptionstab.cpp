@@ -1,16 +1,18 @@
 #include "settings/qualityoptionstab.h"
 
 #include <QCheckBox>
-#include <QTabWidget>
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "common/texts.h"
 
 namespace kalmira {
 
-QualityOptionsTab::QualityOptionsTab(QTabWidget& tabs) : QWidget(&tabs) {
+QualityOptionsTab::QualityOptionsTab(QWidget& page) : QWidget(&page) {
     setObjectName(QStringLiteral("frameOptionsQuality"));
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
     auto box = [&](const char* name, int textId, bool on) {
         auto* check = new QCheckBox(LoadText(textId), this);
         check->setObjectName(QString::fromLatin1(name));
@@ -22,8 +24,8 @@ QualityOptionsTab::QualityOptionsTab(QTabWidget& tabs) : QWidget(&tabs) {
     qualityNumbers_ = box("CheckQualityNumbers", 6631, current.QualityNumbers);
     byteBudget_ = box("CheckByteBudget", 6632, current.ByteBudget);
     webpAvif_ = box("CheckWebpAvif", 6633, current.WebpAvif);
-    layout->addStretch(1);
-    tabs.addTab(this, LoadText(6630));
+    const int top = page.childrenRect().bottom() + 8;
+    setGeometry(8, top, page.width() - 16, std::max(0, page.height() - top));
 }
 
 void QualityOptionsTab::Apply() {

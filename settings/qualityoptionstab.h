@@ -1,13 +1,13 @@
 #pragma once
-// The options dialog's "Quality" tab: the switches of the quality additions. It edits a copy
-// and commits on OK with the rest of the dialog.
+// The switches of the quality additions on the options dialog's General tab, below its own
+// controls (a fourth tab would not fit the dialog's width). They commit on OK with the rest of
+// the dialog.
 
 #include <QWidget>
 
 #include "settings/qualityoptions.h"
 
 class QCheckBox;
-class QTabWidget;
 
 namespace kalmira {
 
@@ -15,8 +15,8 @@ class QualityOptionsTab : public QWidget {
     Q_OBJECT
 
 public:
-    // Adds itself as the last tab of `tabs`, filled from QualityOptions().
-    explicit QualityOptionsTab(QTabWidget& tabs);
+    // Places itself in `page` below what the page holds, filled from QualityOptions().
+    explicit QualityOptionsTab(QWidget& page);
     // OK: the record takes the boxes, the store keeps them, the windows are told.
     void Apply();
 

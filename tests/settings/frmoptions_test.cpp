@@ -67,9 +67,8 @@ private slots:
         frmOptions dialog;
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Options"));
         auto* tabs = child<QTabWidget>(dialog, "tbsOptions");
-        QCOMPARE(tabs->count(), 4);  // the three of the layout and the quality switches
+        QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->tabText(2), QStringLiteral("Keenfit GIF/JPEG"));
-        QCOMPARE(tabs->tabText(3), QStringLiteral("Quality"));
         auto* variations = child<QComboBox>(dialog, "ComboVariation");
         QCOMPARE(variations->count(), 5);
         QCOMPARE(variations->itemText(4), QStringLiteral("Variation 5"));

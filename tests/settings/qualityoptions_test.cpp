@@ -49,7 +49,7 @@ private slots:
             frmOptions dialog;
             auto* numbers = dialog.findChild<QCheckBox*>(QStringLiteral("CheckQualityNumbers"));
             QVERIFY(numbers && numbers->isChecked());
-            QCOMPARE(numbers->text(), QStringLiteral("Show &PSNR and SSIM in each variation's caption"));
+            QCOMPARE(numbers->text(), QStringLiteral("Show &PSNR and SSIM in captions"));
             numbers->click();
             dialog.findChild<QCheckBox*>(QStringLiteral("CheckWebpAvif"))->click();
             dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
