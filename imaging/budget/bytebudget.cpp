@@ -49,12 +49,13 @@ int searchLargestFitting(int low, int high, int first, std::size_t budget, std::
             // Round down: a guess just under the budget settles the search faster than one over.
             next = static_cast<int>(std::floor(guess));
         } else if (haveFit) {
-            // Only fitting so far: step up by what the size ratio suggests, at least one.
+            // Only fitting so far: the further the size lies under the budget, the further
+            // up; half the log distance or more goes straight to the top.
             const double ratio = std::log(static_cast<double>(budget) / std::max<std::size_t>(1, sizes[fitting]));
-            next = fitting + std::max(1, static_cast<int>(ratio * (high - low) / 2.0));
+            next = fitting + static_cast<int>(std::ceil((high - fitting) * std::min(1.0, ratio / 0.5)));
         } else {
             const double ratio = std::log(static_cast<double>(sizes[failing]) / static_cast<double>(budget));
-            next = failing - std::max(1, static_cast<int>(ratio * (high - low) / 2.0));
+            next = failing - static_cast<int>(std::ceil((failing - low) * std::min(1.0, ratio / 0.5)));
         }
         next = std::clamp(next, fitting + 1, failing - 1);
     }
