@@ -6,16 +6,21 @@
 #include <cstdlib>
 #include <ctime>
 #include <iomanip>
+#include <optional>
 #include <ostream>
+#include <iostream>
 #include <sstream>
 #include <system_error>
 
 #include "arguments.h"
 #include "op_args.h"
+#include "format_names.h"
+#include "budget/bytebudget.h"
 #include "codecs/codec_support.h"
 #include "codecs/registry.h"
 #include "color/colorres.h"
 #include "core/error.h"
+#include "quality/quality.h"
 
 namespace kalmira::cli {
 
@@ -23,8 +28,11 @@ const char* const kUsage =
     "usage: kalmira-cli info FILE\n"
     "       kalmira-cli convert IN OUT --format N [--bits B] [--palette K] [--dither D]\n"
     "                   [--colors C] [--qfactor Q] [--passes P] [--interlaced] [--transparent RRGGBB]\n"
+    "                   [--quality Q] [--lossless] [--effort E] [--target-size BYTES]\n"
     "       kalmira-cli compare A B      PSNR of B against A over RGB\n"
-    "  --format N       engine format number (2 GIF, 10/23/21 JPEG, 75 PNG, 6/84/74 BMP, 3/17 TIFF, ...)\n"
+    "  convert prints file_size, bits, unique_colors, psnr (dB, or lossless) and ssim (luma, 1 = same)\n"
+    "  --format N       engine format number (2 GIF, 10/23/21 JPEG, 75 PNG, 6/84/74 BMP, 3/17 TIFF,\n"
+    "                   160 WebP, 161 AVIF, ...) or a name: gif, jpeg, png, bmp, tiff, webp, avif, ...\n"
     "  --bits B         1-8, 16, 24 or 32 (default 8 for GIF, else 24)\n"
     "  --palette K      1 fixed, 2 optimised (default), 8 Windows, 16 custom, 64 web\n"
     "  --dither D       0 none (default), 1 Floyd-Steinberg, 2 Stucki, 3 Burkes, 4 Sierra,\n"
@@ -33,6 +41,12 @@ const char* const kUsage =
     "  --qfactor Q      JPEG quality factor 2-255, lower is better (default 56)\n"
     "  --passes P       JPEG progressive scans, 0 = baseline (default)\n"
     "  --interlaced     GIF/PNG interlacing\n"
+    "  --quality Q      WebP/AVIF quality 0-100, higher is better (default 75)\n"
+    "  --lossless       WebP/AVIF: exact pixels\n"
+    "  --effort E       WebP 0-6, AVIF 0-10: more is slower and smaller (default 4)\n"
+    "  --target-size N  the best picture whose file has at most N bytes: JPEG/WebP/AVIF search the\n"
+    "                   quality, GIF/PNG at 8 bits or less the colours (dithered when --dither\n"
+    "                   allows); prints target_size, fits and setting\n"
     "  --transparent C  make colour C (hex, red first) transparent; palettes use their nearest entry\n"
     "  --op NAME=A,B    an operation on the picture before the colour reduction, repeatable, run in\n"
     "                   order (e.g. --op Size=800,600,2 --op Sharpen=200 --op Rotate=9000,1,0)\n";
@@ -58,6 +72,7 @@ constexpr OptionDef kConvertOptions[] = {
     {"format", true},  {"bits", true},    {"palette", true},    {"dither", true},      {"colors", true},
     {"qfactor", true}, {"passes", true},  {"interlaced", false}, {"transparent", true},
     {"op", true, true},
+    {"quality", true}, {"lossless", false}, {"effort", true}, {"target-size", true},
 };
 
 struct ConvertSettings {
@@ -71,6 +86,10 @@ struct ConvertSettings {
     int passes = 0;
     bool interlaced = false;
     bool transparent = false;
+    int quality = 75;
+    bool lossless = false;
+    int effort = 4;
+    long long targetSize = 0;  // 0 = no byte budget
     std::vector<OpCall> ops;  // --op, in command-line order
     imaging::Rgb transparentColor = 0;
 };
@@ -89,9 +108,7 @@ ConvertSettings readConvertSettings(const std::vector<std::string>& args) {
     ConvertSettings s;
     s.in = a.positional[0];
     s.out = a.positional[1];
-    s.format = a.integer("format", 0, 1, 255);
-    const imaging::Codec* codec = imaging::codecForFormat(s.format);
-    if (!codec || !codec->canWrite()) throw UsageError("no format with number " + std::to_string(s.format) + " can be written");
+    s.format = formatFromArgument(a.text("format"));
     s.bits = a.integer("bits", s.format == imaging::format::Gif ? 8 : 24, 1, 32);
     if (!imaging::Bitmap::isValidDepth(s.bits)) throw UsageError("--bits must be 1-8, 16, 24 or 32");
     s.palette = a.integer("palette", s.palette, 1, 64);
@@ -102,6 +119,23 @@ ConvertSettings readConvertSettings(const std::vector<std::string>& args) {
     s.qfactor = a.integer("qfactor", s.qfactor, 2, 255);
     s.passes = a.integer("passes", 0, 0, 64);
     s.interlaced = a.has("interlaced");
+    s.quality = a.integer("quality", s.quality, 0, 100);
+    s.lossless = a.has("lossless");
+    s.effort = a.integer("effort", s.effort, 0, s.format == imaging::format::Webp ? 6 : 10);
+    if (a.has("target-size")) {
+        const std::string text = a.text("target-size");
+        char* end = nullptr;
+        const long long bytes = std::strtoll(text.c_str(), &end, 10);
+        if (text.empty() || *end != '\0' || bytes < 1)
+            throw UsageError("--target-size needs a number of bytes of 1 or more, not \"" + text + "\"");
+        s.targetSize = bytes;
+        const bool byColours = imaging::budgetByColours(s.format) && s.bits <= 8;
+        if (!imaging::budgetByQuality(s.format) && !byColours)
+            throw UsageError("--target-size works with JPEG, WebP, AVIF, and GIF or PNG at 8 bits or less");
+        if (s.lossless) throw UsageError("--target-size searches the quality; it cannot be combined with --lossless");
+        if (byColours && s.palette != imaging::palette_kind::Optimized)
+            throw UsageError("--target-size searches the colours of an optimised palette (--palette 2)");
+    }
     if (a.has("transparent")) {
         s.transparent = true;
         s.transparentColor = parseHexColor(a.text("transparent"));
@@ -181,7 +215,15 @@ int runConvert(const std::vector<std::string>& args, std::ostream& out) {
     save.passes = s.passes;
     save.interlaced = s.interlaced;
     save.multiPage = animation;
-    const imaging::Bytes encoded = imaging::saveMemory(reduced, save);
+    save.quality = s.quality;
+    save.lossless = s.lossless;
+    save.effort = s.effort;
+    std::optional<imaging::BudgetResult> budget;
+    if (s.targetSize > 0 && imaging::budgetByQuality(s.format))
+        budget = imaging::fitByQuality(reduced.first(), save, static_cast<std::size_t>(s.targetSize));
+    else if (s.targetSize > 0)
+        budget = imaging::fitByColours(input.first(), save, static_cast<std::size_t>(s.targetSize), s.dither);
+    const imaging::Bytes encoded = budget ? budget->encoded : imaging::saveMemory(reduced, save);
     const imaging::Image decoded = imaging::loadMemory(encoded);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     const double cpuMs = processCpuMs() - cpuStart;
@@ -193,11 +235,38 @@ int runConvert(const std::vector<std::string>& args, std::ostream& out) {
     print(out, "bits", result.bits());
     print(out, "unique_colors", result.uniqueColorCount());
     const bool sameSize = result.width() == input.first().width() && result.height() == input.first().height();
-    print(out, "psnr", sameSize ? fixed(imaging::psnrRgb(input.first(), result), 3) : std::string("n/a"));
+    // Measured as the windows show it: alpha over the white matte the reduction blended onto.
+    if (sameSize) {
+        const imaging::QualityScore q = imaging::measureQuality(input.first(), result);
+        print(out, "psnr", std::isinf(q.psnr) ? std::string("lossless") : fixed(q.psnr, 3));
+        print(out, "ssim", fixed(q.ssim, 5));
+    } else {
+        print(out, "psnr", std::string("n/a"));
+        print(out, "ssim", std::string("n/a"));
+    }
     print(out, "ms", fixed(ms, 1));
     // The processor time of the same steps: on a busy machine wall time says little.
     print(out, "cpu_ms", fixed(cpuMs, 1));
     if (!s.ops.empty()) print(out, "op_ms", fixed(opMs, 1));
+    if (budget) {
+        print(out, "target_size", s.targetSize);
+        print(out, "fits", budget->fits ? "yes" : "no");
+        std::string setting;
+        if (imaging::budgetByQuality(s.format)) {
+            // The quality as the user gives it: --qfactor for JPEG, --quality for WebP/AVIF.
+            setting = s.format == imaging::format::Webp || s.format == imaging::format::Avif
+                          ? "quality " + std::to_string(budget->options.quality)
+                          : "qfactor " + std::to_string(budget->options.qualityFactor);
+        } else {
+            setting = "colors " + std::to_string(budget->colors) + ", bits " + std::to_string(budget->options.bits) +
+                      (budget->ditherCode != 0 ? ", dither " + std::to_string(budget->ditherCode) : std::string());
+        }
+        print(out, "setting", setting);
+        print(out, "encodes", budget->encodes);
+        if (!budget->fits)
+            std::cerr << "kalmira-cli: nothing fits " << s.targetSize << " bytes; kept the smallest, " << encoded.size()
+                      << " bytes\n";
+    }
     return 0;
 }
 

@@ -12,7 +12,7 @@ int LanguageOffset = LanguageOffsetFromEnvironment();
 QString HelpFilePath;
 QStringList OpenFormatNames;
 QStringList OpenFormatPatterns;
-std::array<SaveFormat, kSaveFormatCount> SaveFormats;
+std::array<SaveFormat, kAllSaveFormatCount> SaveFormats;
 QMainWindow* MainWindow = nullptr;
 int OpenDocumentCount = 0;
 bool ApplyReady = false;

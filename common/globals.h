@@ -13,13 +13,15 @@ namespace kalmira {
 
 // One row of the save-format table, fields in the design's order.
 struct SaveFormat {
-    int FormatCode = 0;   // 1 GIF, 2 JPEG, 3 BMP, 4 TIFF, 5 other, 6 PNG
+    int FormatCode = 0;   // 1 GIF, 2 JPEG, 3 BMP, 4 TIFF, 5 other, 6 PNG, 7 WebP, 8 AVIF
     QString PixelDepths;  // 11 chars "0"/"1" for depths 1,2,3,4,5,6,7,8,16,24,32
     QString FormatName;
     QString Extension;    // without the dot
 };
 
 inline constexpr int kSaveFormatCount = 16;
+// The table goes on with the web formats WebP (16) and AVIF (17) after those sixteen.
+inline constexpr int kAllSaveFormatCount = kSaveFormatCount + 2;
 inline constexpr int kOpenFormatCount = 38;
 inline constexpr int kGermanLanguageOffset = 10000;
 
@@ -32,8 +34,8 @@ extern QString HelpFilePath;
 // Open dialog's file types: row 0 "All Graphics" (all patterns), rows 1..37 the formats.
 extern QStringList OpenFormatNames;
 extern QStringList OpenFormatPatterns;
-// The 16 formats a Variation can be encoded in; a Variation's Format indexes this table.
-extern std::array<SaveFormat, kSaveFormatCount> SaveFormats;
+// The formats a Variation can be encoded in; a Variation's Format indexes this table.
+extern std::array<SaveFormat, kAllSaveFormatCount> SaveFormats;
 // The one frmMain; not owned here (Main owns it).
 extern QMainWindow* MainWindow;
 // Number of open document windows; each document window counts itself in and out.

@@ -81,8 +81,11 @@ constexpr SaveFormatRow kSaveFormats[] = {
     {4, "11111111110", "TIFF", "tif"},
     {5, "00000001010", "WMF", "wmf"},
     {5, "10010001000", "WordPerfect Raster", "wpg"},
+    // The web formats after the sixteen: 24 bits, or 32 with alpha.
+    {7, "00000000011", "WebP", "webp"},
+    {8, "00000000011", "AVIF", "avif"},
 };
-static_assert(std::size(kSaveFormats) == kSaveFormatCount);
+static_assert(std::size(kSaveFormats) == kAllSaveFormatCount);
 
 QString programFolder() {
     return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
@@ -109,7 +112,7 @@ void InitApplication() {
         OpenFormatNames = names;
         OpenFormatPatterns = patterns;
 
-        for (int i = 0; i < kSaveFormatCount; ++i) {
+        for (int i = 0; i < kAllSaveFormatCount; ++i) {
             const SaveFormatRow& row = kSaveFormats[i];
             SaveFormats[i] = SaveFormat{row.code, QString::fromLatin1(row.depths), QString::fromUtf8(row.name),
                                         QString::fromLatin1(row.extension)};

@@ -76,7 +76,7 @@ public:
 // Everything the Variation tab of the tools window holds, read at once as plain values
 // (FuelleStructVariation turns them into the record). Positions are list positions.
 struct VariationTabValues {
-    int FormatIndex = 0;             // ComboFormat position = save-format index 0..15
+    int FormatIndex = 0;             // ComboFormat position = save-format index 0..17
     int PixelDepth = 8;              // the first pressed optPixelDepth button: 1-8, 16, 24, 32
     QString MaxColorsText;           // ComboNumColors text
     int DitheringListIndex = 0;      // ComboDithering position
@@ -101,6 +101,10 @@ struct VariationTabValues {
     bool BMPWindows = true;          // OptionFormatWindowsBitmap
     int BMPCompressed = 1;           // CheckFormatBMPCompressed state
     int TIFFCompressed = 1;          // CheckFormatTIFFCompressed state
+    // WebP, AVIF: the shown web format face
+    int WebQuality = 75;             // 0..100
+    bool WebLossless = false;
+    int WebEffort = 4;               // WebP 0..6, AVIF 0..10
 };
 
 // The tools window as a document sees it.

@@ -86,7 +86,7 @@ static QString bitsText(int bits) {
 }
 
 QString VariationCaption(std::int64_t fileSize, const QString& formatName, int bits, std::int64_t originalFileSize,
-                         float seconds) {
+                         float seconds, const QString& quality) {
     QString caption = FormatWholeNumber(fileSize) + QLatin1Char(' ') + LoadText(5410);
     caption += QStringLiteral(", ") + formatName;
     caption += bitsText(bits);
@@ -94,6 +94,7 @@ QString VariationCaption(std::int64_t fileSize, const QString& formatName, int b
         const double percent = 100.0 * static_cast<double>(fileSize) / static_cast<double>(originalFileSize);
         caption += QStringLiteral(", ") + FormatWholeNumber(std::llround(percent)) + QLatin1Char('%');
     }
+    caption += quality;
     caption += QStringLiteral(", ") + FormatOneDecimal(seconds) + LoadText(5411);
     return caption;
 }

@@ -41,8 +41,9 @@ float DownloadSeconds(std::int64_t fileSize, std::int32_t bitsPerSecond);
 // Statistics texts in the default locale (QLocale()).
 QString FormatWholeNumber(std::int64_t value);           // "##,###,##0"
 QString FormatOneDecimal(double value);                  // "0.0"
+// `quality` (", PSNR ..., SSIM ...") follows the share of the Original when not empty.
 QString VariationCaption(std::int64_t fileSize, const QString& formatName, int bits,
-                         std::int64_t originalFileSize, float seconds);
+                         std::int64_t originalFileSize, float seconds, const QString& quality = QString());
 QString OriginalCaption(std::int64_t fileSize, int bits, float seconds);
 QString DownloadPanelText(float seconds, std::int32_t bitsPerSecond, int atTextId);
 

@@ -58,6 +58,7 @@ void frmDocument::showMessage(int textId, bool warning) const {
 frmDocument::frmDocument(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::frmDocument>()) {
     ui_->setupUi(this);
     setupControls();
+    connectQualityOptions();
 
     ShowBusyPointer();
     ui_->lblLoadImage->setText(LoadText(5416));
@@ -420,6 +421,12 @@ void frmDocument::FuelleStructVariation(int index) {
         r.PNGTransparent = v.PNGTransparent;
         r.PNGTransparentColor = v.PNGTransparentColor;
         break;
+    case save_format::Webp:
+    case save_format::Avif:
+        r.WebQuality = v.WebQuality;
+        r.WebLossless = v.WebLossless;
+        r.WebEffort = v.WebEffort;
+        break;
     case save_format::Bmp:
         r.BMPWindows = v.BMPWindows;
         r.BMPCompressed = (r.BMPWindows && (r.PixelDepth == 4 || r.PixelDepth == 8)) ? v.BMPCompressed
@@ -455,7 +462,7 @@ void frmDocument::SetGrafikFileName(int index, const QString& name) { record(ind
 void frmDocument::SetGrafikFileNameSave(int index, const QString& name) { record(index).FileNameSave = name; }
 
 static const SaveFormat& saveFormatOf(const VariationRecord& r) {
-    if (r.Format < 0 || r.Format >= kSaveFormatCount)
+    if (r.Format < 0 || r.Format >= kAllSaveFormatCount)
         throw AppError(kSubscriptOutOfRange, QStringLiteral("Subscript out of range"));
     return SaveFormats[static_cast<std::size_t>(r.Format)];
 }

@@ -13,9 +13,11 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "document/variationrecord.h"
 #include "qt/imagecontrol.h"
+#include "quality/quality.h"
 
 class QGroupBox;
 class QLabel;
@@ -141,6 +143,29 @@ public:
     void SpeichernLadenVariation(int AktVariation, bool notTemporaer = false);
     void AktualisiereMemInfo(int AktVariation);
     void AusfuehrenVariationAenderungen(int AktVariation);
+    // PSNR and SSIM of Variation `index` against the Original as both are shown (alpha over
+    // the white matte the reduction used); none for an animated Variation or when the sizes
+    // differ. Remembered until either picture changes.
+    std::optional<imaging::QualityScore> VariationQuality(int index);
+    // ", PSNR 34.2 dB, SSIM 0.987" for the caption, or empty when switched off or not comparable.
+    QString QualityCaptionPart(int index);
+    // The best setting of Variation `index` whose file has at most `bytes`: the JPEG, WebP or
+    // AVIF quality, or the colour count (and dithering, when the record asks for it) of an
+    // optimised GIF or PNG palette. The record takes it and the Variation is encoded with it;
+    // when nothing fits it keeps the smallest. Not applicable to other formats, animations and
+    // lossless web files (nothing then changes).
+    struct BudgetOutcome {
+        bool applicable = false;
+        bool fits = false;
+        std::int64_t bytes = 0;  // the Variation's file size afterwards
+        int quality = 0;         // JPEG slider quality (1..254) or web quality (0..100)
+        int colors = 0;
+        bool dithered = false;
+        int encodes = 0;         // encodes of the search (one more follows for the Variation)
+    };
+    BudgetOutcome FitVariationToBudget(int index, std::int64_t bytes);
+    // Captions follow the quality switches when the options dialog changes them.
+    void connectQualityOptions();
 
     // Save options: fills and returns the save options of Variation `index` and sets its
     // picture's format options (interlace, progressive passes, PNG transparency).
@@ -231,11 +256,18 @@ private:
         SaveOptions options;
         bool interlaced = false;
         int passes = 0;
+        imaging::ImageControl::WebSaveSettings web;
         // The picture's content version once it showed the decoded encoding; any later change
         // of its pixels (a palette edit) makes the block stale.
         std::uint64_t shown = 0;
     };
     std::array<EncodedWith, kVariationCount + 1> encodedWith_{};
+    struct QualityMemo {
+        bool valid = false;
+        std::uint64_t original = 0, variation = 0;
+        std::optional<imaging::QualityScore> score;
+    };
+    std::array<QualityMemo, kVariationCount + 1> quality_{};
     bool writeEncodingAsIs(int index, const SaveOptions& options, const QString& fileName, int& result);
 };
 

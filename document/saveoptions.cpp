@@ -42,6 +42,10 @@ const SaveOptions& frmDocument::HoleSpeicherOptionen(int index) {
         picture.SetTransparent(r.PNGTransparent);
         picture.SetTransparentColor(r.PNGTransparentColor);
         break;
+    case save_format::Webp:
+    case save_format::Avif:
+        picture.SetWebSettings({r.WebQuality, r.WebLossless, r.WebEffort});
+        break;
     default: break;
     }
     if (!known) showMessage(5404, true);
@@ -87,7 +91,8 @@ bool frmDocument::writeEncodingAsIs(int index, const SaveOptions& options, const
                          with.options.BitsPerPixel == options.BitsPerPixel &&
                          with.options.QualityFactor == options.QualityFactor &&
                          with.options.ColorCount == options.ColorCount && with.interlaced == picture.Interlaced() &&
-                         with.passes == picture.ProgressivePasses() && with.shown == picture.ContentVersion();
+                         with.passes == picture.ProgressivePasses() && with.web == picture.WebSettings() &&
+                         with.shown == picture.ContentVersion();
     if (!current) return false;
     // Through a temporary file beside the target, as every save: a failed write leaves the
     // previous file as it was.

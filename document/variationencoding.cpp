@@ -242,7 +242,8 @@ void frmDocument::roundTripThroughMemory(int index, const SaveOptions& options) 
     target.MemoryInfo(*r.MemHandle, 0, r.MemFileSize);
     if (decoded)
         encodedWith_[static_cast<std::size_t>(index)] = {true, options, target.Interlaced(),
-                                                         target.ProgressivePasses(), target.ContentVersion()};
+                                                         target.ProgressivePasses(), target.WebSettings(),
+                                                         target.ContentVersion()};
 }
 
 void frmDocument::SpeichernLadenVariation(int AktVariation, bool notTemporaer) {
@@ -337,7 +338,8 @@ void frmDocument::AktualisiereMemInfo(int AktVariation) {
     }
     if (i > 0) {
         labels_[static_cast<std::size_t>(i)]->setText(VariationCaption(
-            fileSize, GetGrafikFilterSave(i), picture.InfoBits(), pictures_[0]->InfoFileSize(), seconds));
+            fileSize, GetGrafikFilterSave(i), picture.InfoBits(), pictures_[0]->InfoFileSize(), seconds,
+            QualityCaptionPart(i)));
     } else {
         labels_[0]->setText(OriginalCaption(fileSize, picture.InfoBits(), seconds));
     }

@@ -51,6 +51,10 @@ struct VariationRecord {
     int DitheringMethod = 0;
     int ColorPalette = 2;
     std::int32_t MaxColors = 0;
+    // WebP and AVIF: quality 0..100, lossless, effort (WebP 0..6, AVIF 0..10).
+    int WebQuality = 75;
+    bool WebLossless = false;
+    int WebEffort = 4;
 };
 
 // The engine save options of one Variation, as HoleSpeicherOptionen fills them.

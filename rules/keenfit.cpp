@@ -94,6 +94,8 @@ int EngineFormatNumber(int format, int jpegYuv, bool bmpWindows, bool bmpCompres
     case save_format::Tiff: return tiffCompressed ? f::TiffCompressed : f::TiffUncompressed;
     case save_format::Wmf: return f::Wmf;
     case save_format::Wpg: return f::Wpg;
+    case save_format::Webp: return f::Webp;
+    case save_format::Avif: return f::Avif;
     default: known = false; return 0;
     }
 }

@@ -27,6 +27,8 @@ inline constexpr int Tga = 12;
 inline constexpr int Tiff = 13;
 inline constexpr int Wmf = 14;
 inline constexpr int Wpg = 15;
+inline constexpr int Webp = 16;
+inline constexpr int Avif = 17;
 }  // namespace save_format
 
 // Bits a GIF needs for n colours: 1 for up to 2 colours, else int(log(n - 1) / log 2) + 1.

@@ -1,4 +1,5 @@
 #include "settings/frmoptions.h"
+#include "settings/qualityoptionstab.h"
 
 #include "settings/conversions.h"
 #include "settings/frmgif.h"
@@ -69,6 +70,7 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent), ui_(std::make_unique<
     resize(kDialogWidthTwips / tpp, kDialogHeightTwips / tpp);
     ui_->frameOptions1->setGeometry(ui_->frameOptions0->geometry());
     ui_->frameOptions2->setGeometry(ui_->frameOptions0->geometry());
+    qualityTab_ = new QualityOptionsTab(*ui_->frameOptions0);
 
     initialVariations_ = {ui_->TextOptionsInitialOpenVariations, ui_->VScrollOptionsInitialOpenVariations, 0, 5, 0};
     zoom_ = {ui_->TextOptionsZoomLevel, ui_->VscrollOptionsZoomLevel, 1, 800, 100};
@@ -268,6 +270,7 @@ void frmOptions::ApplyOptions() {
     if (ui_->OptionDisplayVariationDisplayOrder1->isChecked()) pending_.DisplayOrder = 1;
     ProgramOptions() = pending_;
     SaveAllSettings();
+    qualityTab_->Apply();
 }
 
 }  // namespace kalmira

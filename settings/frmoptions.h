@@ -66,6 +66,7 @@ private:
     void updateLimitTexts();
 
     std::unique_ptr<Ui::frmOptions> ui_;
+    class QualityOptionsTab* qualityTab_ = nullptr;
     ProgramOptionsRecord pending_;
     int helpContext_ = 1013;
     bool textDrivesUpDown_ = false;

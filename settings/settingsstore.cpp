@@ -1,4 +1,5 @@
 #include "settings/settingsstore.h"
+#include "settings/qualityoptions.h"
 
 #include "settings/conversions.h"
 #include "settings/initext.h"
@@ -441,6 +442,7 @@ void LoadSettings() {
     main.PaletteOpen = true;
     errors.attempt([&] { main.ToolsOpen = ReadToolsOpen(); });
     errors.attempt([&] { main.PaletteOpen = ReadPaletteOpen(); });
+    errors.attempt([&] { LoadQualityOptions(QualityOptions()); });
     errors.raiseIfAny();
 }
 

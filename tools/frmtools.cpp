@@ -87,6 +87,7 @@ frmTools::frmTools(QWidget* owner) : QWidget(owner, Qt::Tool), ui_(std::make_uni
     ui_->setupUi(this);
     formInitialize();
     formLoad();
+    createByteBudgetField();
     SetToolsHost(this);
 }
 
@@ -122,6 +123,7 @@ void frmTools::formInitialize() {
         combo->setCurrentIndex(0);
     u.ComboFormat->clear();
     for (const SaveFormat& format : SaveFormats) u.ComboFormat->addItem(format.FormatName);
+    createWebFormatFaces();
 }
 
 void frmTools::formLoad() {

@@ -22,6 +22,7 @@ class QAbstractButton;
 class QComboBox;
 class QFrame;
 class QLineEdit;
+class QLabel;
 class QTabBar;
 
 namespace Ui {
@@ -187,6 +188,23 @@ private:
     // The colour-limit text last applied or filled, so Enter and a list choice of the same text
     // do not encode twice.
     QString lastNumColors_;
+    // The WebP and AVIF settings faces (FrameFormat7, FrameFormat8); see tools/webformats.cpp.
+    void createWebFormatFaces();
+    class WebFormatFace* webFace(int formatIndex) const;
+    class WebFormatFace* webpFace_ = nullptr;
+    class WebFormatFace* avifFace_ = nullptr;
+    // The target-size row (tools/bytebudgetfield.cpp).
+    void createByteBudgetField();
+    void applyQualityOptions();
+    class QLabel* labelTargetSize_ = nullptr;
+    class QLineEdit* textTargetSize_ = nullptr;
+    class QLabel* labelTargetSizeResult_ = nullptr;
+
+public:
+    // Searches the selected Variation's best setting for the typed byte budget.
+    void TextTargetSize_Commit();
+    // Shows or hides the target-size row (the option of the same name), growing the window.
+    void ShowByteBudgetField(bool on);
 };
 
 }  // namespace kalmira

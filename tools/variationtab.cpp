@@ -20,6 +20,7 @@
 #include "common/texts.h"
 #include "tools/frmtools.h"
 #include "tools/toolsnumbers.h"
+#include "tools/webformatface.h"
 #include "ui_frmTools.h"
 
 namespace kalmira {
@@ -31,7 +32,7 @@ constexpr std::array<int, 11> kDepths = {1, 2, 3, 4, 5, 6, 7, 8, 16, 24, 32};
 constexpr std::array<int, 5> kPaletteKinds = {1, 2, 8, 16, 64};
 
 const SaveFormat* formatAt(int index) {
-    if (index < 0 || index >= kSaveFormatCount) return nullptr;
+    if (index < 0 || index >= kAllSaveFormatCount) return nullptr;
     return &SaveFormats[static_cast<std::size_t>(index)];
 }
 
@@ -178,7 +179,7 @@ void frmTools::ComboFormat_Click() {
         const SaveFormat* format = formatAt(i);
         if (!format) return;
         if (i != save_format::Gif) ui_->commandAnimationPlay->setChecked(false);
-        showFrameOf(QStringLiteral("FrameFormat"), 6, format->FormatCode);
+        showFrameOf(QStringLiteral("FrameFormat"), 8, format->FormatCode);
         applyFormatEnabling(i);
         const int r = selectDepthFor(i);
         if (i == save_format::Bmp) ui_->CheckFormatBMPCompressed->setEnabled(r == 4 || r == 8);
@@ -373,6 +374,7 @@ void frmTools::FuelleReiterVariation(frmDocument& document, int variation) {
         u.CheckFormatBMPCompressed->setEnabled(true);
     }
     u.CheckFormatTIFFCompressed->setChecked(r.TIFFCompressed == 1);
+    if (WebFormatFace* face = webFace(r.Format)) face->Fill(r);
 
     if (QAbstractButton* depth = optPixelDepth(r.PalettePixelDepth)) {
         depth->setChecked(true);
@@ -416,6 +418,7 @@ VariationTabValues frmTools::ReadVariationTab() const {
     v.BMPWindows = u.OptionFormatWindowsBitmap->isChecked();
     v.BMPCompressed = u.CheckFormatBMPCompressed->isChecked() ? 1 : 0;
     v.TIFFCompressed = u.CheckFormatTIFFCompressed->isChecked() ? 1 : 0;
+    if (const WebFormatFace* face = webFace(v.FormatIndex)) face->Read(v);
     return v;
 }
 

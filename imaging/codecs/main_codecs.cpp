@@ -1,11 +1,13 @@
 // The five main formats, in the order sniffing tries them: the formats with unambiguous
 // signatures first, BMP (a two-byte signature) last so it never shadows another format.
+#include "codecs/avif_codec.h"
 #include "codecs/bmp_codec.h"
 #include "codecs/gif_codec.h"
 #include "codecs/jpeg_codec.h"
 #include "codecs/png_codec.h"
 #include "codecs/registry.h"
 #include "codecs/tiff_codec.h"
+#include "codecs/webp_codec.h"
 
 namespace imaging {
 
@@ -15,6 +17,8 @@ std::vector<std::unique_ptr<Codec>> mainCodecs() {
     list.push_back(std::make_unique<JpegCodec>());
     list.push_back(std::make_unique<PngCodec>());
     list.push_back(std::make_unique<TiffCodec>());
+    list.push_back(std::make_unique<WebpCodec>());
+    list.push_back(std::make_unique<AvifCodec>());
     list.push_back(std::make_unique<BmpCodec>());
     return list;
 }

@@ -50,6 +50,9 @@ inline constexpr int Cut = 107;
 inline constexpr int Iff = 108;
 inline constexpr int Cals = 109;
 inline constexpr int Clp = 110;
+// The web formats browsers read today; numbers of our own choosing, away from the others.
+inline constexpr int Webp = 160;
+inline constexpr int Avif = 161;
 }  // namespace format
 
 // What a file says about itself without decoding its pixels.
@@ -78,6 +81,9 @@ struct SaveOptions {
     int passes = 0;          // JPEG: progressive scans, 0 = baseline
     bool interlaced = false; // GIF, PNG
     bool multiPage = false;  // write every frame (animated GIF, multi-page TIFF)
+    int quality = 75;        // WebP, AVIF: 0..100, higher = better
+    bool lossless = false;   // WebP, AVIF: exact pixels (quality then trades time for size in WebP)
+    int effort = 4;          // WebP method 0..6, AVIF 0..10 (both: higher = slower, smaller)
 };
 
 class Codec {

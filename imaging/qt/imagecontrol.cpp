@@ -240,6 +240,9 @@ int ImageControl::Save(const QString& fileName, int format, int bits, int qualit
         options.qualityFactor = qualityFactor;
         options.passes = progressivePasses_;
         options.interlaced = interlaced_;
+        options.quality = webSettings_.quality;
+        options.lossless = webSettings_.lossless;
+        options.effort = webSettings_.effort;
         options.multiPage = multiPage && frames_.size() > 1;
         ++encodeCount_;
         saveFile(toPath(fileName), image, options);
@@ -265,6 +268,9 @@ int ImageControl::SaveMemory(std::unique_ptr<MemoryBlock>& block, int format, in
         options.qualityFactor = qualityFactor;
         options.passes = progressivePasses_;
         options.interlaced = interlaced_;
+        options.quality = webSettings_.quality;
+        options.lossless = webSettings_.lossless;
+        options.effort = webSettings_.effort;
         Bytes encoded;
         ++encodeCount_;
         try {

@@ -101,6 +101,15 @@ public:
     void SetInterlaced(bool on) { interlaced_ = on; }
     int ProgressivePasses() const { return progressivePasses_; }
     void SetProgressivePasses(int passes) { progressivePasses_ = passes; }
+    // WebP and AVIF settings of the next save (quality 0..100, lossless, effort).
+    struct WebSaveSettings {
+        int quality = 75;
+        bool lossless = false;
+        int effort = 4;
+        friend bool operator==(const WebSaveSettings&, const WebSaveSettings&) = default;
+    };
+    const WebSaveSettings& WebSettings() const { return webSettings_; }
+    void SetWebSettings(const WebSaveSettings& settings) { webSettings_ = settings; }
 
     // --- Files and memory -------------------------------------------------------------------
     // Reads the file's information (Info*). `flags` is accepted for the callers' sake.
@@ -339,6 +348,7 @@ private:
     void advanceOutline();
     void drawAt(QPainter& painter, const QImage& image, QPoint origin, const QRect& exposed) const;
 
+    WebSaveSettings webSettings_;
     imaging::Bitmap bitmap_;
     std::vector<Frame> frames_;
     int frameIndex_ = 0;

@@ -95,7 +95,16 @@ TEST_F(Cli, BadCommandLinesExitWithTwoAndTheUsage) {
         {"convert", in},
         {"convert", in, out},
         {"convert", in, out, "--format", "999"},
-        {"convert", in, out, "--format", "gif"},
+        {"convert", in, out, "--format", "gifx"},
+        {"convert", in, out, "--format", "101"},
+        {"convert", in, out, "--format", "webp", "--quality", "101"},
+        {"convert", in, out, "--format", "webp", "--effort", "7"},
+        {"convert", in, out, "--format", "avif", "--effort", "11"},
+        {"convert", in, out, "--format", "bmp", "--target-size", "1000"},
+        {"convert", in, out, "--format", "png", "--target-size", "1000"},
+        {"convert", in, out, "--format", "jpeg", "--target-size", "0"},
+        {"convert", in, out, "--format", "jpeg", "--target-size", "12k"},
+        {"convert", in, out, "--format", "webp", "--lossless", "--target-size", "1000"},
         {"convert", in, out, "--format"},
         {"convert", in, out, "--format", "2", "--format", "2"},
         {"convert", in, out, "--format", "2", "--bits", "9"},
@@ -169,10 +178,11 @@ TEST_F(Cli, ConvertKeepsFiveColoursExactlyAndInfoReadsTheResult) {
     const std::string in = fiveColourPng(), out = path("five.gif");
     const CliResult r = run({"convert", in, out, "--format", "2", "--bits", "4", "--colors", "5", "--interlaced"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.keys, (std::vector<std::string>{"file_size", "bits", "unique_colors", "psnr", "ms", "cpu_ms"}));
+    EXPECT_EQ(r.keys, (std::vector<std::string>{"file_size", "bits", "unique_colors", "psnr", "ssim", "ms", "cpu_ms"}));
     EXPECT_EQ(r.values.at("bits"), "4");
     EXPECT_EQ(r.values.at("unique_colors"), "5");
-    EXPECT_EQ(r.values.at("psnr"), "inf");
+    EXPECT_EQ(r.values.at("psnr"), "lossless");
+    EXPECT_EQ(r.values.at("ssim"), "1.00000");
     EXPECT_EQ(std::stoull(r.values.at("file_size")), fs::file_size(out));
 
     const CliResult info = run({"info", out});
@@ -191,12 +201,71 @@ TEST_F(Cli, FewerColoursCostQuality) {
     const CliResult two = run({"convert", in, path("two.gif"), "--format", "2", "--bits", "1", "--colors", "2"});
     ASSERT_EQ(two.status, 0) << two.err;
     EXPECT_EQ(two.values.at("unique_colors"), "2");
-    EXPECT_NE(two.values.at("psnr"), "inf");
+    EXPECT_NE(two.values.at("psnr"), "lossless");
     EXPECT_GT(std::stod(two.values.at("psnr")), 0.0);
+    EXPECT_LT(std::stod(two.values.at("ssim")), 1.0);
+    EXPECT_GT(std::stod(two.values.at("ssim")), -1.0);
 
     const CliResult cmp = run({"compare", in, path("two.gif")});
     ASSERT_EQ(cmp.status, 0) << cmp.err;
     EXPECT_EQ(cmp.values.at("psnr"), two.values.at("psnr"));
+}
+
+TEST_F(Cli, WebFormatsByNameOrNumberLosslessAndLossy) {
+    const std::string in = fiveColourPng();
+    struct Case {
+        std::vector<std::string> format;
+        const char* number;
+    } cases[] = {{{"--format", "webp"}, "160"}, {{"--format", "161"}, "161"}, {{"--format", "AVIF"}, "161"}};
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"convert", in, path("out.bin"), "--lossless", "--effort", "3"};
+        args.insert(args.end(), c.format.begin(), c.format.end());
+        const CliResult r = run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.values.at("psnr"), "lossless") << c.number;
+        EXPECT_EQ(r.values.at("bits"), "24");
+        const CliResult info = run({"info", path("out.bin")});
+        EXPECT_EQ(info.values.at("format"), c.number);
+    }
+    // Lossy at a low quality loses something, and a higher quality costs bytes.
+    const CliResult low = run({"convert", in, path("low.webp"), "--format", "webp", "--quality", "5"});
+    const CliResult high = run({"convert", in, path("high.webp"), "--format", "webp", "--quality", "95"});
+    ASSERT_EQ(low.status, 0) << low.err;
+    ASSERT_EQ(high.status, 0) << high.err;
+    EXPECT_NE(low.values.at("psnr"), "lossless");
+    EXPECT_LT(std::stoull(low.values.at("file_size")), std::stoull(high.values.at("file_size")));
+}
+
+TEST_F(Cli, TargetSizeReportsWhatFitsAndKeepsTheSmallestWhenNothingDoes) {
+    // A picture with detail, so the sizes spread over the qualities.
+    imaging::Bitmap bmp(96, 64, 24);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 96; ++x) bmp.setPixel(x, y, imaging::makeRgb(x * 2, (x * y) & 0xFF, y * 4));
+    imaging::SaveOptions png;
+    png.format = imaging::format::Png;
+    const std::string in = path("detail.png");
+    imaging::saveFile(in, imaging::Image::fromBitmap(bmp), png);
+
+    const CliResult jpeg = run({"convert", in, path("fit.jpg"), "--format", "jpeg", "--target-size", "2500"});
+    ASSERT_EQ(jpeg.status, 0) << jpeg.err;
+    EXPECT_EQ(jpeg.values.at("target_size"), "2500");
+    EXPECT_EQ(jpeg.values.at("fits"), "yes");
+    EXPECT_LE(std::stoull(jpeg.values.at("file_size")), 2500u);
+    EXPECT_EQ(std::stoull(jpeg.values.at("file_size")), fs::file_size(path("fit.jpg")));
+    EXPECT_EQ(jpeg.values.at("setting").rfind("qfactor ", 0), 0u) << jpeg.values.at("setting");
+
+    const CliResult gif = run({"convert", in, path("fit.gif"), "--format", "gif", "--target-size", "3000", "--dither", "1"});
+    ASSERT_EQ(gif.status, 0) << gif.err;
+    EXPECT_EQ(gif.values.at("fits"), "yes");
+    EXPECT_LE(std::stoull(gif.values.at("file_size")), 3000u);
+    EXPECT_EQ(gif.values.at("setting").rfind("colors ", 0), 0u) << gif.values.at("setting");
+
+    const CliResult none = run({"convert", in, path("tiny.webp"), "--format", "webp", "--target-size", "10"});
+    ASSERT_EQ(none.status, 0) << none.err;
+    EXPECT_EQ(none.values.at("fits"), "no");
+    EXPECT_EQ(none.values.at("setting"), "quality 0");
+    EXPECT_NE(none.err.find("nothing fits 10 bytes"), std::string::npos) << none.err;
+    EXPECT_EQ(std::stoull(none.values.at("file_size")), fs::file_size(path("tiny.webp")));
 }
 
 }  // namespace

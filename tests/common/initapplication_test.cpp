@@ -46,7 +46,13 @@ TEST_F(InitApplicationTest, AllGraphicsNameFollowsTheLanguage) {
 }
 
 TEST_F(InitApplicationTest, SaveFormatsAsTabled) {
-    ASSERT_EQ(SaveFormats.size(), 16u);
+    ASSERT_EQ(SaveFormats.size(), 18u);
+    // The web formats follow the sixteen, 24 or 32 bits each, with faces of their own.
+    EXPECT_EQ(SaveFormats[16].FormatName, QStringLiteral("WebP"));
+    EXPECT_EQ(SaveFormats[17].Extension, QStringLiteral("avif"));
+    EXPECT_EQ(SaveFormats[17].PixelDepths, QStringLiteral("00000000011"));
+    EXPECT_EQ(SaveFormats[16].FormatCode, 7);
+    EXPECT_EQ(SaveFormats[17].FormatCode, 8);
     const SaveFormat& gif = SaveFormats[0];
     EXPECT_EQ(gif.FormatCode, 1);
     EXPECT_EQ(gif.PixelDepths, QStringLiteral("11111111000"));
@@ -59,7 +65,7 @@ TEST_F(InitApplicationTest, SaveFormatsAsTabled) {
     for (const SaveFormat& format : SaveFormats) {
         EXPECT_EQ(format.PixelDepths.size(), 11) << format.FormatName.toStdString();
         EXPECT_GE(format.FormatCode, 1);
-        EXPECT_LE(format.FormatCode, 6);
+        EXPECT_LE(format.FormatCode, 8);  // 7 WebP, 8 AVIF
     }
 }
 

@@ -18,6 +18,7 @@
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
 #include "settings/programoptions.h"
+#include "settings/qualityoptions.h"
 #include "common/apperror.h"
 #include "common/globals.h"
 #include "common/routines.h"
@@ -185,6 +186,11 @@ private slots:
         QFETCH(QString, group);
         QFETCH(QString, decimal);
         QLocale::setDefault(locale);
+        // The caption exactly as it stands without the quality numbers (their own test adds them).
+        QualityOptions().QualityNumbers = false;
+        struct Restore {
+            ~Restore() { QualityOptions() = QualityOptionsRecord(); }
+        } restore;
         setAllProfiles(kProfileAlwaysGif);
         const QString path = writeFile("stripes.gif", imaging::Image::fromBitmap(indexed(stripes(300, 200, 16), 4)), 2);
         auto doc = open(path);

@@ -396,6 +396,7 @@ private slots:
         const QString expected = QLocale().toString(savedSize) + " Bytes, " + document->GetGrafikFilterSave(1) + ", " +
                                  QString::number(bits) + (bits > 1 ? " Bits" : " Bit") + ", " +
                                  QLocale().toString(qRound(100.0 * savedSize / originalSize)) + "%, " +
+                                 document->QualityCaptionPart(1).mid(2) + (document->QualityCaptionPart(1).isEmpty() ? "" : ", ") +
                                  QLocale().toString(savedSize / 28800.0 * 9.0, 'f', 1) + "sec.";
         QCOMPARE(document->LabelCompress(1)->text(), expected);
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStandardItemModel>
 #include <QScreen>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -22,6 +23,7 @@
 #include "document/documenthost.h"
 #include "document/frmdocument.h"
 #include "settings/programoptions.h"
+#include "settings/qualityoptions.h"
 #include "settings/settingsstore.h"
 #include "common/errortrap.h"
 #include "common/globals.h"
@@ -159,7 +161,7 @@ private slots:
         QCOMPARE(tools_->SelectedPalette(), 2);
         QCOMPARE(child<QComboBox>(*tools_, "ComboNumColors")->currentText(), QString("no limit"));
         QCOMPARE(child<QComboBox>(*tools_, "ComboDithering")->currentText(), QString("No Dithering"));
-        QCOMPARE(child<QComboBox>(*tools_, "ComboFormat")->count(), 16);
+        QCOMPARE(child<QComboBox>(*tools_, "ComboFormat")->count(), 18);  // the sixteen, WebP, AVIF
         QCOMPARE(child<QComboBox>(*tools_, "ComboFilters")->itemText(11), QString("Line Detect"));
         QVERIFY(child<QAbstractButton>(*tools_, "OptionFormatWindowsBitmap")->isChecked());
         QVERIFY(child<QAbstractButton>(*tools_, "CheckFormatBMPCompressed")->isChecked());
@@ -590,6 +592,92 @@ private slots:
         tools_ = std::make_unique<frmTools>();
         tools_->show();
         QCOMPARE(tools_->pos(), at);
+    }
+    void webFormatsHaveTheirOwnFaces() {
+        openDocument(stripes(60, 40));
+        doc_->SelektiereGrafik(1);
+        tools_->show();
+        int before = encodes();
+        format()->setCurrentIndex(save_format::Webp);
+        QCOMPARE(encodes(), before + 1);
+        QCOMPARE(doc_->record(1).Format, save_format::Webp);
+        QCOMPARE(doc_->record(1).PixelDepth, 24);
+        auto* webp = child<QFrame>(*tools_, "FrameFormat7");
+        QVERIFY(webp->isVisible());
+        QVERIFY(!child<QFrame>(*tools_, "FrameFormat2")->isVisible());
+        QVERIFY(!child<QFrame>(*tools_, "FrameFormat8")->isVisible());
+        QVERIFY2(doc_->LabelCompress(1)->text().contains(", WebP, 24 Bits, "), qPrintable(doc_->LabelCompress(1)->text()));
+        QCOMPARE(webp->findChild<QSlider*>("SliderWebEffort")->maximum(), 6);
+
+        // A typed quality applies on Enter; the lossless box at once, and the picture is exact.
+        auto* text = webp->findChild<QLineEdit*>("TextWebQuality");
+        text->setText("40");
+        before = encodes();
+        emit text->editingFinished();
+        QCOMPARE(encodes(), before + 1);
+        QCOMPARE(doc_->record(1).WebQuality, 40);
+        webp->findChild<QCheckBox*>("CheckWebLossless")->click();
+        QVERIFY(doc_->record(1).WebLossless);
+        QCOMPARE(doc_->picCompress(1).Bitmap(), doc_->picOriginal().Bitmap().toRgb24());
+
+        // AVIF: its own face, effort up to 10; a saved file is an AVIF file.
+        format()->setCurrentIndex(save_format::Avif);
+        auto* avif = child<QFrame>(*tools_, "FrameFormat8");
+        QVERIFY(avif->isVisible());
+        QVERIFY(!webp->isVisible());
+        QCOMPARE(avif->findChild<QSlider*>("SliderWebEffort")->maximum(), 10);
+        auto* avifQuality = avif->findChild<QLineEdit*>("TextWebQuality");
+        avifQuality->setText("55");
+        emit avifQuality->editingFinished();
+        QCOMPARE(doc_->record(1).WebQuality, 55);
+        QCOMPARE(doc_->GetGrafikPatternSave(1), QString("avif"));
+        const QString path = dir_.filePath("variation.avif");
+        QCOMPARE(doc_->SaveVariationFile(1, path), 0);
+        QCOMPARE(imaging::readInfoFile(path.toStdString()).format, imaging::format::Avif);
+        // Selecting the Variation again shows its settings as they were applied.
+        doc_->SelektiereGrafik(0);
+        doc_->SelektiereGrafik(1);
+        QCOMPARE(format()->currentIndex(), save_format::Avif);
+        QCOMPARE(avifQuality->text(), QString("55"));
+        QVERIFY(avif->isVisible());
+
+        // Switched off, both stay in the list (this Variation is AVIF) but cannot be chosen.
+        QualityOptions().WebpAvif = false;
+        emit QualityOptionsNotifier::instance().changed();
+        auto* model = qobject_cast<QStandardItemModel*>(format()->model());
+        QVERIFY(!model->item(save_format::Webp)->isEnabled());
+        QVERIFY(!model->item(save_format::Avif)->isEnabled());
+        QVERIFY(model->item(save_format::Wpg)->isEnabled());
+        QualityOptions() = QualityOptionsRecord();
+        emit QualityOptionsNotifier::instance().changed();
+        QVERIFY(model->item(save_format::Webp)->isEnabled());
+    }
+
+    void targetSizeFieldReportsWhatFits() {
+        openDocument(stripes(60, 40));
+        doc_->SelektiereGrafik(1);
+        tools_->show();
+        format()->setCurrentIndex(save_format::Jpeg);
+        auto* field = child<QLineEdit>(*tools_, "TextTargetSize");
+        auto* result = child<QLabel>(*tools_, "LabelTargetSizeResult");
+        field->setText("1500");
+        tools_->TextTargetSize_Commit();
+        QVERIFY2(result->text().contains(" Bytes at quality "), qPrintable(result->text()));
+        QVERIFY(doc_->record(1).MemFileSize <= 1500);
+        // The face shows the quality chosen.
+        QCOMPARE(child<QLineEdit>(*tools_, "TextQuality")->text().toInt(), 256 - doc_->record(1).JPEGQFactor);
+        field->setText("20");
+        tools_->TextTargetSize_Commit();
+        QVERIFY2(result->text().startsWith("Nothing fits 20 Bytes"), qPrintable(result->text()));
+        field->setText("lots");
+        tools_->TextTargetSize_Commit();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_.first().startsWith("Please type the target size"));
+        // Switched off, the row goes and the window is as the layout has it.
+        const int tall = tools_->height();
+        tools_->ShowByteBudgetField(false);
+        QVERIFY(!field->isVisible());
+        QCOMPARE(tools_->height(), tall - 56);
     }
 };
 

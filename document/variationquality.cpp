@@ -1,0 +1,57 @@
+// The quality numbers of a Variation: how far what the user sees is from the Original.
+#include <QLocale>
+
+#include <cmath>
+
+#include "core/error.h"
+#include "document/frmdocument.h"
+#include "settings/qualityoptions.h"
+#include "common/errortrap.h"
+#include "common/texts.h"
+#include <QGroupBox>
+
+namespace kalmira {
+
+std::optional<imaging::QualityScore> frmDocument::VariationQuality(int index) {
+    checkVariation(index);
+    const std::size_t i = static_cast<std::size_t>(index);
+    const VariationRecord& r = records_[i];
+    const imaging::ImageControl& original = *pictures_[0];
+    const imaging::ImageControl& variation = *pictures_[i];
+    QualityMemo& memo = quality_[i];
+    if (memo.valid && memo.original == original.ContentVersion() && memo.variation == variation.ContentVersion())
+        return memo.score;
+    memo = QualityMemo{true, original.ContentVersion(), variation.ContentVersion(), std::nullopt};
+    // An animation has no one picture to compare.
+    if (r.GIFAnimated || !variation.HasBitmap() || !original.HasBitmap()) return memo.score;
+    // A still Variation of an animated Original shows frame ImageNumber.
+    const imaging::Bitmap* source = &original.Bitmap();
+    if (originalAnimated_ && r.ImageNumber >= 0 && r.ImageNumber < original.BitmapListCount())
+        source = &original.BitmapList()[static_cast<std::size_t>(r.ImageNumber)].bitmap;
+    const imaging::Bitmap& shown = variation.Bitmap();
+    // After the Original was resized and before the Variation is encoded again.
+    if (source->width() != shown.width() || source->height() != shown.height()) return memo.score;
+    memo.score = imaging::measureQuality(*source, shown);
+    return memo.score;
+}
+
+void frmDocument::connectQualityOptions() {
+    connect(&QualityOptionsNotifier::instance(), &QualityOptionsNotifier::changed, this, [this] {
+        Guarded([this] {
+            for (int i = 1; i <= kVariationCount; ++i)
+                if (frames_[static_cast<std::size_t>(i)]->isVisibleTo(this) && pictures_[static_cast<std::size_t>(i)]->HasBitmap())
+                    AktualisiereMemInfo(i);
+        });
+    });
+}
+
+QString frmDocument::QualityCaptionPart(int index) {
+    if (!QualityOptions().QualityNumbers) return {};
+    const std::optional<imaging::QualityScore> q = VariationQuality(index);
+    if (!q) return {};
+    const QLocale locale;
+    const QString psnr = std::isinf(q->psnr) ? LoadText(6601) : LoadText(6600).arg(locale.toString(q->psnr, 'f', 1));
+    return QStringLiteral(", ") + psnr + QStringLiteral(", ") + LoadText(6602).arg(locale.toString(q->ssim, 'f', 3));
+}
+
+}  // namespace kalmira

@@ -1,0 +1,140 @@
+#include "codecs/webp_codec.h"
+
+#include <webp/decode.h>
+#include <webp/encode.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "codecs/codec_support.h"
+#include "core/error.h"
+
+namespace imaging {
+
+namespace {
+
+constexpr const char* kWhere = "WebP";
+
+struct PictureGuard {
+    WebPPicture picture;
+    PictureGuard() { WebPPictureInit(&picture); }
+    ~PictureGuard() { WebPPictureFree(&picture); }
+    PictureGuard(const PictureGuard&) = delete;
+    PictureGuard& operator=(const PictureGuard&) = delete;
+};
+
+struct WriterGuard {
+    WebPMemoryWriter writer;
+    WriterGuard() { WebPMemoryWriterInit(&writer); }
+    ~WriterGuard() { WebPMemoryWriterClear(&writer); }
+    WriterGuard(const WriterGuard&) = delete;
+    WriterGuard& operator=(const WriterGuard&) = delete;
+};
+
+WebPBitstreamFeatures features(ByteView data) {
+    WebPBitstreamFeatures f{};
+    const VP8StatusCode status = WebPGetFeatures(data.data(), data.size(), &f);
+    if (status == VP8_STATUS_NOT_ENOUGH_DATA) fail(ErrorCode::Truncated, kWhere, "the file ends inside its header");
+    if (status != VP8_STATUS_OK) fail(ErrorCode::Corrupt, kWhere, "the header is not valid WebP");
+    if (f.has_animation) fail(ErrorCode::Unsupported, kWhere, "animated WebP files are not read");
+    checkDimensions(f.width, f.height, kWhere);
+    return f;
+}
+
+const char* encodeError(WebPEncodingError e) {
+    switch (e) {
+        case VP8_ENC_ERROR_OUT_OF_MEMORY:
+        case VP8_ENC_ERROR_BITSTREAM_OUT_OF_MEMORY: return "out of memory";
+        case VP8_ENC_ERROR_BAD_DIMENSION: return "the picture is larger than WebP allows (16383 pixels a side)";
+        case VP8_ENC_ERROR_FILE_TOO_BIG: return "the file would exceed 4 GB";
+        default: return "the encoder failed";
+    }
+}
+
+}  // namespace
+
+Bitmap webPixels(const Bitmap& bitmap) {
+    if (bitmap.bits() == 32) return bitmap;
+    if (!bitmap.transparent()) return bitmap.bits() == 24 ? bitmap : bitmap.toRgb24();
+    // A transparent colour becomes alpha 0 on exactly the pixels that have it.
+    Bitmap rgba = bitmap.toRgba32();
+    const Rgb key = bitmap.transparentRgb() & 0xFFFFFF;
+    const bool byIndex = bitmap.isIndexed() && isPaletteReference(bitmap.transparentColor());
+    const int index = byIndex ? paletteIndexOf(bitmap.transparentColor()) : -1;
+    for (int y = 0; y < bitmap.height(); ++y) {
+        std::uint8_t* p = rgba.row(y);
+        for (int x = 0; x < bitmap.width(); ++x, p += 4) {
+            const bool clear = byIndex ? static_cast<int>(bitmap.rawPixel(x, y)) == index
+                                       : makeRgb(p[0], p[1], p[2]) == key;
+            if (clear) p[3] = 0;
+        }
+    }
+    return rgba;
+}
+
+bool WebpCodec::sniff(ByteView data) const {
+    return data.size() >= 12 && std::memcmp(data.data(), "RIFF", 4) == 0 && std::memcmp(data.data() + 8, "WEBP", 4) == 0;
+}
+
+ImageInfo WebpCodec::readInfo(ByteView data) const {
+    if (!sniff(data)) fail(ErrorCode::UnknownFormat, kWhere, "no RIFF/WEBP signature");
+    const WebPBitstreamFeatures f = features(data);
+    ImageInfo info;
+    info.format = format::Webp;
+    info.bits = f.has_alpha ? 32 : 24;
+    info.width = f.width;
+    info.height = f.height;
+    info.fileSize = data.size();
+    info.memorySize = codec::memorySizeOf(info.width, info.height, info.bits);
+    return info;
+}
+
+Image WebpCodec::read(ByteView data, const LoadOptions& options) const {
+    const ImageInfo info = readInfo(data);
+    codec::pageRange(1, options, kWhere);
+    // Lossless WebP of a flat picture reaches some thousands of pixels per byte; far past that
+    // the header lies, and nothing that size is allocated.
+    codec::checkPixelBudget(info.width, info.height, data.size(), 65536, kWhere);
+    Bitmap bitmap(info.width, info.height, info.bits);
+    const std::size_t size = bitmap.data().size();
+    const int stride = static_cast<int>(bitmap.stride());
+    const std::uint8_t* ok = info.bits == 32
+                                 ? WebPDecodeRGBAInto(data.data(), data.size(), bitmap.data().data(), size, stride)
+                                 : WebPDecodeRGBInto(data.data(), data.size(), bitmap.data().data(), size, stride);
+    if (!ok) fail(ErrorCode::Corrupt, kWhere, "the compressed picture data is damaged or incomplete");
+    codec::convertForLoad(bitmap, options.bits, kWhere);
+    Image image = Image::fromBitmap(std::move(bitmap), format::Webp);
+    return image;
+}
+
+Bytes WebpCodec::write(const Image& image, const SaveOptions& options) const {
+    if (options.quality < 0 || options.quality > 100) fail(ErrorCode::InvalidArgument, kWhere, "quality must be 0..100");
+    if (options.effort < 0 || options.effort > 6) fail(ErrorCode::InvalidArgument, kWhere, "effort must be 0..6");
+    const Bitmap pixels = webPixels(image.first());
+    WebPConfig config;
+    if (!WebPConfigInit(&config)) fail(ErrorCode::Unsupported, kWhere, "libwebp version mismatch");
+    config.lossless = options.lossless ? 1 : 0;
+    config.quality = static_cast<float>(options.quality);
+    config.method = options.effort;
+    // Exact keeps the colour under fully transparent pixels, so a lossless file decodes to
+    // exactly what was written.
+    config.exact = options.lossless ? 1 : 0;
+    if (!WebPValidateConfig(&config)) fail(ErrorCode::InvalidArgument, kWhere, "invalid encoder settings");
+
+    PictureGuard pic;
+    pic.picture.width = pixels.width();
+    pic.picture.height = pixels.height();
+    pic.picture.use_argb = options.lossless ? 1 : 0;
+    const int stride = static_cast<int>(pixels.stride());
+    const int imported = pixels.bits() == 32 ? WebPPictureImportRGBA(&pic.picture, pixels.data().data(), stride)
+                                             : WebPPictureImportRGB(&pic.picture, pixels.data().data(), stride);
+    if (!imported) fail(ErrorCode::OutOfMemory, kWhere, encodeError(pic.picture.error_code));
+    WriterGuard out;
+    pic.picture.writer = WebPMemoryWrite;
+    pic.picture.custom_ptr = &out.writer;
+    if (!WebPEncode(&config, &pic.picture)) fail(ErrorCode::WriteFailed, kWhere, encodeError(pic.picture.error_code));
+    return Bytes(out.writer.mem, out.writer.mem + out.writer.size);
+}
+
+}  // namespace imaging

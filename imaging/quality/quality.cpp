@@ -1,0 +1,211 @@
+#include "quality/quality.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "core/error.h"
+
+namespace imaging {
+
+namespace {
+
+constexpr const char* kWhere = "quality";
+constexpr int kWindow = 11;
+constexpr double kSigma = 1.5;
+constexpr double kC1 = (0.01 * 255) * (0.01 * 255);
+constexpr double kC2 = (0.03 * 255) * (0.03 * 255);
+
+// Normalised Gaussian taps of an odd window `size` (at most kWindow).
+std::vector<float> gaussianTaps(int size) {
+    std::vector<double> w(static_cast<std::size_t>(size));
+    const int half = size / 2;
+    double sum = 0.0;
+    for (int i = 0; i < size; ++i) {
+        const double d = i - half;
+        w[static_cast<std::size_t>(i)] = std::exp(-(d * d) / (2.0 * kSigma * kSigma));
+        sum += w[static_cast<std::size_t>(i)];
+    }
+    std::vector<float> taps(static_cast<std::size_t>(size));
+    for (int i = 0; i < size; ++i) taps[static_cast<std::size_t>(i)] = static_cast<float>(w[static_cast<std::size_t>(i)] / sum);
+    return taps;
+}
+
+inline std::uint8_t blend(int value, int alpha, int matte) {
+    // Rounded (value * a + matte * (255 - a)) / 255, as the colour reduction blends.
+    return static_cast<std::uint8_t>((value * alpha + matte * (255 - alpha) + 127) / 255);
+}
+
+// One output row of the mean SSIM map for a window of N taps, summed. The vertical pass sums
+// the window's rows of a, b, a², b² and ab at each x into five row buffers, keeping the sums
+// in registers across the taps; the horizontal pass filters those and evaluates the map at
+// once. Both loops run along x with a fixed tap count, so the compiler vectorises them.
+template <int N>
+[[gnu::always_inline]] inline double ssimRow(const float* a, const float* b, std::size_t w, const float* taps,
+                                             float* __restrict va, float* __restrict vb, float* __restrict vaa,
+                                             float* __restrict vbb, float* __restrict vab) {
+    for (std::size_t x = 0; x < w; ++x) {
+        float sa = 0.0f, sb = 0.0f, saa = 0.0f, sbb = 0.0f, sab = 0.0f;
+#pragma GCC unroll 11
+        for (int k = 0; k < N; ++k) {
+            const float xa = a[static_cast<std::size_t>(k) * w + x], xb = b[static_cast<std::size_t>(k) * w + x];
+            const float ta = taps[k] * xa, tb = taps[k] * xb;
+            sa += ta;
+            sb += tb;
+            saa += ta * xa;
+            sbb += tb * xb;
+            sab += ta * xb;
+        }
+        va[x] = sa, vb[x] = sb, vaa[x] = saa, vbb[x] = sbb, vab[x] = sab;
+    }
+    const float c1 = static_cast<float>(kC1), c2 = static_cast<float>(kC2);
+    const std::size_t outWidth = w - N + 1;
+    // Eight partial sums: the compiler may not reorder a float sum on its own.
+    float lanes[8] = {};
+    std::size_t x0 = 0;
+    auto at = [&](std::size_t x) {
+        float mua = 0.0f, mub = 0.0f, maa = 0.0f, mbb = 0.0f, mab = 0.0f;
+#pragma GCC unroll 11
+        for (int k = 0; k < N; ++k) {
+            mua += taps[k] * va[x + k];
+            mub += taps[k] * vb[x + k];
+            maa += taps[k] * vaa[x + k];
+            mbb += taps[k] * vbb[x + k];
+            mab += taps[k] * vab[x + k];
+        }
+        const float muab = mua * mub, mua2 = mua * mua, mub2 = mub * mub;
+        return ((2.0f * muab + c1) * (2.0f * (mab - muab) + c2)) /
+               ((mua2 + mub2 + c1) * ((maa - mua2) + (mbb - mub2) + c2));
+    };
+    for (; x0 + 8 <= outWidth; x0 += 8)
+#pragma GCC unroll 8
+        for (std::size_t l = 0; l < 8; ++l) lanes[l] += at(x0 + l);
+    double sum = 0.0;
+    for (float l : lanes) sum += l;
+    for (; x0 < outWidth; ++x0) sum += at(x0);
+    return sum;
+}
+
+template <int N>
+[[gnu::always_inline]] inline double ssimSum(const float* a, const float* b, int width, int height) {
+    const std::size_t w = static_cast<std::size_t>(width);
+    const std::vector<float> taps = gaussianTaps(N);
+    std::vector<float> rows(w * 5);
+    double total = 0.0;
+    for (int y = 0; y + N <= height; ++y) {
+        const std::size_t offset = static_cast<std::size_t>(y) * w;
+        total += ssimRow<N>(a + offset, b + offset, w, taps.data(), rows.data(), rows.data() + w,
+                            rows.data() + 2 * w, rows.data() + 3 * w, rows.data() + 4 * w);
+    }
+    return total;
+}
+
+// Every update of a Variation pays for this, so it is built twice: for processors with AVX2
+// and FMA (eight lanes, fused multiply-add) and for any x86-64.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("arch=x86-64-v3", "default")))
+#endif
+double meanSsim(const float* a, const float* b, int width, int height) {
+    // The window shrinks to the largest odd size that fits a small picture.
+    int size = std::min({kWindow, width, height});
+    if (size % 2 == 0) --size;
+    double total = 0.0;
+    switch (size) {
+        case 11: total = ssimSum<11>(a, b, width, height); break;
+        case 9: total = ssimSum<9>(a, b, width, height); break;
+        case 7: total = ssimSum<7>(a, b, width, height); break;
+        case 5: total = ssimSum<5>(a, b, width, height); break;
+        case 3: total = ssimSum<3>(a, b, width, height); break;
+        default: total = ssimSum<1>(a, b, width, height); break;
+    }
+    return total / (static_cast<double>(width - size + 1) * static_cast<double>(height - size + 1));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> compositeRgb(const Bitmap& bitmap, Rgb matte) {
+    const std::size_t pixels = static_cast<std::size_t>(bitmap.width()) * static_cast<std::size_t>(bitmap.height());
+    std::vector<std::uint8_t> out(pixels * 3);
+    if (bitmap.bits() == 24) {
+        std::copy(bitmap.data().begin(), bitmap.data().begin() + static_cast<std::ptrdiff_t>(out.size()), out.begin());
+    } else if (bitmap.bits() == 32) {
+        const int mr = redOf(matte), mg = greenOf(matte), mb = blueOf(matte);
+        const std::uint8_t* s = bitmap.data().data();
+        std::uint8_t* d = out.data();
+        for (std::size_t i = 0; i < pixels; ++i, s += 4, d += 3) {
+            const int a = s[3];
+            if (a == 255) {
+                d[0] = s[0], d[1] = s[1], d[2] = s[2];
+            } else {
+                d[0] = blend(s[0], a, mr), d[1] = blend(s[1], a, mg), d[2] = blend(s[2], a, mb);
+            }
+        }
+    } else if (bitmap.isIndexed()) {
+        // Look the palette up once per entry instead of once per pixel.
+        std::array<std::uint8_t, 256 * 3> table{};
+        const std::vector<Rgb>& palette = bitmap.palette();
+        for (std::size_t j = 0; j < palette.size() && j < 256; ++j) {
+            table[j * 3] = static_cast<std::uint8_t>(redOf(palette[j]));
+            table[j * 3 + 1] = static_cast<std::uint8_t>(greenOf(palette[j]));
+            table[j * 3 + 2] = static_cast<std::uint8_t>(blueOf(palette[j]));
+        }
+        const std::uint8_t* s = bitmap.data().data();
+        for (std::size_t i = 0; i < pixels; ++i) std::copy_n(&table[static_cast<std::size_t>(s[i]) * 3], 3, &out[i * 3]);
+    } else {
+        const Bitmap rgb = bitmap.toRgb24();
+        std::copy(rgb.data().begin(), rgb.data().begin() + static_cast<std::ptrdiff_t>(out.size()), out.begin());
+    }
+    return out;
+}
+
+std::vector<float> lumaOf(const std::vector<std::uint8_t>& rgb) {
+    std::vector<float> y(rgb.size() / 3);
+    for (std::size_t i = 0; i < y.size(); ++i)
+        y[i] = 0.299f * rgb[i * 3] + 0.587f * rgb[i * 3 + 1] + 0.114f * rgb[i * 3 + 2];
+    return y;
+}
+
+double psnrOfRgb(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    if (a.size() != b.size()) fail(ErrorCode::InvalidArgument, kWhere, "the pictures differ in size");
+    if (a.empty()) return std::numeric_limits<double>::infinity();
+    std::uint64_t sum = 0;
+    // Row-sized chunks keep the 32-bit partial sums from overflowing (255^2 * 65536 < 2^32).
+    constexpr std::size_t kChunk = 65536;
+    for (std::size_t start = 0; start < a.size(); start += kChunk) {
+        const std::size_t end = std::min(a.size(), start + kChunk);
+        std::uint32_t part = 0;
+        for (std::size_t i = start; i < end; ++i) {
+            const int d = a[i] - b[i];
+            part += static_cast<std::uint32_t>(d * d);
+        }
+        sum += part;
+    }
+    if (sum == 0) return std::numeric_limits<double>::infinity();
+    const double mse = static_cast<double>(sum) / static_cast<double>(a.size());
+    return 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+double ssimOfLuma(const std::vector<float>& a, const std::vector<float>& b, int width, int height) {
+    if (width <= 0 || height <= 0) fail(ErrorCode::NoImage, kWhere, "the picture is empty");
+    const std::size_t w = static_cast<std::size_t>(width);
+    if (a.size() != w * static_cast<std::size_t>(height) || b.size() != a.size())
+        fail(ErrorCode::InvalidArgument, kWhere, "the pictures differ in size");
+    return meanSsim(a.data(), b.data(), width, height);
+}
+
+QualityScore measureQuality(const Bitmap& original, const Bitmap& variation, Rgb matte) {
+    if (original.empty() || variation.empty()) fail(ErrorCode::NoImage, kWhere, "there is no picture to compare");
+    if (original.width() != variation.width() || original.height() != variation.height())
+        fail(ErrorCode::InvalidArgument, kWhere, "the pictures differ in size");
+    const std::vector<std::uint8_t> a = compositeRgb(original, matte);
+    const std::vector<std::uint8_t> b = compositeRgb(variation, matte);
+    QualityScore score;
+    score.psnr = psnrOfRgb(a, b);
+    score.ssim = score.psnr == std::numeric_limits<double>::infinity()
+                     ? 1.0
+                     : ssimOfLuma(lumaOf(a), lumaOf(b), original.width(), original.height());
+    return score;
+}
+
+}  // namespace imaging

@@ -1,0 +1,29 @@
+#pragma once
+// The switches of the quality additions on the options dialog's General tab, below its own
+// controls (a fourth tab would not fit the dialog's width). They commit on OK with the rest of
+// the dialog.
+
+#include <QWidget>
+
+#include "settings/qualityoptions.h"
+
+class QCheckBox;
+
+namespace kalmira {
+
+class QualityOptionsTab : public QWidget {
+    Q_OBJECT
+
+public:
+    // Places itself in `page` below what the page holds, filled from QualityOptions().
+    explicit QualityOptionsTab(QWidget& page);
+    // OK: the record takes the boxes, the store keeps them, the windows are told.
+    void Apply();
+
+private:
+    QCheckBox* qualityNumbers_;
+    QCheckBox* byteBudget_;
+    QCheckBox* webpAvif_;
+};
+
+}  // namespace kalmira

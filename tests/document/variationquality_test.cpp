@@ -1,0 +1,174 @@
+// The quality numbers in a Variation's caption: where they stand, what they say, when they
+// are left out.
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QApplication>
+#include <QLabel>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+#include "codecs/registry.h"
+#include "document/documenthost.h"
+#include "document/frmdocument.h"
+#include "settings/programoptions.h"
+#include "settings/qualityoptions.h"
+#include "common/globals.h"
+#include "common/texts.h"
+
+using namespace kalmira;
+
+namespace {
+
+imaging::Bitmap gradient(int width, int height) {
+    imaging::Bitmap b(width, height, 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            b.setPixel(x, y, imaging::makeRgb(x * 255 / width, y * 255 / height, ((x * 7) ^ (y * 5)) & 0xFF));
+    return b;
+}
+
+// Four flat colours in blocks: a GIF keeps them exactly.
+imaging::Bitmap blocks(int width, int height) {
+    imaging::Bitmap b(width, height, 24);
+    const imaging::Rgb colours[4] = {0x0000FF, 0x00FF00, 0xFF0000, 0x808080};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) b.setPixel(x, y, colours[(x / 16 + y / 16) % 4]);
+    return b;
+}
+
+}  // namespace
+
+class VariationQualityTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    std::unique_ptr<frmDocument> open(const imaging::Bitmap& picture, std::int16_t profile) {
+        const QString path = dir_.filePath(QStringLiteral("picture.png"));
+        imaging::SaveOptions png;
+        png.format = imaging::format::Png;
+        imaging::saveFile(path.toStdString(), imaging::Image::fromBitmap(picture), png);
+        for (int slot = 1; slot <= 5; ++slot) ProgramOptions().Profiles[static_cast<std::size_t>(slot)].FileFormat = profile;
+        auto doc = std::make_unique<frmDocument>();
+        doc->SetGrafikOriginalFileName(path);
+        ApplyReady = false;
+        if (doc->picOriginal().FileInfo(path, 1000) != 0 || doc->picOriginal().Load(path, 0, 0, -1) != 0) return nullptr;
+        ApplyReady = true;
+        doc->InitialisiereGrafik(true);
+        doc->picOriginalAendern();
+        return doc;
+    }
+
+private slots:
+    void initTestCase() {
+        qputenv("KALMIRA_LANGUAGE", "en");
+        InitApplication();
+        LanguageOffset = 0;
+        ErrorTrapping = false;
+        frmDocument::SetMessageFunction([](const QString& text, bool) { QFAIL(qPrintable(text)); });
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY(dir_.isValid());
+    }
+
+    void init() {
+        ProgramOptions() = DefaultProgramOptions();
+        ProgramOptions().FitToWindow = 0;
+        QualityOptions() = QualityOptionsRecord();
+        LanguageOffset = 0;
+    }
+
+    void jpegCaptionCarriesMeasuredNumbersAfterTheShare() {
+        auto doc = open(gradient(160, 120), kProfileAlwaysJpeg);
+        QVERIFY(doc);
+        const imaging::QualityScore q =
+            imaging::measureQuality(doc->picOriginal().Bitmap(), doc->picCompress(1).Bitmap());
+        QVERIFY(q.psnr > 20 && q.psnr < 60);
+        QVERIFY(q.ssim > 0.5 && q.ssim < 1.0);
+        const QString part = QStringLiteral("%, PSNR %1 dB, SSIM %2, ")
+                                 .arg(QString::number(q.psnr, 'f', 1), QString::number(q.ssim, 'f', 3));
+        const QString caption = doc->LabelCompress(1)->text();
+        QVERIFY2(caption.contains(part) && caption.endsWith(QStringLiteral("sec.")), qPrintable(caption));
+        QVERIFY2(caption.contains(QStringLiteral(" Bytes, JPEG, 24 Bits, ")), qPrintable(caption));
+    }
+
+    void exactPaletteIsLosslessInBothLanguages() {
+        auto doc = open(blocks(64, 64), kProfileAlwaysGif);
+        QVERIFY(doc);
+        const std::optional<imaging::QualityScore> q = doc->VariationQuality(1);
+        QVERIFY(q && std::isinf(q->psnr));
+        QCOMPARE(q->ssim, 1.0);
+        QVERIFY2(doc->LabelCompress(1)->text().contains(QStringLiteral("%, PSNR lossless, SSIM 1.000, ")),
+                 qPrintable(doc->LabelCompress(1)->text()));
+        LanguageOffset = kGermanLanguageOffset;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        doc->AktualisiereMemInfo(1);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY2(doc->LabelCompress(1)->text().contains(QStringLiteral("%, PSNR verlustfrei, SSIM 1,000, ")),
+                 qPrintable(doc->LabelCompress(1)->text()));
+    }
+
+    void switchedOffOrNotComparableLeavesThemOut() {
+        auto doc = open(gradient(96, 64), kProfileAlwaysJpeg);
+        QVERIFY(doc);
+        QVERIFY(doc->LabelCompress(1)->text().contains(QStringLiteral("PSNR")));
+        QualityOptions().QualityNumbers = false;
+        doc->AktualisiereMemInfo(1);
+        QVERIFY(!doc->LabelCompress(1)->text().contains(QStringLiteral("PSNR")));
+        QVERIFY(doc->LabelCompress(1)->text().contains(QLatin1Char('%')));
+
+        // The Original resized while the Variation still shows the old size: nothing is
+        // compared, nothing is read beyond either picture.
+        QualityOptions().QualityNumbers = true;
+        doc->picOriginal().SetBitmap(gradient(50, 40));
+        QVERIFY(!doc->VariationQuality(1).has_value());
+        doc->AktualisiereMemInfo(1);
+        QVERIFY(!doc->LabelCompress(1)->text().contains(QStringLiteral("PSNR")));
+        // Once encoded again the numbers return, measured on the new size.
+        doc->AktualisiereVariation(1);
+        QVERIFY2(doc->LabelCompress(1)->text().contains(QStringLiteral("PSNR")), qPrintable(doc->LabelCompress(1)->text()));
+    }
+
+    void byteBudgetSetsTheRecordAndEncodesWithIt() {
+        auto doc = open(gradient(120, 90), kProfileAlwaysJpeg);
+        QVERIFY(doc);
+        const std::int64_t before = doc->record(1).MemFileSize;
+        const frmDocument::BudgetOutcome fit = doc->FitVariationToBudget(1, before / 2);
+        QVERIFY(fit.applicable && fit.fits);
+        QVERIFY(fit.bytes <= before / 2);
+        QCOMPARE(doc->record(1).MemFileSize, fit.bytes);  // the Variation shows that very encoding
+        QCOMPARE(256 - doc->record(1).JPEGQFactor, fit.quality);
+        QVERIFY(fit.encodes >= 1 && fit.encodes <= 8);
+
+        // Nothing fits: the smallest stays, and the outcome says so.
+        const frmDocument::BudgetOutcome none = doc->FitVariationToBudget(1, 50);
+        QVERIFY(none.applicable && !none.fits);
+        QVERIFY(none.bytes > 50);
+        QCOMPARE(doc->record(1).MemFileSize, none.bytes);
+
+        // GIF: the colour count of the optimised palette.
+        auto gif = open(gradient(64, 48), kProfileAlwaysGif);
+        QVERIFY(gif);
+        const std::int64_t full = gif->record(1).MemFileSize;
+        const frmDocument::BudgetOutcome colours = gif->FitVariationToBudget(1, full * 2 / 3);
+        QVERIFY(colours.applicable && colours.fits);
+        QVERIFY(colours.colors >= 2 && colours.colors < 256);
+        QCOMPARE(gif->record(1).MaxColorsText, QString::number(colours.colors));
+        QVERIFY(gif->record(1).MemFileSize <= full * 2 / 3);
+
+        // A format without a setting to search is left alone.
+        gif->record(1).Format = save_format::Bmp;
+        QVERIFY(!gif->FitVariationToBudget(1, 1000).applicable);
+    }
+};
+
+// Runs straight from the build folder too: no display, English texts.
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("KALMIRA_LANGUAGE", "en");
+    QApplication app(argc, argv);
+    VariationQualityTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "variationquality_test.moc"

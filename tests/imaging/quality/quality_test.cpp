@@ -1,0 +1,142 @@
+// PSNR and SSIM against values worked out independently: a plain double-precision evaluation of
+// every 11 x 11 window (Wang et al. 2004) over the same generated pictures, and closed forms.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "core/error.h"
+#include "quality/quality.h"
+
+using namespace imaging;
+
+namespace {
+
+// A picture with structure in every channel, and a copy disturbed by a repeating pattern of
+// -4..+4 steps of `step`, clamped to 0..255.
+std::pair<Bitmap, Bitmap> pair(int w, int h, int step) {
+    Bitmap a(w, h, 24), b(w, h, 24);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int r = (x * 7 + y * 13) % 256, g = (x * x + y * 3) % 256, bl = (x * y) % 256;
+            const int d = ((x * 5 + y * 11) % 9 - 4) * step;
+            auto c = [d](int v) { return std::clamp(v + d, 0, 255); };
+            a.setPixel(x, y, makeRgb(r, g, bl));
+            b.setPixel(x, y, makeRgb(c(r), c(g), c(bl)));
+        }
+    return {a, b};
+}
+
+Bitmap flat(int w, int h, Rgb color) {
+    Bitmap b(w, h, 24);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) b.setPixel(x, y, color);
+    return b;
+}
+
+}  // namespace
+
+TEST(Quality, KnownValuesOfDisturbedPictures) {
+    struct Case {
+        int w, h, step;
+        double psnr, ssim;
+    } cases[] = {
+        {24, 20, 1, 39.9905485386, 0.9954885854},
+        {24, 20, 6, 24.6516382072, 0.8703812091},
+        {32, 16, 3, 30.5365352994, 0.9688357102},
+    };
+    for (const Case& c : cases) {
+        const auto [a, b] = pair(c.w, c.h, c.step);
+        const QualityScore q = measureQuality(a, b);
+        EXPECT_NEAR(q.psnr, c.psnr, 1e-9) << c.w << "x" << c.h << " step " << c.step;
+        // Single-precision planes: agreement to 1e-5 is far below what a caption shows.
+        EXPECT_NEAR(q.ssim, c.ssim, 1e-5) << c.w << "x" << c.h << " step " << c.step;
+    }
+}
+
+TEST(Quality, FlatPicturesFollowTheClosedForm) {
+    // Constant luma a and b: no variance, so SSIM is (2ab + C1) / (a² + b² + C1).
+    const QualityScore q = measureQuality(flat(30, 30, makeRgb(100, 100, 100)), flat(30, 30, makeRgb(110, 110, 110)));
+    const double c1 = 2.55 * 2.55;
+    EXPECT_NEAR(q.ssim, (2.0 * 100 * 110 + c1) / (100.0 * 100 + 110.0 * 110 + c1), 1e-5);
+    EXPECT_NEAR(q.psnr, 10 * std::log10(255.0 * 255.0 / 100.0), 1e-9);
+    // Symmetric in its two arguments.
+    const QualityScore r = measureQuality(flat(30, 30, makeRgb(110, 110, 110)), flat(30, 30, makeRgb(100, 100, 100)));
+    EXPECT_NEAR(r.ssim, q.ssim, 1e-7);
+}
+
+TEST(Quality, IdenticalPicturesAreLossless) {
+    const auto [a, b] = pair(40, 40, 2);
+    const QualityScore same = measureQuality(a, a);
+    EXPECT_EQ(same.psnr, std::numeric_limits<double>::infinity());
+    EXPECT_EQ(same.ssim, 1.0);
+    // The same picture held as palette indices or with opaque alpha is still identical.
+    Bitmap indexed(3, 1, 8);
+    indexed.palette()[0] = makeRgb(1, 2, 3);
+    indexed.palette()[7] = makeRgb(200, 100, 50);
+    indexed.setPixel(1, 0, 7);
+    Bitmap direct(3, 1, 24);
+    direct.setPixel(0, 0, makeRgb(1, 2, 3));
+    direct.setPixel(1, 0, makeRgb(200, 100, 50));
+    direct.setPixel(2, 0, makeRgb(1, 2, 3));
+    EXPECT_EQ(measureQuality(indexed, direct).psnr, std::numeric_limits<double>::infinity());
+    EXPECT_EQ(measureQuality(direct.toRgba32(), indexed).psnr, std::numeric_limits<double>::infinity());
+}
+
+TEST(Quality, AlphaIsCompositedOnTheMatte) {
+    Bitmap rgba(2, 1, 32);
+    std::uint8_t* p = rgba.row(0);
+    const std::uint8_t px[8] = {200, 0, 0, 0, 0, 100, 0, 128};  // fully transparent red; half green
+    std::copy(px, px + 8, p);
+    // Over white: (255, 255, 255) and (0*128 + 255*127)/255 etc.
+    Bitmap expected(2, 1, 24);
+    expected.setPixel(0, 0, makeRgb(255, 255, 255));
+    expected.setPixel(1, 0, makeRgb(127, 177, 127));
+    EXPECT_EQ(measureQuality(rgba, expected).psnr, std::numeric_limits<double>::infinity());
+    // Over black the transparent pixel is black, so white no longer matches.
+    EXPECT_LT(measureQuality(rgba, expected, makeRgb(0, 0, 0)).psnr, 10.0);
+    Bitmap overBlack(2, 1, 24);
+    overBlack.setPixel(1, 0, makeRgb(0, 50, 0));
+    EXPECT_EQ(measureQuality(rgba, overBlack, makeRgb(0, 0, 0)).psnr, std::numeric_limits<double>::infinity());
+}
+
+TEST(Quality, PicturesSmallerThanTheWindow) {
+    // A window that does not fit shrinks to the largest odd size that does; one pixel is a
+    // window of its own, so SSIM of two flat 1 x 1 pictures is the closed form too.
+    const double c1 = 2.55 * 2.55;
+    const QualityScore one = measureQuality(flat(1, 1, makeRgb(50, 50, 50)), flat(1, 1, makeRgb(60, 60, 60)));
+    EXPECT_NEAR(one.ssim, (2.0 * 50 * 60 + c1) / (50.0 * 50 + 60.0 * 60 + c1), 1e-5);
+    const auto [a, b] = pair(6, 4, 5);
+    const QualityScore small = measureQuality(a, b);
+    EXPECT_GT(small.ssim, 0.0);
+    EXPECT_LT(small.ssim, 1.0);
+}
+
+TEST(Quality, MoreDisturbanceScoresLower) {
+    double lastPsnr = std::numeric_limits<double>::infinity(), lastSsim = 1.0;
+    for (int step : {1, 2, 4, 8, 16}) {
+        const auto [a, b] = pair(48, 48, step);
+        const QualityScore q = measureQuality(a, b);
+        EXPECT_LT(q.psnr, lastPsnr) << step;
+        EXPECT_LT(q.ssim, lastSsim) << step;
+        lastPsnr = q.psnr;
+        lastSsim = q.ssim;
+    }
+}
+
+TEST(Quality, RefusesPicturesOfDifferentSizes) {
+    const auto [a, b] = pair(20, 20, 1);
+    try {
+        measureQuality(a, flat(20, 19, 0));
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::InvalidArgument);
+    }
+    try {
+        measureQuality(Bitmap(), b);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::NoImage);
+    }
+}

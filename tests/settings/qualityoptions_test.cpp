@@ -1,0 +1,90 @@
+// The quality switches: a settings file from before they existed reads as "all on"; the
+// options dialog's Quality tab writes its own section on OK, tells the windows, and leaves
+// everything as it was on Cancel.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "common/globals.h"
+#include "settings/frmoptions.h"
+#include "settings/programoptions.h"
+#include "settings/qualityoptions.h"
+#include "settings/settingsstore.h"
+
+namespace kalmira {
+
+class QualityOptionsTest : public QObject {
+    Q_OBJECT
+
+    static QByteArray storeContent() {
+        QFile file(SettingsFilePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private slots:
+    void init() {
+        LanguageOffset = 0;
+        QFile::remove(SettingsFilePath());
+        ProgramOptions() = DefaultProgramOptions();
+        QualityOptions() = QualityOptionsRecord();
+    }
+
+    void anOldSettingsFileReadsAsAllOn() {
+        WriteWholeNumber(QStringLiteral("Settings"), QStringLiteral("DownloadSpeed"), 56000);
+        QualityOptionsRecord read;
+        read.QualityNumbers = read.ByteBudget = read.WebpAvif = false;
+        LoadQualityOptions(read);
+        QVERIFY(read.QualityNumbers && read.ByteBudget && read.WebpAvif);
+        QVERIFY(!storeContent().contains("[Quality]"));  // reading adds nothing
+    }
+
+    void okWritesTheSectionAndTellsTheWindows() {
+        QSignalSpy told(&QualityOptionsNotifier::instance(), &QualityOptionsNotifier::changed);
+        {
+            frmOptions dialog;
+            auto* numbers = dialog.findChild<QCheckBox*>(QStringLiteral("CheckQualityNumbers"));
+            QVERIFY(numbers && numbers->isChecked());
+            QCOMPARE(numbers->text(), QStringLiteral("Show &PSNR and SSIM in captions"));
+            numbers->click();
+            dialog.findChild<QCheckBox*>(QStringLiteral("CheckWebpAvif"))->click();
+            dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+        }
+        QCOMPARE(told.count(), 1);
+        QVERIFY(!QualityOptions().QualityNumbers);
+        QVERIFY(!QualityOptions().WebpAvif);
+        QVERIFY(QualityOptions().ByteBudget);
+        const QByteArray store = storeContent();
+        QVERIFY2(store.contains("[Quality]") && store.contains("QualityNumbers=0") && store.contains("ByteBudget=1"),
+                 store.constData());
+        QualityOptionsRecord read;
+        LoadQualityOptions(read);
+        QCOMPARE(read, QualityOptions());
+
+        // Cancel keeps it all.
+        {
+            frmOptions dialog;
+            QVERIFY(!dialog.findChild<QCheckBox*>(QStringLiteral("CheckQualityNumbers"))->isChecked());
+            dialog.findChild<QCheckBox*>(QStringLiteral("CheckByteBudget"))->click();
+            dialog.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+        }
+        QVERIFY(QualityOptions().ByteBudget);
+        QCOMPARE(told.count(), 1);
+    }
+};
+
+}  // namespace kalmira
+
+// Runs straight from the build folder too: no display, English texts.
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("KALMIRA_LANGUAGE", "en");
+    QApplication app(argc, argv);
+    kalmira::QualityOptionsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "qualityoptions_test.moc"
