@@ -1,0 +1,43 @@
+// Operations at the edges of their ranges, where an off-by-one changes the answer.
+#include <gtest/gtest.h>
+
+#include "ops/operation_table.h"
+#include "ops/point_ops.h"
+#include "ops_test_util.h"
+
+using namespace imaging;
+using namespace imaging::ops;
+using namespace opstest;
+
+namespace {
+
+Bitmap greys(const std::vector<int>& levels) {
+    Bitmap b(static_cast<int>(levels.size()), 1, 24);
+    for (std::size_t i = 0; i < levels.size(); ++i)
+        b.setPixel(static_cast<int>(i), 0, makeRgb(levels[i], levels[i], levels[i]));
+    return b;
+}
+
+TEST(IntensityDetect, BothBoundsAreInclusive) {
+    const Rgb W = makeRgb(255, 255, 255), K = makeRgb(0, 0, 0);
+    Bitmap b = greys({19, 20, 21, 89, 90, 91});
+    intensityDetect(b, 20, 90);
+    EXPECT_EQ(colours(b), (std::vector<Rgb>{K, W, W, W, W, K}));
+    // A single level: low == high selects exactly that intensity.
+    b = greys({0, 127, 128, 129, 255});
+    applyNamedOperation(b, "IntensityDetect", {128, 128});
+    EXPECT_EQ(colours(b), (std::vector<Rgb>{K, K, W, K, K}));
+    // The whole range selects everything, black and white included.
+    b = greys({0, 255});
+    intensityDetect(b, 0, 255);
+    EXPECT_EQ(colours(b), (std::vector<Rgb>{W, W}));
+    // Pure red has intensity 77 (77 * 255 / 256, rounded): in at low 77, out at 78, in at high 77.
+    Bitmap red(1, 1, 24);
+    for (auto [low, high, expected] : {std::tuple{77, 200, W}, {78, 200, K}, {0, 77, W}, {0, 76, K}}) {
+        red.setPixel(0, 0, makeRgb(255, 0, 0));
+        intensityDetect(red, low, high);
+        EXPECT_EQ(red.pixel(0, 0), expected) << low << ".." << high;
+    }
+}
+
+}  // namespace
