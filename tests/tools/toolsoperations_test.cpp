@@ -284,6 +284,40 @@ private slots:
         QVERIFY(doc_->record(1).GIFTransparent);
         QCOMPARE(doc_->record(1).GIFTransparentColor & 0xFFFFFFu, imaging::makeRgb(30, 200, 252));
     }
+
+    // Keenfit under a profile of the kind "Depends on color depth": a palette Original gets
+    // GIF, a true-colour one JPEG, whatever the Variation was before.
+    void keenfitByColourDepthFollowsTheOriginal_data() {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("format");
+        QTest::newRow("8 bits: GIF") << 8 << 0;
+        QTest::newRow("4 bits: GIF") << 4 << 0;
+        QTest::newRow("24 bits: JPEG") << 24 << 1;
+    }
+
+    void keenfitByColourDepthFollowsTheOriginal() {
+        QFETCH(int, bits);
+        QFETCH(int, format);
+        for (int slot = 1; slot <= 5; ++slot)
+            ProgramOptions().Profiles[static_cast<std::size_t>(slot)].FileFormat = kProfileByColorDepth;
+        imaging::Bitmap picture = kalmira::testing::stripes(30, 20, 12);
+        if (bits <= 8) {
+            imaging::Bitmap indexed(30, 20, bits);
+            for (int i = 0; i < 12; ++i)
+                indexed.palette()[static_cast<std::size_t>(i)] = picture.pixel(i, 0);
+            for (int y = 0; y < 20; ++y)
+                for (int x = 0; x < 30; ++x) indexed.row(y)[x] = static_cast<std::uint8_t>((x + y * 7) % 12);
+            picture = indexed;
+        }
+        openDocument(picture);
+        doc_->SelektiereGrafik(1);
+        ProgramOptions().OptionsAutoApply = 1;
+        child<QComboBox>(QStringLiteral("ComboFormat"))->setCurrentIndex(format == 0 ? 2 : 0);  // something else
+        QCOMPARE(doc_->record(1).Format, format == 0 ? 2 : 0);
+        child<QPushButton>(QStringLiteral("CommandKeenfit"))->click();
+        QCOMPARE(doc_->record(1).Format, format);
+        QCOMPARE(child<QComboBox>(QStringLiteral("ComboFormat"))->currentIndex(), format);
+    }
 };
 
 QTEST_MAIN(ToolsOperationsTest)
