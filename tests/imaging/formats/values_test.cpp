@@ -59,4 +59,23 @@ TEST(PnmHeader, AFileEndingInsideTheHeaderOrDataIsTruncated) {
     }
 }
 
+// PCX run counts use the low six bits of the marker byte: runs of up to 63 bytes.
+TEST(PcxRuns, SixBitRunCountsReachSixtyThree) {
+    Bytes file(128, 0);
+    file[0] = 0x0A;  // manufacturer
+    file[1] = 5;     // version
+    file[2] = 1;     // run-length coded
+    file[3] = 8;     // bits per plane
+    file[8] = 62;    // xmax: 63 pixels wide, one row
+    file[65] = 3;    // planes: red, green, blue
+    file[66] = 64;   // bytes per plane line (even)
+    for (unsigned value : {10u, 20u, 30u}) {
+        for (unsigned b : {0xFFu, value, 0xC1u, 0u}) file.push_back(static_cast<std::uint8_t>(b));
+    }
+    const Bitmap b = loadMemory(file).first();
+    ASSERT_EQ(b.bits(), 24);
+    ASSERT_EQ(b.width(), 63);
+    for (int x = 0; x < 63; ++x) ASSERT_EQ(b.pixel(x, 0), makeRgb(10, 20, 30)) << x;
+}
+
 }  // namespace
