@@ -1,5 +1,7 @@
 #include "settings/frmoptions.h"
 
+#include <algorithm>
+
 #include "settings/conversions.h"
 #include "settings/frmgif.h"
 #include "settings/frmjpeg.h"
@@ -208,6 +210,17 @@ void frmOptions::connectNumberBox(const NumberBox& box) {
         });
     });
     if (!box.upDown) return;
+    // The bar stands in for an up-down control, whose upper arrow counts up; a vertical scroll
+    // bar's upper arrow steps towards its minimum, so its steps are turned round. The value is
+    // still the old one when the action is announced.
+    connect(box.upDown, &QAbstractSlider::actionTriggered, this, [bar = box.upDown](int action) {
+        int step = 0;
+        if (action == QAbstractSlider::SliderSingleStepSub) step = bar->singleStep();
+        else if (action == QAbstractSlider::SliderSingleStepAdd) step = -bar->singleStep();
+        else if (action == QAbstractSlider::SliderPageStepSub) step = bar->pageStep();
+        else if (action == QAbstractSlider::SliderPageStepAdd) step = -bar->pageStep();
+        if (step != 0) bar->setSliderPosition(std::clamp(bar->value() + step, bar->minimum(), bar->maximum()));
+    });
     connect(box.text, &QLineEdit::textEdited, this, [this, box] { followTextWithUpDown(box); });
     connect(box.upDown, &QScrollBar::valueChanged, this, [this, box](int value) {
         if (!textDrivesUpDown_) box.text->setText(QString::number(value));
