@@ -44,19 +44,18 @@ endfunction()
 function(kalmira_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest_main)
+  # The program sets its own language, platform and configuration folder (tests/support), so
+  # it runs the same straight from the build folder as under CTest.
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} kalmira_test_environment GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE KALMIRA_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KALMIRA_LANGUAGE=en")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # kalmira_qtest(<name> SOURCES <file>... DEPS <target>...): one Qt Test executable, run headless.
 function(kalmira_qtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} Qt6::Test)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} kalmira_test_environment Qt6::Test)
   target_compile_definitions(${name} PRIVATE KALMIRA_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KALMIRA_LANGUAGE=en;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config/${name}")
 endfunction()

@@ -13,7 +13,7 @@ build_pkgs=(
 )
 test_pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev ccache
   imagemagick ghostscript netpbm libjpeg-turbo-progs pngquant optipng gifsicle
   xvfb xauth xclip sane-utils
   parallel desktop-file-utils file

@@ -1,242 +1,42 @@
 #include "codecs/bmp_codec.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "codecs/codec_support.h"
+#include "formats/dib.h"
 
 namespace imaging {
 namespace {
 
 constexpr const char* kWhere = "BMP";
 
-enum Compression : std::uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3, kAlphaBitfields = 6 };
+enum Compression : std::uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2 };
 
-// A two-byte run can stand for 255 pixels and a delta escape skips up to 255 rows, so a
-// run-length file can be very small for its size; an uncompressed one never is.
-constexpr long long kRlePixelsPerByte = 4096;
+std::size_t strideOf(int width, int bits) { return ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4; }
 
-struct Header {
-    bool os2 = false;
-    int width = 0;
-    int height = 0;
-    bool topDown = false;
-    int bits = 0;
-    std::uint32_t compression = kRgb;
-    std::uint32_t masks[4] = {};  // red, green, blue, alpha
-    int paletteEntries = 0;
-    std::size_t paletteOffset = 0;
-    int paletteEntrySize = 4;
-    std::size_t pixelOffset = 0;
+struct FileHeader {
+    fio::DibHeader dib;
+    fio::DibOptions options;
+    ByteView dibData;
 };
 
-bool isRle(const Header& h) { return h.compression == kRle8 || h.compression == kRle4; }
-
-bool is555(const std::uint32_t* m) { return m[0] == 0x7C00 && m[1] == 0x03E0 && m[2] == 0x001F; }
-
-// The depth read() gives the bitmap.
-int decodedBits(const Header& h) {
-    if (h.bits <= 8) return h.bits;
-    if (h.bits == 16) return is555(h.masks) ? 16 : 24;
-    return h.bits;
-}
-
-Header parseHeader(ByteView data) {
+FileHeader parseHeader(ByteView data) {
     codec::ByteReader in(data, kWhere);
     if (in.u16le() != 0x4D42) fail(ErrorCode::UnknownFormat, kWhere, "no BMP signature");
     in.skip(8);
     const std::uint32_t offBits = in.u32le();
-    const std::uint32_t headerSize = in.u32le();
-    Header h;
-    if (headerSize == 12) {
-        h.os2 = true;
-        h.width = in.u16le();
-        h.height = in.u16le();
-        in.skip(2);
-        h.bits = in.u16le();
-        h.paletteEntrySize = 3;
-    } else if (headerSize >= 16 && headerSize <= 124) {
-        // 40 and the Windows V2..V5 headers (52, 56, 108, 124); any other size is OS/2 2.x,
-        // whose first fields are the same.
-        h.os2 = headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 && headerSize != 124;
-        const std::size_t start = in.pos();
-        const auto width = static_cast<std::int32_t>(in.u32le());
-        const auto height = static_cast<std::int32_t>(in.u32le());
-        in.skip(2);
-        h.bits = in.u16le();
-        if (headerSize >= 20) h.compression = in.u32le();
-        if (headerSize >= 36) {
-            in.skip(12);
-            const std::uint32_t used = in.u32le();
-            if (used > 0) h.paletteEntries = static_cast<int>(std::min<std::uint32_t>(used, 1u << 16));
-        }
-        if (h.os2 && h.compression != kRgb && h.compression != kRle8 && h.compression != kRle4)
-            fail(ErrorCode::Unsupported, kWhere, "OS/2 compression " + std::to_string(h.compression));
-        if (height == INT32_MIN || width < 0) fail(ErrorCode::Corrupt, kWhere, "invalid image size");
-        h.width = width;
-        h.height = height < 0 ? -height : height;
-        h.topDown = height < 0;
-        in.seek(start + headerSize - 4);
-        if (h.compression == kBitfields || h.compression == kAlphaBitfields) {
-            // Masks sit inside the larger headers, after the 40-byte one otherwise.
-            if (headerSize < 52) in.seek(start + headerSize - 4);
-            else in.seek(start + 36);
-            const int count = (h.compression == kAlphaBitfields || headerSize >= 56) ? 4 : 3;
-            for (int i = 0; i < count; ++i) h.masks[i] = in.u32le();
-            if (headerSize >= 52) in.seek(start + headerSize - 4);
-        }
-    } else {
-        fail(ErrorCode::Corrupt, kWhere, "unknown header size " + std::to_string(headerSize));
-    }
-    checkDimensions(h.width, h.height, kWhere);
-    const bool bitsOk = h.bits == 1 || h.bits == 2 || h.bits == 4 || h.bits == 8 || h.bits == 16 || h.bits == 24 ||
-                        h.bits == 32;
-    if (!bitsOk) fail(ErrorCode::Corrupt, kWhere, std::to_string(h.bits) + " bits per pixel");
-    switch (h.compression) {
-    case kRgb:
-        if (h.bits == 16) h.masks[0] = 0x7C00, h.masks[1] = 0x03E0, h.masks[2] = 0x001F;
-        if (h.bits == 32) h.masks[0] = 0xFF0000, h.masks[1] = 0xFF00, h.masks[2] = 0xFF, h.masks[3] = 0;
-        break;
-    case kRle8:
-    case kRle4:
-        if (h.bits != (h.compression == kRle8 ? 8 : 4))
-            fail(ErrorCode::Corrupt, kWhere, "run-length coding does not match the depth");
-        break;
-    case kBitfields:
-    case kAlphaBitfields:
-        if (h.bits != 16 && h.bits != 32) fail(ErrorCode::Corrupt, kWhere, "bit fields need 16 or 32 bits");
-        break;
-    default: fail(ErrorCode::Unsupported, kWhere, "compression " + std::to_string(h.compression));
-    }
-    if (h.bits <= 8) {
-        const int full = 1 << h.bits;
-        h.paletteEntries = h.paletteEntries == 0 ? full : std::min(h.paletteEntries, full);
-    } else {
-        h.paletteEntries = 0;
-    }
-    h.paletteOffset = in.pos();
-    const std::size_t afterPalette = h.paletteOffset + static_cast<std::size_t>(h.paletteEntries) * h.paletteEntrySize;
-    // Some writers leave the offset 0 or point it into the palette; the data then follows it.
-    h.pixelOffset = offBits >= afterPalette && offBits < data.size() ? offBits : afterPalette;
-    if (afterPalette > data.size()) fail(ErrorCode::Truncated, kWhere, "the data ends inside the palette");
-    return h;
+    FileHeader f;
+    f.dibData = data.subspan(14);
+    // 32-bit files keep their depth, opaque unless they have an alpha mask.
+    f.options.keep32 = true;
+    f.options.pixelOffset = offBits >= 14 ? offBits - 14 : 0;
+    f.dib = fio::readDibHeader(f.dibData, kWhere, f.options);
+    return f;
 }
 
-std::size_t strideOf(int width, int bits) { return ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4; }
-
-// One bit field scaled to 0..255.
-struct Field {
-    int shift = 0;
-    int width = 0;
-    explicit Field(std::uint32_t mask) {
-        if (mask == 0) return;
-        shift = std::countr_zero(mask);
-        width = std::min(std::popcount(mask), 8);
-        // only the top 8 bits of a wider field matter
-        shift += std::popcount(mask) - width;
-    }
-    int operator()(std::uint32_t v) const {
-        if (width == 0) return 0;
-        const std::uint32_t x = (v >> shift) & ((1u << width) - 1);
-        return static_cast<int>((x * 255 + ((1u << width) - 1) / 2) / ((1u << width) - 1));
-    }
-};
-
-void decodeRle(const Header& h, ByteView data, Bitmap& bitmap) {
-    codec::ByteReader in(data, kWhere);
-    in.seek(h.pixelOffset);
-    const bool four = h.compression == kRle4;
-    const int w = h.width, height = h.height;
-    int x = 0, y = 0;  // y counts rows in file order
-    auto put = [&](int value) {
-        if (x < w && y < height) bitmap.row(h.topDown ? y : height - 1 - y)[x] = static_cast<std::uint8_t>(value);
-        ++x;
-    };
-    while (y < height) {
-        if (in.remaining() < 2) fail(ErrorCode::Truncated, kWhere, "the run-length data ends early");
-        const int count = in.u8();
-        const int value = in.u8();
-        if (count > 0) {
-            for (int k = 0; k < count && x < w; ++k) put(four ? (k & 1 ? value & 15 : value >> 4) : value);
-            continue;
-        }
-        switch (value) {
-        case 0: x = 0, ++y; break;
-        case 1: return;
-        case 2: {
-            const int dx = in.u8(), dy = in.u8();
-            x += dx;
-            y += dy;
-            break;
-        }
-        default: {
-            const std::size_t bytes = four ? (static_cast<std::size_t>(value) + 1) / 2 : static_cast<std::size_t>(value);
-            const std::uint8_t* p = in.bytes(bytes + (bytes & 1)).data();
-            for (int k = 0; k < value && x < w; ++k) put(four ? (k & 1 ? p[k / 2] & 15 : p[k / 2] >> 4) : p[k]);
-            break;
-        }
-        }
-    }
-}
-
-void decodeRows(const Header& h, ByteView data, Bitmap& bitmap) {
-    const std::size_t stride = strideOf(h.width, h.bits);
-    const std::size_t rowBytes = (static_cast<std::size_t>(h.width) * h.bits + 7) / 8;
-    // The last row's padding is often missing in the wild; its pixels must be there.
-    const std::size_t needed = stride * static_cast<std::size_t>(h.height - 1) + rowBytes;
-    if (h.pixelOffset > data.size() || data.size() - h.pixelOffset < needed)
-        fail(ErrorCode::Truncated, kWhere, "the data ends inside the pixels");
-    const Field red(h.masks[0]), green(h.masks[1]), blue(h.masks[2]), alpha(h.masks[3]);
-    const bool copy555 = h.bits == 16 && bitmap.bits() == 16;
-    for (int y = 0; y < h.height; ++y) {
-        const std::uint8_t* s = data.data() + h.pixelOffset + stride * static_cast<std::size_t>(y);
-        std::uint8_t* d = bitmap.row(h.topDown ? y : h.height - 1 - y);
-        const int w = h.width;
-        switch (h.bits) {
-        case 1:
-        case 2:
-        case 4: {
-            const int perByte = 8 / h.bits, mask = (1 << h.bits) - 1;
-            for (int x = 0; x < w; ++x)
-                d[x] = static_cast<std::uint8_t>((s[x / perByte] >> (8 - h.bits * (x % perByte + 1))) & mask);
-            break;
-        }
-        case 8: std::memcpy(d, s, static_cast<std::size_t>(w)); break;
-        case 24:
-            for (int x = 0; x < w; ++x, s += 3, d += 3) d[0] = s[2], d[1] = s[1], d[2] = s[0];
-            break;
-        case 16:
-            if (copy555) {
-                for (int x = 0; x < w; ++x, s += 2, d += 2) d[0] = s[0], d[1] = s[1] & 0x7F;
-            } else {
-                for (int x = 0; x < w; ++x, s += 2, d += 3) {
-                    const std::uint32_t v = s[0] | (s[1] << 8);
-                    d[0] = static_cast<std::uint8_t>(red(v));
-                    d[1] = static_cast<std::uint8_t>(green(v));
-                    d[2] = static_cast<std::uint8_t>(blue(v));
-                }
-            }
-            break;
-        case 32:
-            for (int x = 0; x < w; ++x, s += 4, d += 4) {
-                const std::uint32_t v = s[0] | (s[1] << 8) | (s[2] << 16) | (static_cast<std::uint32_t>(s[3]) << 24);
-                d[0] = static_cast<std::uint8_t>(red(v));
-                d[1] = static_cast<std::uint8_t>(green(v));
-                d[2] = static_cast<std::uint8_t>(blue(v));
-                d[3] = h.masks[3] ? static_cast<std::uint8_t>(alpha(v)) : 255;
-            }
-            break;
-        }
-    }
-    // A 32-bit file whose alpha mask is set but every alpha zero was written by a program that
-    // did not fill alpha in; showing it invisible would be wrong.
-    if (h.bits == 32 && h.masks[3]) {
-        bool anyAlpha = false;
-        for (std::size_t i = 3; i < bitmap.data().size() && !anyAlpha; i += 4) anyAlpha = bitmap.data()[i] != 0;
-        if (!anyAlpha)
-            for (std::size_t i = 3; i < bitmap.data().size(); i += 4) bitmap.data()[i] = 255;
-    }
+int formatOf(const fio::DibHeader& h) {
+    return h.os2 ? format::BmpOs2 : h.runLength() ? format::BmpRle : format::BmpWindows;
 }
 
 // ---- run-length encoders ------------------------------------------------------------------
@@ -324,34 +124,23 @@ bool BmpCodec::sniff(ByteView data) const {
 }
 
 ImageInfo BmpCodec::readInfo(ByteView data) const {
-    const Header h = parseHeader(data);
+    const fio::DibHeader h = parseHeader(data).dib;
     ImageInfo info;
-    info.format = h.os2 ? format::BmpOs2 : isRle(h) ? format::BmpRle : format::BmpWindows;
-    info.width = h.width;
-    info.height = h.height;
-    info.bits = decodedBits(h);
+    info.format = formatOf(h);
+    info.width = static_cast<int>(h.width);
+    info.height = static_cast<int>(h.height);
+    info.bits = h.bitmapBits;
     info.fileSize = data.size();
-    info.memorySize = codec::memorySizeOf(h.width, h.height, info.bits);
+    info.memorySize = codec::memorySizeOf(info.width, info.height, info.bits);
     return info;
 }
 
 Image BmpCodec::read(ByteView data, const LoadOptions& options) const {
     codec::pageRange(1, options, kWhere);
-    const Header h = parseHeader(data);
-    if (isRle(h)) codec::checkPixelBudget(h.width, h.height, data.size(), kRlePixelsPerByte, kWhere);
-    else codec::checkPixelBudget(h.width, h.height, data.size(), 8 / std::min(h.bits, 8) + 1, kWhere, 0);
-
-    Bitmap bitmap(h.width, h.height, decodedBits(h));
-    if (h.bits <= 8) {
-        std::fill(bitmap.palette().begin(), bitmap.palette().end(), 0);
-        const std::uint8_t* p = data.data() + h.paletteOffset;
-        for (int i = 0; i < h.paletteEntries; ++i, p += h.paletteEntrySize) bitmap.palette()[i] = makeRgb(p[2], p[1], p[0]);
-    }
-    if (isRle(h)) decodeRle(h, data, bitmap);
-    else decodeRows(h, data, bitmap);
+    const FileHeader f = parseHeader(data);
+    Bitmap bitmap = fio::readDib(f.dibData, kWhere, f.options);
     codec::convertForLoad(bitmap, options.bits, kWhere);
-    const int number = h.os2 ? format::BmpOs2 : isRle(h) ? format::BmpRle : format::BmpWindows;
-    return Image::fromBitmap(std::move(bitmap), number);
+    return Image::fromBitmap(std::move(bitmap), formatOf(f.dib));
 }
 
 Bytes BmpCodec::write(const Image& image, const SaveOptions& options) const {

@@ -143,6 +143,20 @@ int decodedBits(int colourType, int depth, bool paletteNeedsAlpha) {
     }
 }
 
+// Walks the chunks up to IEND before libpng sees them: libpng allocates a chunk's buffer
+// from its length field before reading it, so a chunk claiming more bytes than the file holds
+// would cost up to 2 GB before the read fails.
+void checkChunkLengths(ByteView data) {
+    std::size_t at = 8;
+    while (at + 8 <= data.size()) {
+        const std::uint32_t length = be32(data.data() + at);
+        if (length > data.size() - at - 8 || data.size() - at - 8 - length < 4)
+            fail(ErrorCode::Truncated, kWhere, "a chunk reaches past the end of the file");
+        if (std::memcmp(data.data() + at + 4, "IEND", 4) == 0) return;
+        at += 12 + static_cast<std::size_t>(length);
+    }
+}
+
 }  // namespace
 
 bool PngCodec::sniff(ByteView data) const {
@@ -189,6 +203,7 @@ ImageInfo PngCodec::readInfo(ByteView data) const {
 Image PngCodec::read(ByteView data, const LoadOptions& options) const {
     if (!sniff(data)) fail(ErrorCode::UnknownFormat, kWhere, "no PNG signature");
     codec::pageRange(1, options, kWhere);
+    checkChunkLengths(data);
     Reader r(data);
     png_uint_32 width = 0, height = 0;
     int depth = 0, colourType = 0, interlace = 0;

@@ -47,12 +47,12 @@ bool ClpCodec::sniff(ByteView data) const {
 }
 
 ImageInfo ClpCodec::readInfo(ByteView data) const {
-    const DibHeader h = readDibHeader(findDib(data), kWhere, false);
+    const DibHeader h = readDibHeader(findDib(data), kWhere, {});
     return makeInfo(format::Clp, h.bitmapBits, h.width, h.height, data);
 }
 
 Image ClpCodec::read(ByteView data, const LoadOptions& options) const {
-    return finishRead(readDib(findDib(data), kWhere, false), format::Clp, options, kWhere);
+    return finishRead(readDib(findDib(data), kWhere, {}), format::Clp, options, kWhere);
 }
 
 }  // namespace imaging

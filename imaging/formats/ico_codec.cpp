@@ -56,7 +56,7 @@ const Codec& pngCodec() {
 
 Bitmap decodeEntry(const Entry& e) {
     if (e.png) return pngCodec().read(e.data, {}).first();
-    return readDib(e.data, kWhere, true);
+    return readDib(e.data, kWhere, {.icon = true});
 }
 
 }  // namespace
@@ -83,7 +83,7 @@ ImageInfo IcoCodec::readInfo(ByteView data) const {
         info = pngCodec().readInfo(first.data);
         info = makeInfo(formatNumber, info.bits, info.width, info.height, data);
     } else {
-        const DibHeader h = readDibHeader(first.data, kWhere, true);
+        const DibHeader h = readDibHeader(first.data, kWhere, {.icon = true});
         info = makeInfo(formatNumber, h.bitmapBits, h.width, h.height, data);
     }
     info.pages = static_cast<int>(dir.entries.size());

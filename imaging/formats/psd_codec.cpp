@@ -94,14 +94,19 @@ Image PsdCodec::read(ByteView data, const LoadOptions& options) const {
     if (compression > 1) unsupported(kWhere, "compression " + std::to_string(compression) + " is not read");
     const std::size_t rowBytes = packedRowBytes(width, h.depth);
     const std::uint64_t planeBytes = static_cast<std::uint64_t>(rowBytes) * height;
-    std::vector<std::uint8_t> planes(static_cast<std::size_t>(planeBytes * h.used));
+    const std::uint64_t totalBytes = planeBytes * static_cast<std::uint64_t>(h.used);
+    // The header's claims are checked against the bytes present before anything is allocated:
+    // a few hundred bytes must not be able to ask for gigabytes.
+    std::vector<std::uint8_t> planes;
     if (compression == 0) {
-        ByteView raw = in.bytes(planes.size());
-        std::copy(raw.begin(), raw.end(), planes.begin());
+        if (totalBytes > in.remaining()) in.truncated();
+        ByteView raw = in.bytes(static_cast<std::size_t>(totalBytes));
+        planes.assign(raw.begin(), raw.end());
     } else {
         const std::uint64_t rows = static_cast<std::uint64_t>(h.channels) * height;
         if (rows * 2 > in.remaining()) in.truncated();
-        checkExpansion(planes.size(), in.remaining(), kPackBitsMaxRatio, kWhere);
+        checkExpansion(totalBytes, static_cast<std::size_t>(in.remaining() - rows * 2), kPackBitsMaxRatio, kWhere);
+        planes.resize(static_cast<std::size_t>(totalBytes));
         std::vector<std::uint16_t> counts(static_cast<std::size_t>(rows));
         for (auto& c : counts) c = in.u16be();
         for (std::size_t r = 0; r < static_cast<std::size_t>(height) * h.used; ++r) {

@@ -66,12 +66,12 @@ bool WmfCodec::sniff(ByteView data) const {
 }
 
 ImageInfo WmfCodec::readInfo(ByteView data) const {
-    const DibHeader h = readDibHeader(findDib(data), kWhere, false);
+    const DibHeader h = readDibHeader(findDib(data), kWhere, {});
     return makeInfo(format::Wmf, h.bitmapBits, h.width, h.height, data);
 }
 
 Image WmfCodec::read(ByteView data, const LoadOptions& options) const {
-    return finishRead(readDib(findDib(data), kWhere, false), format::Wmf, options, kWhere);
+    return finishRead(readDib(findDib(data), kWhere, {}), format::Wmf, options, kWhere);
 }
 
 Bytes WmfCodec::write(const Image& image, const SaveOptions& options) const {

@@ -151,7 +151,13 @@ private slots:
         QCOMPARE(form->windowTitle(), QStringLiteral("Optionen"));
     }
 
-    void nullFormIsIgnored() { LocalizeForm(nullptr); }
+    // No form is no work: the call returns and the next form is localised as ever.
+    void nullFormIsIgnored() {
+        LocalizeForm(nullptr);
+        auto form = makeForm();
+        LocalizeForm(form.get());
+        QCOMPARE(child<QLabel>(form.get(), "lblKnown")->text(), QStringLiteral("&Auto apply variation changes"));
+    }
 };
 
 }  // namespace kalmira

@@ -22,28 +22,16 @@
 #include "common/apperror.h"
 #include "common/globals.h"
 #include "common/routines.h"
+#include "fakemainwindow.h"
+#include "test_pictures.h"
 
 using namespace kalmira;
 
 namespace {
 
-class FakeMainWindow : public MainWindowHost {
-public:
-    bool toggles[6] = {false, false, false, false, false, false};
-    QMap<QString, QString> panels;
-    int toolbarEnabled = -1;
-    int lastClosed = 0;
-    int rectangleTool = 0;
-    int areaWidth = 0;
-
-    bool IsVariationTogglePressed(int v) const override { return toggles[v]; }
-    void SetVariationToggle(int v, bool pressed) override { toggles[v] = pressed; }
-    void SetStatusPanelText(const QString& key, const QString& text) override { panels[key] = text; }
-    void SelectRectangleRegionTool() override { ++rectangleTool; }
-    void ToolbarAktualisieren(bool enabled) override { toolbarEnabled = enabled ? 1 : 0; }
-    void LastDocumentClosed() override { ++lastClosed; }
-    int DocumentAreaWidth() const override { return areaWidth; }
-};
+using kalmira::testing::FakeMainWindow;
+using kalmira::testing::photo;
+using kalmira::testing::stripes;
 
 class FakeTools : public ToolsHost {
 public:
@@ -68,32 +56,6 @@ public:
         if (failOriginal) throw AppError(5, "fill failed");
     }
 };
-
-// A picture with exactly `colors` distinct colours in stripes, at 24 bits.
-imaging::Bitmap stripes(int width, int height, int colors) {
-    imaging::Bitmap b(width, height, 24);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const int c = (x + y * 7) % colors;
-            b.setPixel(x, y, imaging::makeRgb(c * 37 % 256, c * 11 % 256, c));
-        }
-    return b;
-}
-
-// Something a photograph would encode like: smooth gradients with grain.
-imaging::Bitmap photo(int width, int height) {
-    imaging::Bitmap b(width, height, 24);
-    std::uint32_t seed = 12345;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int grain = static_cast<int>(seed >> 28) - 8;
-            b.setPixel(x, y, imaging::makeRgb(std::clamp(x * 255 / width + grain, 0, 255),
-                                              std::clamp(y * 255 / height + grain, 0, 255),
-                                              std::clamp((x + y) * 128 / (width + height) + 64 + grain, 0, 255)));
-        }
-    return b;
-}
 
 imaging::Bitmap indexed(const imaging::Bitmap& rgb, int bits) {
     // Palette of the colours in order of appearance; the test pictures have few of them.

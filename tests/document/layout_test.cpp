@@ -8,6 +8,7 @@
 
 #include "document/documenthost.h"
 #include "document/documentlayout.h"
+#include "fakemainwindow.h"
 #include "document/frmdocument.h"
 #include "settings/programoptions.h"
 #include "common/globals.h"
@@ -16,21 +17,7 @@ using namespace kalmira;
 
 namespace {
 
-class FakeMainWindow : public MainWindowHost {
-public:
-    bool toggles[6] = {false, false, false, false, false, false};
-    int areaWidth = 0;
-    int zoomShown = 0;
-
-    bool IsVariationTogglePressed(int v) const override { return toggles[v]; }
-    void SetVariationToggle(int v, bool pressed) override { toggles[v] = pressed; }
-    void SetStatusPanelText(const QString&, const QString&) override {}
-    void SelectRectangleRegionTool() override {}
-    void ToolbarAktualisieren(bool) override {}
-    void LastDocumentClosed() override {}
-    void ShowZoom(int percent) override { zoomShown = percent; }
-    int DocumentAreaWidth() const override { return areaWidth; }
-};
+using kalmira::testing::FakeMainWindow;
 
 LayoutInput input(int width, int height, std::initializer_list<int> variations, bool vertical = false) {
     LayoutInput in;

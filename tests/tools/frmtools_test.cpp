@@ -29,36 +29,15 @@
 #include "common/globals.h"
 #include "tools/frmtools.h"
 #include "tools/toolsnumbers.h"
+#include "fakemainwindow.h"
+#include "test_pictures.h"
 
 using namespace kalmira;
 
 namespace {
 
-class FakeMainWindow : public MainWindowHost {
-public:
-    bool toggles[6] = {false, false, false, false, false, false};
-    QMap<QString, QString> panels;
-    int saveEnabled = -1;
-
-    bool IsVariationTogglePressed(int v) const override { return toggles[v]; }
-    void SetVariationToggle(int v, bool pressed) override { toggles[v] = pressed; }
-    void SetStatusPanelText(const QString& key, const QString& text) override { panels[key] = text; }
-    void SelectRectangleRegionTool() override {}
-    void ToolbarAktualisieren(bool) override {}
-    void LastDocumentClosed() override {}
-    void EnableSaveCommands(bool enabled) override { saveEnabled = enabled ? 1 : 0; }
-};
-
-// Sixteen colours in stripes, at 24 bits: a GIF Variation of it keeps every colour exactly.
-imaging::Bitmap stripes(int width, int height) {
-    imaging::Bitmap b(width, height, 24);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const int c = (x / 4 + y / 4) % 16;
-            b.setPixel(x, y, imaging::makeRgb(c * 16, 255 - c * 13, (c * 71) % 256));
-        }
-    return b;
-}
+using kalmira::testing::FakeMainWindow;
+using kalmira::testing::stripes;
 
 template <class T = QWidget>
 T* child(const QWidget& parent, const char* name) {

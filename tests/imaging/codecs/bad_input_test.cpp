@@ -163,7 +163,7 @@ std::vector<Hostile> hostileFiles() {
     Bytes bmpLarge = bmp;
     putLe32(bmpLarge, 18, 8000);
     putLe32(bmpLarge, 22, 8000);
-    list.push_back({"bmp_larger_than_data", bmpLarge, ErrorCode::Corrupt});
+    list.push_back({"bmp_larger_than_data", bmpLarge, ErrorCode::Truncated});
     Bytes bmpDepth = bmp;
     bmpDepth[28] = 7;
     list.push_back({"bmp_bad_depth", bmpDepth, ErrorCode::Corrupt});

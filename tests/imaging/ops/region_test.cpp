@@ -145,6 +145,7 @@ TEST(Picture, CropToRegionKeepsTheBoundingBox) {
     pic.setBitmap(ramp());
     pic.setRegion(Region::rectangle(4, 2, 4, 4));
     pic.setBitmap(Bitmap(6, 4, 24));
+    ASSERT_TRUE(pic.HasRgn());
     EXPECT_EQ(pic.region()->bounds(), (Rect{4, 2, 2, 2}));
     pic.setBitmap(Bitmap(3, 3, 24));
     EXPECT_FALSE(pic.HasRgn());
@@ -170,6 +171,7 @@ TEST(Picture, GeometryCarriesTheSelectionAlong) {
     ASSERT_TRUE(work.HasRgn());
     EXPECT_EQ(work.region()->bounds(), (Rect{5, 0, 1, 2}));
     work.apply("Size", {3, 4, 2});
+    ASSERT_TRUE(work.HasRgn());
     EXPECT_EQ(work.region()->bounds(), (Rect{2, 0, 1, 1}));
     work.apply("Trim", {0, 1, 3, 3});
     EXPECT_FALSE(work.HasRgn());  // trimmed away
