@@ -1,7 +1,6 @@
 #include "settings/frmoptions.h"
 #include "settings/qualityoptionstab.h"
 
-
 #include "settings/conversions.h"
 #include "settings/frmgif.h"
 #include "settings/frmjpeg.h"
