@@ -185,7 +185,7 @@ Bitmap loadResource(ByteView file, const ResourceEntry& entry) {
         if (image.empty()) fio::corrupt(kWhere, "an empty icon");
         return std::move(image.first());
     }
-    return fio::readDib(data, kWhere, entry.kind != Bitmaps);
+    return fio::readDib(data, kWhere, {.icon = entry.kind != Bitmaps});
 }
 
 }  // namespace imaging::pe
