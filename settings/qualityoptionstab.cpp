@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <algorithm>
-#include <QVBoxLayout>
 
 #include "common/texts.h"
 
@@ -10,14 +9,17 @@ namespace kalmira {
 
 QualityOptionsTab::QualityOptionsTab(QWidget& page) : QWidget(&page) {
     setObjectName(QStringLiteral("frameOptionsQuality"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
+    // Placed like the rest of the dialog, at fixed positions under what the page holds: the
+    // boxes have their full width before the dialog is ever shown.
+    const int width = std::max(0, page.width() - 16);
+    int y = 0;
     auto box = [&](const char* name, int textId, bool on) {
         auto* check = new QCheckBox(LoadText(textId), this);
         check->setObjectName(QString::fromLatin1(name));
         check->setChecked(on);
-        layout->addWidget(check);
+        const int height = check->sizeHint().height();
+        check->setGeometry(0, y, width, height);
+        y += height + 2;
         return check;
     };
     const QualityOptionsRecord& current = QualityOptions();
@@ -25,7 +27,7 @@ QualityOptionsTab::QualityOptionsTab(QWidget& page) : QWidget(&page) {
     byteBudget_ = box("CheckByteBudget", 6632, current.ByteBudget);
     webpAvif_ = box("CheckWebpAvif", 6633, current.WebpAvif);
     const int top = page.childrenRect().bottom() + 8;
-    setGeometry(8, top, page.width() - 16, std::max(0, page.height() - top));
+    setGeometry(8, top, width, std::max(y, page.height() - top));
 }
 
 void QualityOptionsTab::Apply() {

@@ -112,7 +112,44 @@ mode_t newFileMode() {
 
 }  // namespace
 
-void writeFileAtomically(const std::filesystem::path& path, ByteView data) {
+namespace {
+
+void writeAll(int fd, const std::filesystem::path& path, ByteView data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : ENOSPC;
+            ::close(fd);
+            failWrite(path, "cannot write", error);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0) failWrite(path, "cannot write", errno);
+}
+
+}  // namespace
+
+void writeFileAtomically(const std::filesystem::path& given, ByteView data) {
+    // A symbolic link stays a link: the file it names is the one replaced.
+    std::filesystem::path path = given;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(given, ec)) {
+        std::filesystem::path target = std::filesystem::weakly_canonical(given, ec);
+        if (!ec) path = std::move(target);
+    }
+    struct stat existing {};
+    const bool exists = ::stat(path.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) failWrite(path, "cannot write", EISDIR);
+    // A device or a pipe takes the bytes itself; a file renamed over it would replace the
+    // device node (a program run as root would turn /dev/null into a picture).
+    if (exists && !S_ISREG(existing.st_mode)) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) failWrite(path, "cannot open", errno);
+        writeAll(fd, path, data);
+        return;
+    }
     // The temporary name is unique to this writer, so two writers of one file never write into
     // each other's temporary: each renames a complete file of its own and the last one wins
     // whole. It stands beside the target, as a rename only replaces within one file system.
@@ -126,23 +163,10 @@ void writeFileAtomically(const std::filesystem::path& path, ByteView data) {
             if (!keep) ::unlink(name.c_str());
         }
     } removeTemp{temp};
-    struct stat existing {};
     // mkstemp's file is private; the picture gets the mode of the file it replaces, or that of
     // any new file.
-    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : newFileMode();
-    ::fchmod(fd, mode);
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            failWrite(path, "cannot write", error);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0) failWrite(path, "cannot write", errno);
+    ::fchmod(fd, exists ? (existing.st_mode & 07777) : newFileMode());
+    writeAll(fd, path, data);
     if (::rename(temp.c_str(), path.c_str()) != 0) failWrite(path, "cannot replace", errno);
     removeTemp.keep = true;
 }

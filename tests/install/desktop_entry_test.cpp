@@ -45,7 +45,7 @@ const std::map<std::string, std::string> kTypeOfSuffix = {
     {"ras", "image/x-sun-raster"}, {"sun", "image/x-sun-raster"}, {"tga", "image/x-tga"}, {"vda", "image/x-tga"},
     {"icb", "image/x-tga"}, {"vst", "image/x-tga"}, {"tif", "image/tiff"}, {"tiff", "image/tiff"},
     {"wmf", "image/wmf"}, {"wpg", "application/x-wpg"}, {"xbm", "image/x-xbitmap"}, {"xpm", "image/x-xpixmap"},
-    {"xwd", "image/x-xwindowdump"},
+    {"xwd", "image/x-xwindowdump"}, {"webp", "image/webp"}, {"avif", "image/avif"},
 };
 
 TEST(DesktopEntry, OffersEveryFormatTheEngineReads) {

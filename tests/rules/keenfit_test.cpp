@@ -117,8 +117,12 @@ TEST(EngineFormat, EveryPositionHasItsNumber) {
         EXPECT_EQ(EngineFormatNumber(position, 0, true, false, false, known), expected[position]) << position;
         EXPECT_TRUE(known);
     }
-    bool known = true;
-    EXPECT_EQ(EngineFormatNumber(16, 0, true, false, false, known), 0);
+    bool known = false;
+    EXPECT_EQ(EngineFormatNumber(save_format::Webp, 0, true, false, false, known), f::Webp);
+    EXPECT_TRUE(known);
+    EXPECT_EQ(EngineFormatNumber(save_format::Avif, 0, true, false, false, known), f::Avif);
+    EXPECT_TRUE(known);
+    EXPECT_EQ(EngineFormatNumber(18, 0, true, false, false, known), 0);
     EXPECT_FALSE(known);
     EXPECT_EQ(EngineFormatNumber(-1, 0, true, false, false, known), 0);
     EXPECT_FALSE(known);

@@ -236,7 +236,7 @@ private slots:
         window_->Edit().Paste();
         QCOMPARE(prompts_.messages.size(), 1);
         QVERIFY(prompts_.messages.first().text.startsWith("Could not paste: Invalid data on the clipboard"));
-        QVERIFY(prompts_.messages.first().title.isEmpty());
+        QCOMPARE(prompts_.messages.first().title, ApplicationName());
         // A picture that cannot be read says why.
         QCOMPARE(prompts_.messages.first().text.contains('\n'), offered);
         QVERIFY(prompts_.errors.isEmpty());

@@ -187,7 +187,7 @@ private slots:
         QTest::newRow("empty") << "empty" << "Error: Unrecognized format. Could not load picture."
                                << "load: the file is empty";
         QTest::newRow("truncated") << "truncated" << "Error: Unrecognized format. Could not load picture."
-                                   << "PNG: the data ends inside the image";
+                                   << "PNG: a chunk reaches past the end of the file";
         QTest::newRow("text") << "text" << "Error: Unrecognized format. Could not load picture."
                               << "load: unrecognized format";
         QTest::newRow("folder") << "folder" << "Error: File does not exist." << "";

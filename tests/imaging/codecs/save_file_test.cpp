@@ -90,4 +90,32 @@ TEST(SaveFile, AFailedSaveLeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(namesIn(dir.path), std::set<std::string>{"picture.png"});
 }
 
+// A device takes the bytes itself and stays a device; a link stays a link to the new picture.
+TEST(SaveFile, DevicesAndLinksAreWrittenThroughNotReplaced) {
+    SaveOptions o;
+    o.format = format::BmpWindows;
+    saveFile("/dev/null", picture(1), o);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    if (fs::exists("/dev/full")) {
+        try {
+            saveFile("/dev/full", picture(1), o);
+            FAIL() << "a full device took the picture";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), ErrorCode::WriteFailed);
+            EXPECT_NE(std::string(e.what()).find("No space left on device"), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    }
+    Folder dir;
+    ASSERT_FALSE(dir.path.empty());
+    const fs::path target = dir.path / "picture.bmp";
+    const fs::path link = dir.path / "shortcut.bmp";
+    saveFile(target, picture(1), o);
+    fs::create_symlink(target, link);
+    saveFile(link, picture(2), o);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(contentOf(target), saveMemory(picture(2), o));
+    EXPECT_EQ(namesIn(dir.path), (std::set<std::string>{"picture.bmp", "shortcut.bmp"}));
+}
+
 }  // namespace
