@@ -1,7 +1,7 @@
 #pragma once
-// Program-wide state (the design's modVariablen and modMain), one instance per process.
+// Program-wide state (modVariablen and modMain), one instance per process.
 // Everything runs on the one user-interface thread, so these are plain variables; the names
-// are the design document's, so every Part finds them as it quotes them.
+// are the ones every window and routine of the program uses for them.
 
 #include <QString>
 #include <QStringList>

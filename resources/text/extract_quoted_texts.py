@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""Extracts the text ids the design document quotes, with their English texts.
+"""Extracts the text ids a text catalogue quotes, with their English texts.
 
-Usage: extract_quoted_texts.py DESIGN.md             -> prints "id<TAB>text" rows found by pattern
-       extract_quoted_texts.py DESIGN.md --check DIR -> compares them with DIR/*.tsv (exit 1 on
+Usage: extract_quoted_texts.py TEXTS.md              -> prints "id<TAB>text" rows found by pattern
+       extract_quoted_texts.py TEXTS.md  --check DIR -> compares them with DIR/*.tsv (exit 1 on
                                                         a missing id, a differing English text
                                                         or a missing German twin)
 
-The patterns cover the ways the document quotes a text:
+The patterns cover the ways the catalogue quotes a text:
   1000 "&File"            id followed by its quoted text (menus, messages, titles)
   text 5000 ("brenvo.hlp")  id followed by the quoted text in parentheses
   "&OK" (1515)            quoted caption followed by its id in parentheses
