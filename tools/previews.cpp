@@ -116,7 +116,10 @@ void FilterPreviews::run(std::uint32_t flag, int titleId, Seed seed, Show show, 
     seed(dialogs);
     dialogs.SetFlags(ImageDialogs::kEffectDialogFlags | flag);
     dialogs.SetTitle(titleId ? LoadText(titleId) : QString());
-    dialogs.SetBitmap(&original.Bitmap());
+    // With a selection the dialog previews the selection's area, where the operation will act.
+    imaging::Bitmap selection;
+    if (original.HasRgn()) selection = original.CopyRect(original.Rgn()->bounds());
+    dialogs.SetBitmap(selection.empty() ? &original.Bitmap() : &selection);
     // The dialog is application modal: no other document can become active while it is open.
     int result = 0;
     {

@@ -53,6 +53,7 @@ public:
     std::uint32_t seenFlags = 0;
     QString seenTitle;
     const imaging::Bitmap* seenBitmap = nullptr;
+    imaging::Bitmap seenPicture;  // a copy of what the dialog was given to preview
     int shown = 0;
     int seedEffect = 0, seedGamma = 0, seedDepth = 0, seedDirection = 0, seedRange = 0, seedChannel = 0;
     int seedAngle = 0;
@@ -62,7 +63,10 @@ public:
     void SetFlags(std::uint32_t flags) override { seenFlags = flags; }
     void SetTitle(const QString& title) override { seenTitle = title; }
     void SetBitmap(const imaging::Bitmap* bitmap) override {
-        if (bitmap) seenBitmap = bitmap;
+        if (bitmap) {
+            seenBitmap = bitmap;
+            seenPicture = *bitmap;
+        }
     }
     int respond() {
         ++shown;
@@ -221,6 +225,24 @@ private slots:
         imaging::Bitmap expected = before;
         imaging::ops::applyNamedOperation(expected, "Intensity", {-300});
         QVERIFY(doc_->picOriginal().Bitmap() == expected);
+    }
+
+    void aSelectionIsWhatTheDialogPreviews() {
+        showOperation("1", "ComboColorCorrection", 1);  // Brightness
+        doc_->picOriginal().SetRgn(imaging::ops::Region::rectangle(3, 2, 10, 6));
+        dialogs_.answer = imaging::ImageDialogs::kDialogCancelled;
+        previews_->Button("cmdPreviewColorCorrectionBrightness")->click();
+        QCOMPARE(dialogs_.shown, 1);
+        QCOMPARE(dialogs_.seenPicture.width(), 10);
+        QCOMPARE(dialogs_.seenPicture.height(), 6);
+        const imaging::Bitmap& whole = doc_->picOriginal().Bitmap();
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 10; ++x) QCOMPARE(dialogs_.seenPicture.pixel(x, y), whole.pixel(x + 3, y + 2));
+        // Without a selection the whole Original is previewed.
+        doc_->picOriginal().FreeRgn();
+        previews_->Button("cmdPreviewColorCorrectionBrightness")->click();
+        QCOMPARE(dialogs_.seenPicture.width(), whole.width());
+        QCOMPARE(dialogs_.seenPicture.height(), whole.height());
     }
 
     void cancelChangesNothing_data() {
