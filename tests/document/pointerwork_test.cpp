@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QtTest>
 
+#include "fakemainwindow.h"
 #include "document/documenthost.h"
 #include "document/frmdocument.h"
 #include "settings/programoptions.h"
@@ -18,30 +19,9 @@
 using namespace kalmira;
 using imaging::ops::Rect;
 
+using kalmira::testing::FakeMainWindow;
+
 namespace {
-
-class FakeMainWindow : public MainWindowHost {
-public:
-    bool toggles[6] = {false, false, false, false, false, false};
-    QMap<QString, QString> panels;
-    QStringList commands;
-    QStringList zoomTexts;
-    int pasteEnabled = -1;
-    int undoSteps = 0;
-    int areaWidth = 0;
-
-    bool IsVariationTogglePressed(int v) const override { return toggles[v]; }
-    void SetVariationToggle(int v, bool pressed) override { toggles[v] = pressed; }
-    void SetStatusPanelText(const QString& key, const QString& text) override { panels[key] = text; }
-    void SelectRectangleRegionTool() override {}
-    void ToolbarAktualisieren(bool) override {}
-    void LastDocumentClosed() override {}
-    int DocumentAreaWidth() const override { return areaWidth; }
-    void RunMainCommand(const QString& name) override { commands.append(name); }
-    void EnablePaste(bool enabled) override { pasteEnabled = enabled ? 1 : 0; }
-    void ApplyZoomText(const QString& text) override { zoomTexts.append(text); }
-    void StoreUndoStep() override { ++undoSteps; }
-};
 
 imaging::Bitmap numbered(int width, int height) {
     imaging::Bitmap b(width, height, 24);

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "fakemainwindow.h"
 #include "codecs/registry.h"
 #include "core/codec.h"
 #include "document/documenthost.h"
@@ -20,20 +21,9 @@
 
 using namespace kalmira;
 
+using kalmira::testing::FakeMainWindow;
+
 namespace {
-
-class FakeMainWindow : public MainWindowHost {
-public:
-    bool toggles[6] = {false, false, false, false, false, false};
-    QMap<QString, QString> panels;
-
-    bool IsVariationTogglePressed(int v) const override { return toggles[v]; }
-    void SetVariationToggle(int v, bool pressed) override { toggles[v] = pressed; }
-    void SetStatusPanelText(const QString& key, const QString& text) override { panels[key] = text; }
-    void SelectRectangleRegionTool() override {}
-    void ToolbarAktualisieren(bool) override {}
-    void LastDocumentClosed() override {}
-};
 
 // A tools window that shows one document's selected Variation with its compression boxes.
 class FakeTools : public ToolsHost {

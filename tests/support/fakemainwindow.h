@@ -4,6 +4,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include "document/documenthost.h"
 
@@ -19,6 +20,10 @@ public:
     int rectangleTool = 0;          // how often the rectangle region tool was selected
     int areaWidth = 0;
     int zoomShown = 0;
+    QStringList commands;   // main-window commands run by name (the pop-up menu's)
+    QStringList zoomTexts;  // zoom texts applied through the zoom box
+    int pasteEnabled = -1;  // -1 never set, else 0 or 1
+    int undoSteps = 0;      // how often an undo step was stored
 
     bool IsVariationTogglePressed(int v) const override { return toggles[v]; }
     void SetVariationToggle(int v, bool pressed) override { toggles[v] = pressed; }
@@ -29,6 +34,10 @@ public:
     void EnableSaveCommands(bool enabled) override { saveEnabled = enabled ? 1 : 0; }
     void ShowZoom(int percent) override { zoomShown = percent; }
     int DocumentAreaWidth() const override { return areaWidth; }
+    void RunMainCommand(const QString& name) override { commands.append(name); }
+    void EnablePaste(bool enabled) override { pasteEnabled = enabled ? 1 : 0; }
+    void ApplyZoomText(const QString& text) override { zoomTexts.append(text); }
+    void StoreUndoStep() override { ++undoSteps; }
 };
 
 }  // namespace kalmira::testing

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+#include "fakemainwindow.h"
 #include "codecs/registry.h"
 #include "common/errortrap.h"
 #include "core/error.h"
@@ -33,17 +34,9 @@
 using namespace kalmira;
 using imaging::ImageDialogs;
 
-namespace {
+using kalmira::testing::FakeMainWindow;
 
-class FakeMainWindow : public MainWindowHost {
-public:
-    bool IsVariationTogglePressed(int) const override { return false; }
-    void SetVariationToggle(int, bool) override {}
-    void SetStatusPanelText(const QString&, const QString&) override {}
-    void SelectRectangleRegionTool() override {}
-    void ToolbarAktualisieren(bool) override {}
-    void LastDocumentClosed() override {}
-};
+namespace {
 
 // Answers every dialog with the values a test prepared and remembers what it was given.
 class AnsweringDialogs : public imaging::EffectDialogs {
