@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,11 +23,20 @@ public:
         }
         const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
         const std::string fd = std::to_string(pipeFds[1]);
+        const pid_t parent = getpid();
         pid_ = fork();
         if (pid_ == 0) {
             close(pipeFds[0]);
-            // Quiet: Xvfb's font warnings are not the test's business.
-            if (std::FILE* null = std::fopen("/dev/null", "w")) dup2(fileno(null), 2);
+            // The server goes with the test even when the test dies without unwinding: a server
+            // left behind would hold the test's output open and the test runner would wait on it.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent) _exit(127);
+            // Quiet, and holding none of the test's output: Xvfb's font warnings are not the
+            // test's business.
+            if (std::FILE* null = std::fopen("/dev/null", "w")) {
+                dup2(fileno(null), 1);
+                dup2(fileno(null), 2);
+            }
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                    "-noreset", static_cast<char*>(nullptr));
             _exit(127);
