@@ -47,7 +47,6 @@ function(kalmira_gtest name)
   # The program sets its own language, platform and configuration folder (tests/support), so
   # it runs the same straight from the build folder as under CTest.
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} kalmira_test_environment GTest::gtest_main)
-  target_compile_definitions(${name} PRIVATE KALMIRA_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
 
@@ -56,6 +55,5 @@ function(kalmira_qtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} kalmira_test_environment Qt6::Test)
-  target_compile_definitions(${name} PRIVATE KALMIRA_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
   add_test(NAME ${name} COMMAND ${name})
 endfunction()

@@ -2,6 +2,8 @@
 // real document window.
 #include <QGroupBox>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QtTest>
 
 #include <memory>
@@ -145,6 +147,38 @@ private slots:
         QCOMPARE(doc.FrameCompress(1)->pos(), QPoint(0, doc.frameOriginal()->geometry().bottom() + 1));
         QCOMPARE(doc.FrameCompress(3)->pos(), QPoint(0, doc.FrameCompress(1)->geometry().bottom() + 1));
         QCOMPARE(doc.FrameCompress(3)->width(), frameWidth);
+    }
+
+    // A minimised document is laid out (its frames are ready when it comes back) but its
+    // window keeps the minimised size; restored, it takes the layout's size.
+    void aMinimisedDocumentIsLaidOutButNotResized() {
+        QMdiArea area;
+        area.resize(1200, 900);
+        auto* doc = new frmDocument;
+        QMdiSubWindow* window = area.addSubWindow(doc);
+        area.show();
+        doc->picOriginal().SetBitmap(imaging::Bitmap(40, 30, 24));
+        doc->OriginalResize();
+        const QSize alone = window->size();
+
+        window->showMinimized();
+        QVERIFY(window->isMinimized());
+        const QSize minimised = window->size();
+        QVERIFY(minimised != alone);
+        host_.toggles[1] = true;
+        host_.toggles[2] = true;
+        doc->OriginalResize();
+        QCOMPARE(window->size(), minimised);
+        QVERIFY(!doc->FrameCompress(1)->isHidden());
+        QVERIFY(!doc->FrameCompress(2)->isHidden());
+        const int frameWidth = doc->frameOriginal()->width();
+        QCOMPARE(doc->FrameCompress(2)->x(), 2 * frameWidth);
+
+        window->showNormal();
+        doc->OriginalResize();
+        QVERIFY(window->width() > alone.width());
+        QVERIFY(window->width() >= 3 * frameWidth);
+        QCOMPARE(window->height(), alone.height());
     }
 
     void displayLimitsLetThePictureScroll() {

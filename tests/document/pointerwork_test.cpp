@@ -259,6 +259,28 @@ private slots:
         QCOMPARE(original.RgnFrameType(), 2);
     }
 
+    // A quarter turn of a 20 x 4 strip: it stands 4 x 20 about the same centre (20, 12),
+    // turned clockwise, and the place it left shows the picture that was under it.
+    void quarterTurnedStripStandsAboutItsCentre() {
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        drag(original, {10, 10}, {30, 14});
+        QCOMPARE(original.Rgn()->bounds(), (Rect{10, 10, 20, 4}));
+        doc->RotateRegion(9000, true);
+        QCOMPARE(original.Rgn()->bounds(), (Rect{18, 2, 4, 20}));
+        QCOMPARE(original.Pixel(18, 2), start_.pixel(10, 13));
+        QCOMPARE(original.Pixel(21, 2), start_.pixel(10, 10));
+        QCOMPARE(original.Pixel(18, 21), start_.pixel(29, 13));
+        QCOMPARE(original.Pixel(21, 21), start_.pixel(29, 10));
+        QCOMPARE(original.Pixel(10, 10), start_.pixel(10, 10));
+        QCOMPARE(original.Pixel(29, 13), start_.pixel(29, 13));
+        QCOMPARE(original.Pixel(17, 2), start_.pixel(17, 2));
+        // The background to come back when the strip moves on is what is under its new place.
+        QCOMPARE(doc->picOriginal2().BitmapWidth(), 4);
+        QCOMPARE(doc->picOriginal2().BitmapHeight(), 20);
+        QCOMPARE(doc->picOriginal2().Pixel(0, 0), start_.pixel(18, 2));
+    }
+
     void resizedSelectionShowsTheBackgroundAroundIt() {
         auto doc = document();
         imaging::ImageControl& original = doc->picOriginal();

@@ -2,6 +2,7 @@
 // and the shared small rules (command line, keeping floating windows on screen).
 
 #include "shell/commandline.h"
+#include "shell/createmainwindow.h"
 #include "shell/commands/filecommands.h"
 #include "shell/commands/viewcommands.h"
 #include "shell/commands/windowcommands.h"
@@ -301,6 +302,72 @@ private slots:
         // The size from before the window was minimised.
         QCOMPARE(ReadSetting("Settings", "MainWidth", "x").toLong(), std::lround(normalWidth * tpp));
         QVERIFY(std::abs(ReadSetting("Settings", "MainWidth", "x").toLong() - 15000) < 2 * tpp);
+    }
+
+    void maximisedPlacementIsRestoredAndKeepsTheNormalSize() {
+        WriteSetting("Settings", "MainLeft", "900");
+        WriteSetting("Settings", "MainTop", "600");
+        // Whole pixels at 15 twips a pixel, so what is stored again is what was read.
+        WriteSetting("Settings", "MainWidth", "8010");
+        WriteSetting("Settings", "MainHeight", "6000");
+        WriteSetting("Settings", "MainWindowState", "2");
+        auto window = loadedWindow();
+        QVERIFY(window->isMaximized());
+        QCOMPARE(window->RememberedPlacement().MainWindowState, kWindowStateMaximized);
+        QVERIFY(window->close());
+        QCOMPARE(ReadSetting("Settings", "MainWindowState", "x"), QStringLiteral("2"));
+        // The size to come back to when the user leaves the maximised state is the stored one,
+        // not the screen's.
+        QCOMPARE(ReadSetting("Settings", "MainWidth", "x"), QStringLiteral("8010"));
+        QCOMPARE(ReadSetting("Settings", "MainHeight", "x"), QStringLiteral("6000"));
+
+        auto again = loadedWindow();
+        QVERIFY(again->isMaximized());
+        again->setWindowState(Qt::WindowNoState);
+        const double tpp = again->TwipsPerPixel();
+        QTRY_COMPARE(again->width(), qRound(8010 / tpp));
+        QCOMPARE(again->height(), qRound(6000 / tpp));
+    }
+
+    // Windows the user closed stay closed at the next start: the menu items and toolbar
+    // buttons 12 and 13 are released, opening a document does not show them, and the user
+    // brings each back with its button.
+    void closedFloatingWindowsStayClosedAndComeBackByTheirButtons() {
+        WriteSetting("Settings", "ToolsOpen", "False");
+        WriteSetting("Settings", "PaletteOpen", "False");
+        std::unique_ptr<QMainWindow> owner = createMainWindow({writeImage("floating.png", 16, 16)});
+        auto* window = qobject_cast<frmMain*>(owner.get());
+        QVERIFY(window);
+        QTRY_COMPARE(window->MdiArea()->subWindowList().size(), 1);
+        QAction* tools = window->findChild<QAction*>("mnuViewTools");
+        QAction* palette = window->findChild<QAction*>("mnuViewPalette");
+        QVERIFY(window->ToolsWindow() && window->PaletteWindow());
+        QVERIFY(!tools->isChecked());
+        QVERIFY(!window->ToolbarButton(12)->isChecked());
+        QVERIFY(!palette->isChecked());
+        QVERIFY(!window->ToolbarButton(13)->isChecked());
+        QVERIFY(!window->ToolsWindow()->isVisible());
+        QVERIFY(!window->PaletteWindow()->isVisible());
+
+        window->ToolbarButton(12)->trigger();
+        QVERIFY(tools->isChecked());
+        QVERIFY(window->ToolbarButton(12)->isChecked());
+        QVERIFY(window->ToolsWindow()->isVisible());
+        QVERIFY(!window->PaletteWindow()->isVisible());
+        window->ToolbarButton(13)->trigger();
+        QVERIFY(palette->isChecked());
+        QVERIFY(window->PaletteWindow()->isVisible());
+        window->ToolbarButton(13)->trigger();
+        QVERIFY(!palette->isChecked());
+        QVERIFY(!window->PaletteWindow()->isVisible());
+        QVERIFY(prompts_.messages.isEmpty());
+
+        prompts_.messageAnswers.enqueue(QMessageBox::Ok);
+        QVERIFY(window->close());
+        QCOMPARE(ReadSetting("Settings", "ToolsOpen", "x"), QStringLiteral("True"));
+        QCOMPARE(ReadSetting("Settings", "PaletteOpen", "x"), QStringLiteral("False"));
+        owner.reset();
+        QTRY_COMPARE(OpenDocumentCount, 0);
     }
 
     void aBrokenStoredValueIsReportedAndTheLoadGoesOn() {

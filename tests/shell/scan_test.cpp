@@ -9,6 +9,7 @@
 #include "shell/commands/scancommands.h"
 #include "shell/frmmain.h"
 #include "shelltestsupport.h"
+#include "test_data.h"
 
 #include "qt/acquiredialog.h"
 
@@ -175,7 +176,7 @@ private slots:
 
 int main(int argc, char** argv) {
     // Only SANE's test backend, whatever scanners the machine has.
-    setenv("SANE_CONFIG_DIR", KALMIRA_TEST_DATA "/sane", 1);
+    setenv("SANE_CONFIG_DIR", (kalmira::testing::testDataDir() + "/sane").c_str(), 1);
     QApplication app(argc, argv);
     ScanTest test;
     return QTest::qExec(&test, argc, argv);

@@ -24,6 +24,9 @@ struct TestEnvironment {
     TestEnvironment() {
         setenv("KALMIRA_LANGUAGE", "en", 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // A test function that waits for something that never comes is stopped after two
+        // minutes rather than Qt Test's default five, so a hung window test fails quickly.
+        setenv("QTEST_FUNCTION_TIMEOUT", "120000", 0);
         // A test program started again by its parent (a death test) shares the parent's folder.
         if (const char* inherited = std::getenv("XDG_CONFIG_HOME");
             inherited && std::filesystem::path(inherited).filename().string().starts_with("kalmira-test-") &&
@@ -44,3 +47,14 @@ struct TestEnvironment {
 const TestEnvironment environment;
 
 }  // namespace
+
+#include "test_data.h"
+
+namespace kalmira::testing {
+
+const std::string& testDataDir() {
+    static const std::string dir = KALMIRA_TEST_DATA;
+    return dir;
+}
+
+}  // namespace kalmira::testing

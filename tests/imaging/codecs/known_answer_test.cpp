@@ -12,12 +12,13 @@
 #include "codecs/registry.h"
 #include "core/error.h"
 #include "test_images.h"
+#include "test_data.h"
 
 using namespace imaging;
 
 namespace {
 
-const std::string kDir = std::string(KALMIRA_TEST_DATA) + "/codecs/";
+const std::string kDir = kalmira::testing::testDataDir() + "/codecs/";
 
 struct Entry {
     std::string file;

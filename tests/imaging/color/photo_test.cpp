@@ -5,13 +5,14 @@
 
 #include "codecs/registry.h"
 #include "color/colorres.h"
+#include "test_data.h"
 
 using namespace imaging;
 
 namespace {
 
 const Bitmap& photo() {
-    static const Bitmap bmp = loadFile(std::string(KALMIRA_TEST_DATA) + "/color/photo_256x192.png").first();
+    static const Bitmap bmp = loadFile(kalmira::testing::testDataDir() + "/color/photo_256x192.png").first();
     return bmp;
 }
 

@@ -9,13 +9,14 @@
 
 #include "core/error.h"
 #include "formats/pe_resources.h"
+#include "test_data.h"
 
 using namespace imaging;
 
 namespace {
 
 Bytes readData(const std::string& name) {
-    std::ifstream in(std::filesystem::path(KALMIRA_TEST_DATA) / "pe" / name, std::ios::binary);
+    std::ifstream in(std::filesystem::path(kalmira::testing::testDataDir()) / "pe" / name, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

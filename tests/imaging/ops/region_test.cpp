@@ -219,35 +219,3 @@ TEST(Floater, RectanglesFarOffTheBitmapClipToNothing) {
 }
 
 }  // namespace
-
-namespace {
-
-TEST(Picture, TransformingASelectionKeepsItsCentreAndRestoresTheBackground) {
-    // The document's steps for turning a selection by 90 degrees, on a 2 x 4 strip of a
-    // 8 x 6 picture whose background was saved when the selection was dropped there.
-    Picture pic(ramp());
-    pic.setRegion(Region::rectangle(3, 1, 2, 4));
-    const Bitmap background = pic.copySelectionRect();  // SaveBackground
-    pic.liftFloater();
-    pic.pasteBitmap(background, pic.RgnLeft(), pic.RgnTop());  // RestoreBackground
-    Picture work = pic.takeFloaterAsPicture();
-    EXPECT_FALSE(pic.hasFloater());
-    work.apply("Rotate", {9000, 1, 0});
-    Floater turned = work.toFloater();
-    const int left = pic.RgnLeft() + pic.RgnWidth() / 2 - turned.pixels.width() / 2;
-    const int top = pic.RgnTop() + pic.RgnHeight() / 2 - turned.pixels.height() / 2;
-    turned.moveTo(left, top);
-    pic.setFloater(turned);
-    const Bitmap newBackground = pic.dropFloater();
-    ASSERT_TRUE(pic.HasRgn());
-    EXPECT_EQ(pic.region()->bounds(), (Rect{2, 2, 4, 2}));  // same centre (4, 3)
-    // The turned strip: row 0 holds the strip's bottom-to-top left column.
-    EXPECT_EQ(redOf(pic.bitmap().pixel(2, 2)), 43);
-    EXPECT_EQ(redOf(pic.bitmap().pixel(5, 2)), 13);
-    EXPECT_EQ(redOf(pic.bitmap().pixel(5, 3)), 14);
-    // Outside the new place the old pixels are back (here: they never changed).
-    EXPECT_EQ(redOf(pic.bitmap().pixel(3, 1)), 13);
-    EXPECT_EQ(redOf(newBackground.pixel(0, 0)), 22);
-}
-
-}  // namespace

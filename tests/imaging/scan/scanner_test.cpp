@@ -9,6 +9,7 @@
 
 #include "core/error.h"
 #include "scan/scanner.h"
+#include "test_data.h"
 
 using namespace imaging;
 
@@ -22,7 +23,7 @@ class ScannerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         // Only the test backend: real devices on the machine stay out of the tests.
-        setenv("SANE_CONFIG_DIR", KALMIRA_TEST_DATA "/sane", 1);
+        setenv("SANE_CONFIG_DIR", (kalmira::testing::testDataDir() + "/sane").c_str(), 1);
         ASSERT_EQ(scan::initialise(), 0);
     }
 
