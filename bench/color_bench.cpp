@@ -59,6 +59,37 @@ void BM_GifRoundTrip(benchmark::State& state) {
 }
 BENCHMARK(BM_GifRoundTrip)->Arg(256)->Arg(16)->ArgName("colors")->Unit(benchmark::kMillisecond);
 
+// Real pictures: a photograph whole and as a 160 x 120 thumbnail cut from its middle (a few
+// thousand scattered colours, where the nearest-colour search's set-up costs most), and a
+// screenshot.
+const imaging::Bitmap& realPicture(int which) {
+    static const imaging::Bitmap dune = imaging::loadFile(KALMIRA_BENCH_PICTURES "/dune.jpg").first();
+    static const imaging::Bitmap screenshot = imaging::loadFile(KALMIRA_BENCH_PICTURES "/screenshot.png").first();
+    static const imaging::Bitmap thumbnail = [] {
+        imaging::Bitmap cut(160, 120, 24);
+        const int left = dune.width() / 2 - 80, top = dune.height() / 2 - 60;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 160; ++x) cut.setPixel(x, y, dune.pixel(left + x, top + y));
+        return cut;
+    }();
+    return which == 0 ? dune : which == 1 ? thumbnail : screenshot;
+}
+
+void BM_ColorResReal(benchmark::State& state) {
+    const imaging::Bitmap& picture = realPicture(static_cast<int>(state.range(0)));
+    const int colors = static_cast<int>(state.range(1));
+    imaging::Bitmap out;
+    for (auto _ : state) {
+        out = imaging::colorRes(picture, 8, imaging::palette_kind::Optimized, imaging::dither_code::None, colors);
+        benchmark::DoNotOptimize(out.data().data());
+    }
+    state.counters["psnr_dB"] = imaging::psnrRgb(picture, out);
+}
+BENCHMARK(BM_ColorResReal)
+    ->ArgsProduct({{0, 1, 2}, {256, 32}})
+    ->ArgNames({"picture", "colors"})
+    ->Unit(benchmark::kMillisecond);
+
 void BM_FixedPaletteOrdered(benchmark::State& state) {
     for (auto _ : state) {
         auto out = imaging::colorRes(photo(), 8, imaging::palette_kind::Netscape, imaging::dither_code::Ordered, 0);
