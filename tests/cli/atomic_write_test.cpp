@@ -17,6 +17,7 @@
 #include "codecs/registry.h"
 #include "core/bitmap.h"
 #include "core/error.h"
+#include "test_data.h"
 
 namespace fs = std::filesystem;
 
@@ -106,7 +107,7 @@ TEST_F(AtomicWrite, RacingWritersLeaveOneWholeFileAndNoTemporaries) {
 TEST_F(AtomicWrite, TwoConvertProcessesWritingOneOutput) {
     const fs::path a = noisyPng("a.png", 24, 18), b = noisyPng("b.png", 16, 12);
     const fs::path target = dir_ / "out.img";
-    const std::string cli = quoted(KALMIRA_CLI);
+    const std::string cli = quoted(kalmira::testing::cliProgram());
     ASSERT_EQ(std::system((cli + " convert " + quoted(a) + " " + quoted(dir_ / "a.gif") + " --format 2 >/dev/null").c_str()), 0);
     ASSERT_EQ(std::system((cli + " convert " + quoted(b) + " " + quoted(dir_ / "b.jpg") + " --format 10 >/dev/null").c_str()), 0);
     const std::string gif = slurp(dir_ / "a.gif"), jpg = slurp(dir_ / "b.jpg");
@@ -149,7 +150,7 @@ TEST_F(AtomicWrite, AFullDiskKeepsTheOldFileWholeAndSaysWhy) {
                      << "); the full-disk case needs root in a system that allows mounts";
     mounted_ = true;
     const fs::path photo = noisyPng("photo.png", 120, 90);  // its JPEG is far larger than what is free
-    const std::string cli = quoted(KALMIRA_CLI);
+    const std::string cli = quoted(kalmira::testing::cliProgram());
     // An old output of 20 KB, then the rest of the file system filled.
     {
         std::ofstream old(mount_ / "old.jpg", std::ios::binary);

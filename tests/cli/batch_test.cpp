@@ -17,6 +17,7 @@
 
 #include "codecs/registry.h"
 #include "core/bitmap.h"
+#include "test_data.h"
 
 namespace fs = std::filesystem;
 
@@ -62,7 +63,7 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     RunResult run(const std::vector<std::string>& args, const std::string& prefix = "") {
-        std::string cmd = prefix + quoted(KALMIRA_CLI);
+        std::string cmd = prefix + quoted(kalmira::testing::cliProgram());
         for (const std::string& a : args) cmd += " " + quoted(a);
         cmd += " >" + quoted((dir_ / "stdout").string()) + " 2>" + quoted((dir_ / "stderr").string());
         const int raw = std::system(cmd.c_str());
@@ -229,7 +230,7 @@ TEST_F(Batch, BadCommandLinesExitWithTwo) {
 TEST_F(Batch, TwoBatchesWritingOneFolderLeaveWholeFiles) {
     for (int i = 0; i < 6; ++i) picture("in/p" + std::to_string(i) + ".png", 80, 60, i % 2 == 0, i);
     ASSERT_EQ(run({"batch", "--out", p("alone"), p("in")}).status, 0);
-    const std::string one = quoted(KALMIRA_CLI) + " batch --jobs 2 --out " + quoted(p("shared")) + " " + quoted(p("in")) + " >/dev/null";
+    const std::string one = quoted(kalmira::testing::cliProgram()) + " batch --jobs 2 --out " + quoted(p("shared")) + " " + quoted(p("in")) + " >/dev/null";
     ASSERT_EQ(std::system(("bash -c " + quoted(one + " & " + one + " & " + one + "; wait")).c_str()), 0);
     EXPECT_EQ(tree(p("shared")), tree(p("alone")));
 }
@@ -240,7 +241,7 @@ TEST_F(Batch, AProgressLineOnlyOnATerminal) {
     ASSERT_EQ(plain.status, 0);
     EXPECT_EQ(plain.err.find("\033[K"), std::string::npos) << "progress written into a file";
     if (std::system("command -v script >/dev/null") != 0) GTEST_SKIP() << "script(1) is needed to give the batch a terminal";
-    const std::string inner = quoted(KALMIRA_CLI) + " batch --out " + quoted(p("tty")) + " " + quoted(p("in"));
+    const std::string inner = quoted(kalmira::testing::cliProgram()) + " batch --out " + quoted(p("tty")) + " " + quoted(p("in"));
     ASSERT_EQ(std::system(("script -qec " + quoted(inner) + " " + quoted(p("typescript")) + " >/dev/null").c_str()), 0);
     const std::string shown = slurp(p("typescript"));
     EXPECT_NE(shown.find("\r\033[K3/3 files, "), std::string::npos) << shown;
@@ -269,7 +270,7 @@ TEST_F(Batch, AFolderWithoutPermissionIsListedAndTheRestDone) {
 
 TEST_F(Batch, AnInterruptedBatchLeavesOnlyWholeFiles) {
     for (int i = 0; i < 40; ++i) picture("in/p" + std::to_string(100 + i) + ".png", 300, 200, true, i);
-    const std::string cmd = quoted(KALMIRA_CLI) + " batch --jobs 2 --out " + quoted(p("out")) + " " + quoted(p("in")) +
+    const std::string cmd = quoted(kalmira::testing::cliProgram()) + " batch --jobs 2 --out " + quoted(p("out")) + " " + quoted(p("in")) +
                             " >/dev/null 2>&1 & pid=$!; sleep 0.7; kill -INT $pid; wait $pid; echo $? >" +
                             quoted(p("status"));
     ASSERT_EQ(std::system(("bash -c " + quoted(cmd)).c_str()), 0);

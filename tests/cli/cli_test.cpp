@@ -14,6 +14,7 @@
 #include "codecs/registry.h"
 #include "core/bitmap.h"
 #include "core/error.h"
+#include "test_data.h"
 
 namespace fs = std::filesystem;
 
@@ -50,7 +51,7 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
 
     CliResult run(const std::vector<std::string>& args) {
-        std::string cmd = quoted(KALMIRA_CLI);
+        std::string cmd = quoted(kalmira::testing::cliProgram());
         for (const std::string& a : args) cmd += " " + quoted(a);
         cmd += " >" + quoted((dir_ / "out.txt").string()) + " 2>" + quoted((dir_ / "err.txt").string());
         const int raw = std::system(cmd.c_str());

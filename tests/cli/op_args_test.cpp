@@ -62,7 +62,6 @@ TEST(CliOps, AppliesInOrderAndReportsTime) {
 
 }  // namespace
 
-#ifdef KALMIRA_CLI
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -70,6 +69,7 @@ TEST(CliOps, AppliesInOrderAndReportsTime) {
 #include <unistd.h>
 
 #include "codecs/registry.h"
+#include "test_data.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ TEST(CliOps, ConvertRunsOperationsBeforeSaving) {
     fs::create_directories(dir);
     imaging::Bitmap b(40, 30, 24);
     imaging::saveFile(dir / "in.png", imaging::Image::fromBitmap(b), imaging::SaveOptions{imaging::format::Png});
-    const std::string base = std::string(KALMIRA_CLI) + " convert '" + (dir / "in.png").string() + "' '" +
+    const std::string base = kalmira::testing::cliProgram() + " convert '" + (dir / "in.png").string() + "' '" +
                              (dir / "out.png").string() + "' --format 75 ";
     const std::string report = (dir / "report.txt").string();
     ASSERT_EQ(std::system((base + "--op Size=20,10,0 --op Invert >'" + report + "' 2>/dev/null").c_str()), 0);
@@ -100,4 +100,3 @@ TEST(CliOps, ConvertRunsOperationsBeforeSaving) {
 }
 
 }  // namespace
-#endif

@@ -11,6 +11,7 @@
 #include "shell/createmainwindow.h"
 #include "shell/frmmain.h"
 #include "shelltestsupport.h"
+#include "test_data.h"
 #include "tools/frmtools.h"
 #include "ui_frmMain.h"
 #include "ui_frmTools.h"
@@ -393,7 +394,7 @@ private slots:
 
     // Help > Readme shows the readme written for users, not the developers' build notes.
     void readmeIsWrittenForUsers() {
-        const QByteArray readme = readFile(QStringLiteral(KALMIRA_PROGRAM_DIR "/readme.txt"));
+        const QByteArray readme = readFile(QString::fromStdString(kalmira::testing::buildDir() + "/shell/readme.txt"));
         QVERIFY(readme.startsWith("Kalmira 4.2"));
         QVERIFY(readme.contains("File > Open"));
         for (const char* developers : {"cmake", "./test", "root", "fuzz", "kalmira-cli", "```"})

@@ -8,4 +8,11 @@ namespace kalmira::testing {
 
 const std::string& testDataDir();
 
+// The build folder's root, for programs a test runs (the command-line tool, the installed
+// readme).
+const std::string& buildDir();
+
+// The command-line tool of this build.
+inline std::string cliProgram() { return buildDir() + "/cli/kalmira-cli"; }
+
 }  // namespace kalmira::testing

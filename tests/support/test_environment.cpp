@@ -57,4 +57,9 @@ const std::string& testDataDir() {
     return dir;
 }
 
+const std::string& buildDir() {
+    static const std::string dir = KALMIRA_BUILD_DIR;
+    return dir;
+}
+
 }  // namespace kalmira::testing
