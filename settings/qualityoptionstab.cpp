@@ -26,6 +26,7 @@ QualityOptionsTab::QualityOptionsTab(QWidget& page) : QWidget(&page) {
     qualityNumbers_ = box("CheckQualityNumbers", 6631, current.QualityNumbers);
     byteBudget_ = box("CheckByteBudget", 6632, current.ByteBudget);
     webpAvif_ = box("CheckWebpAvif", 6633, current.WebpAvif);
+    differenceView_ = box("CheckDifferenceView", 6709, current.DifferenceView);
     const int top = page.childrenRect().bottom() + 8;
     setGeometry(8, top, width, std::max(y, page.height() - top));
 }
@@ -35,6 +36,7 @@ void QualityOptionsTab::Apply() {
     options.QualityNumbers = qualityNumbers_->isChecked();
     options.ByteBudget = byteBudget_->isChecked();
     options.WebpAvif = webpAvif_->isChecked();
+    options.DifferenceView = differenceView_->isChecked();
     const bool changed = !(options == QualityOptions());
     QualityOptions() = options;
     SaveQualityOptions(options);

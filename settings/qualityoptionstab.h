@@ -24,6 +24,7 @@ private:
     QCheckBox* qualityNumbers_;
     QCheckBox* byteBudget_;
     QCheckBox* webpAvif_;
+    QCheckBox* differenceView_;
 };
 
 }  // namespace kalmira
