@@ -55,6 +55,8 @@ private slots:
             auto* difference = dialog.findChild<QCheckBox*>(QStringLiteral("CheckDifferenceView"));
             QVERIFY(difference && difference->isChecked());
             QCOMPARE(difference->text(), QStringLiteral("Offer the &difference view"));
+            // Whole on its page, below what the page held before it.
+            QVERIFY(difference->parentWidget()->rect().contains(difference->geometry()));
             difference->click();
             dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
         }
