@@ -71,6 +71,11 @@ public:
     virtual void ApplyZoomText(const QString& text) { (void)text; }
     // Stores the active document's Original as the undo step (UndoHinzufuegen).
     virtual void StoreUndoStep() {}
+    // The View menu's difference view check and its toolbar button show `on` (the active
+    // document's state, as it is activated) ...
+    virtual void ShowDifferenceView(bool on) { (void)on; }
+    // ... or follow `document`'s switched state when it is the active one.
+    virtual void DifferenceViewSwitched(const frmDocument& document) { (void)document; }
 };
 
 // Everything the Variation tab of the tools window holds, read at once as plain values

@@ -202,6 +202,7 @@ void ActivateDocument(frmDocument& document) {
     // Selecting the picture again makes the tools window show its face.
     document.SelektiereGrafik(document.FindeSelektierteGrafik());
     if (host) host->EnableUndo(UndoAvailable(document));
+    if (host) host->ShowDifferenceView(document.DifferenceView());
     ShowDefaultPointer();
 }
 

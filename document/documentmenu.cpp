@@ -87,6 +87,11 @@ void frmDocument::createDocumentMenu() {
         if (selected <= 0) return;
         if (MainWindowHost* host = mainWindowHost()) host->RunMainCommand(QStringLiteral("mnuViewVariation%1").arg(selected));
     });
+    QAction* compare = item("mnuCompareWithThis", 6707, [this] {
+        const int selected = FindeSelektierteGrafik();
+        SetDifferenceReference(selected > 0 && selected != DifferenceReference() ? selected : 0);
+    });
+    compare->setCheckable(true);
     separator("mnuDummy2");
     item("mnuFitToWindow", 2416, [this] { DoFitToWindow(*this, false, GetNumberDisplayedPictures()); });
     for (int k = 0; k < 9; ++k) {
@@ -104,6 +109,11 @@ void frmDocument::SetUpDocumentMenu(int index) {
     for (const char* name : {"mnuHide", "mnuSave", "mnuSaveAs"}) DocumentMenuItem(QString::fromLatin1(name))->setVisible(variation);
     if (variation) DocumentMenuItem(QStringLiteral("mnuDummy0"))->setVisible(true);
     DocumentMenuItem(QStringLiteral("mnuClose"))->setVisible(!variation);
+    // Which Variation the others are compared with, offered while the difference view is on.
+    QAction* compare = DocumentMenuItem(QStringLiteral("mnuCompareWithThis"));
+    compare->setVisible(variation && DifferenceView());
+    compare->setEnabled(variation && !record(index).GIFAnimated);
+    compare->setChecked(variation && DifferenceReference() == index);
 }
 
 void frmDocument::ShowDocumentMenu(int index) {

@@ -35,6 +35,8 @@ class frmDocument;
 
 namespace kalmira {
 
+class DifferenceLegend;
+
 class frmDocument : public QWidget {
     Q_OBJECT
 
@@ -167,6 +169,22 @@ public:
     // Captions follow the quality switches when the options dialog changes them.
     void connectQualityOptions();
 
+    // --- Difference view (differenceview.cpp) ---------------------------------------------------
+    // Whether the document shows each Variation as its error against the reference (the
+    // colour scale of quality/difference.h, with a legend on each picture). Switching encodes
+    // nothing: the pictures keep their bitmaps and memory blocks, only what is drawn changes.
+    // The main window's menu check and toolbar button follow.
+    bool DifferenceView() const { return differenceView_; }
+    void SetDifferenceView(bool on);
+    // What the Variations are compared with: 0 the Original, or Variation 1..5, which is then
+    // shown as it is. A reference that is hidden or animated falls back to the Original.
+    int DifferenceReference() const { return differenceReference_; }
+    void SetDifferenceReference(int index);
+    // The legend on picture `index` (1..5), or nullptr while it has none.
+    DifferenceLegend* DifferenceLegendOf(int index) const;
+    // Brings picture `index` (or, for the reference, every Variation) up to date after it changed.
+    void RefreshDifference(int index);
+
     // Save options: fills and returns the save options of Variation `index` and sets its
     // picture's format options (interlace, progressive passes, PNG transparency).
     const SaveOptions& HoleSpeicherOptionen(int index);
@@ -268,6 +286,18 @@ private:
         std::optional<imaging::QualityScore> score;
     };
     std::array<QualityMemo, kVariationCount + 1> quality_{};
+    bool differenceView_ = false;
+    int differenceReference_ = 0;
+    struct DifferenceMemo {
+        bool valid = false;
+        int reference = 0;
+        std::uint64_t from = 0, to = 0;
+        int largest = 0;
+        bool sizesDiffer = false;
+    };
+    std::array<DifferenceMemo, kVariationCount + 1> difference_{};
+    std::array<DifferenceLegend*, kVariationCount + 1> legends_{};
+    void showDifference(int index);
     bool writeEncodingAsIs(int index, const SaveOptions& options, const QString& fileName, int& result);
 };
 

@@ -67,6 +67,8 @@ void frmDocument::AktualisiereVariation(int AktVariation) {
         QGroupBox* frame = frames_[static_cast<std::size_t>(i)];
         if (!takesPart(r, i)) {
             frame->hide();
+            // The others may have been compared with it.
+            RefreshDifference(i);
             return;
         }
         frame->show();
@@ -343,6 +345,7 @@ void frmDocument::AktualisiereMemInfo(int AktVariation) {
     } else {
         labels_[0]->setText(OriginalCaption(fileSize, picture.InfoBits(), seconds));
     }
+    RefreshDifference(i);
 }
 
 void frmDocument::AusfuehrenVariationAenderungen(int AktVariation) {

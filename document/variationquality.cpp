@@ -38,6 +38,7 @@ std::optional<imaging::QualityScore> frmDocument::VariationQuality(int index) {
 void frmDocument::connectQualityOptions() {
     connect(&QualityOptionsNotifier::instance(), &QualityOptionsNotifier::changed, this, [this] {
         Guarded([this] {
+            if (!QualityOptions().DifferenceView) SetDifferenceView(false);
             for (int i = 1; i <= kVariationCount; ++i)
                 if (frames_[static_cast<std::size_t>(i)]->isVisibleTo(this) && pictures_[static_cast<std::size_t>(i)]->HasBitmap())
                     AktualisiereMemInfo(i);

@@ -70,7 +70,7 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent), ui_(std::make_unique<
     resize(kDialogWidthTwips / tpp, kDialogHeightTwips / tpp);
     ui_->frameOptions1->setGeometry(ui_->frameOptions0->geometry());
     ui_->frameOptions2->setGeometry(ui_->frameOptions0->geometry());
-    qualityTab_ = new QualityOptionsTab(*ui_->frameOptions0);
+    qualityTab_ = new QualityOptionsTab(*ui_->frameOptions0, *ui_->frameOptions1);
 
     initialVariations_ = {ui_->TextOptionsInitialOpenVariations, ui_->VScrollOptionsInitialOpenVariations, 0, 5, 0};
     zoom_ = {ui_->TextOptionsZoomLevel, ui_->VscrollOptionsZoomLevel, 1, 800, 100};

@@ -24,12 +24,14 @@ void LoadQualityOptions(QualityOptionsRecord& options) {
     options.QualityNumbers = readFlag("QualityNumbers", defaults.QualityNumbers);
     options.ByteBudget = readFlag("ByteBudget", defaults.ByteBudget);
     options.WebpAvif = readFlag("WebpAvif", defaults.WebpAvif);
+    options.DifferenceView = readFlag("DifferenceView", defaults.DifferenceView);
 }
 
 void SaveQualityOptions(const QualityOptionsRecord& options) {
     WriteWholeNumber(kSection, QStringLiteral("QualityNumbers"), options.QualityNumbers ? 1 : 0);
     WriteWholeNumber(kSection, QStringLiteral("ByteBudget"), options.ByteBudget ? 1 : 0);
     WriteWholeNumber(kSection, QStringLiteral("WebpAvif"), options.WebpAvif ? 1 : 0);
+    WriteWholeNumber(kSection, QStringLiteral("DifferenceView"), options.DifferenceView ? 1 : 0);
 }
 
 QualityOptionsNotifier& QualityOptionsNotifier::instance() {

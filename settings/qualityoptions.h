@@ -1,6 +1,6 @@
 #pragma once
 // Switches for the quality additions: the quality numbers in a Variation's caption, the byte
-// budget and the WebP/AVIF formats. They live in a section of
+// budget, the WebP/AVIF formats and the difference view. They live in a section of
 // their own ("Quality"), so a settings file written before they existed reads as "all on"
 // and the older sections stay exactly as they were.
 
@@ -15,6 +15,7 @@ struct QualityOptionsRecord {
     bool QualityNumbers = true;   // PSNR and SSIM after the share of the Original
     bool ByteBudget = true;       // target size field of the tools window
     bool WebpAvif = true;         // WebP and AVIF in the tools window's format list
+    bool DifferenceView = true;   // the View menu's difference view and its toolbar button
 
     friend bool operator==(const QualityOptionsRecord&, const QualityOptionsRecord&) = default;
 };

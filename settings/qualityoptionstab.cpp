@@ -7,7 +7,7 @@
 
 namespace kalmira {
 
-QualityOptionsTab::QualityOptionsTab(QWidget& page) : QWidget(&page) {
+QualityOptionsTab::QualityOptionsTab(QWidget& page, QWidget& displayPage) : QWidget(&page) {
     setObjectName(QStringLiteral("frameOptionsQuality"));
     // Placed like the rest of the dialog, at fixed positions under what the page holds: the
     // boxes have their full width before the dialog is ever shown.
@@ -28,6 +28,12 @@ QualityOptionsTab::QualityOptionsTab(QWidget& page) : QWidget(&page) {
     webpAvif_ = box("CheckWebpAvif", 6633, current.WebpAvif);
     const int top = page.childrenRect().bottom() + 8;
     setGeometry(8, top, width, std::max(y, page.height() - top));
+    // The difference view is a matter of display, and the General tab has no room left.
+    differenceView_ = new QCheckBox(LoadText(6709), &displayPage);
+    differenceView_->setObjectName(QStringLiteral("CheckDifferenceView"));
+    differenceView_->setChecked(current.DifferenceView);
+    differenceView_->setGeometry(12, displayPage.childrenRect().bottom() + 4, std::max(0, displayPage.width() - 24),
+                                 differenceView_->sizeHint().height());
 }
 
 void QualityOptionsTab::Apply() {
@@ -35,6 +41,7 @@ void QualityOptionsTab::Apply() {
     options.QualityNumbers = qualityNumbers_->isChecked();
     options.ByteBudget = byteBudget_->isChecked();
     options.WebpAvif = webpAvif_->isChecked();
+    options.DifferenceView = differenceView_->isChecked();
     const bool changed = !(options == QualityOptions());
     QualityOptions() = options;
     SaveQualityOptions(options);

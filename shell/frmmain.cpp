@@ -3,6 +3,7 @@
 #include "ui_frmMain.h"
 
 #include "shell/commandline.h"
+#include "shell/commands/differencecommands.h"
 #include "shell/commands/editcommands.h"
 #include "shell/commands/filecommands.h"
 #include "shell/commands/helpcommands.h"
@@ -116,6 +117,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui
     viewCommands_ = new ViewCommands(*this);
     windowCommands_ = new WindowCommands(*this);
     helpCommands_ = new HelpCommands(*this);
+    new DifferenceCommands(*this);
     documentHost_ = std::make_unique<MainWindowDocumentHost>(*this);
 
     zoomBox_ = new ZoomBox(comboZoom_);
@@ -332,6 +334,7 @@ void frmMain::ToolbarAktualisieren(bool enabled) {
         action->setEnabled(enabled);
     }
     comboZoom_->setEnabled(enabled);
+    if (auto* difference = findChild<DifferenceCommands*>()) difference->Enable(enabled);
     if (!enabled) {
         for (const char* key : {"PanelMemSize", "PanelFileSize", "PanelDownloadSpeed"}) {
             SetPanelText(QString::fromLatin1(key), QString());

@@ -2,6 +2,8 @@
 
 #include "ui_frmMain.h"
 
+#include "document/frmdocument.h"
+#include "shell/commands/differencecommands.h"
 #include "shell/commands/editcommands.h"
 #include "shell/commands/viewcommands.h"
 #include "shell/frmmain.h"
@@ -78,5 +80,13 @@ void MainWindowDocumentHost::ApplyZoomText(const QString& text) {
 }
 
 void MainWindowDocumentHost::StoreUndoStep() { main_.UndoHinzufuegen(); }
+
+void MainWindowDocumentHost::ShowDifferenceView(bool on) {
+    if (auto* commands = main_.findChild<DifferenceCommands*>()) commands->ShowChecked(on);
+}
+
+void MainWindowDocumentHost::DifferenceViewSwitched(const frmDocument& document) {
+    if (main_.ActiveDocument() == &document) ShowDifferenceView(document.DifferenceView());
+}
 
 }  // namespace kalmira

@@ -29,6 +29,8 @@ public:
     void EnablePaste(bool enabled) override;
     void ApplyZoomText(const QString& text) override;
     void StoreUndoStep() override;
+    void ShowDifferenceView(bool on) override;
+    void DifferenceViewSwitched(const frmDocument& document) override;
 
 private:
     frmMain& main_;

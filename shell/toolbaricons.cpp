@@ -92,6 +92,20 @@ void paintDrawn(QPainter& painter, const QString& key) {
         painter.drawEllipse(QPointF(14, 7.5), 2, 2);
         painter.setBrush(QColor(70, 130, 70));
         painter.drawPolygon(QPolygonF({QPointF(2, 16), QPointF(8, 8), QPointF(13, 16)}));
+    } else if (key == QLatin1String("Difference")) {
+        // A picture's outline over the difference view's own scale: dark where nothing
+        // changed, bright where much did.
+        painter.setPen(Qt::NoPen);
+        const QColor scale[] = {QColor(0, 0, 0), QColor(0, 0, 255), QColor(255, 0, 0), QColor(255, 255, 0)};
+        for (int i = 0; i < 4; ++i) {
+            painter.setBrush(scale[i]);
+            painter.drawRect(QRectF(2 + i * 4, 2, 4, 16));
+        }
+        painter.setPen(QPen(QColor(40, 40, 40), 1.2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(1.5, 1.5, 17, 17));
+        painter.setPen(QPen(QColor(255, 255, 255), 1.5));
+        painter.drawPolyline(QPolygonF({QPointF(3, 15), QPointF(8, 9), QPointF(12, 12), QPointF(17, 5)}));
     } else if (key == QLatin1String("Text")) {
         QFont font = painter.font();
         font.setBold(true);

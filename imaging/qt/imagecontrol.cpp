@@ -579,6 +579,12 @@ QSize ImageControl::pictureSize() const {
     return {w, h};
 }
 
+void ImageControl::SetStandIn(const QImage& image) {
+    if (image.isNull() && standIn_.isNull()) return;
+    standIn_ = image;
+    requestRepaint();
+}
+
 QSize ImageControl::sizeHint() const {
     const QSize picture = pictureSize();
     if (picture.isEmpty()) return {32, 32};
@@ -613,7 +619,9 @@ void ImageControl::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(event->rect(), palette().color(QPalette::Window));
     painter.setRenderHint(QPainter::SmoothPixmapTransform, zoom_ < 100);
-    if (frames_.size() > 1 && frameIndex_ < BitmapListCount()) {
+    if (!standIn_.isNull()) {
+        drawAt(painter, standIn_, QPoint(0, 0), event->rect());
+    } else if (frames_.size() > 1 && frameIndex_ < BitmapListCount()) {
         composeUpTo(frameIndex_);
         for (const auto& [key, tile] : tiles_) drawAt(painter, tile, QPoint(key.first * kTile, key.second * kTile), event->rect());
     } else {

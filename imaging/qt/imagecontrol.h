@@ -235,6 +235,14 @@ public:
 
     QSize sizeHint() const override;
 
+    // A picture drawn instead of the bitmap, at its place and zoom (a view derived from it,
+    // such as its difference to another picture); a null image shows the bitmap again. The
+    // bitmap, the frames and ContentVersion stay as they are, so nothing derived from them (an
+    // encoding, a measurement) is redone. A stand-in smaller than the picture leaves the rest
+    // of the control empty.
+    void SetStandIn(const QImage& image);
+    const QImage& StandIn() const { return standIn_; }
+
     // --- Regions (imagecontrol_region.cpp) --------------------------------------------------
     // The selection, in picture pixels. It is always inside the bitmap: setting one clips it,
     // and one wholly outside is no selection. A new bitmap clips it again.
@@ -381,6 +389,7 @@ private:
     std::uint64_t contentVersion_ = 0;
 
     TextDrawing drawing_;
+    QImage standIn_;
     QImage cache_;
     bool cacheValid_ = false;
     const std::uint8_t* cachedRows_ = nullptr;  // the bitmap rows cache_ reads, when it reads them in place

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/error.h"
+#include "core/parallel.h"
 
 namespace imaging {
 
@@ -16,6 +17,9 @@ constexpr int kWindow = 11;
 constexpr double kSigma = 1.5;
 constexpr double kC1 = (0.01 * 255) * (0.01 * 255);
 constexpr double kC2 = (0.03 * 255) * (0.03 * 255);
+// Luma is filtered less this middle value: E[x²] - E[x]² in single precision loses the
+// variance of a bright flat area (10000 - 10000) to rounding, of centred values far less.
+constexpr float kCentre = 128.0f;
 
 // Normalised Gaussian taps of an odd window `size` (at most kWindow).
 std::vector<float> gaussianTaps(int size) {
@@ -40,16 +44,17 @@ inline std::uint8_t blend(int value, int alpha, int matte) {
 // One output row of the mean SSIM map for a window of N taps, summed. The vertical pass sums
 // the window's rows of a, b, a², b² and ab at each x into five row buffers, keeping the sums
 // in registers across the taps; the horizontal pass filters those and evaluates the map at
-// once. Both loops run along x with a fixed tap count, so the compiler vectorises them.
+// once into a sixth. The loops run along x with a fixed tap count, so the compiler vectorises
+// them.
 template <int N>
 [[gnu::always_inline]] inline double ssimRow(const float* a, const float* b, std::size_t w, const float* taps,
                                              float* __restrict va, float* __restrict vb, float* __restrict vaa,
-                                             float* __restrict vbb, float* __restrict vab) {
+                                             float* __restrict vbb, float* __restrict vab, float* __restrict map) {
     for (std::size_t x = 0; x < w; ++x) {
         float sa = 0.0f, sb = 0.0f, saa = 0.0f, sbb = 0.0f, sab = 0.0f;
 #pragma GCC unroll 11
         for (int k = 0; k < N; ++k) {
-            const float xa = a[static_cast<std::size_t>(k) * w + x], xb = b[static_cast<std::size_t>(k) * w + x];
+            const float xa = a[static_cast<std::size_t>(k) * w + x] - kCentre, xb = b[static_cast<std::size_t>(k) * w + x] - kCentre;
             const float ta = taps[k] * xa, tb = taps[k] * xb;
             sa += ta;
             sb += tb;
@@ -59,12 +64,12 @@ template <int N>
         }
         va[x] = sa, vb[x] = sb, vaa[x] = saa, vbb[x] = sbb, vab[x] = sab;
     }
+    // The map of the row first, in a loop of its own along x: the compiler vectorises it as
+    // it does the vertical pass (eight neighbouring x at once), where evaluating each lane of
+    // the sum below on its own gathered the taps one float at a time.
     const float c1 = static_cast<float>(kC1), c2 = static_cast<float>(kC2);
     const std::size_t outWidth = w - N + 1;
-    // Eight partial sums: the compiler may not reorder a float sum on its own.
-    float lanes[8] = {};
-    std::size_t x0 = 0;
-    auto at = [&](std::size_t x) {
+    for (std::size_t x = 0; x < outWidth; ++x) {
         float mua = 0.0f, mub = 0.0f, maa = 0.0f, mbb = 0.0f, mab = 0.0f;
 #pragma GCC unroll 11
         for (int k = 0; k < N; ++k) {
@@ -74,31 +79,35 @@ template <int N>
             mbb += taps[k] * vbb[x + k];
             mab += taps[k] * vab[x + k];
         }
+        // Variances and covariance of the centred values; the luminance term takes the means.
         const float muab = mua * mub, mua2 = mua * mua, mub2 = mub * mub;
-        return ((2.0f * muab + c1) * (2.0f * (mab - muab) + c2)) /
-               ((mua2 + mub2 + c1) * ((maa - mua2) + (mbb - mub2) + c2));
-    };
+        const float la = mua + kCentre, lb = mub + kCentre;
+        map[x] = ((2.0f * la * lb + c1) * (2.0f * (mab - muab) + c2)) /
+                 ((la * la + lb * lb + c1) * ((maa - mua2) + (mbb - mub2) + c2));
+    }
+    // Eight partial sums: the compiler may not reorder a float sum on its own.
+    float lanes[8] = {};
+    std::size_t x0 = 0;
     for (; x0 + 8 <= outWidth; x0 += 8)
 #pragma GCC unroll 8
-        for (std::size_t l = 0; l < 8; ++l) lanes[l] += at(x0 + l);
+        for (std::size_t l = 0; l < 8; ++l) lanes[l] += map[x0 + l];
     double sum = 0.0;
     for (float l : lanes) sum += l;
-    for (; x0 < outWidth; ++x0) sum += at(x0);
+    for (; x0 < outWidth; ++x0) sum += map[x0];
     return sum;
 }
 
+// The mean-SSIM sums of output rows [y0, y1), one per row, into `sums`.
 template <int N>
-[[gnu::always_inline]] inline double ssimSum(const float* a, const float* b, int width, int height) {
+[[gnu::always_inline]] inline void ssimRows(const float* a, const float* b, int width, int y0, int y1, double* sums) {
     const std::size_t w = static_cast<std::size_t>(width);
     const std::vector<float> taps = gaussianTaps(N);
-    std::vector<float> rows(w * 5);
-    double total = 0.0;
-    for (int y = 0; y + N <= height; ++y) {
+    std::vector<float> rows(w * 6);
+    for (int y = y0; y < y1; ++y) {
         const std::size_t offset = static_cast<std::size_t>(y) * w;
-        total += ssimRow<N>(a + offset, b + offset, w, taps.data(), rows.data(), rows.data() + w,
-                            rows.data() + 2 * w, rows.data() + 3 * w, rows.data() + 4 * w);
+        sums[y - y0] = ssimRow<N>(a + offset, b + offset, w, taps.data(), rows.data(), rows.data() + w,
+                                  rows.data() + 2 * w, rows.data() + 3 * w, rows.data() + 4 * w, rows.data() + 5 * w);
     }
-    return total;
 }
 
 // Every update of a Variation pays for this, so it is built twice: for processors with AVX2
@@ -106,20 +115,35 @@ template <int N>
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 __attribute__((target_clones("arch=x86-64-v3", "default")))
 #endif
+void ssimBand(const float* a, const float* b, int width, int size, int y0, int y1, double* sums) {
+    switch (size) {
+        case 11: ssimRows<11>(a, b, width, y0, y1, sums); break;
+        case 9: ssimRows<9>(a, b, width, y0, y1, sums); break;
+        case 7: ssimRows<7>(a, b, width, y0, y1, sums); break;
+        case 5: ssimRows<5>(a, b, width, y0, y1, sums); break;
+        case 3: ssimRows<3>(a, b, width, y0, y1, sums); break;
+        default: ssimRows<1>(a, b, width, y0, y1, sums); break;
+    }
+}
+
 double meanSsim(const float* a, const float* b, int width, int height) {
     // The window shrinks to the largest odd size that fits a small picture.
     int size = std::min({kWindow, width, height});
     if (size % 2 == 0) --size;
+    const int outRows = height - size + 1;
+    // Bands of rows on the engine's threads. Each row's sum is worked out alone and the sums
+    // are added in row order, so the result is the same bit for bit however many threads run.
+    std::vector<double> sums(static_cast<std::size_t>(outRows));
+    constexpr std::size_t kBands = 8;
+    const std::size_t bands = std::min<std::size_t>(kBands, static_cast<std::size_t>(outRows));
+    parallelFor(bands, [&](std::size_t band) {
+        const int y0 = static_cast<int>(rangeStart(static_cast<std::size_t>(outRows), bands, band));
+        const int y1 = static_cast<int>(rangeStart(static_cast<std::size_t>(outRows), bands, band + 1));
+        ssimBand(a, b, width, size, y0, y1, sums.data() + y0);
+    });
     double total = 0.0;
-    switch (size) {
-        case 11: total = ssimSum<11>(a, b, width, height); break;
-        case 9: total = ssimSum<9>(a, b, width, height); break;
-        case 7: total = ssimSum<7>(a, b, width, height); break;
-        case 5: total = ssimSum<5>(a, b, width, height); break;
-        case 3: total = ssimSum<3>(a, b, width, height); break;
-        default: total = ssimSum<1>(a, b, width, height); break;
-    }
-    return total / (static_cast<double>(width - size + 1) * static_cast<double>(height - size + 1));
+    for (double rowSum : sums) total += rowSum;
+    return total / (static_cast<double>(width - size + 1) * static_cast<double>(outRows));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
 #include "imaging/qt/imagecontrol.h"
+#include "settings/qualityoptions.h"
 #include "settings/settingsstore.h"
 
 #include <QDir>
@@ -199,10 +200,22 @@ frmDocument* FileCommands::NewDocument(int width, int height) {
 void FileCommands::NewCommand() { NewDocument(kNewDocumentWidth, kNewDocumentHeight); }
 
 QStringList FileCommands::OpenDialogFilters() {
+    QStringList names = OpenFormatNames;
+    QStringList patterns = OpenFormatPatterns;
+    const qsizetype rows = std::min(names.size(), patterns.size());
+    names.resize(rows);
+    patterns.resize(rows);
+    // The web formats, while they are offered: in "All Graphics" and as rows of their own after
+    // the fixed list, so the rows before them keep their places.
+    if (QualityOptions().WebpAvif && rows > 0) {
+        const QString webp = QStringLiteral("*.webp"), avif = QStringLiteral("*.avif");
+        patterns[0] += webp + QLatin1Char(';') + avif + QLatin1Char(';');
+        names << QStringLiteral("WebP (WEBP)") << QStringLiteral("AVIF (AVIF)");
+        patterns << webp << avif;
+    }
     QStringList filters;
-    const int rows = std::min(OpenFormatNames.size(), OpenFormatPatterns.size());
-    for (int row = 0; row < rows; ++row) {
-        filters.append(nameFilter(OpenFormatNames.at(row), OpenFormatPatterns.at(row)));
+    for (qsizetype row = 0; row < names.size(); ++row) {
+        filters.append(nameFilter(names.at(row), patterns.at(row)));
     }
     return filters;
 }

@@ -54,7 +54,8 @@ public:
     // File > Acquire and Select Source live there.
     ScanCommands& Scanner() const { return *scanner_; }
 
-    // The Open dialog's filter rows (Qt name filters), "All Graphics" first.
+    // The Open dialog's filter rows (Qt name filters), "All Graphics" first; WebP and AVIF
+    // after the fixed rows while the options offer them.
     static QStringList OpenDialogFilters();
 
 private:

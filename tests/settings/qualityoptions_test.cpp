@@ -37,9 +37,9 @@ private slots:
     void anOldSettingsFileReadsAsAllOn() {
         WriteWholeNumber(QStringLiteral("Settings"), QStringLiteral("DownloadSpeed"), 56000);
         QualityOptionsRecord read;
-        read.QualityNumbers = read.ByteBudget = read.WebpAvif = false;
+        read.QualityNumbers = read.ByteBudget = read.WebpAvif = read.DifferenceView = false;
         LoadQualityOptions(read);
-        QVERIFY(read.QualityNumbers && read.ByteBudget && read.WebpAvif);
+        QVERIFY(read.QualityNumbers && read.ByteBudget && read.WebpAvif && read.DifferenceView);
         QVERIFY(!storeContent().contains("[Quality]"));  // reading adds nothing
     }
 
@@ -52,14 +52,22 @@ private slots:
             QCOMPARE(numbers->text(), QStringLiteral("Show &PSNR and SSIM in captions"));
             numbers->click();
             dialog.findChild<QCheckBox*>(QStringLiteral("CheckWebpAvif"))->click();
+            auto* difference = dialog.findChild<QCheckBox*>(QStringLiteral("CheckDifferenceView"));
+            QVERIFY(difference && difference->isChecked());
+            QCOMPARE(difference->text(), QStringLiteral("Offer the &difference view"));
+            // Whole on its page, below what the page held before it.
+            QVERIFY(difference->parentWidget()->rect().contains(difference->geometry()));
+            difference->click();
             dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
         }
         QCOMPARE(told.count(), 1);
         QVERIFY(!QualityOptions().QualityNumbers);
         QVERIFY(!QualityOptions().WebpAvif);
+        QVERIFY(!QualityOptions().DifferenceView);
         QVERIFY(QualityOptions().ByteBudget);
         const QByteArray store = storeContent();
-        QVERIFY2(store.contains("[Quality]") && store.contains("QualityNumbers=0") && store.contains("ByteBudget=1"),
+        QVERIFY2(store.contains("[Quality]") && store.contains("QualityNumbers=0") && store.contains("ByteBudget=1") &&
+                     store.contains("DifferenceView=0"),
                  store.constData());
         QualityOptionsRecord read;
         LoadQualityOptions(read);
@@ -69,6 +77,7 @@ private slots:
         {
             frmOptions dialog;
             QVERIFY(!dialog.findChild<QCheckBox*>(QStringLiteral("CheckQualityNumbers"))->isChecked());
+            QVERIFY(!dialog.findChild<QCheckBox*>(QStringLiteral("CheckDifferenceView"))->isChecked());
             dialog.findChild<QCheckBox*>(QStringLiteral("CheckByteBudget"))->click();
             dialog.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
         }

@@ -4,6 +4,7 @@
 #include "shell/commands/filecommands.h"
 #include "common/globals.h"
 #include "shell/frmmain.h"
+#include "settings/qualityoptions.h"
 #include "settings/settingsstore.h"
 #include "shelltestsupport.h"
 
@@ -297,6 +298,66 @@ private slots:
         QCOMPARE(zoom->currentText(), QStringLiteral("1%"));
     }
 
+    void openDialogRowsFollowTheWebFormatSwitch() {
+        // The fixed rows, each exactly as offered, after "All Graphics".
+        const QStringList fixed = {
+            QStringLiteral("GIF (GIF) (*.gif)"),
+            QStringLiteral("JPG (JPG JPEG JFF JTF) (*.jpg *.jff *.jtf *.jpeg)"),
+            QStringLiteral("PNG (PNG) (*.png)"),
+            QStringLiteral("BMP Windows & OS/2 (BMP) (*.bmp)"),
+            QStringLiteral("AWD Microsoft Fax (AWD) (*.awd)"),
+            QStringLiteral("CALS (CAL) (*.cal)"),
+            QStringLiteral("Windows Clipboard (CLP) (*.clp)"),
+            QStringLiteral("CMP Compressed (CMP) (*.cmp)"),
+            QStringLiteral("CUR Cursor (CUR) (*.cur)"),
+            QStringLiteral("Dr. Halo (CUT) (*.cut)"),
+            QStringLiteral("Intergraph Microstation (DGN) (*.dgn *.rdl)"),
+            QStringLiteral("Drawing Interchange Format (DXF) (*.dxf)"),
+            QStringLiteral("Windows Enhanced Metafile (EMF) (*.emf)"),
+            QStringLiteral("EPS PostScript Raster (EPS) (*.eps)"),
+            QStringLiteral("FPX Kodak FlashPix (FPX) (*.fpx)"),
+            QStringLiteral("Winfax (FXS) (*.fxs)"),
+            QStringLiteral("IBM IOCA (ICA) (*.ica)"),
+            QStringLiteral("ICO Icons (ICO) (*.ico)"),
+            QStringLiteral("Interchange File Format (IFF) (*.iff)"),
+            QStringLiteral("IntergraphRLE (ITG) (*.itg)"),
+            QStringLiteral("GEM Image (IMG) (*.img)"),
+            QStringLiteral("MAC MacPaint (MAC) (*.mac)"),
+            QStringLiteral("MSP Microsoft Paint (MSP) (*.msp)"),
+            QStringLiteral("Portable Bitmap Utilities (PBM) (*.pbm)"),
+            QStringLiteral("PCD Kodak Photo CD (PCD) (*.pcd)"),
+            QStringLiteral("PCT Macintosh PICTURE (PCT) (*.pct)"),
+            QStringLiteral("PCX (PCX) (*.pcx)"),
+            QStringLiteral("Hewlett Packard HPGL (PLT) (*.plt *.hpgl)"),
+            QStringLiteral("Photoshop PSD (PSD) (*.psd)"),
+            QStringLiteral("SUN Raster (RAS) (*.ras)"),
+            QStringLiteral("TGA (TGA) (*.tga)"),
+            QStringLiteral("TIF (TIF TIFF) (*.tif *.tiff)"),
+            QStringLiteral("WMF Windows Metafile (WMF) (*.wmf)"),
+            QStringLiteral("WordPerfect (WPG) (*.wpg)"),
+            QStringLiteral("XBitMap (XBM) (*.xbm)"),
+            QStringLiteral("XPicMap Format (XPM) (*.xpm)"),
+            QStringLiteral("X Window Dump (XWD) (*.xwd)"),
+        };
+        const QString every = QStringLiteral(
+            "*.gif *.jpg *.jff *.jtf *.jpeg *.png *.bmp *.awd *.cal *.clp *.cmp *.cur *.cut *.dgn *.rdl "
+            "*.dxf *.emf *.eps *.fpx *.fxs *.ica *.ico *.iff *.itg *.img *.mac *.msp *.pbm *.pcd *.pct "
+            "*.pcx *.plt *.hpgl *.psd *.ras *.tga *.tif *.tiff *.wmf *.wpg *.xbm *.xpm *.xwd");
+        QualityOptions().WebpAvif = false;
+        QStringList expected = QStringList{QStringLiteral("All Graphics (") + every + QLatin1Char(')')} + fixed;
+        QCOMPARE(FileCommands::OpenDialogFilters(), expected);
+        QCOMPARE(expected.size(), 38);
+
+        QualityOptions().WebpAvif = true;
+        expected = QStringList{QStringLiteral("All Graphics (") + every + QStringLiteral(" *.webp *.avif)")} + fixed +
+                   QStringList{QStringLiteral("WebP (WEBP) (*.webp)"), QStringLiteral("AVIF (AVIF) (*.avif)")};
+        QCOMPARE(FileCommands::OpenDialogFilters(), expected);
+        // What the dialog is given.
+        prompts_.fileAnswers.enqueue(QString());
+        window_->findChild<QAction*>("mnuFileOpen")->trigger();
+        QCOMPARE(prompts_.fileDialogs.last().filters, expected);
+    }
+
     void openDialogOffersAllFormatsAndRemembersTheFolder() {
         const QString path = writeImage("chosen.png");
         prompts_.fileAnswers.enqueue(path);
@@ -304,7 +365,7 @@ private slots:
         QCOMPARE(prompts_.fileDialogs.size(), 1);
         const FileDialogRequest& asked = prompts_.fileDialogs.first();
         QCOMPARE(asked.title, QStringLiteral("Open Image"));
-        QCOMPARE(asked.filters.size(), 38);
+        QCOMPARE(asked.filters.size(), 40);  // with WebP and AVIF, offered by default
         QVERIFY(asked.filters.first().startsWith("All Graphics ("));
         QVERIFY(asked.filters.first().contains("*.gif *.jpg *.jff *.jtf *.jpeg *.png"));
         QCOMPARE(asked.filters.at(1), QStringLiteral("GIF (GIF) (*.gif)"));

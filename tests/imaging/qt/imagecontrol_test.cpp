@@ -253,6 +253,37 @@ private slots:
         QCOMPARE(QColor(shown.pixel(4, 4)), QColor(255, 0, 0));
     }
 
+    void aStandInIsDrawnInsteadAndChangesNothingElse() {
+        imaging::Bitmap red(6, 4, 24);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 6; ++x) red.setPixel(x, y, imaging::makeRgb(255, 0, 0));
+        ImageControl control;
+        control.SetAutoSize(true);
+        QPalette background = control.palette();
+        background.setColor(QPalette::Window, Qt::white);
+        control.setPalette(background);
+        control.SetBitmap(red);
+        control.SetPaintZoomFactor(200);
+        const std::uint64_t version = control.ContentVersion();
+        // Smaller than the picture (the common area of two sizes): the rest stays empty.
+        QImage standIn(4, 3, QImage::Format_RGB888);
+        standIn.fill(QColor(0, 0, 255));
+        control.SetStandIn(standIn);
+        QImage shown = control.grab().toImage();
+        QCOMPARE(shown.size(), QSize(12, 8));
+        QCOMPARE(QColor(shown.pixel(0, 0)), QColor(0, 0, 255));
+        QCOMPARE(QColor(shown.pixel(7, 5)), QColor(0, 0, 255));    // zoomed with the picture
+        QCOMPARE(QColor(shown.pixel(8, 0)), QColor(Qt::white));
+        QCOMPARE(QColor(shown.pixel(0, 6)), QColor(Qt::white));
+        QVERIFY(control.Bitmap() == red);
+        QCOMPARE(control.ContentVersion(), version);
+        QCOMPARE(control.EncodeCount(), 0);
+        control.SetStandIn(QImage());
+        shown = control.grab().toImage();
+        QCOMPARE(QColor(shown.pixel(7, 5)), QColor(255, 0, 0));
+        QCOMPARE(QColor(shown.pixel(11, 7)), QColor(255, 0, 0));
+    }
+
     // A 16384 x 16384 logical screen with 300 tiny frames scattered over it: what is held to
     // show it follows the frames (a few tiles each), not the 1 GiB of an empty screen.
     void hugeScreenWithTinyFramesHoldsOnlyWhatTheFramesCover() {
