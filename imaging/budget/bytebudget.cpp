@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 
 #include "codecs/jpeg_codec.h"
+#include "codecs/jpeg_requant.h"
 #include "codecs/registry.h"
 #include "color/colorres.h"
 #include "core/error.h"
@@ -62,6 +64,72 @@ int searchLargestFitting(int low, int high, int first, std::size_t budget, std::
     return fitting;
 }
 
+// JPEG: the picture is transformed once and every trial only quantises and entropy-codes
+// (JpegRequantizer), each trial still a whole file whose size is exact. A cheap estimate from a
+// sample of the blocks says where the budget is crossed. How far it misses a real size varies
+// slowly with quality, so the miss is measured at every trial and interpolated between the
+// trials on either side; most searches need two or three trials, one that fits and its
+// neighbour that does not.
+struct JpegSearch {
+    // Headers and tables, which the estimate holds as a constant too: the miss is measured on the
+    // rest, so it does not swing on small files.
+    static constexpr double kFixed = 600;
+
+    const JpegRequantizer& trials;
+    std::size_t budget;
+    std::map<int, Bytes> kept;
+    std::map<int, double> estimates;
+    std::map<int, double> misses;  // quality -> estimate / real size, both without the fixed part
+    int encodes = 0;
+
+    double estimate(int q) {
+        auto it = estimates.find(q);
+        if (it != estimates.end()) return it->second;
+        return estimates[q] = std::max(1.0, trials.estimate(jpegFactorForQuality(q)) - kFixed);
+    }
+    double missAt(int q) const {
+        if (misses.empty()) return 1.0;  // the estimate runs near the file on most photographs
+        auto above = misses.lower_bound(q);
+        if (above == misses.end()) return std::prev(above)->second;
+        if (above->first == q || above == misses.begin()) return above->second;
+        auto below = std::prev(above);
+        const double t = static_cast<double>(q - below->first) / (above->first - below->first);
+        return below->second + t * (above->second - below->second);
+    }
+    bool predictedToFit(int q) { return kFixed + estimate(q) / missAt(q) <= static_cast<double>(budget); }
+    // The highest quality in [low, high] predicted to fit; `low` when none is.
+    int predict(int low, int high) {
+        if (!predictedToFit(low)) return low;
+        while (low < high) {
+            const int mid = (low + high + 1) / 2;
+            if (predictedToFit(mid)) low = mid;
+            else high = mid - 1;
+        }
+        return low;
+    }
+    std::size_t encode(int q) {
+        Bytes bytes = trials.encode(jpegFactorForQuality(q), static_cast<std::size_t>(kFixed + estimate(q) / missAt(q)));
+        ++encodes;
+        const std::size_t size = bytes.size();
+        kept[q] = std::move(bytes);
+        misses[q] = estimate(q) / std::max(1.0, static_cast<double>(size) - kFixed);
+        return size;
+    }
+    // The highest quality in 1..100 that fits, 0 when none does.
+    int run() {
+        int fitting = 0, failing = 101;
+        int next = predict(1, 100);
+        while (fitting + 1 < failing) {
+            const std::size_t size = encode(next);
+            if (size <= budget) fitting = next;
+            else failing = next;
+            if (fitting + 1 >= failing) break;
+            next = predict(fitting + 1, failing - 1);
+        }
+        return fitting;
+    }
+};
+
 }  // namespace
 
 bool budgetByQuality(int format) { return isJpeg(format) || format == format::Webp || format == format::Avif; }
@@ -78,6 +146,31 @@ BudgetResult fitByQuality(const Bitmap& picture, SaveOptions base, std::size_t b
     if (budget == 0) fail(ErrorCode::InvalidArgument, kWhere, "the budget must be at least one byte");
     if (picture.empty()) fail(ErrorCode::NoImage, kWhere, "there is no picture");
     const bool jpeg = isJpeg(base.format);
+    if (jpeg) {
+        base.qualityFactor = 2;
+        std::optional<JpegRequantizer> trials;
+        try {
+            trials.emplace(picture, base);
+        } catch (const Error& e) {
+            // A libjpeg that transforms in an order the re-encoder does not expect: plain
+            // writes below. Any other fault is the write's own and is reported as such.
+            if (e.code() != ErrorCode::Unsupported) throw;
+        }
+        if (trials) {
+            JpegSearch search{*trials, budget, {}, {}, {}, 0};
+            const int q = search.run();
+            const int chosen = q >= 1 ? q : 1;
+            if (!search.kept.count(chosen)) search.encode(chosen);  // nothing fits: the smallest
+            BudgetResult result;
+            result.encoded = std::move(search.kept[chosen]);
+            result.options = base;
+            result.options.lossless = false;
+            result.options.qualityFactor = jpegFactorForQuality(chosen);
+            result.fits = result.encoded.size() <= budget;
+            result.encodes = search.encodes;
+            return result;
+        }
+    }
     const Image image = Image::fromBitmap(picture);
     BudgetResult result;
     std::map<int, Bytes> kept;  // each trial's file, so the chosen one is not encoded again
