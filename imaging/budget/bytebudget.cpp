@@ -96,20 +96,29 @@ struct JpegSearch {
         const double t = static_cast<double>(q - below->first) / (above->first - below->first);
         return below->second + t * (above->second - below->second);
     }
-    bool predictedToFit(int q) { return kFixed + estimate(q) / missAt(q) <= static_cast<double>(budget); }
-    // The highest quality in [low, high] predicted to fit; `low` when none is.
+    double predictedSize(int q) { return kFixed + estimate(q) / missAt(q); }
+    bool predictedToFit(int q) { return predictedSize(q) <= static_cast<double>(budget); }
+    // The quality in [low, high] to try next: the highest predicted to fit, or the one above it
+    // when the budget lies nearer that one's predicted size. A trial at the answer or just above
+    // it settles the search with its neighbour; one just below costs a third trial, whichever
+    // way the prediction errs, so the nearer side is the better bet.
     int predict(int low, int high) {
         if (!predictedToFit(low)) return low;
+        const int top = high;
         while (low < high) {
             const int mid = (low + high + 1) / 2;
             if (predictedToFit(mid)) low = mid;
             else high = mid - 1;
         }
+        if (low < top) {
+            const double below = predictedSize(low), above = predictedSize(low + 1);
+            if (above > below && (static_cast<double>(budget) - below) / (above - below) > 0.5) return low + 1;
+        }
         return low;
     }
     std::size_t encode(int q) {
         Bytes bytes = trials.encode(jpegFactorForQuality(q), static_cast<std::size_t>(kFixed + estimate(q) / missAt(q)));
-        ++encodes;
+        if (encodes++ == 0) misses.clear();  // real sizes replace the sampled one
         const std::size_t size = bytes.size();
         kept[q] = std::move(bytes);
         misses[q] = estimate(q) / std::max(1.0, static_cast<double>(size) - kFixed);
@@ -117,8 +126,22 @@ struct JpegSearch {
     }
     // The highest quality in 1..100 that fits, 0 when none does.
     int run() {
-        int fitting = 0, failing = 101;
+        // Before the first real trial, encodes of every eighth MCU row (an eighth of a trial
+        // each) measure the estimate's miss on this picture, at the first guess and once more
+        // where that points if it moved far; the real trials then mostly start next to the
+        // answer.
         int next = predict(1, 100);
+        for (int round = 0; round < 2; ++round) {
+            const double sampled = trials.sampledSize(jpegFactorForQuality(next));
+            if (sampled <= 0) break;
+            misses.clear();
+            misses[next] = estimate(next) / std::max(1.0, sampled - kFixed);
+            const int refined = predict(1, 100);
+            const bool far = std::abs(refined - next) > 2;
+            next = refined;
+            if (!far) break;
+        }
+        int fitting = 0, failing = 101;
         while (fitting + 1 < failing) {
             const std::size_t size = encode(next);
             if (size <= budget) fitting = next;

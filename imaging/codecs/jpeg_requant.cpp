@@ -34,8 +34,14 @@ constexpr std::int32_t descale(std::int32_t x, int n) { return (x + (1 << (n - 1
 // One 1-D pass over eight lanes at once: in[k][lane] is input k of the lane's transform,
 // out[k][lane] its output k. Rows keep two extra bits, columns remove them. Lanes make the
 // loops vectorise; the arithmetic per lane is the library's.
+#if defined(__GNUC__)
+#define KALMIRA_INLINE [[gnu::always_inline]] inline
+#else
+#define KALMIRA_INLINE inline
+#endif
+
 template <bool Rows, int Lanes>
-inline void transformLanes(const std::int32_t (&in)[8][Lanes], std::int32_t (&out)[8][Lanes]) {
+KALMIRA_INLINE void transformLanes(const std::int32_t (&in)[8][Lanes], std::int32_t (&out)[8][Lanes]) {
     constexpr int mulShift = Rows ? kConstBits - kPass1Bits : kConstBits + kPass1Bits;
     for (int l = 0; l < Lanes; ++l) {
         const std::int32_t tmp0 = in[0][l] + in[7][l], tmp7 = in[0][l] - in[7][l];
@@ -71,7 +77,7 @@ inline void transformLanes(const std::int32_t (&in)[8][Lanes], std::int32_t (&ou
 #define KALMIRA_VECTOR_CLONES
 #endif
 
-KALMIRA_VECTOR_CLONES void forwardDct(JSAMPROW const* rows, JDIMENSION column, std::int16_t* out) {
+KALMIRA_INLINE void forwardDct(JSAMPROW const* rows, JDIMENSION column, std::int16_t* out) {
     // Rows one at a time (a row's values sit side by side, no lanes to spread them over), then
     // the columns eight lanes wide straight from the rows' output: mid[y][u] is horizontal
     // frequency u of row y, res[v][u] the coefficient in natural order v * 8 + u.
@@ -86,6 +92,10 @@ KALMIRA_VECTOR_CLONES void forwardDct(JSAMPROW const* rows, JDIMENSION column, s
     transformLanes<false, 8>(mid, res);
     for (int v = 0; v < 8; ++v)
         for (int u = 0; u < 8; ++u) out[v * 8 + u] = static_cast<std::int16_t>(res[v][u]);
+}
+
+KALMIRA_VECTOR_CLONES void forwardDctRow(JSAMPROW const* rows, JDIMENSION column, JDIMENSION count, std::int16_t* out) {
+    for (JDIMENSION b = 0; b < count; ++b) forwardDct(rows, column + b * 8, out + b * kBlock);
 }
 
 // ---- libjpeg's quantiser --------------------------------------------------------------------
@@ -123,7 +133,7 @@ Divisors divisorsFor(const JQUANT_TBL& table) {
 }
 
 // |x| + correction stays below 2^16: 8-bit samples keep the transform's output within 8 x 1024.
-inline void quantizeBlock(const std::int16_t* raw, JCOEF* out, const Divisors& d) {
+KALMIRA_INLINE void quantizeBlock(const std::int16_t* raw, JCOEF* out, const Divisors& d) {
     for (int i = 0; i < kBlock; ++i) {
         const std::int16_t x = raw[i];
         const auto a = static_cast<std::uint16_t>(x < 0 ? -x : x);
@@ -132,6 +142,10 @@ inline void quantizeBlock(const std::int16_t* raw, JCOEF* out, const Divisors& d
         const auto q = static_cast<std::int16_t>((static_cast<std::uint32_t>(high) * d.scale[i]) >> 16);
         out[i] = static_cast<JCOEF>(x < 0 ? -q : q);
     }
+}
+
+KALMIRA_VECTOR_CLONES void quantizeRow(const std::int16_t* raw, JBLOCKROW out, int count, const Divisors& d) {
+    for (int b = 0; b < count; ++b) quantizeBlock(raw + static_cast<std::ptrdiff_t>(b) * kBlock, out[b], d);
 }
 
 inline int quantize(std::int16_t x, const Divisors& d, int i) {
@@ -181,7 +195,7 @@ void captureBlocks(j_compress_ptr info, jpeg_component_info* comp, JSAMPARRAY sa
     for (int y = 0; y < 8; ++y) rows[y] = samples[startRow + static_cast<JDIMENSION>(y)];
     std::int16_t* out = p.raw + (static_cast<std::size_t>(row) * static_cast<std::size_t>(p.widthInBlocks) +
                                  static_cast<std::size_t>(column)) * kBlock;
-    for (JDIMENSION b = 0; b < count; ++b) forwardDct(rows, startCol + b * 8, out + b * kBlock);
+    forwardDctRow(rows, startCol, count, out);
     p.captured += count;
 }
 
@@ -232,8 +246,10 @@ JpegRequantizer::JpegRequantizer(const Bitmap& bitmap, const SaveOptions& option
             p.sampling[0] = comp.h_samp_factor;
             p.sampling[1] = comp.v_samp_factor;
             p.table = comp.quant_tbl_no;
-            p.raw.resize(static_cast<std::size_t>(p.widthInBlocks) * static_cast<std::size_t>(p.heightInBlocks) * kBlock);
-            capture.planes[i] = {p.widthInBlocks, p.heightInBlocks, comp.v_samp_factor, 0, p.raw.data()};
+            // Every block is written by the capture (which checks that), so nothing is cleared.
+            p.blocks = static_cast<std::size_t>(p.widthInBlocks) * static_cast<std::size_t>(p.heightInBlocks);
+            p.raw = std::make_unique_for_overwrite<std::int16_t[]>(p.blocks * kBlock);
+            capture.planes[i] = {p.widthInBlocks, p.heightInBlocks, comp.v_samp_factor, 0, p.raw.get()};
         }
         c.info.client_data = &capture;
         c.info.fdct->forward_DCT = captureBlocks;
@@ -241,37 +257,78 @@ JpegRequantizer::JpegRequantizer(const Bitmap& bitmap, const SaveOptions& option
         jpeg_abort_compress(&c.info);
     });
     for (const Plane& p : planes_)
-        if (capture.planes[p.component].captured != p.raw.size() / kBlock) capture.unexpected = true;
+        if (capture.planes[p.component].captured != p.blocks) capture.unexpected = true;
     if (capture.unexpected) fail(ErrorCode::Unsupported, jpeg::kWhere, "this libjpeg transforms in an unexpected order");
 }
 
 Bytes JpegRequantizer::encode(int qualityFactor, std::size_t expectedSize) const {
+    return encodeRows(qualityFactor, 1, expectedSize);
+}
+
+double JpegRequantizer::sampledSize(int qualityFactor) const {
+    const int mcuHeight = 8 * std::max_element(planes_.begin(), planes_.end(), [](const Plane& a, const Plane& b) {
+                                   return a.sampling[1] < b.sampling[1];
+                               })->sampling[1];
+    const int whole = height_ / mcuHeight;  // MCU rows not cut by the bottom edge
+    // Every eighth row, but at least 16 rows so a short picture's sample still sees its content;
+    // a sample of half the picture or more would cost as much as the real thing.
+    const int step = std::min(8, whole / 16);
+    if (step < 2) return 0;
+    const int rows = (whole + step - 1) / step;
+    const double sample = static_cast<double>(encodeRows(qualityFactor, step, 0).size());
+    constexpr double kFixed = 600;  // headers and tables, written once whatever the height
+    return kFixed + (sample - kFixed) * height_ / (static_cast<double>(rows) * mcuHeight);
+}
+
+Bytes JpegRequantizer::encodeRows(int qualityFactor, int step, std::size_t expectedSize) const {
     SaveOptions options = options_;
     options.qualityFactor = qualityFactor;
     if (qualityFactor < 2 || qualityFactor > 255)
         fail(ErrorCode::InvalidArgument, jpeg::kWhere, "quality factor " + std::to_string(qualityFactor) + " is outside 2..255");
+    // Every `step`-th MCU row, stacked into a shorter picture of whole MCU rows; all of them
+    // (and the picture's own height) when step is 1.
+    int height = height_;
+    int mcuRows = 0, mcuHeight = 8;
+    for (const Plane& p : planes_) mcuHeight = std::max(mcuHeight, 8 * p.sampling[1]);
+    if (step > 1) {
+        mcuRows = (height_ / mcuHeight + step - 1) / step;
+        height = mcuRows * mcuHeight;
+    }
     Bytes out;
-    const std::size_t initial = expectedSize ? expectedSize + expectedSize / 8 : static_cast<std::size_t>(width_) * height_ / 4;
+    const std::size_t initial = expectedSize ? expectedSize + expectedSize / 8 : static_cast<std::size_t>(width_) * height / 4;
     jpeg::VectorDestination dest(out, std::max<std::size_t>(16384, initial));
     jpeg::Compressor c;
     c.run([&] {
         jpeg_create_compress(&c.info);
         c.info.dest = &dest.pub;
-        jpeg::configure(c.info, width_, height_, static_cast<J_COLOR_SPACE>(inSpace_), inComponents_, options);
+        jpeg::configure(c.info, width_, height, static_cast<J_COLOR_SPACE>(inSpace_), inComponents_, options);
         jvirt_barray_ptr arrays[MAX_COMPONENTS] = {};
         auto common = reinterpret_cast<j_common_ptr>(&c.info);
-        for (const Plane& p : planes_)
+        for (const Plane& p : planes_) {
+            const int rows = step > 1 ? mcuRows * p.sampling[1] : p.heightInBlocks;
             arrays[p.component] = c.info.mem->request_virt_barray(
-                common, JPOOL_IMAGE, TRUE, static_cast<JDIMENSION>(roundUp(p.widthInBlocks, p.sampling[0])),
-                static_cast<JDIMENSION>(roundUp(p.heightInBlocks, p.sampling[1])), static_cast<JDIMENSION>(p.sampling[1]));
+                common, JPOOL_IMAGE, FALSE, static_cast<JDIMENSION>(roundUp(p.widthInBlocks, p.sampling[0])),
+                static_cast<JDIMENSION>(roundUp(rows, p.sampling[1])), static_cast<JDIMENSION>(p.sampling[1]));
+        }
         jpeg_write_coefficients(&c.info, arrays);
         for (const Plane& p : planes_) {
             const Divisors d = divisorsFor(*c.info.quant_tbl_ptrs[c.info.comp_info[p.component].quant_tbl_no]);
-            const std::int16_t* raw = p.raw.data();
-            for (int row = 0; row < p.heightInBlocks; ++row) {
+            const int rows = step > 1 ? mcuRows * p.sampling[1] : p.heightInBlocks;
+            const auto rowSize = static_cast<std::size_t>(p.widthInBlocks) * kBlock;
+            for (int row = 0; row < rows; ++row) {
+                const int from = step > 1 ? (row / p.sampling[1]) * step * p.sampling[1] + row % p.sampling[1] : row;
+                const std::int16_t* raw = p.raw.get() + static_cast<std::size_t>(from) * rowSize;
                 JBLOCKARRAY blocks =
                     c.info.mem->access_virt_barray(common, arrays[p.component], static_cast<JDIMENSION>(row), 1, TRUE);
-                for (int b = 0; b < p.widthInBlocks; ++b, raw += kBlock) quantizeBlock(raw, blocks[0][b], d);
+                quantizeRow(raw, blocks[0], p.widthInBlocks, d);
+            }
+            // The array is left uncleared (clearing it costs a pass over the picture); the rows
+            // that pad a component to whole MCUs are read, so they get zeros. Padding columns
+            // are never read: libjpeg makes its own blocks at the right edge.
+            for (int row = rows; row < roundUp(rows, p.sampling[1]); ++row) {
+                JBLOCKARRAY blocks =
+                    c.info.mem->access_virt_barray(common, arrays[p.component], static_cast<JDIMENSION>(row), 1, TRUE);
+                std::memset(static_cast<void*>(blocks[0]), 0, sizeof(JBLOCK) * static_cast<std::size_t>(p.widthInBlocks));
             }
         }
         jpeg_finish_compress(&c.info);
@@ -285,18 +342,18 @@ double JpegRequantizer::estimate(int qualityFactor) const {
     JQUANT_TBL tables[NUM_QUANT_TBLS] = {};
     int tableOf[MAX_COMPONENTS] = {};
     tablesFor(options, width_, height_, static_cast<J_COLOR_SPACE>(inSpace_), inComponents_, tables, tableOf);
-    // About 8000 blocks; per non-zero coefficient its magnitude bits and about three bits of
+    // About 4000 blocks; per non-zero coefficient its magnitude bits and about three bits of
     // Huffman code, per block an end-of-block code and the difference to its left neighbour's DC.
     std::size_t total = 0;
-    for (const Plane& p : planes_) total += p.raw.size() / kBlock;
-    const std::size_t stride = std::max<std::size_t>(1, total / 8000);
+    for (const Plane& p : planes_) total += p.blocks;
+    const std::size_t stride = std::max<std::size_t>(1, total / 4000);
     double bits = 0;
     JCOEF q[kBlock];
     for (const Plane& p : planes_) {
         const Divisors d = divisorsFor(tables[tableOf[p.component]]);
-        const std::size_t blocks = p.raw.size() / kBlock;
+        const std::size_t blocks = p.blocks;
         for (std::size_t b = 1; b < blocks; b += stride) {
-            const std::int16_t* raw = p.raw.data() + b * kBlock;
+            const std::int16_t* raw = p.raw.get() + b * kBlock;
             const int dcStep = quantize(raw[0], d, 0) - quantize(raw[-kBlock], d, 0);
             int blockBits = 2 + (dcStep == 0 ? 1 : 2 + std::bit_width(static_cast<unsigned>(std::abs(dcStep))));
             quantizeBlock(raw, q, d);

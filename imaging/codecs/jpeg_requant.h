@@ -7,6 +7,7 @@
 // JPEG quality runs on this.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/codec.h"
@@ -27,14 +28,21 @@ public:
     // coefficient; a guide for where to try next, never a size to trust.
     double estimate(int qualityFactor) const;
 
+    // The size of the whole file foretold from a real encode of every eighth MCU row (fewer on
+    // short pictures), at an eighth of a trial's cost; 0 for pictures too short to sample.
+    double sampledSize(int qualityFactor) const;
+
 private:
+    Bytes encodeRows(int qualityFactor, int step, std::size_t expectedSize) const;
+
     struct Plane {
         int component = 0;
         int widthInBlocks = 0, heightInBlocks = 0;
         int sampling[2] = {1, 1};   // horizontal, vertical
         int table = 0;               // quantisation table number
         int rowsDone = 0;
-        std::vector<std::int16_t> raw;  // the transform's output, 64 per block, rows of blocks
+        std::size_t blocks = 0;
+        std::unique_ptr<std::int16_t[]> raw;  // the transform's output, 64 per block, rows of blocks
     };
     friend struct RequantizerAccess;
 
