@@ -173,7 +173,7 @@ struct Capture {
 // codes each MCU as soon as it is transformed and keeps no whole-picture buffer; it hands over
 // the blocks of one MCU row at a time, component 0's first call at the row's top left, and
 // positions within the row. Anything outside the picture marks the capture unusable, as does a
-// count that misses a block. libjpeg gets zeroed blocks to code: its output is thrown away.
+// count that misses a block. libjpeg gets zeroed blocks (it copies DC values between them), never coded.
 void captureBlocks(j_compress_ptr info, jpeg_component_info* comp, JSAMPARRAY samples, JBLOCKROW blocks,
                    JDIMENSION startRow, JDIMENSION startCol, JDIMENSION count) {
     auto* capture = static_cast<Capture*>(info->client_data);
@@ -199,6 +199,9 @@ void captureBlocks(j_compress_ptr info, jpeg_component_info* comp, JSAMPARRAY sa
     p.captured += count;
 }
 
+// The capture keeps everything it needs; libjpeg's coding of the zeroed blocks is skipped.
+boolean skipCoding(j_compress_ptr, JBLOCKROW*) { return TRUE; }
+
 // The quantisation tables libjpeg builds for the options at `qualityFactor`.
 void tablesFor(const SaveOptions& options, int width, int height, J_COLOR_SPACE space, int components,
                JQUANT_TBL (&tables)[NUM_QUANT_TBLS], int (&tableOf)[MAX_COMPONENTS]) {
@@ -213,6 +216,16 @@ void tablesFor(const SaveOptions& options, int width, int height, J_COLOR_SPACE 
 }
 
 }  // namespace
+
+// libjpeg's writer takes coefficient arrays from any object's memory manager (held in memory,
+// as they are here). Allocating them once for all trials spares every trial the page faults of
+// a fresh picture-sized block.
+struct JpegRequantizer::Store {
+    jpeg::Compressor owner;
+    jvirt_barray_ptr arrays[MAX_COMPONENTS] = {};
+};
+
+JpegRequantizer::~JpegRequantizer() = default;
 
 JpegRequantizer::JpegRequantizer(const Bitmap& bitmap, const SaveOptions& options) : options_(options) {
     // The transform's input depends on the colour space and sampling alone, not on quality,
@@ -253,12 +266,25 @@ JpegRequantizer::JpegRequantizer(const Bitmap& bitmap, const SaveOptions& option
         }
         c.info.client_data = &capture;
         c.info.fdct->forward_DCT = captureBlocks;
+        c.info.entropy->encode_mcu = skipCoding;
         jpeg::writeRows(c.info, source);
         jpeg_abort_compress(&c.info);
     });
     for (const Plane& p : planes_)
         if (capture.planes[p.component].captured != p.blocks) capture.unexpected = true;
     if (capture.unexpected) fail(ErrorCode::Unsupported, jpeg::kWhere, "this libjpeg transforms in an unexpected order");
+
+    store_ = std::make_unique<Store>();
+    Store& store = *store_;
+    store.owner.run([&] {
+        jpeg_create_compress(&store.owner.info);
+        auto common = reinterpret_cast<j_common_ptr>(&store.owner.info);
+        for (const Plane& p : planes_)
+            store.arrays[p.component] = store.owner.info.mem->request_virt_barray(
+                common, JPOOL_IMAGE, FALSE, static_cast<JDIMENSION>(roundUp(p.widthInBlocks, p.sampling[0])),
+                static_cast<JDIMENSION>(roundUp(p.heightInBlocks, p.sampling[1])), static_cast<JDIMENSION>(p.sampling[1]));
+        store.owner.info.mem->realize_virt_arrays(common);
+    });
 }
 
 Bytes JpegRequantizer::encode(int qualityFactor, std::size_t expectedSize) const {
@@ -302,14 +328,9 @@ Bytes JpegRequantizer::encodeRows(int qualityFactor, int step, std::size_t expec
         jpeg_create_compress(&c.info);
         c.info.dest = &dest.pub;
         jpeg::configure(c.info, width_, height, static_cast<J_COLOR_SPACE>(inSpace_), inComponents_, options);
-        jvirt_barray_ptr arrays[MAX_COMPONENTS] = {};
+        // A sample uses the first rows of the arrays: libjpeg reads no further than its height.
+        jvirt_barray_ptr* arrays = store_->arrays;
         auto common = reinterpret_cast<j_common_ptr>(&c.info);
-        for (const Plane& p : planes_) {
-            const int rows = step > 1 ? mcuRows * p.sampling[1] : p.heightInBlocks;
-            arrays[p.component] = c.info.mem->request_virt_barray(
-                common, JPOOL_IMAGE, FALSE, static_cast<JDIMENSION>(roundUp(p.widthInBlocks, p.sampling[0])),
-                static_cast<JDIMENSION>(roundUp(rows, p.sampling[1])), static_cast<JDIMENSION>(p.sampling[1]));
-        }
         jpeg_write_coefficients(&c.info, arrays);
         for (const Plane& p : planes_) {
             const Divisors d = divisorsFor(*c.info.quant_tbl_ptrs[c.info.comp_info[p.component].quant_tbl_no]);
@@ -342,11 +363,11 @@ double JpegRequantizer::estimate(int qualityFactor) const {
     JQUANT_TBL tables[NUM_QUANT_TBLS] = {};
     int tableOf[MAX_COMPONENTS] = {};
     tablesFor(options, width_, height_, static_cast<J_COLOR_SPACE>(inSpace_), inComponents_, tables, tableOf);
-    // About 4000 blocks; per non-zero coefficient its magnitude bits and about three bits of
+    // About 2000 blocks; per non-zero coefficient its magnitude bits and about three bits of
     // Huffman code, per block an end-of-block code and the difference to its left neighbour's DC.
     std::size_t total = 0;
     for (const Plane& p : planes_) total += p.blocks;
-    const std::size_t stride = std::max<std::size_t>(1, total / 4000);
+    const std::size_t stride = std::max<std::size_t>(1, total / 2000);
     double bits = 0;
     JCOEF q[kBlock];
     for (const Plane& p : planes_) {

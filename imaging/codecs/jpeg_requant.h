@@ -19,9 +19,13 @@ public:
     // Converts and transforms the bitmap once, for `options`' format, bits and passes (their
     // quality factor is ignored). Throws what JpegCodec::write throws for them.
     JpegRequantizer(const Bitmap& bitmap, const SaveOptions& options);
+    ~JpegRequantizer();
+    JpegRequantizer(const JpegRequantizer&) = delete;
+    JpegRequantizer& operator=(const JpegRequantizer&) = delete;
 
     // The file JpegCodec::write makes of the bitmap with the options at `qualityFactor`
-    // (2..255). `expectedSize`, when known, saves growing the output.
+    // (2..255). `expectedSize`, when known, saves growing the output. Trials share one
+    // coefficient store: one at a time per object.
     Bytes encode(int qualityFactor, std::size_t expectedSize = 0) const;
 
     // A rough size of that file in bytes, from a sample of the blocks and a simple cost per
@@ -46,6 +50,8 @@ private:
     };
     friend struct RequantizerAccess;
 
+    struct Store;  // the quantised coefficients a trial hands to libjpeg, allocated once
+    std::unique_ptr<Store> store_;
     int width_ = 0, height_ = 0;
     int inSpace_ = 0, inComponents_ = 0;  // what the rows were handed to libjpeg as
     SaveOptions options_;
