@@ -71,8 +71,8 @@ int searchLargestFitting(int low, int high, int first, std::size_t budget, std::
 // trials on either side; most searches need two or three trials, one that fits and its
 // neighbour that does not.
 struct JpegSearch {
-    // Headers and tables, which the estimate holds as a constant too: the miss is measured on the
-    // rest, so it does not swing on small files.
+    // The estimate holds headers and tables as this constant; the miss is measured on the rest
+    // (the entropy-coded bytes) so it does not swing on small files.
     static constexpr double kFixed = 600;
 
     const JpegRequantizer& trials;
@@ -80,23 +80,35 @@ struct JpegSearch {
     std::map<int, Bytes> kept;
     std::map<int, double> estimates;
     std::map<int, double> misses;  // quality -> estimate / real size, both without the fixed part
+    std::map<int, double> sampledMisses;  // the same against sizes foretold from sampled rows
     int encodes = 0;
+    double header = kFixed;  // the real files' markers and tables, once one is known
 
     double estimate(int q) {
         auto it = estimates.find(q);
         if (it != estimates.end()) return it->second;
         return estimates[q] = std::max(1.0, trials.estimate(jpegFactorForQuality(q)) - kFixed);
     }
-    double missAt(int q) const {
-        if (misses.empty()) return 1.0;  // the estimate runs near the file on most photographs
-        auto above = misses.lower_bound(q);
-        if (above == misses.end()) return std::prev(above)->second;
-        if (above->first == q || above == misses.begin()) return above->second;
+    // Linear between the nearest entries on either side, the nearest one beyond them.
+    static double interpolate(const std::map<int, double>& at, int q) {
+        auto above = at.lower_bound(q);
+        if (above == at.end()) return std::prev(above)->second;
+        if (above->first == q || above == at.begin()) return above->second;
         auto below = std::prev(above);
         const double t = static_cast<double>(q - below->first) / (above->first - below->first);
         return below->second + t * (above->second - below->second);
     }
-    double predictedSize(int q) { return kFixed + estimate(q) / missAt(q); }
+    // Between real trials their misses interpolated; beyond them the nearest real miss, bent
+    // along the sampled encodes' misses, which follow the estimate's error over quality though
+    // a sample of rows may sit a little off the whole picture.
+    double missAt(int q) const {
+        if (misses.empty()) return sampledMisses.empty() ? 1.0 : interpolate(sampledMisses, q);
+        const bool between = q > misses.begin()->first && q < std::prev(misses.end())->first;
+        if (between || sampledMisses.empty()) return interpolate(misses, q);
+        const int nearest = q <= misses.begin()->first ? misses.begin()->first : std::prev(misses.end())->first;
+        return misses.at(nearest) * interpolate(sampledMisses, q) / interpolate(sampledMisses, nearest);
+    }
+    double predictedSize(int q) { return header + estimate(q) / missAt(q); }
     bool predictedToFit(int q) { return predictedSize(q) <= static_cast<double>(budget); }
     // The quality in [low, high] to try next: the highest predicted to fit, or the one above it
     // when the budget lies nearer that one's predicted size. A trial at the answer or just above
@@ -116,28 +128,30 @@ struct JpegSearch {
         }
         return low;
     }
+    ByteView keptView(int q) const { return ByteView(kept.at(q).data(), kept.at(q).size()); }
     std::size_t encode(int q) {
-        Bytes bytes = trials.encode(jpegFactorForQuality(q), static_cast<std::size_t>(kFixed + estimate(q) / missAt(q)));
-        if (encodes++ == 0) misses.clear();  // real sizes replace the sampled one
+        Bytes bytes = trials.encode(jpegFactorForQuality(q), static_cast<std::size_t>(predictedSize(q)));
+        ++encodes;
         const std::size_t size = bytes.size();
         kept[q] = std::move(bytes);
-        misses[q] = estimate(q) / std::max(1.0, static_cast<double>(size) - kFixed);
+        header = static_cast<double>(JpegRequantizer::headerBytes(keptView(q)));
+        misses[q] = estimate(q) / std::max(1.0, static_cast<double>(size) - header);
         return size;
     }
     // The highest quality in 1..100 that fits, 0 when none does.
     int run() {
         // Before the first real trial, encodes of every eighth MCU row (an eighth of a trial
-        // each) measure the estimate's miss on this picture, at the first guess and once more
-        // where that points if it moved far; the real trials then mostly start next to the
-        // answer.
+        // each) measure the estimate's miss on this picture, at the first guess and again where
+        // that points while it moves far; the real trials then mostly start next to the answer.
         int next = predict(1, 100);
-        for (int round = 0; round < 2; ++round) {
-            const double sampled = trials.sampledSize(jpegFactorForQuality(next));
+        for (int round = 0; round < 3; ++round) {
+            std::size_t sampleHeader = 0;
+            const double sampled = trials.sampledEntropyBytes(jpegFactorForQuality(next), sampleHeader);
             if (sampled <= 0) break;
-            misses.clear();
-            misses[next] = estimate(next) / std::max(1.0, sampled - kFixed);
+            header = static_cast<double>(sampleHeader);
+            sampledMisses[next] = estimate(next) / std::max(1.0, sampled);
             const int refined = predict(1, 100);
-            const bool far = std::abs(refined - next) > 2;
+            const bool far = std::abs(refined - next) > 2 && !sampledMisses.count(refined);
             next = refined;
             if (!far) break;
         }
@@ -180,7 +194,7 @@ BudgetResult fitByQuality(const Bitmap& picture, SaveOptions base, std::size_t b
             if (e.code() != ErrorCode::Unsupported) throw;
         }
         if (trials) {
-            JpegSearch search{*trials, budget, {}, {}, {}, 0};
+            JpegSearch search{*trials, budget, {}, {}, {}, {}, 0, JpegSearch::kFixed};
             const int q = search.run();
             const int chosen = q >= 1 ? q : 1;
             if (!search.kept.count(chosen)) search.encode(chosen);  // nothing fits: the smallest

@@ -199,6 +199,17 @@ void captureBlocks(j_compress_ptr info, jpeg_component_info* comp, JSAMPARRAY sa
     p.captured += count;
 }
 
+// The MCU row a sample takes as its m-th: one in every `step`, at a phase that cycles through
+// the step, so no structure repeating every few rows (the blocks of an earlier JPEG encode,
+// say) lines up with the sample.
+int sampledMcuRow(int m, int step) { return m * step + m % step; }
+
+int sampledMcuRows(int whole, int step) {
+    int count = 0;
+    while (sampledMcuRow(count, step) < whole) ++count;
+    return count;
+}
+
 // The capture keeps everything it needs; libjpeg's coding of the zeroed blocks is skipped.
 boolean skipCoding(j_compress_ptr, JBLOCKROW*) { return TRUE; }
 
@@ -291,19 +302,38 @@ Bytes JpegRequantizer::encode(int qualityFactor, std::size_t expectedSize) const
     return encodeRows(qualityFactor, 1, expectedSize);
 }
 
-double JpegRequantizer::sampledSize(int qualityFactor) const {
+double JpegRequantizer::sampledEntropyBytes(int qualityFactor, std::size_t& header) const {
     const int mcuHeight = 8 * std::max_element(planes_.begin(), planes_.end(), [](const Plane& a, const Plane& b) {
                                    return a.sampling[1] < b.sampling[1];
                                })->sampling[1];
     const int whole = height_ / mcuHeight;  // MCU rows not cut by the bottom edge
-    // Every eighth row, but at least 16 rows so a short picture's sample still sees its content;
+    // One row in eight, but at least 16 rows so a short picture's sample still sees its content;
     // a sample of half the picture or more would cost as much as the real thing.
     const int step = std::min(8, whole / 16);
     if (step < 2) return 0;
-    const int rows = (whole + step - 1) / step;
-    const double sample = static_cast<double>(encodeRows(qualityFactor, step, 0).size());
-    constexpr double kFixed = 600;  // headers and tables, written once whatever the height
-    return kFixed + (sample - kFixed) * height_ / (static_cast<double>(rows) * mcuHeight);
+    const Bytes sample = encodeRows(qualityFactor, step, 0);
+    header = headerBytes(sample);
+    const double rows = sampledMcuRows(whole, step);
+    return static_cast<double>(sample.size() - header) * height_ / (rows * mcuHeight);
+}
+
+std::size_t JpegRequantizer::headerBytes(ByteView jpeg) {
+    // Entropy-coded data follows each scan header and runs to the next marker; 0xFF 0x00 and
+    // restart markers belong to it.
+    std::size_t coded = 0, pos = 2;
+    const std::size_t size = jpeg.size();
+    while (pos + 4 <= size) {
+        if (jpeg[pos] != 0xFF) break;
+        const int marker = jpeg[pos + 1];
+        if (marker == 0xD9) break;
+        pos += 2 + (static_cast<std::size_t>(jpeg[pos + 2]) << 8 | jpeg[pos + 3]);
+        if (marker != 0xDA) continue;
+        const std::size_t start = pos;
+        while (pos + 1 < size && !(jpeg[pos] == 0xFF && jpeg[pos + 1] != 0 && (jpeg[pos + 1] < 0xD0 || jpeg[pos + 1] > 0xD7)))
+            ++pos;
+        coded += pos - start;
+    }
+    return size - std::min(coded, size);
 }
 
 Bytes JpegRequantizer::encodeRows(int qualityFactor, int step, std::size_t expectedSize) const {
@@ -311,13 +341,13 @@ Bytes JpegRequantizer::encodeRows(int qualityFactor, int step, std::size_t expec
     options.qualityFactor = qualityFactor;
     if (qualityFactor < 2 || qualityFactor > 255)
         fail(ErrorCode::InvalidArgument, jpeg::kWhere, "quality factor " + std::to_string(qualityFactor) + " is outside 2..255");
-    // Every `step`-th MCU row, stacked into a shorter picture of whole MCU rows; all of them
+    // One MCU row in every `step`, stacked into a shorter picture of whole MCU rows; all of them
     // (and the picture's own height) when step is 1.
     int height = height_;
     int mcuRows = 0, mcuHeight = 8;
     for (const Plane& p : planes_) mcuHeight = std::max(mcuHeight, 8 * p.sampling[1]);
     if (step > 1) {
-        mcuRows = (height_ / mcuHeight + step - 1) / step;
+        mcuRows = sampledMcuRows(height_ / mcuHeight, step);
         height = mcuRows * mcuHeight;
     }
     Bytes out;
@@ -337,7 +367,7 @@ Bytes JpegRequantizer::encodeRows(int qualityFactor, int step, std::size_t expec
             const int rows = step > 1 ? mcuRows * p.sampling[1] : p.heightInBlocks;
             const auto rowSize = static_cast<std::size_t>(p.widthInBlocks) * kBlock;
             for (int row = 0; row < rows; ++row) {
-                const int from = step > 1 ? (row / p.sampling[1]) * step * p.sampling[1] + row % p.sampling[1] : row;
+                const int from = step > 1 ? sampledMcuRow(row / p.sampling[1], step) * p.sampling[1] + row % p.sampling[1] : row;
                 const std::int16_t* raw = p.raw.get() + static_cast<std::size_t>(from) * rowSize;
                 JBLOCKARRAY blocks =
                     c.info.mem->access_virt_barray(common, arrays[p.component], static_cast<JDIMENSION>(row), 1, TRUE);

@@ -32,9 +32,13 @@ public:
     // coefficient; a guide for where to try next, never a size to trust.
     double estimate(int qualityFactor) const;
 
-    // The size of the whole file foretold from a real encode of every eighth MCU row (fewer on
-    // short pictures), at an eighth of a trial's cost; 0 for pictures too short to sample.
-    double sampledSize(int qualityFactor) const;
+    // The entropy-coded bytes of the whole file foretold from a real encode of one MCU row in
+    // eight (fewer on short pictures), at an eighth of a trial's cost; 0 for pictures too short
+    // to sample. `headerBytes` gets the sample's markers and tables, which do not grow with it.
+    double sampledEntropyBytes(int qualityFactor, std::size_t& headerBytes) const;
+
+    // The bytes of a file we wrote that are markers and tables, not entropy-coded data.
+    static std::size_t headerBytes(ByteView jpeg);
 
 private:
     Bytes encodeRows(int qualityFactor, int step, std::size_t expectedSize) const;
