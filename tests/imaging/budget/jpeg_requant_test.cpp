@@ -131,7 +131,7 @@ TEST(JpegBudget, ChoosesWhatTryingEveryQualityWould) {
                 return best;
             };
             int totalEncodes = 0, searches = 0, uneven = 0;
-            for (int q = 1; q <= 100; q += 4)
+            for (int q = 1; q <= 100; q += 7)
                 for (long delta : {-1L, 0L, 499L}) {
                     const auto budget = static_cast<std::size_t>(static_cast<long>(sizes[static_cast<std::size_t>(q)]) + delta);
                     const BudgetResult r = fitByQuality(photo, base, budget);
@@ -166,4 +166,23 @@ TEST(JpegBudget, ChoosesWhatTryingEveryQualityWould) {
             EXPECT_LE(totalEncodes, 3 * searches) << "passes " << passes;
             std::printf("passes %d: %.2f encodes a search\n", passes, static_cast<double>(totalEncodes) / searches);
         }
+}
+
+TEST(JpegRequantizer, HeaderBytesAreEverythingButTheScansData) {
+    const Bitmap photo = crop(picture("meadow.jpg"), 100, 100, 320, 240);
+    SaveOptions o = jpegOptions(format::Jpeg444, 0, 24);
+    o.qualityFactor = 60;
+    const Bytes baseline = saveMemory(Image::fromBitmap(photo), o);
+    // One scan: the header ends where its SOS segment does, plus the end marker.
+    std::size_t sos = 2;
+    while (!(baseline[sos] == 0xFF && baseline[sos + 1] == 0xDA)) sos += 2 + (baseline[sos + 2] << 8 | baseline[sos + 3]);
+    const std::size_t dataStart = sos + 2 + (baseline[sos + 2] << 8 | baseline[sos + 3]);
+    EXPECT_EQ(JpegRequantizer::headerBytes(baseline), dataStart + 2);
+    // Ten scans: each scan's own header and tables count, its data does not.
+    o.passes = 10;
+    const Bytes progressive = saveMemory(Image::fromBitmap(photo), o);
+    const std::size_t header = JpegRequantizer::headerBytes(progressive);
+    EXPECT_GT(header, dataStart + 2 + 9 * 10);
+    EXPECT_LT(header, progressive.size() / 2);
+    EXPECT_EQ(JpegRequantizer::headerBytes(Bytes{0xFF, 0xD8, 0xFF, 0xD9}), 4u);
 }
