@@ -22,7 +22,7 @@ constexpr int kBlock = 64;
 
 // ---- the accurate integer forward DCT -----------------------------------------------------
 // libjpeg's default method (JDCT_ISLOW), whose SIMD versions give the same integers as this
-// plain one: a separable Loeffler-Ligtenberg-Moschytz transform in 13-bit fixed point, rows
+// plain one: a separable fast transform in 13-bit fixed point (twelve multiplications), rows
 // first with two extra bits kept, output scaled by 8.
 constexpr int kConstBits = 13, kPass1Bits = 2;
 constexpr std::int32_t k0_298631336 = 2446, k0_390180644 = 3196, k0_541196100 = 4433, k0_765366865 = 6270,
