@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 
 #include "codecs/jpeg_codec.h"
+#include "codecs/jpeg_requant.h"
 #include "codecs/registry.h"
 #include "color/colorres.h"
 #include "core/error.h"
@@ -62,6 +64,109 @@ int searchLargestFitting(int low, int high, int first, std::size_t budget, std::
     return fitting;
 }
 
+// JPEG: the picture is transformed once and every trial only quantises and entropy-codes
+// (JpegRequantizer), each trial still a whole file whose size is exact. A cheap estimate from a
+// sample of the blocks says where the budget is crossed. How far it misses a real size varies
+// slowly with quality, so the miss is measured at every trial and interpolated between the
+// trials on either side; most searches need two or three trials, one that fits and its
+// neighbour that does not.
+struct JpegSearch {
+    // The estimate holds headers and tables as this constant; the miss is measured on the rest
+    // (the entropy-coded bytes) so it does not swing on small files.
+    static constexpr double kFixed = 600;
+
+    const JpegRequantizer& trials;
+    std::size_t budget;
+    std::map<int, Bytes> kept;
+    std::map<int, double> estimates;
+    std::map<int, double> misses;  // quality -> estimate / real size, both without the fixed part
+    std::map<int, double> sampledMisses;  // the same against sizes foretold from sampled rows
+    int encodes = 0;
+    double header = kFixed;  // the real files' markers and tables, once one is known
+
+    double estimate(int q) {
+        auto it = estimates.find(q);
+        if (it != estimates.end()) return it->second;
+        return estimates[q] = std::max(1.0, trials.estimate(jpegFactorForQuality(q)) - kFixed);
+    }
+    // Linear between the nearest entries on either side, the nearest one beyond them.
+    static double interpolate(const std::map<int, double>& at, int q) {
+        auto above = at.lower_bound(q);
+        if (above == at.end()) return std::prev(above)->second;
+        if (above->first == q || above == at.begin()) return above->second;
+        auto below = std::prev(above);
+        const double t = static_cast<double>(q - below->first) / (above->first - below->first);
+        return below->second + t * (above->second - below->second);
+    }
+    // Between real trials their misses interpolated; beyond them the nearest real miss, bent
+    // along the sampled encodes' misses, which follow the estimate's error over quality though
+    // a sample of rows may sit a little off the whole picture.
+    double missAt(int q) const {
+        if (misses.empty()) return sampledMisses.empty() ? 1.0 : interpolate(sampledMisses, q);
+        const bool between = q > misses.begin()->first && q < std::prev(misses.end())->first;
+        if (between || sampledMisses.empty()) return interpolate(misses, q);
+        const int nearest = q <= misses.begin()->first ? misses.begin()->first : std::prev(misses.end())->first;
+        return misses.at(nearest) * interpolate(sampledMisses, q) / interpolate(sampledMisses, nearest);
+    }
+    double predictedSize(int q) { return header + estimate(q) / missAt(q); }
+    bool predictedToFit(int q) { return predictedSize(q) <= static_cast<double>(budget); }
+    // The quality in [low, high] to try next: the highest predicted to fit, or the one above it
+    // when the budget lies nearer that one's predicted size. A trial at the answer or just above
+    // it settles the search with its neighbour; one just below costs a third trial, whichever
+    // way the prediction errs, so the nearer side is the better bet.
+    int predict(int low, int high) {
+        if (!predictedToFit(low)) return low;
+        const int top = high;
+        while (low < high) {
+            const int mid = (low + high + 1) / 2;
+            if (predictedToFit(mid)) low = mid;
+            else high = mid - 1;
+        }
+        if (low < top) {
+            const double below = predictedSize(low), above = predictedSize(low + 1);
+            if (above > below && (static_cast<double>(budget) - below) / (above - below) > 0.5) return low + 1;
+        }
+        return low;
+    }
+    ByteView keptView(int q) const { return ByteView(kept.at(q).data(), kept.at(q).size()); }
+    std::size_t encode(int q) {
+        Bytes bytes = trials.encode(jpegFactorForQuality(q), static_cast<std::size_t>(predictedSize(q)));
+        ++encodes;
+        const std::size_t size = bytes.size();
+        kept[q] = std::move(bytes);
+        header = static_cast<double>(JpegRequantizer::headerBytes(keptView(q)));
+        misses[q] = estimate(q) / std::max(1.0, static_cast<double>(size) - header);
+        return size;
+    }
+    // The highest quality in 1..100 that fits, 0 when none does.
+    int run() {
+        // Before the first real trial, encodes of every eighth MCU row (an eighth of a trial
+        // each) measure the estimate's miss on this picture, at the first guess and again where
+        // that points while it moves far; the real trials then mostly start next to the answer.
+        int next = predict(1, 100);
+        for (int round = 0; round < 3; ++round) {
+            std::size_t sampleHeader = 0;
+            const double sampled = trials.sampledEntropyBytes(jpegFactorForQuality(next), sampleHeader);
+            if (sampled <= 0) break;
+            header = static_cast<double>(sampleHeader);
+            sampledMisses[next] = estimate(next) / std::max(1.0, sampled);
+            const int refined = predict(1, 100);
+            const bool far = std::abs(refined - next) > 2 && !sampledMisses.count(refined);
+            next = refined;
+            if (!far) break;
+        }
+        int fitting = 0, failing = 101;
+        while (fitting + 1 < failing) {
+            const std::size_t size = encode(next);
+            if (size <= budget) fitting = next;
+            else failing = next;
+            if (fitting + 1 >= failing) break;
+            next = predict(fitting + 1, failing - 1);
+        }
+        return fitting;
+    }
+};
+
 }  // namespace
 
 bool budgetByQuality(int format) { return isJpeg(format) || format == format::Webp || format == format::Avif; }
@@ -78,6 +183,31 @@ BudgetResult fitByQuality(const Bitmap& picture, SaveOptions base, std::size_t b
     if (budget == 0) fail(ErrorCode::InvalidArgument, kWhere, "the budget must be at least one byte");
     if (picture.empty()) fail(ErrorCode::NoImage, kWhere, "there is no picture");
     const bool jpeg = isJpeg(base.format);
+    if (jpeg) {
+        base.qualityFactor = 2;
+        std::optional<JpegRequantizer> trials;
+        try {
+            trials.emplace(picture, base);
+        } catch (const Error& e) {
+            // A libjpeg that transforms in an order the re-encoder does not expect: plain
+            // writes below. Any other fault is the write's own and is reported as such.
+            if (e.code() != ErrorCode::Unsupported) throw;
+        }
+        if (trials) {
+            JpegSearch search{*trials, budget, {}, {}, {}, {}, 0, JpegSearch::kFixed};
+            const int q = search.run();
+            const int chosen = q >= 1 ? q : 1;
+            if (!search.kept.count(chosen)) search.encode(chosen);  // nothing fits: the smallest
+            BudgetResult result;
+            result.encoded = std::move(search.kept[chosen]);
+            result.options = base;
+            result.options.lossless = false;
+            result.options.qualityFactor = jpegFactorForQuality(chosen);
+            result.fits = result.encoded.size() <= budget;
+            result.encodes = search.encodes;
+            return result;
+        }
+    }
     const Image image = Image::fromBitmap(picture);
     BudgetResult result;
     std::map<int, Bytes> kept;  // each trial's file, so the chosen one is not encoded again

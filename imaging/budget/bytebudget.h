@@ -4,7 +4,10 @@
 //
 //  - JPEG, WebP, AVIF: the highest quality whose file fits. The search brackets the budget and
 //    interpolates on the logarithm of the size (file size grows about exponentially with
-//    quality), so it typically needs five to seven encodes instead of a hundred.
+//    quality), so it typically needs five to seven encodes instead of a hundred. JPEG transforms
+//    the picture once and re-quantises it per trial (JpegRequantizer), each trial byte for byte
+//    the file a plain write makes; sampled encodes and an estimate guide it to the answer and
+//    its neighbour, two or three trials.
 //  - GIF and palette PNG: the most colours of an optimised palette that fit, dithered when the
 //    caller allows dithering and a dithered picture fits, else without.
 // When nothing fits, the result is the smallest encoding the search made (the lowest quality,
