@@ -532,6 +532,8 @@ void frmDocument::SetCursorHotSpot(std::optional<QPoint> spot) {
     hotSpot_ = spot;
     hotSpotPictureSize_ = QSize(pictures_[0]->BitmapWidth(), pictures_[0]->BitmapHeight());
     AktualisiereMemInfo(0);
+    // The caption may need another line under a picture as narrow as a cursor.
+    OriginalResize();
 }
 
 std::optional<QPoint> frmDocument::CursorHotSpot() const {
