@@ -528,6 +528,19 @@ void frmDocument::FuelleReiterOriginal() {
     if (ToolsHost* tools = toolsHost()) tools->FuelleReiterOriginal(*this);
 }
 
+void frmDocument::SetCursorHotSpot(std::optional<QPoint> spot) {
+    hotSpot_ = spot;
+    hotSpotPictureSize_ = QSize(pictures_[0]->BitmapWidth(), pictures_[0]->BitmapHeight());
+    AktualisiereMemInfo(0);
+    // The caption may need another line under a picture as narrow as a cursor.
+    OriginalResize();
+}
+
+std::optional<QPoint> frmDocument::CursorHotSpot() const {
+    if (hotSpotPictureSize_ != QSize(pictures_[0]->BitmapWidth(), pictures_[0]->BitmapHeight())) return std::nullopt;
+    return hotSpot_;
+}
+
 void frmDocument::picOriginalAendern() {
     Guarded([&] {
         AktualisiereMemInfo(0);

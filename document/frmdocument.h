@@ -7,6 +7,8 @@
 // InitialisiereGrafik(true). Picture index 0 is the Original, 1-5 are the Variations.
 // Everything the document asks of the windows above it goes through document/documenthost.h.
 
+#include <QPoint>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -151,6 +153,10 @@ public:
     std::optional<imaging::QualityScore> VariationQuality(int index);
     // ", PSNR 34.2 dB, SSIM 0.987" for the caption, or empty when switched off or not comparable.
     QString QualityCaptionPart(int index);
+    // The hot spot of a captured mouse cursor, shown in the Original's caption. It holds while
+    // the Original keeps the cursor's size: a crop or resize leaves no pixel it could name.
+    void SetCursorHotSpot(std::optional<QPoint> spot);
+    std::optional<QPoint> CursorHotSpot() const;
     // The best setting of Variation `index` whose file has at most `bytes`: the JPEG, WebP or
     // AVIF quality, or the colour count (and dithering, when the record asks for it) of an
     // optimised GIF or PNG palette. The record takes it and the Variation is encoded with it;
@@ -227,7 +233,12 @@ private:
     // names them; -1 otherwise.
     int reservedTransparentEntry(int index, imaging::Rgb wanted) const;
     void roundTripThroughTempFile(int index, const SaveOptions& options);
+    // Encodes into the record's block; false when it failed (with the message) or outgrew sizeLimit.
+    bool encodeIntoMemory(int index, const SaveOptions& options, std::int64_t sizeLimit);
+    void decodeFromMemory(int index, const SaveOptions& options);
     void roundTripThroughMemory(int index, const SaveOptions& options);
+    // The Original's copy in the Variation's picture, reduced as its record says, ready to encode.
+    SaveOptions prepareEncoding(int index, bool& wasAnimating);
     void chooseSmallestFormat(int index);
     bool isAnimatedOriginal() const;
     void connectPointerWork();
@@ -298,6 +309,8 @@ private:
     std::array<DifferenceMemo, kVariationCount + 1> difference_{};
     std::array<DifferenceLegend*, kVariationCount + 1> legends_{};
     void showDifference(int index);
+    std::optional<QPoint> hotSpot_;
+    QSize hotSpotPictureSize_;
     bool writeEncodingAsIs(int index, const SaveOptions& options, const QString& fileName, int& result);
 };
 

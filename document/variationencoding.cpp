@@ -229,16 +229,24 @@ void frmDocument::roundTripThroughTempFile(int index, const SaveOptions& options
     target.FileInfo(temp, 0);
 }
 
-void frmDocument::roundTripThroughMemory(int index, const SaveOptions& options) {
+bool frmDocument::encodeIntoMemory(int index, const SaveOptions& options, std::int64_t sizeLimit) {
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
     imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
     r.MemHandle.reset();
     r.MemFileSize = 0;
-    if (target.SaveMemory(r.MemHandle, options.FormatNumber, options.BitsPerPixel, options.QualityFactor,
-                          r.MemFileSize) != 0) {
+    const int result = target.SaveMemory(r.MemHandle, options.FormatNumber, options.BitsPerPixel,
+                                         options.QualityFactor, r.MemFileSize, sizeLimit);
+    if (result == static_cast<int>(imaging::ErrorCode::SizeLimit)) return false;
+    if (result != 0) {
         showMessage(5405);
-        return;
+        return false;
     }
+    return true;
+}
+
+void frmDocument::decodeFromMemory(int index, const SaveOptions& options) {
+    VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
     const bool decoded = target.LoadMemory(*r.MemHandle, 0, 0, 1, r.MemFileSize) == 0;
     if (!decoded) showMessage(5406);
     target.MemoryInfo(*r.MemHandle, 0, r.MemFileSize);
@@ -248,6 +256,22 @@ void frmDocument::roundTripThroughMemory(int index, const SaveOptions& options) 
                                                          target.ContentVersion()};
 }
 
+void frmDocument::roundTripThroughMemory(int index, const SaveOptions& options) {
+    if (encodeIntoMemory(index, options, 0)) decodeFromMemory(index, options);
+}
+
+SaveOptions frmDocument::prepareEncoding(int index, bool& wasAnimating) {
+    bringOriginalInto(index);
+    // The copy's animation (as the Variation plays it) resumes once the encoding is shown.
+    imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    wasAnimating = target.AnimationEnable();
+    target.SetAnimationEnable(false);
+    const SaveOptions options = HoleSpeicherOptionen(index);
+    reduceColours(index, options);
+    if (records_[static_cast<std::size_t>(index)].Format == save_format::Gif) snapTransparentColour(index);
+    return options;
+}
+
 void frmDocument::SpeichernLadenVariation(int AktVariation, bool notTemporaer) {
     (void)notTemporaer;
     checkVariation(AktVariation);
@@ -255,17 +279,9 @@ void frmDocument::SpeichernLadenVariation(int AktVariation, bool notTemporaer) {
     imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(i)];
     RepaintPause pause(target);
     encodedWith_[static_cast<std::size_t>(i)].valid = false;
-
-    bringOriginalInto(i);
-    const bool wasAnimating = target.AnimationEnable();
-    target.SetAnimationEnable(false);
-
-    const SaveOptions options = HoleSpeicherOptionen(i);
-    const VariationRecord& r = records_[static_cast<std::size_t>(i)];
-    reduceColours(i, options);
-    if (r.Format == save_format::Gif) snapTransparentColour(i);
-
-    if (r.GIFAnimated)
+    bool wasAnimating = false;
+    const SaveOptions options = prepareEncoding(i, wasAnimating);
+    if (records_[static_cast<std::size_t>(i)].GIFAnimated)
         roundTripThroughTempFile(i, options);
     else
         roundTripThroughMemory(i, options);
@@ -274,46 +290,44 @@ void frmDocument::SpeichernLadenVariation(int AktVariation, bool notTemporaer) {
 }
 
 void frmDocument::chooseSmallestFormat(int index) {
-    // Encode as GIF and as JPEG and keep the smaller; a tie keeps GIF. The JPEG trial is made
-    // at the 24 bits it will be saved with, and whichever encoding wins stays in place, so
-    // the Variation's first update does not encode a third time.
+    // Encode as JPEG and as GIF and keep the smaller; a tie keeps GIF. Only the sizes decide,
+    // so the GIF encoding stops as soon as it outgrows the JPEG, and only the winner is
+    // decoded for display. Its encoding stays in place, so the Variation's first update does
+    // not encode again.
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
     imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    RepaintPause pause(target);
+    encodedWith_[static_cast<std::size_t>(index)].valid = false;
+    bool wasAnimating = false;
     const int gifDepth = r.PixelDepth;
 
     r.Format = save_format::Jpeg;
     r.PixelDepth = 24;
     r.PalettePixelDepth = 24;
-    SpeichernLadenVariation(index);
-    const std::int64_t jpegSize = target.InfoFileSize();
-    struct Kept {
-        std::unique_ptr<imaging::MemoryBlock> block;
-        std::int64_t size = 0;
-        imaging::Bitmap bitmap;
-        imaging::ImageInfo info;
-        bool gifAnimated = false;
-        EncodedWith with;
-    } jpeg{std::move(r.MemHandle), r.MemFileSize, target.Bitmap(), target.Info(), r.GIFAnimated,
-           encodedWith_[static_cast<std::size_t>(index)]};
+    const bool jpegEncoded = encodeIntoMemory(index, prepareEncoding(index, wasAnimating), 0);
+    std::unique_ptr<imaging::MemoryBlock> jpegBlock = std::move(r.MemHandle);
+    const std::int64_t jpegSize = r.MemFileSize;
 
     r.Format = save_format::Gif;
     r.PixelDepth = gifDepth;
     r.PalettePixelDepth = gifDepth;
-    r.GIFAnimated = jpeg.gifAnimated;
-    SpeichernLadenVariation(index);
-    const std::int64_t gifSize = target.InfoFileSize();
+    const SaveOptions gifOptions = prepareEncoding(index, wasAnimating);
+    const bool gifEncoded = encodeIntoMemory(index, gifOptions, jpegEncoded ? jpegSize : 0);
 
-    if (SmallerFormat(gifSize, jpegSize) == save_format::Jpeg) {
+    if (gifEncoded && (!jpegEncoded || SmallerFormat(r.MemFileSize, jpegSize) == save_format::Gif)) {
+        decodeFromMemory(index, gifOptions);
+    } else if (jpegEncoded) {
         r.Format = save_format::Jpeg;
-        r.MemHandle = std::move(jpeg.block);
-        r.MemFileSize = jpeg.size;
-        r.GIFAnimated = false;
-        RepaintPause pause(target);
-        target.SetBitmap(std::move(jpeg.bitmap));
-        target.SetInfo(jpeg.info);
-        encodedWith_[static_cast<std::size_t>(index)] = jpeg.with;
-        encodedWith_[static_cast<std::size_t>(index)].shown = target.ContentVersion();
+        r.PixelDepth = 24;
+        r.PalettePixelDepth = 24;
+        r.MemHandle = std::move(jpegBlock);
+        r.MemFileSize = jpegSize;
+        // The picture takes the JPEG's own settings again (its progressive passes) before the
+        // encoding is recorded as what it shows.
+        decodeFromMemory(index, HoleSpeicherOptionen(index));
     }
+    encodedFrom_[static_cast<std::size_t>(index)] = pictures_[0]->ContentVersion() + 1;
+    target.SetAnimationEnable(wasAnimating);
     freshlyEncoded_ = index;
 }
 
@@ -343,7 +357,12 @@ void frmDocument::AktualisiereMemInfo(int AktVariation) {
             fileSize, GetGrafikFilterSave(i), picture.InfoBits(), pictures_[0]->InfoFileSize(), seconds,
             QualityCaptionPart(i)));
     } else {
-        labels_[0]->setText(OriginalCaption(fileSize, picture.InfoBits(), seconds));
+        QString caption = OriginalCaption(fileSize, picture.InfoBits(), seconds);
+        if (const std::optional<QPoint> spot = CursorHotSpot()) {
+            if (!caption.isEmpty()) caption += QStringLiteral(", ");
+            caption += LoadText(6100).arg(spot->x()).arg(spot->y());
+        }
+        labels_[0]->setText(caption);
     }
     RefreshDifference(i);
 }

@@ -35,9 +35,21 @@ int readFromMemory(GifFileType* gif, GifByteType* buffer, int length) {
     return static_cast<int>(n);
 }
 
+// Where the encoder's bytes go; a limit makes the write fail as soon as the output outgrows it,
+// so a caller that only compares sizes does not pay for the rest of the encoding.
+struct MemorySink {
+    Bytes& out;
+    std::size_t limit = 0;  // 0 = none
+    bool exceeded = false;
+};
+
 int writeToMemory(GifFileType* gif, const GifByteType* buffer, int length) {
-    auto* out = static_cast<Bytes*>(gif->UserData);
-    out->insert(out->end(), buffer, buffer + length);
+    auto* sink = static_cast<MemorySink*>(gif->UserData);
+    if (sink->limit > 0 && sink->out.size() + static_cast<std::size_t>(length) > sink->limit) {
+        sink->exceeded = true;
+        return 0;
+    }
+    sink->out.insert(sink->out.end(), buffer, buffer + length);
     return length;
 }
 
@@ -325,11 +337,18 @@ Bytes GifCodec::write(const Image& image, const SaveOptions& options) const {
     Bytes out;
     out.reserve(static_cast<std::size_t>(first.width()) * first.height() / 2 + 1024);
     int error = 0;
-    Encoder gif(EGifOpen(&out, writeToMemory, &error));
-    if (!gif) failGiflib(error, nullptr);
+    MemorySink sink{out, options.sizeLimit};
+    // Every failure after the first write may be the limit rather than giflib's own.
+    auto failWrite = [&sink](int code) {
+        if (sink.exceeded)
+            fail(ErrorCode::SizeLimit, kWhere, "the encoding grew beyond " + std::to_string(sink.limit) + " bytes");
+        failGiflib(code, nullptr);
+    };
+    Encoder gif(EGifOpen(&sink, writeToMemory, &error));
+    if (!gif) failWrite(error);
     EGifSetGifVersion(gif.get(), true);
     if (EGifPutScreenDesc(gif.get(), screenWidth, screenHeight, bits[0], background, global.get()) == GIF_ERROR)
-        failGiflib(gif->Error, nullptr);
+        failWrite(gif->Error);
 
     if (animation) {
         const GifByteType loop[3] = {1, static_cast<GifByteType>(image.loopCount & 0xFF),
@@ -337,7 +356,7 @@ Bytes GifCodec::write(const Image& image, const SaveOptions& options) const {
         if (EGifPutExtensionLeader(gif.get(), APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
             EGifPutExtensionBlock(gif.get(), 11, "NETSCAPE2.0") == GIF_ERROR ||
             EGifPutExtensionBlock(gif.get(), 3, loop) == GIF_ERROR || EGifPutExtensionTrailer(gif.get()) == GIF_ERROR)
-            failGiflib(gif->Error, nullptr);
+            failWrite(gif->Error);
     }
 
     std::vector<GifPixelType> scratch;
@@ -352,7 +371,7 @@ Bytes GifCodec::write(const Image& image, const SaveOptions& options) const {
                 static_cast<GifByteType>(delay & 0xFF), static_cast<GifByteType>(delay >> 8),
                 static_cast<GifByteType>(transparent >= 0 ? transparent : 0)};
             if (EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, 4, control) == GIF_ERROR)
-                failGiflib(gif->Error, nullptr);
+                failWrite(gif->Error);
         }
         ColorMap local;
         if (i > 0) {
@@ -362,13 +381,13 @@ Bytes GifCodec::write(const Image& image, const SaveOptions& options) const {
         const int w = bitmap.width(), h = bitmap.height();
         if (EGifPutImageDesc(gif.get(), animation ? f.left : 0, animation ? f.top : 0, w, h, options.interlaced,
                              local.get()) == GIF_ERROR)
-            failGiflib(gif->Error, nullptr);
+            failWrite(gif->Error);
         // giflib masks each line in place, so rows go through a scratch line rather than
         // being written into the caller's bitmap.
         scratch.resize(static_cast<std::size_t>(w));
         auto put = [&](int y) {
             std::memcpy(scratch.data(), bitmap.row(y), scratch.size());
-            if (EGifPutLine(gif.get(), scratch.data(), w) == GIF_ERROR) failGiflib(gif->Error, nullptr);
+            if (EGifPutLine(gif.get(), scratch.data(), w) == GIF_ERROR) failWrite(gif->Error);
         };
         if (options.interlaced) {
             for (int pass = 0; pass < 4; ++pass)
@@ -377,7 +396,8 @@ Bytes GifCodec::write(const Image& image, const SaveOptions& options) const {
             for (int y = 0; y < h; ++y) put(y);
         }
     }
-    if (EGifCloseFile(gif.release(), &error) == GIF_ERROR) failGiflib(error, nullptr);
+    // giflib does not report a trailer it could not write.
+    if (EGifCloseFile(gif.release(), &error) == GIF_ERROR || sink.exceeded) failWrite(error);
     return out;
 }
 

@@ -84,6 +84,9 @@ struct SaveOptions {
     int quality = 75;        // WebP, AVIF: 0..100, higher = better
     bool lossless = false;   // WebP, AVIF: exact pixels (quality then trades time for size in WebP)
     int effort = 4;          // WebP method 0..6, AVIF 0..10 (both: higher = slower, smaller)
+    // GIF: fail with ErrorCode::SizeLimit as soon as the output grows beyond this many bytes
+    // (0 = no limit), for callers that only need to know whether it stays within a size.
+    std::size_t sizeLimit = 0;
 };
 
 class Codec {

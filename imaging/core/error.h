@@ -20,6 +20,7 @@ enum class ErrorCode : int {
     InvalidArgument = 9,     // a caller passed a value outside the documented range
     OutOfMemory = 10,
     NoImage = 11,            // the operation needs a bitmap and there is none
+    SizeLimit = 12,          // an encoding outgrew the size limit its caller set
     Cancelled = 20150,       // a dialog of the engine was cancelled
 };
 

@@ -33,7 +33,11 @@ QString unitSuffix(scan::Option::Unit unit) {
 
 }  // namespace
 
-AcquireDialog::AcquireDialog(scan::Scanner& scanner, QWidget* owner) : QDialog(owner), scanner_(scanner) {
+AcquireDialog::AcquireDialog(scan::Scanner& scanner, QWidget* owner)
+    : QDialog(owner),
+      scanner_(scanner),
+      // The program's language, as the name of a catalogue folder.
+      saneTexts_(MessageCatalog::load("sane-backends", DialogText(6101, "en").toStdString())) {
     setObjectName(QStringLiteral("AcquireDialog"));
     setWindowTitle(DialogText(6300, "Scan from %1").arg(QString::fromStdString(scanner.name())));
     auto* layout = new QVBoxLayout(this);
@@ -75,6 +79,10 @@ AcquireDialog::~AcquireDialog() {
     }
 }
 
+QString AcquireDialog::saneText(const std::string& text) const {
+    return QString::fromStdString(saneTexts_.translate(text));
+}
+
 void AcquireDialog::buildOptions() {
     while (form_->rowCount() > 0) form_->removeRow(0);
     // Each change is handed to the device at once, and the form is built again: a device
@@ -89,7 +97,7 @@ void AcquireDialog::buildOptions() {
         QTimer::singleShot(0, this, [this] { buildOptions(); });
     };
     for (const scan::Option& o : scanner_.options()) {
-        const QString title = QString::fromStdString(o.title.empty() ? o.name : o.title);
+        const QString title = o.title.empty() ? QString::fromStdString(o.name) : saneText(o.title);
         if (o.type == scan::Option::Type::Group) {
             auto* heading = new QLabel(QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()));
             form_->addRow(heading);
@@ -100,10 +108,12 @@ void AcquireDialog::buildOptions() {
         QWidget* editor = nullptr;
         if (o.type == scan::Option::Type::String && !o.texts.empty()) {
             auto* box = new QComboBox;
-            for (const std::string& t : o.texts) box->addItem(QString::fromStdString(t));
-            box->setCurrentText(QString::fromStdString(o.text));
-            connect(box, &QComboBox::textActivated, this,
-                    [this, applied, name](const QString& t) { applied([&] { scanner_.setText(name, t.toStdString()); }); });
+            // Shown in the program's language; the device is told its own word.
+            for (const std::string& t : o.texts) box->addItem(saneText(t), QString::fromStdString(t));
+            box->setCurrentIndex(std::max(0, box->findData(QString::fromStdString(o.text))));
+            connect(box, &QComboBox::activated, this, [this, applied, name, box](int i) {
+                applied([&] { scanner_.setText(name, box->itemData(i).toString().toStdString()); });
+            });
             editor = box;
         } else if (o.type == scan::Option::Type::Bool) {
             auto* box = new QCheckBox;
@@ -134,7 +144,7 @@ void AcquireDialog::buildOptions() {
             continue;
         }
         editor->setObjectName(QString::fromStdString(name));
-        editor->setToolTip(QString::fromStdString(o.description));
+        editor->setToolTip(saneText(o.description));
         editor->setEnabled(o.settable);
         form_->addRow(title, editor);
     }
@@ -166,7 +176,14 @@ void AcquireDialog::StartScan() {
 }
 
 void AcquireDialog::poll() {
-    progress_->setValue(percent_.load());
+    // A device that does not say how long the picture is gives no share: the bar just moves.
+    const int percent = percent_.load();
+    if (percent < 0) {
+        progress_->setRange(0, 0);
+    } else {
+        progress_->setRange(0, 100);
+        progress_->setValue(percent);
+    }
     if (done_.load()) finishScan();
 }
 
@@ -182,6 +199,7 @@ void AcquireDialog::finishScan() {
         accept();
         return;
     }
+    progress_->setRange(0, 100);
     progress_->setValue(0);
     status_->setText(lastError_);
     emit scanEnded(false);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "core/bitmap.h"
+#include "formats/messagecatalog.h"
 #include "scan/scanner.h"
 
 class QFormLayout;
@@ -47,7 +48,11 @@ private:
     void poll();
     void finishScan();
 
+    // The device's texts in the program's language: SANE's backends ship their translations.
+    QString saneText(const std::string& text) const;
+
     scan::Scanner& scanner_;
+    MessageCatalog saneTexts_;
     QFormLayout* form_ = nullptr;
     QWidget* optionsBox_ = nullptr;
     QProgressBar* progress_ = nullptr;

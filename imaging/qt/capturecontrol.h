@@ -8,8 +8,10 @@
 
 #include "core/bitmap.h"
 
+#include <QPoint>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -44,6 +46,9 @@ public:
     virtual void SetCapturedHandler(CapturedHandler handler) = 0;
     // Why the last operation failed, for the message the caller shows.
     virtual QString LastErrorText() const { return {}; }
+    // While the handler receives a captured mouse cursor: its hot spot, in the cursor's own
+    // pixels. None for every other capture.
+    virtual std::optional<QPoint> CapturedHotSpot() const { return std::nullopt; }
 
     // --- Capture operations ---------------------------------------------------------------
     virtual int CaptureFullScreen() = 0;

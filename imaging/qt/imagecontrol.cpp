@@ -253,7 +253,7 @@ int ImageControl::Save(const QString& fileName, int format, int bits, int qualit
 }
 
 int ImageControl::SaveMemory(std::unique_ptr<MemoryBlock>& block, int format, int bits, int qualityFactor,
-                             std::int64_t& size) {
+                             std::int64_t& size, std::int64_t sizeLimit) {
     block.reset();
     size = 0;
     try {
@@ -271,6 +271,7 @@ int ImageControl::SaveMemory(std::unique_ptr<MemoryBlock>& block, int format, in
         options.quality = webSettings_.quality;
         options.lossless = webSettings_.lossless;
         options.effort = webSettings_.effort;
+        options.sizeLimit = sizeLimit > 0 ? static_cast<std::size_t>(sizeLimit) : 0;
         Bytes encoded;
         ++encodeCount_;
         try {

@@ -121,9 +121,10 @@ public:
     // target, so a failed save leaves an existing file untouched.
     int Save(const QString& fileName, int format, int bits, int qualityFactor, bool multiPage = false);
     // Encodes the bitmap into a new memory block; `block` receives it (any block it held is
-    // freed first) and `size` its byte count.
+    // freed first) and `size` its byte count. With a `sizeLimit` a format that can stop early
+    // (GIF) gives up once its output outgrows it, returning ErrorCode::SizeLimit and no block.
     int SaveMemory(std::unique_ptr<MemoryBlock>& block, int format, int bits, int qualityFactor,
-                   std::int64_t& size);
+                   std::int64_t& size, std::int64_t sizeLimit = 0);
     // Decodes `size` bytes of `block` into the control.
     int LoadMemory(const MemoryBlock& block, int bits, int firstPage, int pageCount, std::int64_t size);
     // Reads the information of the picture held in `block` (Info*).

@@ -156,6 +156,7 @@ int X11CaptureControl::capture(const std::function<Bitmap()>& grab) {
         QTimer::singleShot(DelaySeconds * 1000, &pause, &QEventLoop::quit);
         pause.exec();
     }
+    hotSpot_.reset();
     try {
         Bitmap picture = grab();
         if (picture.empty()) return unsupported(DialogText(6251, "There was nothing to capture there."));
@@ -241,7 +242,7 @@ void X11CaptureControl::drawPointerInto(Bitmap& picture, const QRect& rect) {
     picture = fromQImage(canvas);
 }
 
-Bitmap X11CaptureControl::grabCursor() {
+Bitmap X11CaptureControl::grabCursor(QPoint* hotSpot) {
     xcb_connection_t* c = connection();
     if (!c) return {};
     // XFixes answers only a client that said which version it speaks.
@@ -250,6 +251,9 @@ Bitmap X11CaptureControl::grabCursor() {
     if (!image || image->width == 0 || image->height == 0) return {};
     const std::uint32_t* pixels = xcb_xfixes_get_cursor_image_cursor_image(image.get());
     if (xcb_xfixes_get_cursor_image_cursor_image_length(image.get()) < image->width * image->height) return {};
+    // The server's word for where the cursor points, kept inside the picture.
+    if (hotSpot)
+        *hotSpot = QPoint(std::min<int>(image->xhot, image->width - 1), std::min<int>(image->yhot, image->height - 1));
     Bitmap cursor(image->width, image->height, 32);
     for (int y = 0; y < image->height; ++y) {
         std::uint8_t* row = cursor.row(y);
@@ -362,7 +366,12 @@ int X11CaptureControl::CaptureWindowUnderCursor() {
 }
 
 int X11CaptureControl::CaptureMouseCursor() {
-    return capture([this] { return grabCursor(); });
+    return capture([this] {
+        QPoint spot;
+        Bitmap cursor = grabCursor(&spot);
+        if (!cursor.empty()) hotSpot_ = spot;
+        return cursor;
+    });
 }
 
 }  // namespace imaging

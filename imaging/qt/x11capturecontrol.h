@@ -33,6 +33,7 @@ public:
     static bool Available();
     // Why a capture did not work (the last error), for the message the caller shows.
     QString LastErrorText() const override { return lastError_; }
+    std::optional<QPoint> CapturedHotSpot() const override { return hotSpot_; }
 
     // 0 turns the hot key off: each capture operation then captures at once.
     void SetHotKey(int virtualKey) { hotKey_ = virtualKey; }
@@ -96,7 +97,8 @@ private:
     QRect windowRect(std::uint32_t window, bool frame);
     std::uint32_t activeWindow();
     std::uint32_t windowUnderPointer(bool deepest);
-    Bitmap grabCursor();
+    // The cursor as it looks now; `hotSpot` (when given) receives the pixel that points.
+    Bitmap grabCursor(QPoint* hotSpot = nullptr);
     void drawPointerInto(Bitmap& picture, const QRect& rect);
 
     int hotKey_ = kHotKeyF11;
@@ -106,6 +108,7 @@ private:
     int escapeCode_ = 0;
     CapturedHandler handler_;
     QString lastError_;
+    std::optional<QPoint> hotSpot_;
     FileChooser fileChooser_;
     ResourceChooser resourceChooser_;
 };

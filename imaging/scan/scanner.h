@@ -67,13 +67,22 @@ public:
 
     using Progress = std::function<void(int percent)>;
     // Scans one picture: grey (8 bits, 1-bit line art becomes 8-bit black and white) or colour
-    // (24 bits); 16-bit samples keep their high byte. `cancel` may be set from another thread;
-    // the scan then ends with Error(Cancelled). Progress is called from the scanning thread.
+    // (24 bits), in one pass or in three (red, green and blue, in any order); 16-bit samples
+    // keep their high byte. A device that does not announce the height is read to its end, up
+    // to the growth limit (Error(TooLarge) beyond it). `cancel` may be set from another thread;
+    // the scan then ends with Error(Cancelled). Progress is called from the scanning thread
+    // with 0..100, or -1 while the share done is unknown.
     Bitmap scan(const std::atomic<bool>& cancel, const Progress& progress = {});
+    // The most bytes of pixels a scan without an announced height may grow to.
+    void setGrowthLimit(std::size_t bytes) { growthLimit_ = bytes; }
+    static constexpr std::size_t kDefaultGrowthLimit = std::size_t{1} << 30;
 
 private:
+    Bitmap scanFrames(const std::atomic<bool>& cancel, const Progress& progress);
+
     std::string name_;
     void* handle_ = nullptr;
+    std::size_t growthLimit_ = kDefaultGrowthLimit;
 };
 
 }  // namespace imaging::scan

@@ -271,7 +271,8 @@ void PictureCommands::SetCaptureControl(std::unique_ptr<imaging::CaptureControl>
     capture_->SetCapturedHandler([this](imaging::Bitmap&& captured) {
         if (captured.empty()) return;
         Guarded([&] {
-            NewDocumentFromBitmap(std::move(captured));
+            frmDocument* document = NewDocumentFromBitmap(std::move(captured));
+            if (document && capture_->CapturedHotSpot()) document->SetCursorHotSpot(capture_->CapturedHotSpot());
             // The new Original owns the picture now; the dialog has done its part.
             if (captureDialog_) captureDialog_->Unload();
         });

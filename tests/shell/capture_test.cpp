@@ -21,8 +21,10 @@
 #include <QCheckBox>
 #include <QCursor>
 #include <QFile>
+#include <QLabel>
 #include <QMdiArea>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -301,6 +303,60 @@ private slots:
         QCOMPARE(captured.size(), 4);
         QCOMPARE(captured[3].bits(), 32);
         QVERIFY(captured[3].width() > 0);
+    }
+
+    void aCapturedCursorKeepsItsHotSpot() {
+        // A cursor of our own over a window: 16 x 16, its hot spot on the one green pixel.
+        QPixmap shape(16, 16);
+        shape.fill(Qt::transparent);
+        {
+            QPainter p(&shape);
+            p.fillRect(0, 0, 3, 3, QColor(255, 0, 0));
+            p.fillRect(5, 9, 1, 1, QColor(0, 255, 0));
+        }
+        KnownWindow known;
+        known.setCursor(QCursor(shape, 5, 9));
+        known.move(300, 200);
+        known.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&known));
+        const QPoint inside = known.mapToGlobal(QPoint(50, 40));
+        QCursor::setPos(inside);
+        QTRY_COMPARE(QCursor::pos(), inside);
+        // The server shows the window's cursor once it has seen the pointer enter.
+        imaging::X11CaptureControl probe;
+        probe.SetHotKey(0);
+        QSize seen;
+        probe.SetCapturedHandler([&](imaging::Bitmap&& b) { seen = QSize(b.width(), b.height()); });
+        QTRY_VERIFY_WITH_TIMEOUT((probe.CaptureMouseCursor(), seen == QSize(16, 16)), 3000);
+        QCOMPARE(probe.CapturedHotSpot(), std::optional<QPoint>(QPoint(5, 9)));
+
+        auto owned = std::make_unique<imaging::X11CaptureControl>();
+        owned->SetHotKey(0);
+        imaging::X11CaptureControl& control = *owned;
+        window_->Edit().Pictures().SetCaptureControl(std::move(owned));
+        QCOMPARE(control.CaptureMouseCursor(), 0);
+        frmDocument* cursor = window_->ActiveDocument();
+        QVERIFY(cursor);
+        QCOMPARE(cursor->picOriginal().BitmapWidth(), 16);
+        QCOMPARE(cursor->picOriginal().Bitmap().pixel(5, 9) & 0xFFFFFFu, 0x00FF00u);
+        QCOMPARE(cursor->CursorHotSpot(), std::optional<QPoint>(QPoint(5, 9)));
+        QCOMPARE(cursor->LabelOriginal()->text(), QStringLiteral("Hot spot 5, 9"));
+
+        // Any other capture has none, and the cursor's document keeps its own.
+        QCOMPARE(control.CaptureFullScreen(), 0);
+        frmDocument* window = window_->ActiveDocument();
+        QVERIFY(window != cursor);
+        QVERIFY(!window->CursorHotSpot());
+        QVERIFY(!control.CapturedHotSpot());
+        QVERIFY(!window->LabelOriginal()->text().contains(QStringLiteral("Hot spot")));
+        QCOMPARE(cursor->CursorHotSpot(), std::optional<QPoint>(QPoint(5, 9)));
+
+        // An Original of another size no longer has the pixel it named.
+        cursor->picOriginal().SetBitmap(imaging::Bitmap(8, 8, 24));
+        cursor->picOriginalAendern();
+        QVERIFY(!cursor->CursorHotSpot());
+        QVERIFY(!cursor->LabelOriginal()->text().contains(QStringLiteral("Hot spot")));
+        QVERIFY2(prompts_.errors.isEmpty(), qPrintable(prompts_.errors.join('|')));
     }
 
     void theHotKeyStartsAndEscapeEnds() {

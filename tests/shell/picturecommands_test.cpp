@@ -4,18 +4,22 @@
 
 #include "common/globals.h"
 #include "document/frmdocument.h"
+#include "settings/programoptions.h"
 #include "settings/settingsstore.h"
 #include "shell/commands/editcommands.h"
 #include "shell/commands/filecommands.h"
 #include "shell/commands/picturecommands.h"
 #include "shell/frmmain.h"
 #include "shelltestsupport.h"
+#include "test_pictures.h"
 #include "tools/frmtools.h"
 
 #include "codecs/registry.h"
+#include "rules/optimizeprofile.h"
 #include "qt/addtextdialogs.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -193,6 +197,48 @@ private slots:
             }
         }
         QVERIFY(inside > 0);
+    }
+
+    void capturedPictureIsEncodedOncePerFormat_data() {
+        QTest::addColumn<bool>("photograph");
+        QTest::addColumn<int>("expectedFormat");
+        QTest::newRow("flat colours -> GIF") << false << int(save_format::Gif);
+        QTest::newRow("photograph -> JPEG") << true << int(save_format::Jpeg);
+    }
+
+    void capturedPictureIsEncodedOncePerFormat() {
+        // A capture becomes a document through NewDocumentFromBitmap: each "smallest file"
+        // Variation is encoded once as JPEG and once as GIF, the winner decoded and shown, and
+        // nothing is encoded again when the window settles.
+        QFETCH(bool, photograph);
+        QFETCH(int, expectedFormat);
+        struct Restore {
+            ProgramOptionsRecord saved = ProgramOptions();
+            ~Restore() { ProgramOptions() = saved; }
+        } restore;
+        for (OptimizeProfile& p : ProgramOptions().Profiles) p.FileFormat = kProfileSmallestFile;
+        ProgramOptions().InitialOpenVariations = 2;
+        imaging::Bitmap picture = photograph ? testing::photo(320, 200) : testing::stripes(320, 200, 4);
+        const imaging::Bitmap original = picture;
+        frmDocument* document = window_->Edit().Pictures().NewDocumentFromBitmap(std::move(picture));
+        QVERIFY(document);
+        for (int i = 0; i < 5; ++i) QApplication::processEvents();
+        QVERIFY2(prompts_.errors.isEmpty(), qPrintable(prompts_.errors.join('|')));
+        QVERIFY(document->picOriginal().Bitmap() == original);
+        for (int v = 1; v <= 2; ++v) {
+            const VariationRecord& r = document->record(v);
+            QCOMPARE(r.Format, expectedFormat);
+            // Every new document starts from a blank 1 x 1 picture, whose two trials are the
+            // first two encodings; the captured picture is encoded once as JPEG and once as GIF.
+            QCOMPARE(document->picCompress(v).EncodeCount(), 4);
+            // What is shown and measured is the kept encoding itself.
+            QVERIFY(r.MemHandle);
+            QCOMPARE(document->picCompress(v).InfoFileSize(), r.MemFileSize);
+            const imaging::Bitmap kept = imaging::loadMemory(imaging::ByteView(r.MemHandle->data.data(), static_cast<std::size_t>(r.MemFileSize))).first();
+            QVERIFY(kept == document->picCompress(v).Bitmap());
+            QVERIFY(document->LabelCompress(v)->text().contains(expectedFormat == save_format::Gif ? ", GIF, " : ", JPEG, "));
+        }
+        for (int v = 3; v <= kVariationCount; ++v) QCOMPARE(document->picCompress(v).EncodeCount(), 0);
     }
 };
 

@@ -19,6 +19,8 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QFormLayout>
+#include <QLabel>
 #include <QMdiArea>
 #include <QSignalSpy>
 #include <QTest>
@@ -35,7 +37,11 @@ namespace {
 void chooseText(imaging::AcquireDialog& dialog, const char* option, const QString& text) {
     auto* box = dialog.findChild<QComboBox*>(option);
     QVERIFY2(box, option);
-    emit box->textActivated(text);
+    // The entries show the program's language and carry the device's own word.
+    const int entry = box->findData(text);
+    QVERIFY2(entry >= 0, qPrintable(text));
+    box->setCurrentIndex(entry);
+    emit box->activated(entry);
     QCoreApplication::processEvents();
 }
 
@@ -154,6 +160,38 @@ private slots:
         window_->findChild<QAction*>("mnuFileAquire")->trigger();
         QVERIFY2(reason.contains("Error during device I/O"), qPrintable(reason));
         QCOMPARE(windowCount(), 0);
+    }
+
+    void theDevicesTextsFollowTheProgramsLanguage() {
+        if (!QFile::exists(QStringLiteral("/usr/share/locale/de/LC_MESSAGES/sane-backends.mo")))
+            QSKIP("no German catalogue of the scanner backends");
+        struct Restore {
+            int offset = LanguageOffset;
+            ~Restore() { LanguageOffset = offset; }
+        } restore;
+        for (const bool german : {false, true}) {
+            LanguageOffset = german ? 10000 : 0;
+            imaging::scan::Scanner device("test:0");
+            imaging::AcquireDialog dialog(device);
+            auto* mode = dialog.findChild<QComboBox*>("mode");
+            QVERIFY(mode);
+            auto* form = qobject_cast<QFormLayout*>(mode->parentWidget()->layout());
+            QVERIFY(form);
+            auto* label = qobject_cast<QLabel*>(form->labelForField(mode));
+            QVERIFY(label);
+            QCOMPARE(label->text(), german ? QStringLiteral("Scanmodus") : QStringLiteral("Scan mode"));
+            const int colour = mode->findData(QStringLiteral("Color"));
+            QVERIFY(colour >= 0);
+            QCOMPARE(mode->itemText(colour), german ? QStringLiteral("Farbe") : QStringLiteral("Color"));
+            // The device is told its own word whatever the entry shows.
+            mode->setCurrentIndex(colour);
+            emit mode->activated(colour);
+            QCoreApplication::processEvents();
+            bool isColour = false;
+            for (const imaging::scan::Option& o : device.options())
+                if (o.name == "mode") isColour = o.text == "Color";
+            QVERIFY(isColour);
+        }
     }
 
     void withoutDevicesBothCommandsSwitchOffSilently() {

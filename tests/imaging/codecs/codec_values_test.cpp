@@ -167,4 +167,30 @@ TEST(GifTransparency, AFileWithIndexZeroTransparentReadsSo) {
     EXPECT_EQ(b.row(0)[1], 1);
 }
 
+// A caller comparing sizes gives the GIF writer a limit: within it the file is exactly the
+// unlimited one, one byte below its size the write stops with SizeLimit, for a picture of a few bytes
+// (where the trailer is what overflows) as for large ones.
+TEST(GifSizeLimit, TheFileIsWholeWithinTheLimitAndRefusedOneByteBelow) {
+    for (int side : {3, 64, 300}) {
+        Bitmap b(side, side, 8);
+        b.palette().resize(256);
+        for (int i = 0; i < 256; ++i) b.palette()[i] = makeRgb(i, 255 - i, (i * 7) & 255);
+        std::uint32_t seed = 12345;
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) b.row(y)[x] = static_cast<std::uint8_t>((seed = seed * 1103515245 + 12345) >> 24);
+        SaveOptions o;
+        o.format = format::Gif;
+        const Bytes whole = saveMemory(Image::fromBitmap(b), o);
+        o.sizeLimit = whole.size();
+        EXPECT_EQ(saveMemory(Image::fromBitmap(b), o), whole) << side;
+        o.sizeLimit = whole.size() - 1;
+        try {
+            saveMemory(Image::fromBitmap(b), o);
+            ADD_FAILURE() << side << ": a file of " << whole.size() << " bytes passed a limit one byte below";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.code(), ErrorCode::SizeLimit) << side << ": " << e.what();
+        }
+    }
+}
+
 }  // namespace

@@ -3,8 +3,10 @@
 // and no picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "core/error.h"
@@ -144,4 +146,119 @@ TEST_F(ScannerTest, AFailingOrShortDeviceGivesAnError) {
         std::atomic<bool> cancel{false};
         EXPECT_EQ(codeOf([&] { scanner.scan(cancel); }), ErrorCode::Truncated);
     }
+}
+
+namespace {
+
+// The test device's colour pattern over `width` x `height` mm at 50 dpi, as one scan would give
+// it; `setUp` adds the device options under test.
+Bitmap patternScan(scan::Scanner& scanner, const char* mode, double width, double height,
+                   const std::function<void(scan::Scanner&)>& setUp, std::vector<int>* percents = nullptr) {
+    // The test device keeps its settings from one opening to the next: those of the tests
+    // before are undone.
+    scanner.setText("read-return-value", "Default");
+    scanner.setNumber("read-limit", 0);
+    scanner.setNumber("read-delay", 0);
+    scanner.setNumber("hand-scanner", 0);
+    scanner.setText("mode", "Color");
+    scanner.setNumber("three-pass", 0);
+    scanner.setText("mode", mode);
+    scanner.setNumber("resolution", 50);
+    scanner.setText("test-picture", "Color pattern");
+    if (width > 0) {
+        scanner.setNumber("tl-x", 0);
+        scanner.setNumber("tl-y", 0);
+        scanner.setNumber("br-x", width);
+        scanner.setNumber("br-y", height);
+    }
+    if (setUp) setUp(scanner);
+    std::atomic<bool> cancel{false};
+    return scanner.scan(cancel, [percents](int p) {
+        if (percents) percents->push_back(p);
+    });
+}
+
+bool samePixels(const Bitmap& a, const Bitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height() || a.bits() != b.bits()) return false;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) return false;
+    return true;
+}
+
+}  // namespace
+
+TEST_F(ScannerTest, ThreePassesInAnyOrderMakeTheOnePassPicture) {
+    // One device is open at a time.
+    const Bitmap once = [this] {
+        scan::Scanner plain(testDevice());
+        return patternScan(plain, "Color", 40, 30, {});
+    }();
+    ASSERT_EQ(once.width(), 78);
+    ASSERT_EQ(once.height(), 59);
+    for (const char* order : {"RGB", "BGR", "GRB"}) {
+        scan::Scanner scanner(testDevice());
+        std::vector<int> percents;
+        const Bitmap merged = patternScan(scanner, "Color", 40, 30, [order](scan::Scanner& s) {
+            s.setNumber("three-pass", 1);
+            s.setText("three-pass-order", order);
+        }, &percents);
+        EXPECT_EQ(merged.bits(), 24) << order;
+        EXPECT_TRUE(samePixels(merged, once)) << order;
+        EXPECT_EQ(merged.pixel(0, 0), makeRgb(85, 85, 85)) << order;
+        EXPECT_EQ(merged.pixel(6, 1), makeRgb(1, 0, 0)) << order;
+        EXPECT_EQ(merged.pixel(1, 6), makeRgb(255, 0, 0)) << order;
+        EXPECT_EQ(merged.pixel(77, 58), makeRgb(0, 0, 240)) << order;
+        // One bar over the three passes: rising, each pass a third of it, ending at 100.
+        ASSERT_FALSE(percents.empty());
+        EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end())) << order;
+        EXPECT_EQ(percents.back(), 100) << order;
+        EXPECT_NE(std::find(percents.begin(), percents.end(), 33), percents.end()) << order;
+        EXPECT_NE(std::find(percents.begin(), percents.end(), 66), percents.end()) << order;
+    }
+}
+
+TEST_F(ScannerTest, WithoutAnAnnouncedHeightTheScanIsReadToItsEnd) {
+    // A hand scanner: 11 cm wide, its length told by the end of the data only. It gives what
+    // the flatbed gives over the same 110 x 170 mm, in grey and in three colour passes.
+    for (const bool threePass : {false, true}) {
+        const char* mode = threePass ? "Color" : "Gray";
+        const Bitmap expected = [this, mode] {
+            scan::Scanner flatbed(testDevice());
+            return patternScan(flatbed, mode, 110, 170, {});
+        }();
+        scan::Scanner scanner(testDevice());
+        std::vector<int> percents;
+        const Bitmap hand = patternScan(scanner, mode, 0, 0, [threePass](scan::Scanner& s) {
+            s.setNumber("hand-scanner", 1);
+            if (threePass) s.setNumber("three-pass", 1);
+        }, &percents);
+        EXPECT_EQ(hand.width(), 216) << mode;
+        EXPECT_EQ(hand.height(), 334) << mode;
+        EXPECT_TRUE(samePixels(hand, expected)) << mode;
+        EXPECT_EQ(hand.pixel(0, 0), makeRgb(85, 85, 85)) << mode;
+        EXPECT_EQ(hand.pixel(106, 1), threePass ? makeRgb(21, 0, 0) : makeRgb(21, 21, 21)) << mode;
+        // No share is known while the first pass runs; the later passes know their length.
+        ASSERT_GE(percents.size(), 2u);
+        EXPECT_EQ(percents.front(), -1) << mode;
+        EXPECT_EQ(percents.back(), 100) << mode;
+        for (int p : percents) EXPECT_TRUE(p == -1 || (threePass && p >= 33 && p <= 100) || p == 100) << mode << " " << p;
+    }
+}
+
+TEST_F(ScannerTest, AScanWithoutAnAnnouncedHeightStopsAtTheGrowthLimit) {
+    // 216 x 334 grey pixels: one byte short of them is refused with the reason, exactly them
+    // is enough, and the device is ready again after the refusal.
+    scan::Scanner scanner(testDevice());
+    const auto hand = [](scan::Scanner& s) { s.setNumber("hand-scanner", 1); };
+    scanner.setGrowthLimit(216 * 334 - 1);
+    try {
+        patternScan(scanner, "Gray", 0, 0, hand);
+        ADD_FAILURE() << "the scan outgrew its limit";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::TooLarge);
+        EXPECT_NE(std::string(e.what()).find("without saying how long"), std::string::npos) << e.what();
+    }
+    scanner.setGrowthLimit(216 * 334);
+    EXPECT_EQ(patternScan(scanner, "Gray", 0, 0, hand).height(), 334);
 }
