@@ -71,6 +71,14 @@ public:
     virtual void ApplyZoomText(const QString& text) { (void)text; }
     // Stores the active document's Original as the undo step (UndoHinzufuegen).
     virtual void StoreUndoStep() {}
+    // A long update's progress in the status bar: `text`, with `done` of `total` steps done.
+    // EndProgress takes it away again.
+    virtual void ShowProgress(const QString& text, int done, int total) {
+        (void)text;
+        (void)done;
+        (void)total;
+    }
+    virtual void EndProgress() {}
 };
 
 // Everything the Variation tab of the tools window holds, read at once as plain values

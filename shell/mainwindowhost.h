@@ -2,6 +2,9 @@
 // The main window as the document windows see it (document/documenthost.h). frmMain creates
 // one and registers it while it exists.
 
+#include <QPointer>
+#include <QProgressBar>
+
 #include "document/documenthost.h"
 
 namespace kalmira {
@@ -29,9 +32,12 @@ public:
     void EnablePaste(bool enabled) override;
     void ApplyZoomText(const QString& text) override;
     void StoreUndoStep() override;
+    void ShowProgress(const QString& text, int done, int total) override;
+    void EndProgress() override;
 
 private:
     frmMain& main_;
+    QPointer<QProgressBar> progress_;
 };
 
 }  // namespace kalmira
