@@ -212,6 +212,14 @@ public:
     using MessageFunction = std::function<void(const QString& text, bool warning)>;
     static MessageFunction SetMessageFunction(MessageFunction function);
 
+    // The quality numbers a worker measured on its decoded picture, and the Original's content
+    // version they were measured against.
+    struct MeasuredQuality {
+        bool measured = false;
+        std::optional<imaging::QualityScore> score;
+        std::uint64_t originalVersion = 0;
+    };
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -236,9 +244,11 @@ private:
     // The pieces of an update on worker threads (variationbatch.cpp): preparing one encoding on
     // the window's thread, the transparent-entry choice it runs between reduction and encoding,
     // and taking its outcome in as roundTripThroughMemory would have left it.
-    imaging::RoundTripWork detachEncoding(int index, SaveOptions& options, std::shared_ptr<imaging::Rgb> chosenColour);
+    imaging::RoundTripWork detachEncoding(int index, SaveOptions& options, std::shared_ptr<imaging::Rgb> chosenColour,
+                                          std::shared_ptr<MeasuredQuality> quality);
     std::function<void(imaging::Bitmap&)> transparencyStep(int index, std::shared_ptr<imaging::Rgb> chosenColour) const;
-    void takeEncodingIn(int index, const SaveOptions& options, imaging::RoundTripWork& work, const imaging::Rgb* chosenColour);
+    void takeEncodingIn(int index, const SaveOptions& options, imaging::RoundTripWork& work, const imaging::Rgb* chosenColour,
+                        const MeasuredQuality* quality);
     void runUpdateBatch(const std::vector<int>& variations);
     bool isAnimatedOriginal() const;
     void connectPointerWork();

@@ -49,6 +49,7 @@ frmDocument::UpdateStepFunction& updateStepFunction() {
 struct Job {
     imaging::RoundTripWork work;
     std::shared_ptr<imaging::Rgb> chosenColour = std::make_shared<imaging::Rgb>(0);
+    std::shared_ptr<frmDocument::MeasuredQuality> quality = std::make_shared<frmDocument::MeasuredQuality>();
     SaveOptions options;
     std::exception_ptr escaped;
     bool started = false;
@@ -326,14 +327,14 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
                     r.PalettePixelDepth = r.PixelDepth;
                     if (!jpeg) r.GIFAnimated = false;
                     auto job = std::make_shared<Job>();
-                    job->work = detachEncoding(i, job->options, job->chosenColour);
+                    job->work = detachEncoding(i, job->options, job->chosenColour, job->quality);
                     s.jobs.push_back(std::move(job));
                 }
             } else if (freshlyEncoded_ == i || r.GIFAnimated) {
                 s.onWindowThread = true;
             } else {
                 auto job = std::make_shared<Job>();
-                job->work = detachEncoding(i, job->options, job->chosenColour);
+                job->work = detachEncoding(i, job->options, job->chosenColour, job->quality);
                 s.jobs.push_back(std::move(job));
             }
         });
@@ -357,18 +358,20 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
                 r.Format = save_format::Jpeg;
                 r.PixelDepth = 24;
                 r.PalettePixelDepth = 24;
-                takeEncodingIn(i, jpegJob.options, jpegJob.work, nullptr);
+                takeEncodingIn(i, jpegJob.options, jpegJob.work, nullptr, jpegJob.quality.get());
                 const std::int64_t jpegSize = target.InfoFileSize();
                 std::unique_ptr<imaging::MemoryBlock> jpegBlock = std::move(r.MemHandle);
                 const std::int64_t jpegBytes = r.MemFileSize;
                 const imaging::ImageInfo jpegInfo = target.Info();
                 const EncodedWith jpegWith = encodedWith_[static_cast<std::size_t>(i)];
+                const QualityMemo jpegQuality = quality_[static_cast<std::size_t>(i)];
+                const std::uint64_t jpegShown = target.ContentVersion();
                 imaging::Bitmap jpegBitmap = target.TakeBitmap();
                 r.Format = save_format::Gif;
                 r.PixelDepth = s.gifDepth;
                 r.PalettePixelDepth = s.gifDepth;
                 r.GIFAnimated = false;
-                takeEncodingIn(i, gifJob.options, gifJob.work, gifJob.chosenColour.get());
+                takeEncodingIn(i, gifJob.options, gifJob.work, gifJob.chosenColour.get(), gifJob.quality.get());
                 const std::int64_t gifSize = target.InfoFileSize();
                 if (SmallerFormat(gifSize, jpegSize) == save_format::Jpeg) {
                     r.Format = save_format::Jpeg;
@@ -379,6 +382,11 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
                     target.SetInfo(jpegInfo);
                     encodedWith_[static_cast<std::size_t>(i)] = jpegWith;
                     encodedWith_[static_cast<std::size_t>(i)].shown = target.ContentVersion();
+                    // The JPEG trial's measurement belongs to the picture shown again now.
+                    if (jpegQuality.valid && jpegQuality.variation == jpegShown) {
+                        quality_[static_cast<std::size_t>(i)] = jpegQuality;
+                        quality_[static_cast<std::size_t>(i)].variation = target.ContentVersion();
+                    }
                 }
                 // InitialisiereVariation's last word on the winner.
                 if (r.Format != save_format::Gif) {
@@ -392,7 +400,7 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
                     SpeichernLadenVariation(i);
             } else {
                 Job& job = *s.jobs[0];
-                takeEncodingIn(i, job.options, job.work, job.chosenColour.get());
+                takeEncodingIn(i, job.options, job.work, job.chosenColour.get(), job.quality.get());
             }
             s.pause.reset();
             if (isFrameSelected(frames_[static_cast<std::size_t>(i)]))

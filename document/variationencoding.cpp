@@ -3,6 +3,7 @@
 #include <QLabel>
 
 #include <algorithm>
+#include <mutex>
 #include <optional>
 
 #include "core/error.h"
@@ -11,6 +12,7 @@
 #include "document/frmdocument.h"
 #include "document/repaintpause.h"
 #include "settings/programoptions.h"
+#include "settings/qualityoptions.h"
 #include "common/errortrap.h"
 #include "common/globals.h"
 #include "common/routines.h"
@@ -258,7 +260,8 @@ void frmDocument::SpeichernLadenVariation(int AktVariation, bool notTemporaer) {
 }
 
 imaging::RoundTripWork frmDocument::detachEncoding(int index, SaveOptions& options,
-                                                   std::shared_ptr<imaging::Rgb> chosenColour) {
+                                                   std::shared_ptr<imaging::Rgb> chosenColour,
+                                                   std::shared_ptr<MeasuredQuality> quality) {
     // SpeichernLadenVariation up to the reduction, for a still Variation: the Original goes
     // into the picture with the save settings, and the picture's bitmap leaves with them.
     checkVariation(index);
@@ -273,6 +276,22 @@ imaging::RoundTripWork frmDocument::detachEncoding(int index, SaveOptions& optio
                                                          paletted ? r.DitheringMethod : 0, paletted ? options.ColorCount : 0,
                                                          options.FormatNumber, options.BitsPerPixel, options.QualityFactor);
     if (r.Format == save_format::Gif) work.afterReduction = transparencyStep(index, std::move(chosenColour));
+    if (quality && QualityOptions().QualityNumbers && !originalAnimated_ && !r.GIFAnimated) {
+        // The caption's quality numbers, measured by the worker against the Original. Nothing
+        // changes the Original's pixels while an update waits (input is held back), and the
+        // outcome is used only if its content version is still the one read here.
+        const imaging::Bitmap* source = &pictures_[0]->Bitmap();
+        quality->originalVersion = pictures_[0]->ContentVersion();
+        work.afterDecoding = [source, quality](const imaging::Bitmap& shown) {
+            // One measurement at a time: each holds planes of its own as large as the picture,
+            // and two at once would raise the update's peak memory more than they gain.
+            static std::mutex oneAtATime;
+            const std::lock_guard<std::mutex> lock(oneAtATime);
+            if (!source->empty() && source->width() == shown.width() && source->height() == shown.height())
+                quality->score = imaging::measureQuality(*source, shown);
+            quality->measured = true;
+        };
+    }
     return work;
 }
 
@@ -314,7 +333,7 @@ std::function<void(imaging::Bitmap&)> frmDocument::transparencyStep(int index,
 }
 
 void frmDocument::takeEncodingIn(int index, const SaveOptions& options, imaging::RoundTripWork& work,
-                                 const imaging::Rgb* chosenColour) {
+                                 const imaging::Rgb* chosenColour, const MeasuredQuality* quality) {
     // What reduceColours, snapTransparentColour and roundTripThroughMemory leave behind, with
     // the same messages and the same exceptions.
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
@@ -343,8 +362,17 @@ void frmDocument::takeEncodingIn(int index, const SaveOptions& options, imaging:
         const bool decoded = work.loadResult == 0;
         if (decoded) {
             target.AdoptDecoded(std::move(work.decoded));
+            const imaging::ImageControl& original = *pictures_[0];
+            if (quality && quality->measured && quality->originalVersion == original.ContentVersion() && original.HasBitmap())
+                quality_[static_cast<std::size_t>(index)] =
+                    QualityMemo{true, original.ContentVersion(), target.ContentVersion(), quality->score};
         } else {
-            target.SetBitmap(std::move(work.bitmap));
+            // The worker let the reduced picture go before decoding; it is made again here, as
+            // the one-at-a-time update leaves it after a failed decoding.
+            bringOriginalInto(index);
+            target.SetAnimationEnable(false);
+            reduceColours(index, options);
+            if (r.Format == save_format::Gif) snapTransparentColour(index);
             target.SetLastErrorText(QString::fromStdString(work.loadError));
             showMessage(5406);
         }

@@ -62,13 +62,16 @@ struct MemoryBlock {
 // window's thread takes the outcome in. Each step gives exactly what the control's own method
 // gives for the same input.
 struct RoundTripWork {
-    // The picture to encode; after Run, the reduced picture, kept only when it is still
-    // needed (the encoding or the decoding failed), so the control can show it as it would.
+    // The picture to encode; after Run, the reduced picture when the encoding failed (so the
+    // control can show it as SaveMemory leaves it), else empty: it goes before the decoding.
     imaging::Bitmap bitmap;
     int bits = 0, paletteKind = 0, ditherCode = 0, colorCount = 0;  // as ColorRes takes them
     SaveOptions options;                                            // as SaveMemory builds them
     // Runs on the reduced bitmap before it is encoded (the transparent entry is chosen there).
     std::function<void(imaging::Bitmap&)> afterReduction;
+    // Runs on the decoded picture once the decoding succeeded (a measurement of it); what it
+    // throws is dropped with what it would have found.
+    std::function<void(const imaging::Bitmap&)> afterDecoding;
 
     // 0 or the engine's error number of each step, with its reason; a step after a failed
     // reduction or encoding does not run (MemoryInfo runs after a failed decoding, as the

@@ -41,7 +41,9 @@ void RoundTripWork::Run(const std::function<bool()>& stop) {
             bitmap = std::move(image.frames.front().bitmap);
             throw;
         }
-        bitmap = std::move(image.frames.front().bitmap);
+        // The reduced picture goes before the decoded one comes: one full-size picture less
+        // at the round trip's peak. Should the decoding fail, the window's thread makes it again.
+        image = Image();
     } catch (const std::exception& e) {
         saveResult = ImageControl::ErrorNumberOf(e);
         saveError = e.what();
@@ -51,13 +53,16 @@ void RoundTripWork::Run(const std::function<bool()>& stop) {
     try {
         decoded = loadMemory(ByteView(encoded.data(), encoded.size()), LoadOptions{0, 0, 1});
         if (decoded.empty()) imaging::fail(ErrorCode::Corrupt, "load", "the data holds no picture");
-        // The decoded picture replaces the reduced one, which goes now rather than when the
-        // window's thread gets to this Variation.
-        bitmap = imaging::Bitmap();
     } catch (const std::exception& e) {
         decoded = Image();
         loadResult = ImageControl::ErrorNumberOf(e);
         loadError = e.what();
+    }
+    if (loadResult == 0 && afterDecoding && !stopped()) {
+        try {
+            afterDecoding(decoded.first());
+        } catch (...) {
+        }
     }
     try {
         info = readInfo(ByteView(encoded.data(), encoded.size()));
