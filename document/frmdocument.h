@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -154,6 +155,13 @@ public:
     // after another on the window's thread.
     static void SetParallelUpdates(bool on);
     static bool ParallelUpdates();
+    // Encodings AktualisiereVariationen keeps running at once: 0 (the default) for one per
+    // core the engine may use, else that many (benchmarks compare the choices).
+    static void SetUpdateEncodings(int count);
+    // Held while a Variation's quality numbers are measured, on whichever thread: each
+    // measurement holds planes as large as the picture, so two at once would raise an
+    // update's peak memory more than they gain.
+    static std::mutex& QualityMeasurementLock();
     // True while AktualisiereVariationen waits for its encodings.
     bool UpdateRunning() const { return batch_ != nullptr; }
     // Called on the window's thread after AktualisiereVariationen has taken in one Variation

@@ -33,6 +33,7 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(15);
 constexpr int kTextEncodingProgress = 6750;
 
 std::atomic<bool> parallelUpdates{true};
+std::atomic<int> updateEncodings{0};
 
 bool takesPart(const VariationRecord& r, int index) {
     if (MainWindowHost* host = mainWindowHost()) return host->IsVariationTogglePressed(index);
@@ -160,6 +161,7 @@ struct frmDocument::UpdateBatch {
 
 void frmDocument::SetParallelUpdates(bool on) { parallelUpdates = on; }
 bool frmDocument::ParallelUpdates() { return parallelUpdates; }
+void frmDocument::SetUpdateEncodings(int count) { updateEncodings = std::max(0, count); }
 
 frmDocument::UpdateStepFunction frmDocument::SetUpdateStepFunction(UpdateStepFunction function) {
     UpdateStepFunction previous = std::move(updateStepFunction());
@@ -248,7 +250,8 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
         steps.back().variation = i;
     }
 
-    const std::size_t workerSlots = static_cast<std::size_t>(std::max(1, imaging::workerCount()));
+    const std::size_t workerSlots =
+        static_cast<std::size_t>(updateEncodings > 0 ? updateEncodings.load() : std::max(1, imaging::workerCount()));
     // Encodings started and not yet finished.
     const auto running = [&] {
         const std::lock_guard<std::mutex> lock(batch.shared->mutex);
@@ -326,8 +329,9 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
                     r.PixelDepth = jpeg ? 24 : s.gifDepth;
                     r.PalettePixelDepth = r.PixelDepth;
                     if (!jpeg) r.GIFAnimated = false;
+                    // Only the winner is measured, on the window's thread as before.
                     auto job = std::make_shared<Job>();
-                    job->work = detachEncoding(i, job->options, job->chosenColour, job->quality);
+                    job->work = detachEncoding(i, job->options, job->chosenColour, nullptr);
                     s.jobs.push_back(std::move(job));
                 }
             } else if (freshlyEncoded_ == i || r.GIFAnimated) {
@@ -358,20 +362,18 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
                 r.Format = save_format::Jpeg;
                 r.PixelDepth = 24;
                 r.PalettePixelDepth = 24;
-                takeEncodingIn(i, jpegJob.options, jpegJob.work, nullptr, jpegJob.quality.get());
+                takeEncodingIn(i, jpegJob.options, jpegJob.work, nullptr, nullptr);
                 const std::int64_t jpegSize = target.InfoFileSize();
                 std::unique_ptr<imaging::MemoryBlock> jpegBlock = std::move(r.MemHandle);
                 const std::int64_t jpegBytes = r.MemFileSize;
                 const imaging::ImageInfo jpegInfo = target.Info();
                 const EncodedWith jpegWith = encodedWith_[static_cast<std::size_t>(i)];
-                const QualityMemo jpegQuality = quality_[static_cast<std::size_t>(i)];
-                const std::uint64_t jpegShown = target.ContentVersion();
                 imaging::Bitmap jpegBitmap = target.TakeBitmap();
                 r.Format = save_format::Gif;
                 r.PixelDepth = s.gifDepth;
                 r.PalettePixelDepth = s.gifDepth;
                 r.GIFAnimated = false;
-                takeEncodingIn(i, gifJob.options, gifJob.work, gifJob.chosenColour.get(), gifJob.quality.get());
+                takeEncodingIn(i, gifJob.options, gifJob.work, gifJob.chosenColour.get(), nullptr);
                 const std::int64_t gifSize = target.InfoFileSize();
                 if (SmallerFormat(gifSize, jpegSize) == save_format::Jpeg) {
                     r.Format = save_format::Jpeg;
@@ -382,11 +384,6 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
                     target.SetInfo(jpegInfo);
                     encodedWith_[static_cast<std::size_t>(i)] = jpegWith;
                     encodedWith_[static_cast<std::size_t>(i)].shown = target.ContentVersion();
-                    // The JPEG trial's measurement belongs to the picture shown again now.
-                    if (jpegQuality.valid && jpegQuality.variation == jpegShown) {
-                        quality_[static_cast<std::size_t>(i)] = jpegQuality;
-                        quality_[static_cast<std::size_t>(i)].variation = target.ContentVersion();
-                    }
                 }
                 // InitialisiereVariation's last word on the winner.
                 if (r.Format != save_format::Gif) {

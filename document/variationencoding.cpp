@@ -283,10 +283,7 @@ imaging::RoundTripWork frmDocument::detachEncoding(int index, SaveOptions& optio
         const imaging::Bitmap* source = &pictures_[0]->Bitmap();
         quality->originalVersion = pictures_[0]->ContentVersion();
         work.afterDecoding = [source, quality](const imaging::Bitmap& shown) {
-            // One measurement at a time: each holds planes of its own as large as the picture,
-            // and two at once would raise the update's peak memory more than they gain.
-            static std::mutex oneAtATime;
-            const std::lock_guard<std::mutex> lock(oneAtATime);
+            const std::lock_guard<std::mutex> lock(QualityMeasurementLock());
             if (!source->empty() && source->width() == shown.width() && source->height() == shown.height())
                 quality->score = imaging::measureQuality(*source, shown);
             quality->measured = true;
