@@ -76,6 +76,14 @@ public:
     virtual void ShowDifferenceView(bool on) { (void)on; }
     // ... or follow `document`'s switched state when it is the active one.
     virtual void DifferenceViewSwitched(const frmDocument& document) { (void)document; }
+    // A long update's progress in the status bar: `text`, with `done` of `total` steps done.
+    // EndProgress takes it away again.
+    virtual void ShowProgress(const QString& text, int done, int total) {
+        (void)text;
+        (void)done;
+        (void)total;
+    }
+    virtual void EndProgress() {}
 };
 
 // Everything the Variation tab of the tools window holds, read at once as plain values

@@ -310,8 +310,11 @@ void frmDocument::InitialisiereGrafik(bool MitInfo) {
         for (int i = 1; i <= initialVariations; ++i) records_[static_cast<std::size_t>(i)].Displayed = true;
         HoleHaupteinstellungenAusStruct();
         AktualisiereZoomAnzeige();
-        if (MitInfo)
-            for (int i = 1; i <= initialVariations; ++i) AktualisiereVariation(i);
+        if (MitInfo) {
+            std::vector<int> variations;
+            for (int i = 1; i <= initialVariations; ++i) variations.push_back(i);
+            AktualisiereVariationen(variations);
+        }
         ui_->frameLoadImage->hide();
         OriginalResize();
     });
@@ -372,7 +375,10 @@ void frmDocument::InitialisiereVariation(int index) {
     r.JPEGGrayscale = c.JPEGGrayscale;
     r.JPEGYUV_Color = QString::number(c.JPEGYUV_Color);
 
-    if (c.CompareGifAndJpeg) chooseSmallestFormat(index);
+    if (c.CompareGifAndJpeg && deferFormatChoice_)
+        formatChoicePending_[static_cast<std::size_t>(index)] = true;
+    else if (c.CompareGifAndJpeg)
+        chooseSmallestFormat(index);
     // The comparison's winner: a Variation other than GIF is 24 bits.
     if (r.Format != save_format::Gif) {
         r.PixelDepth = 24;
@@ -545,9 +551,11 @@ void frmDocument::picOriginalAendern() {
     Guarded([&] {
         AktualisiereMemInfo(0);
         const std::uint64_t current = pictures_[0]->ContentVersion() + 1;
+        std::vector<int> outdated;
         for (int i = 1; i <= kVariationCount; ++i)
             if (records_[static_cast<std::size_t>(i)].Displayed && encodedFrom_[static_cast<std::size_t>(i)] != current)
-                AktualisiereVariation(i);
+                outdated.push_back(i);
+        AktualisiereVariationen(outdated);
         OriginalResize();
         // The palette window follows a changed Original while it is the selected picture; this
         // also fills it when the first document's picture has just been loaded.

@@ -15,7 +15,9 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 #include "document/variationrecord.h"
 #include "qt/imagecontrol.h"
@@ -147,6 +149,29 @@ public:
     void SpeichernLadenVariation(int AktVariation, bool notTemporaer = false);
     void AktualisiereMemInfo(int AktVariation);
     void AusfuehrenVariationAenderungen(int AktVariation);
+    // Updates the Variations given (1..5, in that order) as AktualisiereVariation does one after
+    // another, but with their encodings running side by side on worker threads while the window
+    // waits; each result is taken in on the window's thread in the order given, with the same
+    // messages. An update that takes longer than a third of a second shows its progress in
+    // the status bar. Closing the document meanwhile stops the update; the window then closes.
+    void AktualisiereVariationen(const std::vector<int>& variations);
+    // Whether AktualisiereVariationen encodes on worker threads (the default) or one Variation
+    // after another on the window's thread.
+    static void SetParallelUpdates(bool on);
+    static bool ParallelUpdates();
+    // Encodings AktualisiereVariationen keeps running at once: 0 (the default) for one per
+    // core the engine may use, else that many (benchmarks compare the choices).
+    static void SetUpdateEncodings(int count);
+    // Held while a Variation's quality numbers are measured, on whichever thread: each
+    // measurement holds planes as large as the picture, so two at once would raise an
+    // update's peak memory more than they gain.
+    static std::mutex& QualityMeasurementLock();
+    // True while AktualisiereVariationen waits for its encodings.
+    bool UpdateRunning() const { return batch_ != nullptr; }
+    // Called on the window's thread after AktualisiereVariationen has taken in one Variation
+    // (tests close the document from it); returns the previous function.
+    using UpdateStepFunction = std::function<void(frmDocument& document, int variation)>;
+    static UpdateStepFunction SetUpdateStepFunction(UpdateStepFunction function);
     // PSNR and SSIM of Variation `index` against the Original as both are shown (alpha over
     // the white matte the reduction used); none for an animated Variation or when the sizes
     // differ. Remembered until either picture changes.
@@ -219,7 +244,20 @@ public:
     using MessageFunction = std::function<void(const QString& text, bool warning)>;
     static MessageFunction SetMessageFunction(MessageFunction function);
 
+    // The quality numbers a worker measured on its decoded picture, and the Original's content
+    // version they were measured against.
+    struct MeasuredQuality {
+        bool measured = false;
+        std::optional<imaging::QualityScore> score;
+        std::uint64_t originalVersion = 0;
+    };
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    struct UpdateBatch;
+    friend struct UpdateBatch;
     void setupControls();
     void checkIndex(int index) const;
     void checkVariation(int index) const;
@@ -240,6 +278,15 @@ private:
     // The Original's copy in the Variation's picture, reduced as its record says, ready to encode.
     SaveOptions prepareEncoding(int index, bool& wasAnimating);
     void chooseSmallestFormat(int index);
+    // The pieces of an update on worker threads (variationbatch.cpp): preparing one encoding on
+    // the window's thread, the transparent-entry choice it runs between reduction and encoding,
+    // and taking its outcome in as roundTripThroughMemory would have left it.
+    imaging::RoundTripWork detachEncoding(int index, SaveOptions& options, std::shared_ptr<imaging::Rgb> chosenColour,
+                                          std::shared_ptr<MeasuredQuality> quality);
+    std::function<void(imaging::Bitmap&)> transparencyStep(int index, std::shared_ptr<imaging::Rgb> chosenColour) const;
+    void takeEncodingIn(int index, const SaveOptions& options, imaging::RoundTripWork& work, const imaging::Rgb* chosenColour,
+                        const MeasuredQuality* quality);
+    void runUpdateBatch(const std::vector<int>& variations);
     bool isAnimatedOriginal() const;
     void connectPointerWork();
     void endDrawing(int x, int y);
@@ -248,6 +295,13 @@ private:
     void createDocumentMenu();
 
     std::unique_ptr<Ui::frmDocument> ui_;
+    UpdateBatch* batch_ = nullptr;
+    // A close that came while an update ran: the window closes once the update has stopped.
+    bool closeWhenIdle_ = false;
+    // While set, InitialisiereVariation leaves the GIF-or-JPEG comparison to the caller and
+    // marks it here.
+    bool deferFormatChoice_ = false;
+    std::array<bool, kVariationCount + 1> formatChoicePending_{};
     std::array<imaging::ImageControl*, kVariationCount + 1> pictures_{};
     std::array<QGroupBox*, kVariationCount + 1> frames_{};
     std::array<QLabel*, kVariationCount + 1> labels_{};

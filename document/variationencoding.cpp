@@ -2,13 +2,17 @@
 #include <QGroupBox>
 #include <QLabel>
 
+#include <algorithm>
+#include <mutex>
 #include <optional>
 
 #include "core/error.h"
 #include "document/documenthost.h"
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
+#include "document/repaintpause.h"
 #include "settings/programoptions.h"
+#include "settings/qualityoptions.h"
 #include "common/errortrap.h"
 #include "common/globals.h"
 #include "common/routines.h"
@@ -17,22 +21,6 @@
 namespace kalmira {
 
 namespace {
-
-// Switches a control's repainting off for a scope and back to what it was, so a rebuild
-// draws once at its end.
-class RepaintPause {
-public:
-    explicit RepaintPause(imaging::ImageControl& control) : control_(control), was_(control.AutoRepaint()) {
-        control_.SetAutoRepaint(false);
-    }
-    ~RepaintPause() { control_.SetAutoRepaint(was_); }
-    RepaintPause(const RepaintPause&) = delete;
-    RepaintPause& operator=(const RepaintPause&) = delete;
-
-private:
-    imaging::ImageControl& control_;
-    bool was_;
-};
 
 // Removes the temporary file however the round trip ends.
 class TempFileGuard {
@@ -287,6 +275,133 @@ void frmDocument::SpeichernLadenVariation(int AktVariation, bool notTemporaer) {
         roundTripThroughMemory(i, options);
     encodedFrom_[static_cast<std::size_t>(i)] = pictures_[0]->ContentVersion() + 1;
     target.SetAnimationEnable(wasAnimating);
+}
+
+imaging::RoundTripWork frmDocument::detachEncoding(int index, SaveOptions& options,
+                                                   std::shared_ptr<imaging::Rgb> chosenColour,
+                                                   std::shared_ptr<MeasuredQuality> quality) {
+    // SpeichernLadenVariation up to the reduction, for a still Variation: the Original goes
+    // into the picture with the save settings, and the picture's bitmap leaves with them.
+    checkVariation(index);
+    imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    encodedWith_[static_cast<std::size_t>(index)].valid = false;
+    bringOriginalInto(index);
+    target.SetAnimationEnable(false);
+    options = HoleSpeicherOptionen(index);
+    const VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    const bool paletted = r.PixelDepth <= 8;
+    imaging::RoundTripWork work = target.DetachRoundTrip(r.PixelDepth, paletted ? r.ColorPalette : 0,
+                                                         paletted ? r.DitheringMethod : 0, paletted ? options.ColorCount : 0,
+                                                         options.FormatNumber, options.BitsPerPixel, options.QualityFactor);
+    if (r.Format == save_format::Gif) work.afterReduction = transparencyStep(index, std::move(chosenColour));
+    if (quality && QualityOptions().QualityNumbers && !originalAnimated_ && !r.GIFAnimated) {
+        // The caption's quality numbers, measured by the worker against the Original. Nothing
+        // changes the Original's pixels while an update waits (input is held back), and the
+        // outcome is used only if its content version is still the one read here.
+        const imaging::Bitmap* source = &pictures_[0]->Bitmap();
+        quality->originalVersion = pictures_[0]->ContentVersion();
+        work.afterDecoding = [source, quality](const imaging::Bitmap& shown) {
+            const std::lock_guard<std::mutex> lock(QualityMeasurementLock());
+            if (!source->empty() && source->width() == shown.width() && source->height() == shown.height())
+                quality->score = imaging::measureQuality(*source, shown);
+            quality->measured = true;
+        };
+    }
+    return work;
+}
+
+std::function<void(imaging::Bitmap&)> frmDocument::transparencyStep(int index,
+                                                                    std::shared_ptr<imaging::Rgb> chosenColour) const {
+    // snapTransparentColour for a picture without frames, on values taken now: the worker
+    // thread that runs it sees neither the controls nor the record.
+    const VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    const imaging::ImageControl& original = *pictures_[0];
+    std::vector<std::optional<imaging::Rgb>> originalColours{transparentColourOf(original.Bitmap())};
+    for (const imaging::Frame& frame : original.BitmapList()) originalColours.push_back(transparentColourOf(frame.bitmap));
+    const bool transparent = r.GIFTransparent;
+    const imaging::Rgb wantedColour = r.GIFTransparentColor;
+    const int depth = r.PalettePixelDepth;
+    *chosenColour = wantedColour;
+    return [=](imaging::Bitmap& bitmap) {
+        const auto entryColour = [&bitmap](int j) -> imaging::Rgb {
+            const auto& palette = bitmap.palette();
+            return j >= 0 && j < static_cast<int>(palette.size()) ? palette[static_cast<std::size_t>(j)] : 0;
+        };
+        int reserved = -1;
+        if (transparent) {
+            const int entry = transparentEntryOf(bitmap);
+            const imaging::Rgb wanted = wantedColour & 0xFFFFFF;
+            const bool named = entry >= 0 && ((entryColour(entry) & 0xFFFFFF) == wanted ||
+                                              std::find(originalColours.begin(), originalColours.end(),
+                                                        std::optional<imaging::Rgb>(wanted)) != originalColours.end());
+            if (named) reserved = entry;
+        }
+        bitmap.setTransparent(transparent);
+        if (reserved >= 0) {
+            bitmap.setTransparentColor(imaging::kPaletteReference + static_cast<imaging::Rgb>(reserved));
+        } else if (transparent) {
+            const int entry = NearestPaletteIndex(entryColour, depth, wantedColour);
+            *chosenColour = entryColour(entry);
+            bitmap.setTransparentColor(imaging::kPaletteReference + static_cast<imaging::Rgb>(entry));
+        }
+    };
+}
+
+void frmDocument::takeEncodingIn(int index, const SaveOptions& options, imaging::RoundTripWork& work,
+                                 const imaging::Rgb* chosenColour, const MeasuredQuality* quality) {
+    // What reduceColours, snapTransparentColour and roundTripThroughMemory leave behind, with
+    // the same messages and the same exceptions.
+    VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    RepaintPause pause(target);
+    if (work.reduceResult != 0) {
+        target.SetBitmap(std::move(work.bitmap));
+        target.SetLastErrorText(QString::fromStdString(work.reduceError));
+        throw imaging::Error(static_cast<imaging::ErrorCode>(work.reduceResult), work.reduceError);
+    }
+    if (work.afterReductionError) {
+        target.SetBitmap(std::move(work.bitmap));
+        std::rethrow_exception(work.afterReductionError);
+    }
+    if (r.Format == save_format::Gif && chosenColour) r.GIFTransparentColor = *chosenColour;
+    r.MemHandle.reset();
+    r.MemFileSize = 0;
+    if (work.saveResult != 0) {
+        target.SetBitmap(std::move(work.bitmap));
+        target.SetLastErrorText(QString::fromStdString(work.saveError));
+        showMessage(5405);
+    } else {
+        r.MemHandle = std::make_unique<imaging::MemoryBlock>();
+        r.MemHandle->data = std::move(work.encoded);
+        r.MemFileSize = static_cast<std::int64_t>(r.MemHandle->data.size());
+        const bool decoded = work.loadResult == 0;
+        if (decoded) {
+            target.AdoptDecoded(std::move(work.decoded));
+            const imaging::ImageControl& original = *pictures_[0];
+            if (quality && quality->measured && quality->originalVersion == original.ContentVersion() && original.HasBitmap())
+                quality_[static_cast<std::size_t>(index)] =
+                    QualityMemo{true, original.ContentVersion(), target.ContentVersion(), quality->score};
+        } else {
+            // The worker let the reduced picture go before decoding; it is made again here, as
+            // the one-at-a-time update leaves it after a failed decoding.
+            bringOriginalInto(index);
+            target.SetAnimationEnable(false);
+            reduceColours(index, options);
+            if (r.Format == save_format::Gif) snapTransparentColour(index);
+            target.SetLastErrorText(QString::fromStdString(work.loadError));
+            showMessage(5406);
+        }
+        if (work.infoResult == 0)
+            target.SetInfo(work.info);
+        else
+            target.SetLastErrorText(QString::fromStdString(work.infoError));
+        if (decoded)
+            encodedWith_[static_cast<std::size_t>(index)] = {
+                true, options, work.options.interlaced, work.options.passes,
+                imaging::ImageControl::WebSaveSettings{work.options.quality, work.options.lossless, work.options.effort},
+                target.ContentVersion()};
+    }
+    encodedFrom_[static_cast<std::size_t>(index)] = pictures_[0]->ContentVersion() + 1;
 }
 
 void frmDocument::chooseSmallestFormat(int index) {

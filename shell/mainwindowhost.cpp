@@ -14,6 +14,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QStatusBar>
+
+#include <algorithm>
 
 namespace kalmira {
 
@@ -87,6 +90,27 @@ void MainWindowDocumentHost::ShowDifferenceView(bool on) {
 
 void MainWindowDocumentHost::DifferenceViewSwitched(const frmDocument& document) {
     if (main_.ActiveDocument() == &document) ShowDifferenceView(document.DifferenceView());
+}
+
+void MainWindowDocumentHost::ShowProgress(const QString& text, int done, int total) {
+    QStatusBar* bar = main_.ui().sbStatusBar;
+    if (!progress_) {
+        // Made when first needed, at the status bar's left beside the status panel; the text
+        // stands inside the bar.
+        progress_ = new QProgressBar(bar);
+        progress_->setObjectName(QStringLiteral("ProgressUpdate"));
+        progress_->setTextVisible(true);
+        bar->insertWidget(0, progress_);
+    }
+    progress_->setFormat(text);
+    progress_->setMinimumWidth(progress_->fontMetrics().horizontalAdvance(text) + 40);
+    progress_->setRange(0, std::max(1, total));
+    progress_->setValue(std::clamp(done, 0, std::max(1, total)));
+    progress_->show();
+}
+
+void MainWindowDocumentHost::EndProgress() {
+    if (progress_) progress_->hide();
 }
 
 }  // namespace kalmira

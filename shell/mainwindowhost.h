@@ -2,6 +2,9 @@
 // The main window as the document windows see it (document/documenthost.h). frmMain creates
 // one and registers it while it exists.
 
+#include <QPointer>
+#include <QProgressBar>
+
 #include "document/documenthost.h"
 
 namespace kalmira {
@@ -31,9 +34,12 @@ public:
     void StoreUndoStep() override;
     void ShowDifferenceView(bool on) override;
     void DifferenceViewSwitched(const frmDocument& document) override;
+    void ShowProgress(const QString& text, int done, int total) override;
+    void EndProgress() override;
 
 private:
     frmMain& main_;
+    QPointer<QProgressBar> progress_;
 };
 
 }  // namespace kalmira

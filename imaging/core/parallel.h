@@ -16,6 +16,24 @@ int workerCount();
 // Meant for tests and benchmarks that compare one core with several.
 void setWorkerCount(int count);
 
+// Counts the calling thread among the threads at work for as long as it lives: a thread that
+// runs one of several pieces of work side by side (a Variation encoded beside others). The
+// helpers parallelFor starts never bring the threads at work beyond workerCount(), so work
+// split inside work that already keeps every core busy adds no threads to fight over them.
+class WorkerThreadScope {
+public:
+    WorkerThreadScope();
+    ~WorkerThreadScope();
+    WorkerThreadScope(const WorkerThreadScope&) = delete;
+    WorkerThreadScope& operator=(const WorkerThreadScope&) = delete;
+
+private:
+    bool counted_;
+};
+
+// Threads at work now: those inside a WorkerThreadScope or a parallelFor, and its helpers.
+int threadsAtWork();
+
 // Runs body(i) for every i in [0, count), spread over workerCount() threads (the caller's among
 // them). Pieces run in no particular order; all have finished when it returns. If any piece
 // throws, the others still finish (no half-done shared state is left behind by an early return)

@@ -92,23 +92,32 @@ void ImageControl::SetPixel(int x, int y, Rgb color) {
 
 int ImageControl::ColorCount() const { return bitmap_.uniqueColorCount(); }
 
+imaging::Bitmap ImageControl::ReduceKeepingSettings(imaging::Bitmap&& bitmap, int bits, int paletteKind,
+                                                    int ditherCode, int colorCount) {
+    std::vector<Rgb> userPalette = bitmap.userPalette();
+    const bool wasTransparent = bitmap.transparent();
+    Rgb key = bitmap.transparentColor();
+    if (isPaletteReference(key)) {
+        const auto& palette = bitmap.palette();
+        const int entry = paletteIndexOf(key);
+        key = entry >= 0 && entry < static_cast<int>(palette.size()) ? palette[static_cast<std::size_t>(entry)] : 0;
+    }
+    imaging::Bitmap reduced = detail::reduceColors(std::move(bitmap), bits, paletteKind, ditherCode, colorCount);
+    reduced.userPalette() = std::move(userPalette);
+    // A transparency set before the reduction (a PNG Variation's colour) survives it; an
+    // index into the old palette would name another colour now, so it becomes the colour.
+    if (wasTransparent && !reduced.transparent()) {
+        reduced.setTransparent(true);
+        reduced.setTransparentColor(key & 0xFFFFFF);
+    }
+    return reduced;
+}
+
 int ImageControl::ColorRes(int bits, int paletteFlags, int ditherFlags, int colorCount) {
     try {
-        // What survives the reduction is taken first: the bitmap itself is handed over, so a
-        // 24-bit Variation holds no second full-size copy while it is encoded.
-        std::vector<Rgb> userPalette = bitmap_.userPalette();
-        const bool wasTransparent = bitmap_.transparent();
-        Rgb key = bitmap_.transparentColor();
-        if (isPaletteReference(key)) key = BitmapPalette(paletteIndexOf(key));
-        imaging::Bitmap reduced = detail::reduceColors(std::move(bitmap_), bits, paletteFlags, ditherFlags, colorCount);
-        reduced.userPalette() = std::move(userPalette);
-        // A transparency set before the reduction (a PNG Variation's colour) survives it; an
-        // index into the old palette would name another colour now, so it becomes the colour.
-        if (wasTransparent && !reduced.transparent()) {
-            reduced.setTransparent(true);
-            reduced.setTransparentColor(key & 0xFFFFFF);
-        }
-        bitmap_ = std::move(reduced);
+        // The bitmap itself is handed over, so a 24-bit Variation holds no second full-size
+        // copy while it is encoded.
+        bitmap_ = ReduceKeepingSettings(std::move(bitmap_), bits, paletteFlags, ditherFlags, colorCount);
         bitmapChanged();
         return 0;
     } catch (const std::exception& e) {
@@ -170,6 +179,10 @@ void ImageControl::SetTransparentColor(Rgb color) {
 
 int ImageControl::failed(const std::exception& error) {
     lastError_ = QString::fromStdString(error.what());
+    return ErrorNumberOf(error);
+}
+
+int ImageControl::ErrorNumberOf(const std::exception& error) {
     if (const auto* engineError = dynamic_cast<const Error*>(&error)) return engineError->number();
     if (dynamic_cast<const std::bad_alloc*>(&error)) return static_cast<int>(ErrorCode::OutOfMemory);
     return static_cast<int>(ErrorCode::InvalidArgument);
@@ -252,6 +265,19 @@ int ImageControl::Save(const QString& fileName, int format, int bits, int qualit
     }
 }
 
+SaveOptions ImageControl::encodeOptions(int format, int bits, int qualityFactor) const {
+    SaveOptions options;
+    options.format = format;
+    options.bits = bits;
+    options.qualityFactor = qualityFactor;
+    options.passes = progressivePasses_;
+    options.interlaced = interlaced_;
+    options.quality = webSettings_.quality;
+    options.lossless = webSettings_.lossless;
+    options.effort = webSettings_.effort;
+    return options;
+}
+
 int ImageControl::SaveMemory(std::unique_ptr<MemoryBlock>& block, int format, int bits, int qualityFactor,
                              std::int64_t& size, std::int64_t sizeLimit) {
     block.reset();
@@ -262,15 +288,7 @@ int ImageControl::SaveMemory(std::unique_ptr<MemoryBlock>& block, int format, in
         Image image;
         image.frames.push_back(Frame{std::move(bitmap_)});
         image.format = format;
-        SaveOptions options;
-        options.format = format;
-        options.bits = bits;
-        options.qualityFactor = qualityFactor;
-        options.passes = progressivePasses_;
-        options.interlaced = interlaced_;
-        options.quality = webSettings_.quality;
-        options.lossless = webSettings_.lossless;
-        options.effort = webSettings_.effort;
+        SaveOptions options = encodeOptions(format, bits, qualityFactor);
         options.sizeLimit = sizeLimit > 0 ? static_cast<std::size_t>(sizeLimit) : 0;
         Bytes encoded;
         ++encodeCount_;

@@ -21,6 +21,8 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -52,6 +54,37 @@ struct MemoryBlock {
     }
 
     Bytes data;
+};
+
+// ColorRes, SaveMemory, LoadMemory and MemoryInfo as one piece of work that touches no widget,
+// so several pictures can be encoded on worker threads at once. ImageControl::DetachRoundTrip
+// takes the bitmap and the control's save settings out; Run may then go on any thread; the
+// window's thread takes the outcome in. Each step gives exactly what the control's own method
+// gives for the same input.
+struct RoundTripWork {
+    // The picture to encode; after Run, the reduced picture when the encoding failed (so the
+    // control can show it as SaveMemory leaves it), else empty: it goes before the decoding.
+    imaging::Bitmap bitmap;
+    int bits = 0, paletteKind = 0, ditherCode = 0, colorCount = 0;  // as ColorRes takes them
+    SaveOptions options;                                            // as SaveMemory builds them
+    // Runs on the reduced bitmap before it is encoded (the transparent entry is chosen there).
+    std::function<void(imaging::Bitmap&)> afterReduction;
+    // Runs on the decoded picture once the decoding succeeded (a measurement of it); what it
+    // throws is dropped with what it would have found.
+    std::function<void(const imaging::Bitmap&)> afterDecoding;
+
+    // 0 or the engine's error number of each step, with its reason; a step after a failed
+    // reduction or encoding does not run (MemoryInfo runs after a failed decoding, as the
+    // control's callers do).
+    int reduceResult = 0, saveResult = 0, loadResult = 0, infoResult = 0;
+    std::string reduceError, saveError, loadError, infoError;
+    std::exception_ptr afterReductionError;
+    bool cancelled = false;  // `stop` said so between two steps; nothing after it ran
+    Bytes encoded;
+    Image decoded;
+    ImageInfo info;
+
+    void Run(const std::function<bool()>& stop = {});
 };
 
 class ImageControl : public QWidget {
@@ -129,6 +162,22 @@ public:
     int LoadMemory(const MemoryBlock& block, int bits, int firstPage, int pageCount, std::int64_t size);
     // Reads the information of the picture held in `block` (Info*).
     int MemoryInfo(const MemoryBlock& block, int page, std::int64_t size);
+
+    // --- Encoding on another thread (imagecontrol_roundtrip.cpp) ----------------------------
+    // Takes the bitmap out (the control is left empty) with the reduction and save settings
+    // of ColorRes(bits, ...) followed by SaveMemory(format, saveBits, qualityFactor); counts as
+    // an encoding. The frame list must be empty (an animation is encoded through a file).
+    RoundTripWork DetachRoundTrip(int bits, int paletteKind, int ditherCode, int colorCount, int format, int saveBits,
+                                  int qualityFactor);
+    // Shows a decoded picture as LoadMemory would after decoding it.
+    void AdoptDecoded(Image&& image);
+    void SetLastErrorText(const QString& text) { lastError_ = text; }
+    // The reduction ColorRes applies to its bitmap: the user palette and a transparency set
+    // before it survive. For a bitmap the caller gives up; left as it was when it fails.
+    static imaging::Bitmap ReduceKeepingSettings(imaging::Bitmap&& bitmap, int bits, int paletteKind, int ditherCode,
+                                                 int colorCount);
+    // The engine's error number of an exception the control's methods catch.
+    static int ErrorNumberOf(const std::exception& error);
 
     int InfoFormat() const { return info_.format; }
     int InfoPage() const { return info_.pages; }
@@ -341,6 +390,7 @@ private:
     void scheduleNextFrame();
     void advanceFrame();
     int failed(const std::exception& error);
+    SaveOptions encodeOptions(int format, int bits, int qualityFactor) const;
     double toUnits(double pixels, bool horizontal) const;
     double toPixels(double units, bool horizontal) const;
     QPoint pictureAt(const QPointF& pos) const;

@@ -1,0 +1,331 @@
+// Updating several Variations at once on worker threads: the same bytes, pictures, records and
+// messages as one Variation after another on the window's thread; progress in the status bar for
+// a long update; closing the document in the middle of one.
+#include <QApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "fakemainwindow.h"
+#include "test_pictures.h"
+#include "codecs/registry.h"
+#include "color/colorres.h"
+#include "core/codec.h"
+#include "core/parallel.h"
+#include "document/documenthost.h"
+#include "document/documentrules.h"
+#include "document/frmdocument.h"
+#include "settings/programoptions.h"
+#include "common/errortrap.h"
+#include "common/globals.h"
+#include "common/routines.h"
+#include "common/texts.h"
+
+using namespace kalmira;
+
+namespace {
+
+class ProgressHost : public kalmira::testing::FakeMainWindow {
+public:
+    QStringList progress;  // "text done/total" of every ShowProgress
+    int ended = 0;
+    void ShowProgress(const QString& text, int done, int total) override {
+        progress.append(QStringLiteral("%1 %2/%3").arg(text).arg(done).arg(total));
+    }
+    void EndProgress() override { ++ended; }
+};
+
+// Everything an update leaves in one Variation that a user or a save can see.
+struct Outcome {
+    QByteArray bytes;
+    QByteArray pixels;
+    QList<imaging::Rgb> palette;
+    int format = -1, depth = -1, bits = -1;
+    imaging::Rgb transparentColour = 0;
+    bool transparent = false;
+    qint64 fileSize = -1;
+    QString caption;
+    bool operator==(const Outcome&) const = default;
+};
+
+Outcome outcomeOf(frmDocument& doc, int i) {
+    Outcome o;
+    const VariationRecord& r = doc.record(i);
+    if (r.MemHandle)
+        o.bytes = QByteArray(reinterpret_cast<const char*>(r.MemHandle->data.data()), static_cast<qsizetype>(r.MemFileSize));
+    const imaging::Bitmap& b = doc.picCompress(i).Bitmap();
+    o.pixels = QByteArray(reinterpret_cast<const char*>(b.data().data()), static_cast<qsizetype>(b.data().size()));
+    for (imaging::Rgb c : b.palette()) o.palette.append(c);
+    o.format = r.Format;
+    o.depth = r.PixelDepth;
+    o.bits = doc.picCompress(i).InfoBits();
+    o.transparentColour = r.GIFTransparentColor;
+    o.transparent = b.transparent();
+    o.fileSize = doc.picCompress(i).InfoFileSize();
+    o.caption = doc.LabelCompress(i)->text();
+    return o;
+}
+
+}  // namespace
+
+class VariationBatchTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    ProgressHost host_;
+    QStringList messages_;
+
+    QString writeFile(const QString& name, const imaging::Image& image, int format) {
+        const QString path = dir_.filePath(name);
+        imaging::SaveOptions options;
+        options.format = format;
+        imaging::saveFile(path.toStdString(), image, options);
+        return path;
+    }
+
+    // Opens a document as the main window's OpenImageFile does, in `area` when given.
+    frmDocument* open(const QString& path, QMdiArea* area = nullptr) {
+        auto* doc = new frmDocument();
+        if (area) {
+            QMdiSubWindow* window = area->addSubWindow(doc);
+            window->setAttribute(Qt::WA_DeleteOnClose);
+            window->show();
+        }
+        doc->SetGrafikOriginalFileName(path);
+        ApplyReady = false;
+        auto& original = doc->picOriginal();
+        if (original.FileInfo(path, 1000) != 0 || original.Load(path, 0, 0, -1) != 0) return nullptr;
+        doc->SetOriginalAnimation(false, 1);
+        ApplyReady = true;
+        doc->InitialisiereGrafik(true);
+        doc->picOriginalAendern();
+        return doc;
+    }
+
+    std::vector<Outcome> outcomes(frmDocument& doc) {
+        std::vector<Outcome> all;
+        for (int i = 1; i <= 5; ++i) all.push_back(outcomeOf(doc, i));
+        return all;
+    }
+
+private slots:
+    void initTestCase() {
+        InitApplication();
+        frmDocument::SetMessageFunction([this](const QString& text, bool) { messages_.append(text); });
+        SetReportPrompt([this](const QString&, const QString& message) {
+            messages_.append(message);
+            return ReportAnswer::Ok;
+        });
+        SetMainWindowHost(&host_);
+        QVERIFY(dir_.isValid());
+    }
+
+    void init() {
+        ProgramOptions() = DefaultProgramOptions();
+        ProgramOptions().FitToWindow = 0;
+        ProgramOptions().InitialOpenVariations = 5;
+        host_ = ProgressHost();
+        for (int i = 1; i <= 5; ++i) host_.toggles[i] = true;
+        messages_.clear();
+        ErrorTrapping = false;
+        frmDocument::SetParallelUpdates(true);
+        frmDocument::SetUpdateStepFunction({});
+    }
+
+    void cleanup() {
+        frmDocument::SetParallelUpdates(true);
+        frmDocument::SetUpdateStepFunction({});
+        ErrorTrapping = false;
+        QCOMPARE(imaging::threadsAtWork(), 0);
+    }
+
+    // The five built-in profiles (GIF-or-JPEG comparisons, GIF, JPEG, 4 and 2 bits) on a photo,
+    // on flat stripes (where GIF wins the comparisons) and on a GIF with a transparent colour:
+    // bytes, pixels, palettes, records and captions are the same both ways, on opening and
+    // after the Original changed.
+    void parallelUpdatesEqualOneAfterAnother_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("photo") << writeFile("photo.png", imaging::Image::fromBitmap(kalmira::testing::photo(160, 120)),
+                                            imaging::format::Png);
+        QTest::newRow("stripes") << writeFile(
+            "stripes.png", imaging::Image::fromBitmap(kalmira::testing::stripes(150, 100, 12)), imaging::format::Png);
+        imaging::Image gif = imaging::Image::fromBitmap(
+            imaging::colorRes(kalmira::testing::stripes(90, 70, 40), 8, imaging::palette_kind::Optimized, 0, 0));
+        gif.first().setTransparent(true);
+        gif.first().setTransparentColor(imaging::kPaletteReference + 5);
+        QTest::newRow("transparent gif") << writeFile("keyed.gif", gif, imaging::format::Gif);
+    }
+
+    void parallelUpdatesEqualOneAfterAnother() {
+        QFETCH(QString, file);
+        ErrorTrapping = true;
+        const auto run = [&](bool parallel) {
+            frmDocument::SetParallelUpdates(parallel);
+            std::unique_ptr<frmDocument> doc(open(file));
+            std::vector<std::vector<Outcome>> seen;
+            if (!doc) return seen;
+            seen.push_back(outcomes(*doc));
+            doc->record(2).GIFTransparent = true;
+            doc->record(2).GIFTransparentColor = imaging::makeRgb(250, 10, 10);
+            doc->picOriginal().Apply("Intensity", {20});
+            doc->picOriginalAendern();
+            seen.push_back(outcomes(*doc));
+            return seen;
+        };
+        const auto parallel = run(true);
+        const auto sequential = run(false);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+        QCOMPARE(parallel.size(), std::size_t(2));
+        QCOMPARE(sequential.size(), std::size_t(2));
+        for (std::size_t pass = 0; pass < 2; ++pass)
+            for (int i = 0; i < 5; ++i) {
+                const Outcome& a = parallel[pass][static_cast<std::size_t>(i)];
+                const Outcome& b = sequential[pass][static_cast<std::size_t>(i)];
+                QVERIFY2(!a.bytes.isEmpty(), qPrintable(QStringLiteral("Variation %1 not encoded").arg(i + 1)));
+                QVERIFY2(a.bytes == b.bytes, qPrintable(QStringLiteral("pass %1 Variation %2").arg(pass).arg(i + 1)));
+                QVERIFY(a.pixels == b.pixels);
+                QCOMPARE(a.palette, b.palette);
+                QCOMPARE(a.format, b.format);
+                QCOMPARE(a.depth, b.depth);
+                QCOMPARE(a.bits, b.bits);
+                QCOMPARE(a.transparent, b.transparent);
+                QCOMPARE(a.transparentColour, b.transparentColour);
+                QCOMPARE(a.fileSize, b.fileSize);
+                QCOMPARE(a.caption, b.caption);
+            }
+        // The comparisons chose both ways across the pictures; the transparent colour the
+        // record asked for was moved onto the palette entry the encoding marks.
+        if (QTest::currentDataTag() == QLatin1String("photo")) QCOMPARE(parallel[0][0].format, int(save_format::Jpeg));
+        if (QTest::currentDataTag() == QLatin1String("stripes")) QCOMPARE(parallel[0][0].format, int(save_format::Gif));
+        QVERIFY(parallel[1][1].transparent);
+        QVERIFY(parallel[1][1].palette.contains(parallel[1][1].transparentColour));
+    }
+
+    // A Variation whose reduction fails and one whose format no encoder writes: the same
+    // messages in the same order, and the other Variations are encoded all the same.
+    void failuresOnWorkersGiveTheSameMessages() {
+        ErrorTrapping = true;
+        const QString file = writeFile("fail.png", imaging::Image::fromBitmap(kalmira::testing::photo(96, 64)), imaging::format::Png);
+        const auto run = [&](bool parallel) {
+            frmDocument::SetParallelUpdates(parallel);
+            std::unique_ptr<frmDocument> doc(open(file));
+            if (!doc) return QStringList{QStringLiteral("not opened")};
+            messages_.clear();
+            VariationRecord& bad = doc->record(1);
+            bad.Format = save_format::Gif;
+            bad.PixelDepth = bad.PalettePixelDepth = 8;
+            bad.ColorPalette = 3;  // no such palette kind: the reduction refuses it
+            VariationRecord& unwritable = doc->record(3);
+            unwritable.Format = save_format::Jpeg;
+            unwritable.PixelDepth = unwritable.PalettePixelDepth = 24;
+            unwritable.JPEGQFactor = 1000;  // outside what the encoder takes
+            doc->picOriginal().Apply("Invert", {});
+            doc->picOriginalAendern();
+            QStringList seen = messages_;
+            for (int i : {2, 4, 5}) {
+                if (!doc->record(i).MemHandle) seen.append(QStringLiteral("Variation %1 not encoded").arg(i));
+            }
+            seen.append(QString::number(doc->record(3).MemFileSize));
+            messages_.clear();
+            return seen;
+        };
+        const QStringList parallel = run(true);
+        const QStringList sequential = run(false);
+        QCOMPARE(parallel, sequential);
+        QVERIFY2(parallel.size() >= 2, qPrintable(parallel.join('\n')));
+        QVERIFY(parallel.first().contains(QStringLiteral("palette")) || parallel.first().contains(QStringLiteral("(9)")));
+    }
+
+    // An update that takes longer than a third of a second shows which Variation it waits
+    // for and takes the progress away at its end; a short one shows none.
+    void longUpdatesShowProgress() {
+        ProgramOptions().InitialOpenVariations = 3;
+        const QString file = writeFile("progress.png", imaging::Image::fromBitmap(kalmira::testing::photo(64, 48)), imaging::format::Png);
+        // Three JPEG Variations of a small picture take a few milliseconds.
+        for (int slot = 1; slot <= 3; ++slot) ProgramOptions().Profiles[static_cast<std::size_t>(slot)].FileFormat = kProfileAlwaysJpeg;
+        std::unique_ptr<frmDocument> quick(open(file));
+        QVERIFY(quick);
+        QVERIFY2(host_.progress.isEmpty(), qPrintable(host_.progress.join('\n')));
+        QCOMPARE(host_.ended, 0);
+
+        frmDocument::SetUpdateStepFunction([](frmDocument&, int variation) {
+            if (variation == 1) std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        });
+        std::unique_ptr<frmDocument> slow(open(file));
+        QVERIFY(slow);
+        QCOMPARE(host_.progress.size(), 2);
+        QCOMPARE(host_.progress.last(), QStringLiteral("Encoding Variation 3 of 3\u2026 2/3"));
+        QCOMPARE(host_.progress.first(), LoadText(6750).arg(2).arg(3) + QStringLiteral(" 1/3"));
+        QCOMPARE(host_.progress.first(), QStringLiteral("Encoding Variation 2 of 3\u2026 1/3"));
+        QCOMPARE(host_.ended, 1);
+        QVERIFY(slow->record(3).MemHandle);
+    }
+
+    // Closing the document's window while its Variations are encoded: the update stops, no
+    // thread is left at work, nothing leaks, and the window closes once the update is over.
+    void closingStopsTheUpdate_data() {
+        QTest::addColumn<bool>("whileFirstEncodes");
+        QTest::newRow("after the first Variation") << false;
+        QTest::newRow("while the first encodes") << true;
+    }
+
+    void closingStopsTheUpdate() {
+        QFETCH(bool, whileFirstEncodes);
+        const QString file = writeFile("close.png", imaging::Image::fromBitmap(kalmira::testing::photo(640, 480)), imaging::format::Png);
+        const int blocksBefore = imaging::MemoryBlock::liveCount();
+        QMdiArea area;
+        area.show();
+        QPointer<frmDocument> seen;
+        QPointer<QMdiSubWindow> window;
+        int stepsAfterClose = 0;
+        bool closed = false;
+        const auto closeIt = [&] {
+            QVERIFY(seen);
+            QVERIFY(seen->UpdateRunning());
+            window = qobject_cast<QMdiSubWindow*>(seen->parentWidget());
+            QVERIFY(window);
+            window->close();
+            closed = true;
+            // The document refuses to go while it updates.
+            QVERIFY(seen);
+            QVERIFY(!window->isHidden());
+        };
+        frmDocument::SetUpdateStepFunction([&](frmDocument& doc, int variation) {
+            if (closed) ++stepsAfterClose;
+            seen = &doc;
+            if (!whileFirstEncodes && variation == 1) closeIt();
+        });
+        if (whileFirstEncodes) {
+            // Runs in the update's first wait, while the first encodings are on their threads.
+            QTimer::singleShot(0, this, [&] {
+                seen = qobject_cast<frmDocument*>(area.subWindowList().value(0) ? area.subWindowList().value(0)->widget() : nullptr);
+                closeIt();
+            });
+        }
+        frmDocument* doc = open(file, &area);
+        QVERIFY(doc);
+        seen = doc;
+        QVERIFY(closed);
+        QCOMPARE(stepsAfterClose, 0);
+        QVERIFY(!doc->UpdateRunning());
+        QCOMPARE(imaging::threadsAtWork(), 0);
+        // Variations 2 to 5 were never taken in.
+        for (int i = 2; i <= 5; ++i) QVERIFY(!doc->record(i).MemHandle);
+        // The window goes at the next turn of the event loop.
+        QTRY_VERIFY_WITH_TIMEOUT(seen.isNull(), 5000);
+        QVERIFY(window.isNull());
+        QCOMPARE(imaging::MemoryBlock::liveCount(), blocksBefore);
+        QCOMPARE(OpenDocumentCount, 0);
+    }
+};
+
+QTEST_MAIN(VariationBatchTest)
+#include "variationbatch_test.moc"
