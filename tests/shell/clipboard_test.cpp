@@ -16,9 +16,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QImage>
 #include <QMdiArea>
+#include <QMimeData>
 #include <QPainter>
 #include <QProcess>
 #include <QSignalSpy>
@@ -47,8 +50,21 @@ QByteArray xclip(const QStringList& arguments, const QByteArray& input = {}) {
     return process.readAllStandardOutput();
 }
 
-void xclipIn(const QString& target, const QByteArray& data) {
+// Puts `data` on the clipboard through xclip and waits until our own process sees exactly
+// that there: the ownership moves asynchronously, and until it arrives the clipboard still
+// offers what an earlier test left.
+bool xclipIn(const QString& target, const QByteArray& data) {
     xclip({QStringLiteral("-t"), target, QStringLiteral("-i")}, data);
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+        const QMimeData* offered = QGuiApplication::clipboard()->mimeData();
+        // Text goes by its X name (UTF8_STRING), which Qt offers as plain text.
+        const bool arrived = offered && (target.startsWith(QLatin1String("image/")) ? offered->data(target) == data
+                                                                                     : offered->text().toUtf8() == data);
+        if (arrived && !QGuiApplication::clipboard()->ownsClipboard()) return true;
+        QTest::qWait(20);
+    }
+    return false;
 }
 
 QByteArray encoded(const imaging::Bitmap& bitmap, int format) {
@@ -199,7 +215,7 @@ private slots:
         frmDocument* document = openPicture(gradient(20, 20), "before.png");
         QVERIFY(document);
         const imaging::Bitmap pasted = gradient(33, 17, 99);
-        xclipIn(target, encoded(pasted, format));
+        QVERIFY(xclipIn(target, encoded(pasted, format)));
         QTRY_VERIFY(pictures().ClipboardHoldsPicture());
         const int encodesBefore = document->picCompress(1).EncodeCount();
         window_->Edit().Paste();
@@ -231,7 +247,7 @@ private slots:
         const imaging::Bitmap before = gradient(20, 20);
         frmDocument* document = openPicture(before, "kept.png");
         QVERIFY(document);
-        xclipIn(target, data);
+        QVERIFY(xclipIn(target, data));
         QTRY_COMPARE(pictures().ClipboardHoldsPicture(), offered);
         window_->Edit().Paste();
         QCOMPARE(prompts_.messages.size(), 1);
