@@ -247,15 +247,7 @@ int ImageControl::Save(const QString& fileName, int format, int bits, int qualit
         image.backgroundColor = animationBackColor_;
         image.logicalWidth = animationWidth_;
         image.logicalHeight = animationHeight_;
-        SaveOptions options;
-        options.format = format;
-        options.bits = bits;
-        options.qualityFactor = qualityFactor;
-        options.passes = progressivePasses_;
-        options.interlaced = interlaced_;
-        options.quality = webSettings_.quality;
-        options.lossless = webSettings_.lossless;
-        options.effort = webSettings_.effort;
+        SaveOptions options = encodeOptions(format, bits, qualityFactor);
         options.multiPage = multiPage && frames_.size() > 1;
         ++encodeCount_;
         saveFile(toPath(fileName), image, options);
