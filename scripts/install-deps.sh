@@ -7,7 +7,7 @@ build_pkgs=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
   libjpeg62-turbo-dev libgif-dev libpng-dev libtiff-dev zlib1g-dev libdeflate-dev
-  libwebp-dev libavif-dev
+  libwebp-dev libavif-dev liblcms2-dev libheif-dev
   fonts-dejavu-core
   libxcb1-dev libxcb-xfixes0-dev libsane-dev
 )
@@ -18,7 +18,7 @@ test_pkgs=(
   xvfb xauth xclip sane-utils
   parallel desktop-file-utils file
   locales
-  webp libavif-bin
+  webp libavif-bin libheif-examples python3-pil
 )
 
 want=("${build_pkgs[@]}")
