@@ -9,7 +9,7 @@
 #include "core/codec.h"
 #include "core/color.h"
 #include "common/texts.h"
-#include "settings/conversions.h"
+#include "rules/conversions.h"
 
 namespace kalmira {
 

@@ -3,11 +3,11 @@
 // input: no crash, a success never carries a value its type cannot hold, the strict conversions
 // agree with the leading-number parse on texts they accept, and whatever the reader finds is
 // written back and read the same.
-#include "../settings/conversions.cpp"
-#include "../settings/initext.cpp"
-#include "../rules/optimizeprofile.cpp"
-#include "../rules/profilefile.cpp"
+#include "rules/conversions.h"
+#include "rules/initext.h"
+#include "rules/profilefile.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

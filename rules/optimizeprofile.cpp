@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "settings/conversions.h"
+#include "rules/conversions.h"
 
 namespace kalmira {
 

@@ -8,8 +8,8 @@
 #include <map>
 #include <stdexcept>
 
-#include "settings/conversions.h"
-#include "settings/initext.h"
+#include "rules/conversions.h"
+#include "rules/initext.h"
 
 namespace kalmira {
 

@@ -1,6 +1,6 @@
 #include "settings/frmgif.h"
 
-#include "settings/conversions.h"
+#include "rules/conversions.h"
 #include "settings/frmoptions.h"
 #include "settings/gifjpegrules.h"
 #include "settings/settingsstore.h"

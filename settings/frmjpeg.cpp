@@ -1,6 +1,6 @@
 #include "settings/frmjpeg.h"
 
-#include "settings/conversions.h"
+#include "rules/conversions.h"
 #include "settings/frmoptions.h"
 #include "common/apperror.h"
 #include "common/errortrap.h"

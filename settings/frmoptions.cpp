@@ -1,7 +1,7 @@
 #include "settings/frmoptions.h"
 #include "settings/qualityoptionstab.h"
 
-#include "settings/conversions.h"
+#include "rules/conversions.h"
 #include "settings/frmgif.h"
 #include "settings/frmjpeg.h"
 #include "settings/settingsstore.h"

@@ -1,6 +1,6 @@
 #include "settings/programoptions.h"
 
-#include "settings/conversions.h"
+#include "rules/conversions.h"
 #include "settings/settingskeys.h"
 
 #include <stdexcept>

@@ -1,8 +1,8 @@
 #include "settings/settingsstore.h"
 #include "settings/qualityoptions.h"
 
-#include "settings/conversions.h"
-#include "settings/initext.h"
+#include "rules/conversions.h"
+#include "rules/initext.h"
 #include "settings/settingskeys.h"
 #include "common/apperror.h"
 

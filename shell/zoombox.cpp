@@ -1,6 +1,6 @@
 #include "shell/zoombox.h"
 
-#include "settings/conversions.h"
+#include "rules/conversions.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

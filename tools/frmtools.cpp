@@ -17,7 +17,7 @@
 #include <limits>
 
 #include "document/frmdocument.h"
-#include "settings/conversions.h"
+#include "rules/conversions.h"
 #include "settings/programoptions.h"
 #include "settings/settingsstore.h"
 #include "common/errortrap.h"

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "document/documentrules.h"
-#include "settings/conversions.h"
+#include "rules/conversions.h"
 
 namespace kalmira {
 

@@ -1,7 +1,7 @@
 // The settings store against its file: a first run, a round trip of every key, hand-damaged
 // files, and a store that cannot be written.
 #include "rules/profilefile.h"
-#include "settings/initext.h"
+#include "rules/initext.h"
 #include "settings/programoptions.h"
 #include "settings/settingsstore.h"
 #include "common/apperror.h"

@@ -1,6 +1,6 @@
 // Conversions of stored texts: the known answers of the leading-number parse, the strict
 // conversions and their failures, and that every writer's text reads back as written.
-#include "settings/conversions.h"
+#include "rules/conversions.h"
 
 #include <gtest/gtest.h>
 

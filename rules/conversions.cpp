@@ -1,4 +1,4 @@
-#include "conversions.h"
+#include "rules/conversions.h"
 
 #include <cfloat>
 #include <charconv>

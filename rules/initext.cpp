@@ -1,4 +1,4 @@
-#include "initext.h"
+#include "rules/initext.h"
 
 namespace kalmira::settings {
 

@@ -1,6 +1,6 @@
 // The settings file's text form: what a hand-written file gives, and that every value the
 // program writes comes back unchanged.
-#include "settings/initext.h"
+#include "rules/initext.h"
 
 #include <gtest/gtest.h>
 

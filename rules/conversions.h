@@ -1,6 +1,6 @@
 #pragma once
-// Text-to-number conversions of the settings store. Plain C++ (no Qt) so the fuzz build, which
-// links only the engine, compiles this file directly.
+// Text-to-number conversions of the settings store. Plain C++ (no Qt), so the command line and
+// the fuzz build read settings exactly as the program does.
 //
 // Every conversion reports its outcome instead of throwing: the store turns a failure into the
 // program's error with the classic runtime's numbers (13 type mismatch, 6 overflow).

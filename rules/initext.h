@@ -1,5 +1,6 @@
 #pragma once
-// The text form of the settings file. Plain C++ (no Qt), so the fuzz build can compile it.
+// The text form of the settings file. Plain C++ (no Qt), so the command line and the fuzz build
+// read it exactly as the program does.
 //
 // A value is the text after "=" as it stands, so a hand-written path such as C:\pal\web.pal or
 // a name with ";" or "#" in it reads back exactly. Only a value that could not survive that
