@@ -13,6 +13,7 @@
 
 #include "codecs/registry.h"
 #include "color/colorres.h"
+#include "quality/quality.h"
 #include "photo_like.h"
 
 namespace {

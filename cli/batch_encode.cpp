@@ -6,6 +6,7 @@
 #include "codecs/codec_support.h"
 #include "codecs/registry.h"
 #include "color/colorres.h"
+#include "quality/quality.h"
 #include "rules/keenfit.h"
 
 namespace kalmira::cli {

@@ -71,8 +71,4 @@ Bitmap colorRes(Bitmap&& source, int bits, int paletteKind, int ditherCode, int 
 Image colorRes(const Image& source, int bits, int paletteKind, int ditherCode, int colorCount,
                const ColorResOptions& options = {});
 
-// Peak signal-to-noise ratio of `b` against `a` over the RGB channels in dB (alpha ignored);
-// +infinity when they are equal. Both must have the same size.
-double psnrRgb(const Bitmap& a, const Bitmap& b);
-
 }  // namespace imaging

@@ -146,40 +146,89 @@ double meanSsim(const float* a, const float* b, int width, int height) {
     return total / (static_cast<double>(width - size + 1) * static_cast<double>(outRows));
 }
 
+// Rows of a picture of any depth as 8-bit R, G, B over a matte: fully transparent pixels take
+// the matte colour, partly transparent ones are blended over it. A palette is looked up once
+// per entry instead of once per pixel (an index past the palette reads as black).
+class RowCompositor {
+public:
+    RowCompositor(const Bitmap& bitmap, Rgb matte) : bitmap_(bitmap), matte_(matte) {
+        if (!bitmap.isIndexed()) return;
+        const std::vector<Rgb>& palette = bitmap.palette();
+        for (std::size_t j = 0; j < palette.size() && j < 256; ++j) {
+            table_[j * 3] = static_cast<std::uint8_t>(redOf(palette[j]));
+            table_[j * 3 + 1] = static_cast<std::uint8_t>(greenOf(palette[j]));
+            table_[j * 3 + 2] = static_cast<std::uint8_t>(blueOf(palette[j]));
+        }
+    }
+
+    // Row y into `out` (width * 3 bytes).
+    void row(int y, std::uint8_t* out) const {
+        const std::uint8_t* s = bitmap_.row(y);
+        const std::size_t width = static_cast<std::size_t>(bitmap_.width());
+        switch (bitmap_.bits()) {
+            case 24: std::copy_n(s, width * 3, out); break;
+            case 32: {
+                const int mr = redOf(matte_), mg = greenOf(matte_), mb = blueOf(matte_);
+                for (std::size_t i = 0; i < width; ++i, s += 4, out += 3) {
+                    const int a = s[3];
+                    if (a == 255) {
+                        out[0] = s[0], out[1] = s[1], out[2] = s[2];
+                    } else {
+                        out[0] = blend(s[0], a, mr), out[1] = blend(s[1], a, mg), out[2] = blend(s[2], a, mb);
+                    }
+                }
+                break;
+            }
+            case 16:
+                for (std::size_t i = 0; i < width; ++i, s += 2, out += 3) {
+                    const Rgb c = unpackRgb555(static_cast<std::uint16_t>(s[0] | s[1] << 8));
+                    out[0] = static_cast<std::uint8_t>(redOf(c));
+                    out[1] = static_cast<std::uint8_t>(greenOf(c));
+                    out[2] = static_cast<std::uint8_t>(blueOf(c));
+                }
+                break;
+            default:  // palette depths: one index byte per pixel
+                for (std::size_t i = 0; i < width; ++i, out += 3) std::copy_n(&table_[static_cast<std::size_t>(s[i]) * 3], 3, out);
+                break;
+        }
+    }
+
+private:
+    const Bitmap& bitmap_;
+    Rgb matte_;
+    std::array<std::uint8_t, 256 * 3> table_{};
+};
+
+std::uint64_t squaredDifferences(const std::uint8_t* a, const std::uint8_t* b, std::size_t count) {
+    std::uint64_t sum = 0;
+    // Chunks keep the 32-bit partial sums from overflowing (255^2 * 65536 < 2^32).
+    constexpr std::size_t kChunk = 65536;
+    for (std::size_t start = 0; start < count; start += kChunk) {
+        const std::size_t end = std::min(count, start + kChunk);
+        std::uint32_t part = 0;
+        for (std::size_t i = start; i < end; ++i) {
+            const int d = a[i] - b[i];
+            part += static_cast<std::uint32_t>(d * d);
+        }
+        sum += part;
+    }
+    return sum;
+}
+
+// 10 log10(255^2 / MSE) of `sum` squared differences over `count` channel values.
+double psnrOfSum(std::uint64_t sum, std::size_t count) {
+    if (sum == 0) return std::numeric_limits<double>::infinity();
+    const double mse = static_cast<double>(sum) / static_cast<double>(count);
+    return 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> compositeRgb(const Bitmap& bitmap, Rgb matte) {
-    const std::size_t pixels = static_cast<std::size_t>(bitmap.width()) * static_cast<std::size_t>(bitmap.height());
-    std::vector<std::uint8_t> out(pixels * 3);
-    if (bitmap.bits() == 24) {
-        std::copy(bitmap.data().begin(), bitmap.data().begin() + static_cast<std::ptrdiff_t>(out.size()), out.begin());
-    } else if (bitmap.bits() == 32) {
-        const int mr = redOf(matte), mg = greenOf(matte), mb = blueOf(matte);
-        const std::uint8_t* s = bitmap.data().data();
-        std::uint8_t* d = out.data();
-        for (std::size_t i = 0; i < pixels; ++i, s += 4, d += 3) {
-            const int a = s[3];
-            if (a == 255) {
-                d[0] = s[0], d[1] = s[1], d[2] = s[2];
-            } else {
-                d[0] = blend(s[0], a, mr), d[1] = blend(s[1], a, mg), d[2] = blend(s[2], a, mb);
-            }
-        }
-    } else if (bitmap.isIndexed()) {
-        // Look the palette up once per entry instead of once per pixel.
-        std::array<std::uint8_t, 256 * 3> table{};
-        const std::vector<Rgb>& palette = bitmap.palette();
-        for (std::size_t j = 0; j < palette.size() && j < 256; ++j) {
-            table[j * 3] = static_cast<std::uint8_t>(redOf(palette[j]));
-            table[j * 3 + 1] = static_cast<std::uint8_t>(greenOf(palette[j]));
-            table[j * 3 + 2] = static_cast<std::uint8_t>(blueOf(palette[j]));
-        }
-        const std::uint8_t* s = bitmap.data().data();
-        for (std::size_t i = 0; i < pixels; ++i) std::copy_n(&table[static_cast<std::size_t>(s[i]) * 3], 3, &out[i * 3]);
-    } else {
-        const Bitmap rgb = bitmap.toRgb24();
-        std::copy(rgb.data().begin(), rgb.data().begin() + static_cast<std::ptrdiff_t>(out.size()), out.begin());
-    }
+    const RowCompositor rows(bitmap, matte);
+    const std::size_t rowBytes = static_cast<std::size_t>(bitmap.width()) * 3;
+    std::vector<std::uint8_t> out(rowBytes * static_cast<std::size_t>(bitmap.height()));
+    for (int y = 0; y < bitmap.height(); ++y) rows.row(y, out.data() + static_cast<std::size_t>(y) * rowBytes);
     return out;
 }
 
@@ -190,24 +239,30 @@ std::vector<float> lumaOf(const std::vector<std::uint8_t>& rgb) {
     return y;
 }
 
-double psnrOfRgb(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-    if (a.size() != b.size()) fail(ErrorCode::InvalidArgument, kWhere, "the pictures differ in size");
-    if (a.empty()) return std::numeric_limits<double>::infinity();
-    std::uint64_t sum = 0;
-    // Row-sized chunks keep the 32-bit partial sums from overflowing (255^2 * 65536 < 2^32).
-    constexpr std::size_t kChunk = 65536;
-    for (std::size_t start = 0; start < a.size(); start += kChunk) {
-        const std::size_t end = std::min(a.size(), start + kChunk);
-        std::uint32_t part = 0;
-        for (std::size_t i = start; i < end; ++i) {
-            const int d = a[i] - b[i];
-            part += static_cast<std::uint32_t>(d * d);
+double psnrRgb(const Bitmap& original, const Bitmap& variation, Rgb matte) {
+    if (original.width() != variation.width() || original.height() != variation.height())
+        fail(ErrorCode::InvalidArgument, kWhere, "the pictures differ in size");
+    if (original.empty()) return std::numeric_limits<double>::infinity();
+    // Rows are composited one at a time, so a large picture costs no full copy. Integer sums
+    // per band, added in band order: the same on any number of cores.
+    const RowCompositor rowsA(original, matte), rowsB(variation, matte);
+    const std::size_t height = static_cast<std::size_t>(original.height());
+    const std::size_t rowBytes = static_cast<std::size_t>(original.width()) * 3;
+    const std::size_t bands = std::min<std::size_t>(8, height);
+    std::vector<std::uint64_t> sums(bands, 0);
+    parallelFor(bands, [&](std::size_t band) {
+        std::vector<std::uint8_t> a(rowBytes), b(rowBytes);
+        std::uint64_t sum = 0;
+        for (std::size_t y = rangeStart(height, bands, band); y < rangeStart(height, bands, band + 1); ++y) {
+            rowsA.row(static_cast<int>(y), a.data());
+            rowsB.row(static_cast<int>(y), b.data());
+            sum += squaredDifferences(a.data(), b.data(), rowBytes);
         }
-        sum += part;
-    }
-    if (sum == 0) return std::numeric_limits<double>::infinity();
-    const double mse = static_cast<double>(sum) / static_cast<double>(a.size());
-    return 10.0 * std::log10(255.0 * 255.0 / mse);
+        sums[band] = sum;
+    });
+    std::uint64_t sum = 0;
+    for (std::uint64_t s : sums) sum += s;
+    return psnrOfSum(sum, rowBytes * height);
 }
 
 double ssimOfLuma(const std::vector<float>& a, const std::vector<float>& b, int width, int height) {
@@ -225,7 +280,7 @@ QualityScore measureQuality(const Bitmap& original, const Bitmap& variation, Rgb
     const std::vector<std::uint8_t> a = compositeRgb(original, matte);
     const std::vector<std::uint8_t> b = compositeRgb(variation, matte);
     QualityScore score;
-    score.psnr = psnrOfRgb(a, b);
+    score.psnr = psnrOfSum(squaredDifferences(a.data(), b.data(), a.size()), a.size());
     score.ssim = score.psnr == std::numeric_limits<double>::infinity()
                      ? 1.0
                      : ssimOfLuma(lumaOf(a), lumaOf(b), original.width(), original.height());

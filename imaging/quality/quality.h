@@ -24,8 +24,11 @@ std::vector<std::uint8_t> compositeRgb(const Bitmap& bitmap, Rgb matte);
 // Rec. 601 luma of 8-bit RGB rows: 0.299 R + 0.587 G + 0.114 B, unrounded.
 std::vector<float> lumaOf(const std::vector<std::uint8_t>& rgb);
 
-// PSNR over the three channels of two composited pictures of equal size, 10 log10(255^2 / MSE).
-double psnrOfRgb(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b);
+// The program's one PSNR (captions, convert, compare, batch): `variation` against `original` over
+// the three channels of both pictures composited on `matte`, 10 log10(255^2 / MSE); +infinity
+// when they agree (and for two empty pictures). Any depth on either side. Throws
+// Error(InvalidArgument) when the sizes differ. The same on any number of worker threads.
+double psnrRgb(const Bitmap& original, const Bitmap& variation, Rgb matte = makeRgb(255, 255, 255));
 
 // Mean SSIM of two luma planes of `width` x `height`. A picture smaller than the window uses
 // the largest odd Gaussian window that fits, renormalised. Throws InvalidArgument for sizes

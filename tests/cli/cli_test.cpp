@@ -212,6 +212,35 @@ TEST_F(Cli, FewerColoursCostQuality) {
     EXPECT_EQ(cmp.values.at("psnr"), two.values.at("psnr"));
 }
 
+// compare measures as the captions and convert do: both pictures over the white matte, so a
+// colour hidden under full transparency costs nothing and a soft edge counts as it shows.
+TEST_F(Cli, CompareCompositesAlphaLikeConvert) {
+    imaging::Bitmap soft(8, 4, 32), hidden(8, 4, 32);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) {
+            std::uint8_t* p = soft.row(y) + x * 4;
+            p[0] = static_cast<std::uint8_t>(x * 30), p[1] = static_cast<std::uint8_t>(y * 60), p[2] = 90;
+            p[3] = static_cast<std::uint8_t>(x < 4 ? 0 : 40 * x);  // transparent half, soft half
+            std::uint8_t* q = hidden.row(y) + x * 4;
+            std::copy_n(p, 4, q);
+            if (x < 4) q[0] = 255, q[1] = 0, q[2] = 255;  // another colour where nothing shows
+        }
+    imaging::SaveOptions png;
+    png.format = imaging::format::Png;
+    imaging::saveFile(path("soft.png"), imaging::Image::fromBitmap(soft), png);
+    imaging::saveFile(path("hidden.png"), imaging::Image::fromBitmap(hidden), png);
+
+    const CliResult same = run({"compare", path("soft.png"), path("hidden.png")});
+    ASSERT_EQ(same.status, 0) << same.err;
+    EXPECT_EQ(same.values.at("psnr"), "inf");
+
+    const CliResult jpeg = run({"convert", path("soft.png"), path("soft.jpg"), "--format", "10", "--qfactor", "200"});
+    ASSERT_EQ(jpeg.status, 0) << jpeg.err;
+    const CliResult cmp = run({"compare", path("soft.png"), path("soft.jpg")});
+    ASSERT_EQ(cmp.status, 0) << cmp.err;
+    EXPECT_EQ(cmp.values.at("psnr"), jpeg.values.at("psnr"));
+}
+
 TEST_F(Cli, WebFormatsByNameOrNumberLosslessAndLossy) {
     const std::string in = fiveColourPng();
     struct Case {

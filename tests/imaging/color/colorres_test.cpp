@@ -7,6 +7,7 @@
 #include <set>
 
 #include "color/colorres.h"
+#include "quality/quality.h"
 #include "color/fixed_palettes.h"
 #include "core/error.h"
 #include "test_images.h"

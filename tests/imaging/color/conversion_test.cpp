@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "color/colorres.h"
+#include "quality/quality.h"
 #include "test_images.h"
 
 using namespace imaging;

@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "color/colorres.h"
+#include "quality/quality.h"
 #include "color/histogram.h"
 #include "color/work_image.h"
 #include "core/error.h"

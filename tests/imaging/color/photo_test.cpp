@@ -5,6 +5,7 @@
 
 #include "codecs/registry.h"
 #include "color/colorres.h"
+#include "quality/quality.h"
 #include "test_data.h"
 
 using namespace imaging;

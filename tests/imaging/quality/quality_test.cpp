@@ -123,6 +123,70 @@ TEST(Quality, AlphaIsCompositedOnTheMatte) {
     EXPECT_EQ(measureQuality(rgba, overBlack, makeRgb(0, 0, 0)).psnr, std::numeric_limits<double>::infinity());
 }
 
+// One PSNR for every caller: the bitmap form composites exactly as the captions' numbers do,
+// at every depth on either side and over any matte.
+TEST(Quality, PsnrOfBitmapsIsTheCaptionsPsnr) {
+    Bitmap rgba(5, 3, 32);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) {
+            std::uint8_t* p = rgba.row(y) + x * 4;
+            p[0] = static_cast<std::uint8_t>(40 * x), p[1] = static_cast<std::uint8_t>(80 * y), p[2] = 7;
+            p[3] = static_cast<std::uint8_t>(x == 0 ? 0 : 60 * x);
+        }
+    Bitmap indexed(5, 3, 4);
+    indexed.palette()[3] = makeRgb(90, 20, 200);
+    for (int x = 0; x < 5; ++x) indexed.setPixel(x, 1, 3);
+    Bitmap rgb555(5, 3, 16);
+    for (int x = 0; x < 5; ++x) rgb555.setPixel(x, 2, makeRgb(248, 8 * x, 64));
+    const auto [disturbed, other] = pair(5, 3, 9);
+    const Bitmap* pictures[] = {&rgba, &indexed, &rgb555, &disturbed, &other};
+    for (Rgb matte : {makeRgb(255, 255, 255), makeRgb(0, 0, 0), makeRgb(30, 200, 90)})
+        for (const Bitmap* a : pictures)
+            for (const Bitmap* b : pictures)
+                EXPECT_EQ(psnrRgb(*a, *b, matte), measureQuality(*a, *b, matte).psnr)
+                    << a->bits() << " against " << b->bits() << " bits, matte " << matte;
+    // The white matte is the default.
+    EXPECT_EQ(psnrRgb(rgba, indexed), psnrRgb(rgba, indexed, makeRgb(255, 255, 255)));
+}
+
+TEST(Quality, PsnrSeesWhatAPageShows) {
+    // A colour under full transparency does not count; a half-transparent one counts blended.
+    Bitmap rgba(2, 1, 32);
+    const std::uint8_t px[8] = {200, 0, 0, 0, 0, 100, 0, 128};
+    std::copy(px, px + 8, rgba.row(0));
+    Bitmap white(2, 1, 24);
+    white.setPixel(0, 0, makeRgb(255, 255, 255));
+    white.setPixel(1, 0, makeRgb(127, 177, 127));
+    EXPECT_EQ(psnrRgb(rgba, white), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(psnrRgb(white, rgba), std::numeric_limits<double>::infinity());
+    // One channel of one pixel off by 30 over six values: MSE 150.
+    white.setPixel(1, 0, makeRgb(127, 147, 127));
+    EXPECT_NEAR(psnrRgb(rgba, white), 10.0 * std::log10(255.0 * 255.0 / 150.0), 1e-9);
+    // Over black the hidden red pixel is black and the half-green one (0, 50, 0).
+    Bitmap black(2, 1, 24);
+    black.setPixel(1, 0, makeRgb(0, 50, 0));
+    EXPECT_EQ(psnrRgb(rgba, black, makeRgb(0, 0, 0)), std::numeric_limits<double>::infinity());
+    try {
+        psnrRgb(rgba, Bitmap(2, 2, 24));
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::InvalidArgument);
+    }
+}
+
+// Rows are summed in bands on the worker threads; the answer does not depend on how many.
+TEST(Quality, PsnrIsTheSameOnAnyNumberOfThreads) {
+    const auto [a, b] = pair(37, 41, 5);
+    setWorkerCount(1);
+    const double one = psnrRgb(a, b.toRgba32());
+    for (int workers : {2, 3, 8}) {
+        setWorkerCount(workers);
+        EXPECT_EQ(psnrRgb(a, b.toRgba32()), one) << workers;
+    }
+    setWorkerCount(0);
+    EXPECT_NEAR(one, measureQuality(a, b).psnr, 0.0);
+}
+
 TEST(Quality, PicturesSmallerThanTheWindow) {
     // A window that does not fit shrinks to the largest odd size that does; one pixel is a
     // window of its own, so SSIM of two flat 1 x 1 pictures is the closed form too.
