@@ -234,9 +234,8 @@ void FilterPreviews::cmdPreviewFiltersEdgeDetection_Click() {
     run(
         sobel ? ImageDialogs::SobelEdges : ImageDialogs::PrewittEdges, 0,
         [&](ImageDialogs& d) {
-            // Our dialogs open at the kind the buttons show.
-            if (auto* own = dynamic_cast<imaging::EffectDialogs*>(&d))
-                own->SetSpatialFilterKind((sobel ? 22 : 24) + (u.OptionEdgeDetectionHorizontal->isChecked() ? 0 : 1));
+            // The dialog opens at the kind the buttons show.
+            d.SetSpatialFilterKind((sobel ? 22 : 24) + (u.OptionEdgeDetectionHorizontal->isChecked() ? 0 : 1));
         },
         [this](ImageDialogs& d) { return d.ShowSpatialFilter(&tools_); },
         [&](ImageDialogs& d) {
@@ -255,9 +254,8 @@ void FilterPreviews::cmdPreviewFiltersLineDetection_Click() {
     run(
         ImageDialogs::Lines, 0,
         [&](ImageDialogs& d) {
-            if (auto* own = dynamic_cast<imaging::EffectDialogs*>(&d))
-                for (int k = 0; k < 4; ++k)
-                    if (lines[static_cast<std::size_t>(k)]->isChecked()) own->SetSpatialFilterKind(29 + k);
+            for (int k = 0; k < 4; ++k)
+                if (lines[static_cast<std::size_t>(k)]->isChecked()) d.SetSpatialFilterKind(29 + k);
         },
         [this](ImageDialogs& d) { return d.ShowSpatialFilter(&tools_); },
         [&](ImageDialogs& d) {

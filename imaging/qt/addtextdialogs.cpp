@@ -1,7 +1,5 @@
 #include "qt/addtextdialogs.h"
 
-#include "core/error.h"
-
 namespace imaging {
 
 AddTextDialogs::AddTextDialogs() {
@@ -10,8 +8,6 @@ AddTextDialogs::AddTextDialogs() {
 }
 
 AddTextDialogs::~AddTextDialogs() = default;
-
-int AddTextDialogs::unsupported() { return static_cast<int>(ErrorCode::Unsupported); }
 
 int AddTextDialogs::ShowAddText(QWidget* owner) {
     AddTextDialog dialog(bitmap_, chosen_, owner);

@@ -185,11 +185,6 @@ int EffectDialogs::ShowOpenFile(QWidget* owner) {
     return 0;
 }
 
-int EffectDialogs::ShowAddText(QWidget* owner) {
-    (void)owner;
-    return static_cast<int>(ErrorCode::Unsupported);
-}
-
 int EffectDialogs::ShowEffect(QWidget* owner) { return show(Kind::Effect, owner); }
 int EffectDialogs::ShowGamma(QWidget* owner) { return show(Kind::Gamma, owner); }
 int EffectDialogs::ShowEmboss(QWidget* owner) { return show(Kind::Emboss, owner); }

@@ -81,8 +81,7 @@ public:
     int IntensityHigh() const override { return intensityHigh_; }
     int ShowIntensityDetect(QWidget* owner) override;
 
-    // The kind the spatial-filter dialog starts with (0: the first its flags offer).
-    void SetSpatialFilterKind(int kind) { spatialKind_ = kind; }
+    void SetSpatialFilterKind(int kind) override { spatialKind_ = kind; }
     int SpatialFilterKind() const override { return spatialKind_; }
     int ShowSpatialFilter(QWidget* owner) override;
 
@@ -93,24 +92,6 @@ public:
     void SetGeometrySwitch(bool on) override { geometrySwitch_ = on; }
     bool GeometrySwitch() const override { return geometrySwitch_; }
     int ShowRotateShear(QWidget* owner) override;
-
-    // The add-text dialog is not one of the effect dialogs: these report Unsupported and
-    // neutral values, for the 3D-text work to fill in.
-    int ShowAddText(QWidget* owner) override;
-    QString Text() const override { return {}; }
-    QFont TextFont() const override { return {}; }
-    Rgb TextColor() const override { return 0; }
-    int TextAlignment() const override { return 0; }
-    int TextAngle() const override { return 0; }
-    Rgb TextHighlightColor() const override { return 0; }
-    int TextStyle() const override { return 0; }
-    Rgb ShadowColor() const override { return 0; }
-    int ShadowXDepth() const override { return 0; }
-    int ShadowYDepth() const override { return 0; }
-    bool TextWordWrap() const override { return false; }
-    bool UsesForegroundImage() const override { return false; }
-    void SetForegroundImage(const Bitmap* image) override { (void)image; }
-    const Bitmap* ForegroundImage() const override { return nullptr; }
 
 private:
     enum class Kind { Effect, Gamma, Emboss, AddNoise, IntensityDetect, SpatialFilter, RotateShear };

@@ -1,8 +1,9 @@
 #pragma once
 // The dialogs control: the engine's own modal dialogs. Each effect dialog previews its effect on
 // a bitmap while the user adjusts it; the program seeds its values before showing it and reads
-// them back on OK. The control also offers the Open dialog for image files and the add-text
-// dialog that draws (3D) text onto an image.
+// them back on OK. The control also offers the Open dialog for image files. The add-text dialog
+// that draws (3D) text onto an image is an interface of its own (TextDialogs, textdialogs.h):
+// each implementation offers every dialog of its interface, none answers "unsupported".
 //
 // An interface only: what the program requires of these dialogs. Every Show method returns 0
 // when the user pressed OK, kDialogCancelled when the user cancelled (the caller then ends its
@@ -11,7 +12,6 @@
 #include "core/bitmap.h"
 #include "core/color.h"
 
-#include <QFont>
 #include <QString>
 #include <cstdint>
 
@@ -96,7 +96,9 @@ public:
     virtual int IntensityHigh() const = 0;
     virtual int ShowIntensityDetect(QWidget* owner) = 0;
 
-    // --- Spatial filter: the chosen filter kind is read back (22..25 edges, 29..32 lines) -------
+    // --- Spatial filter: the kind it starts with (0: the first its flags offer) and the chosen
+    // kind read back (22..25 edges, 29..32 lines) ------------------------------------------------
+    virtual void SetSpatialFilterKind(int kind) = 0;
     virtual int SpatialFilterKind() const = 0;
     virtual int ShowSpatialFilter(QWidget* owner) = 0;
 
@@ -109,24 +111,6 @@ public:
     virtual void SetGeometrySwitch(bool on) = 0;
     virtual bool GeometrySwitch() const = 0;
     virtual int ShowRotateShear(QWidget* owner) = 0;
-
-    // --- Add text: what the user chose, read after OK to draw the text onto the image ----------
-    virtual int ShowAddText(QWidget* owner) = 0;
-    virtual QString Text() const = 0;
-    virtual QFont TextFont() const = 0;
-    virtual Rgb TextColor() const = 0;
-    virtual int TextAlignment() const = 0;
-    virtual int TextAngle() const = 0;
-    virtual Rgb TextHighlightColor() const = 0;
-    virtual int TextStyle() const = 0;  // the 3D look
-    virtual Rgb ShadowColor() const = 0;
-    virtual int ShadowXDepth() const = 0;
-    virtual int ShadowYDepth() const = 0;
-    virtual bool TextWordWrap() const = 0;
-    // True when the letters are to be filled with the foreground image instead of the colour.
-    virtual bool UsesForegroundImage() const = 0;
-    virtual void SetForegroundImage(const Bitmap* image) = 0;
-    virtual const Bitmap* ForegroundImage() const = 0;
 };
 
 }  // namespace imaging

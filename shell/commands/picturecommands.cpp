@@ -171,11 +171,11 @@ void PictureCommands::Duplicate() {
     NewDocumentFromBitmap(std::move(copy));
 }
 
-void PictureCommands::SetImageDialogs(std::unique_ptr<imaging::ImageDialogs> dialogs) {
+void PictureCommands::SetImageDialogs(std::unique_ptr<imaging::TextDialogs> dialogs) {
     dialogs_ = std::move(dialogs);
 }
 
-imaging::ImageDialogs& PictureCommands::ImageDialogs1() {
+imaging::TextDialogs& PictureCommands::ImageDialogs1() {
     if (!dialogs_) {
         auto dialogs = std::make_unique<imaging::AddTextDialogs>();
         dialogs->SetImagePicker([this](imaging::Bitmap& image) {
@@ -201,13 +201,13 @@ void PictureCommands::Insert3DText() {
     frmDocument* document = main_.ActiveDocument();
     if (!document) return;
     imaging::ImageControl& original = document->picOriginal();
-    imaging::ImageDialogs& dialogs = ImageDialogs1();
+    imaging::TextDialogs& dialogs = ImageDialogs1();
     dialogs.SetFlags(kAddTextFlags);
     dialogs.SetBitmap(&original.Bitmap());
     dialogs.SetForegroundImage(nullptr);
     const int result = dialogs.ShowAddText(&main_);
     dialogs.SetBitmap(nullptr);
-    if (result == imaging::ImageDialogs::kDialogCancelled) return;
+    if (result == imaging::TextDialogs::kDialogCancelled) return;
     if (result != 0) throw AppError(result, QStringLiteral("add text dialog"));
 
     imaging::TextDrawing& drawing = original.Drawing();

@@ -13,7 +13,7 @@ namespace imaging {
 class Bitmap;
 class CaptureControl;
 class ImageControl;
-class ImageDialogs;
+class TextDialogs;
 }  // namespace imaging
 
 namespace kalmira {
@@ -50,8 +50,8 @@ public:
     // Whether the clipboard holds a picture Paste can take (the query, nothing is pasted).
     bool ClipboardHoldsPicture() const;
     // The add-text dialog; tests put one that answers without a window.
-    void SetImageDialogs(std::unique_ptr<imaging::ImageDialogs> dialogs);
-    imaging::ImageDialogs& ImageDialogs1();
+    void SetImageDialogs(std::unique_ptr<imaging::TextDialogs> dialogs);
+    imaging::TextDialogs& ImageDialogs1();
 
     // The rectangle 3D text is laid out in, picture pixels: the displayed area (the picture at
     // `zoom` percent) less a margin of 5 displayed pixels at the top and left, or with a
@@ -66,7 +66,7 @@ private:
     frmMain& main_;
     // Scratch picture (picTemp): a paste lands here first, so bad data changes nothing.
     std::unique_ptr<imaging::ImageControl> picTemp_;
-    std::unique_ptr<imaging::ImageDialogs> dialogs_;
+    std::unique_ptr<imaging::TextDialogs> dialogs_;
     std::unique_ptr<imaging::CaptureControl> capture_;
     frmCapture* captureDialog_ = nullptr;
 };
