@@ -7,6 +7,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <string>
 #include <thread>
 
 #include "core/error.h"
@@ -132,19 +137,77 @@ TEST_F(ScannerTest, CancelEndsTheScanWithoutAPicture) {
     EXPECT_GT(scanner.scan(go).width(), 0);
 }
 
+namespace {
+
+// Ends the test program with a message when a device call has not come back in time. SANE's
+// test backend writes the picture from a reader thread that sane_cancel stops with
+// pthread_cancel; a thread stopped at the wrong moment (inside the allocator or a write) can
+// leave a lock held that the next call waits for for ever. Such a test then fails after
+// `seconds` naming the step, instead of holding the suite up to CTest's timeout.
+class Deadline {
+public:
+    Deadline(int seconds, std::string what) : what_(std::move(what)) {
+        watcher_ = std::thread([this, seconds] {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (!ended_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) {
+                std::fprintf(stderr, "%s did not end within %d s\n", what_.c_str(), seconds);
+                std::fflush(stderr);
+                std::_Exit(1);
+            }
+        });
+    }
+    ~Deadline() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        ended_.notify_one();
+        watcher_.join();
+    }
+
+private:
+    std::string what_;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    bool done_ = false;
+    std::thread watcher_;
+};
+
+}  // namespace
+
 TEST_F(ScannerTest, AFailingOrShortDeviceGivesAnError) {
+    // A small picture, so the backend's reader thread has written all of it long before the
+    // scan is cancelled, and a bound of its own for the rare case that it has not.
+    const auto small = [](scan::Scanner& scanner) {
+        scanner.setText("mode", "Gray");
+        scanner.setNumber("resolution", 50);
+        scanner.setNumber("tl-x", 0);
+        scanner.setNumber("tl-y", 0);
+        scanner.setNumber("br-x", 10);
+        scanner.setNumber("br-y", 10);
+    };
     {
+        const Deadline deadline(30, "a scan that fails with an I/O error");
         scan::Scanner scanner(testDevice());
+        small(scanner);
         scanner.setText("read-return-value", "SANE_STATUS_IO_ERROR");
         std::atomic<bool> cancel{false};
+        EXPECT_EQ(codeOf([&] { scanner.scan(cancel); }), ErrorCode::ReadFailed);
+        // The same failure a second time is reported the same way.
         EXPECT_EQ(codeOf([&] { scanner.scan(cancel); }), ErrorCode::ReadFailed);
     }
     {
         // EOF before the announced lines: the picture would be cut short.
+        const Deadline deadline(30, "a scan that ends early");
         scan::Scanner scanner(testDevice());
+        small(scanner);
         scanner.setText("read-return-value", "SANE_STATUS_EOF");
         std::atomic<bool> cancel{false};
         EXPECT_EQ(codeOf([&] { scanner.scan(cancel); }), ErrorCode::Truncated);
+        // Once the device reads again, the next scan is whole.
+        scanner.setText("read-return-value", "Default");
+        const Bitmap picture = scanner.scan(cancel);
+        EXPECT_EQ(picture.height(), pixelsFor(10, 50));
     }
 }
 
@@ -187,6 +250,57 @@ bool samePixels(const Bitmap& a, const Bitmap& b) {
 }
 
 }  // namespace
+
+// Every mode the device offers (line art is grey at 1 bit a sample), with pictures whose pixels
+// are known: solid black and white at 1, 8 and 16 bits a sample, and the black-and-white grid,
+// which line art (eight pixels a byte, a set bit black) must give exactly as grey does.
+TEST_F(ScannerTest, EveryModeGivesTheKnownPicture) {
+    struct Case {
+        const char* mode;
+        int depth;
+        const char* picture;
+        int bits;
+        Rgb every;
+    } cases[] = {
+        {"Gray", 1, "Solid black", 8, makeRgb(0, 0, 0)},        {"Gray", 1, "Solid white", 8, makeRgb(255, 255, 255)},
+        {"Gray", 8, "Solid black", 8, makeRgb(0, 0, 0)},        {"Gray", 16, "Solid white", 8, makeRgb(255, 255, 255)},
+        {"Color", 8, "Solid white", 24, makeRgb(255, 255, 255)}, {"Color", 16, "Solid black", 24, makeRgb(0, 0, 0)},
+    };
+    scan::Scanner scanner(testDevice());
+    for (const Case& c : cases) {
+        const Bitmap picture = patternScan(scanner, c.mode, 20, 10, [&](scan::Scanner& s) {
+            s.setNumber("depth", c.depth);
+            s.setText("test-picture", c.picture);
+        });
+        const std::string name = std::string(c.mode) + " " + std::to_string(c.depth) + " " + c.picture;
+        ASSERT_EQ(picture.bits(), c.bits) << name;
+        EXPECT_NEAR(picture.width(), pixelsFor(20, 50), 2) << name;
+        EXPECT_EQ(picture.height(), pixelsFor(10, 50)) << name;
+        int wrong = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) wrong += picture.pixel(x, y) != c.every;
+        EXPECT_EQ(wrong, 0) << name;
+    }
+    // The grid: line art and grey agree pixel for pixel, and both hold black and white.
+    const auto grid = [](int depth) {
+        return [depth](scan::Scanner& s) {
+            s.setNumber("depth", depth);
+            s.setText("test-picture", "Grid");
+        };
+    };
+    const Bitmap lineart = patternScan(scanner, "Gray", 30, 20, grid(1));
+    const Bitmap gray = patternScan(scanner, "Gray", 30, 20, grid(8));
+    EXPECT_TRUE(samePixels(lineart, gray));
+    int black = 0, white = 0;
+    for (int y = 0; y < lineart.height(); ++y)
+        for (int x = 0; x < lineart.width(); ++x) {
+            black += lineart.pixel(x, y) == makeRgb(0, 0, 0);
+            white += lineart.pixel(x, y) == makeRgb(255, 255, 255);
+        }
+    EXPECT_GT(black, 0);
+    EXPECT_GT(white, 0);
+    EXPECT_EQ(black + white, lineart.width() * lineart.height());
+}
 
 TEST_F(ScannerTest, ThreePassesInAnyOrderMakeTheOnePassPicture) {
     // One device is open at a time.
