@@ -286,3 +286,63 @@ TEST_F(Batch, AnInterruptedBatchLeavesOnlyWholeFiles) {
 }
 
 }  // namespace
+
+// Paths as users type them: relative to the working folder, with "." and "..", through a
+// symbolic link to a folder, and an output folder that is the input folder under another
+// spelling. Each spelling gives the same files; none writes over an input.
+TEST_F(Batch, PathsAsUsersTypeThem) {
+    picture("in/a.png", 24, 16, false);
+    picture("in/sub/b.png", 16, 24, false, 2);
+    settings("[Optimize6]\nFileFormat=1\n");  // always GIF
+    fs::create_directory_symlink("in", dir_ / "link");
+    const std::string here = "cd " + quoted(dir_.string()) + " && ";
+
+    ASSERT_EQ(run({"batch", "--out", p("absolute"), p("in")}).status, 0);
+    const auto expected = tree(p("absolute"));
+    ASSERT_EQ(expected.size(), 2u);
+    ASSERT_EQ(expected.count("a.gif"), 1u);
+    ASSERT_EQ(expected.count("sub/b.gif"), 1u);
+    struct Case {
+        std::vector<std::string> args;
+        const char* out;  // below the working folder
+    } cases[] = {
+        {{"--out", "web", "in"}, "web"},
+        {{"--out", "./dots/.", "./in/../in/"}, "dots"},
+        {{"--out", "linked", "link"}, "linked"},
+        {{"--out", "../" + dir_.filename().string() + "/up", "in/../link/."}, "up"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"batch"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult r = run(args, here);
+        EXPECT_EQ(r.status, 0) << c.out << ": " << r.err;
+        EXPECT_EQ(tree(p(c.out)), expected) << c.out;
+    }
+
+    // Into the input folder itself: the GIFs land beside their PNGs...
+    const RunResult beside = run({"batch", "--out", "in", "in/a.png"}, here);
+    ASSERT_EQ(beside.status, 0) << beside.err;
+    EXPECT_EQ(slurp(p("in/a.gif")), expected.at("a.gif"));
+    // ...and a GIF input whose output is itself, spelled through the link or with dots, is
+    // refused and left as it was.
+    const std::string before = slurp(p("in/a.gif"));
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"batch", "--out", "in", "link/a.gif"}, {"batch", "--out", "link", "./in/a.gif"}, {"batch", "--out", "in/sub/..", "in/a.gif"}}) {
+        const RunResult r = run(args, here);
+        EXPECT_EQ(r.status, 1) << args[2] << " " << args[3] << ": " << r.err;
+        EXPECT_NE(r.err.find("would replace an input"), std::string::npos) << args[2] << " " << args[3] << ": " << r.err;
+        EXPECT_EQ(slurp(p("in/a.gif")), before) << args[2] << " " << args[3];
+    }
+
+    // convert takes the same spellings: relative, dotted, through the link, into the input folder.
+    for (const char* out : {"c1.gif", "./in/../c2.gif", "link/c3.gif", "in/sub/../c4.gif"}) {
+        const RunResult r = run({"convert", "in/./a.png", out, "--format", "2"}, here);
+        ASSERT_EQ(r.status, 0) << out << ": " << r.err;
+    }
+    const std::string made = slurp(p("c1.gif"));
+    EXPECT_FALSE(made.empty());
+    EXPECT_EQ(slurp(p("c2.gif")), made);
+    EXPECT_EQ(slurp(p("in/c3.gif")), made);
+    EXPECT_EQ(slurp(p("in/c4.gif")), made);
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link"));
+}
