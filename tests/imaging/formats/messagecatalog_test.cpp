@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "core/error.h"
 #include "formats/messagecatalog.h"
@@ -52,6 +55,73 @@ TEST(MessageCatalog, TranslatesPlainTextsAndLeavesTheRest) {
     EXPECT_EQ(big.size(), 2u);
     EXPECT_EQ(big.translate("Resolution"), "Auflösung");
     EXPECT_EQ(big.translate("Preview"), "Vorschau");
+}
+
+namespace {
+
+using namespace std::string_literals;
+
+// A little-endian catalogue of `entries` (original, translation), laid out as msgfmt does: the
+// header, both tables, then the texts, each followed by a NUL.
+Bytes catalogueOf(const std::vector<std::pair<std::string, std::string>>& entries) {
+    const std::size_t count = entries.size(), originals = 28, translations = originals + 8 * count;
+    Bytes data(translations + 8 * count, 0);
+    putWord(data, 0, 0x950412DE);
+    putWord(data, 8, static_cast<std::uint32_t>(count));
+    putWord(data, 12, static_cast<std::uint32_t>(originals));
+    putWord(data, 16, static_cast<std::uint32_t>(translations));
+    const auto place = [&data](std::size_t table, const std::string& text) {
+        putWord(data, table, static_cast<std::uint32_t>(text.size()));
+        putWord(data, table + 4, static_cast<std::uint32_t>(data.size()));
+        data.insert(data.end(), text.begin(), text.end());
+        data.push_back(0);
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        place(originals + 8 * i, entries[i].first);
+        place(translations + 8 * i, entries[i].second);
+    }
+    return data;
+}
+
+}  // namespace
+
+// The awkward entries real catalogues hold. Whatever has no usable translation (untranslated,
+// left empty by a fuzzy entry msgfmt dropped the text of, a plural without its first form, a
+// text in a context) shows as the original, never as an empty or foreign text.
+TEST(MessageCatalog, AwkwardEntriesLeaveTheOriginalVisible) {
+    const MessageCatalog catalog = MessageCatalog::fromBytes(catalogueOf({
+        {"", "Content-Type: text/plain; charset=UTF-8\nPlural-Forms: nplurals=2; plural=(n != 1);\n"},
+        {"Untranslated", ""},
+        {"Fuzzy", ""},
+        {"One page\0%d pages"s, "Eine Seite\0%d Seiten"s},
+        {"One sheet\0%d sheets"s, "\0%d Blätter"s},
+        {"One line\0%d lines"s, ""},
+        {"button\x04Open", "Öffnen (Knopf)"},
+        {"Open", "Öffnen"},
+        {"menu\x04Scan", "Scannen (Menü)"},
+        {"Gamma", "Gamma-Korrektur"},
+        {"Speed", "Geschwindigkeit"},
+    }));
+    struct Case {
+        const char* text;
+        const char* shown;
+    } cases[] = {
+        {"Untranslated", "Untranslated"},  {"Fuzzy", "Fuzzy"},
+        {"One page", "Eine Seite"},        {"%d pages", "%d pages"},
+        {"One sheet", "One sheet"},        {"One line", "One line"},
+        {"Open", "Öffnen"},                {"Scan", "Scan"},
+        {"button\x04Open", "button\x04Open"}, {"Gamma", "Gamma-Korrektur"},
+        {"Speed", "Geschwindigkeit"},      {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(catalog.translate(c.text), c.shown) << c.text;
+    // Only the texts with a translation of their own count.
+    EXPECT_EQ(catalog.size(), 4u);
+
+    // The same entries in the other order give the same texts: a context never shadows the plain
+    // text, whichever comes first.
+    const MessageCatalog reversed = MessageCatalog::fromBytes(catalogueOf({{"Open", "Öffnen"}, {"button\x04Open", "Öffnen (Knopf)"}}));
+    EXPECT_EQ(reversed.translate("Open"), "Öffnen");
+    EXPECT_EQ(reversed.size(), 1u);
 }
 
 TEST(MessageCatalog, ReadsTheScannerBackendsCatalogueWhereItIsInstalled) {
