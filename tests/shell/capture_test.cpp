@@ -10,6 +10,7 @@
 #include "shell/commands/filecommands.h"
 #include "shell/commands/picturecommands.h"
 #include "shell/frmmain.h"
+#include "mainwindowsetup.h"
 #include "shelltestsupport.h"
 #include "test_data.h"
 #include "../support/xvfbserver.h"
@@ -136,10 +137,7 @@ private slots:
 
     void init() {
         prompts_.clear();
-        QFile::remove(SettingsFilePath());
-        window_ = std::make_unique<frmMain>();
-        window_->Load({});
-        window_->show();
+        window_ = testing::StartMainWindow({.show = true});
         auto recorder = std::make_unique<RecordingCapture>();
         recorder_ = recorder.get();
         recorder_->mainWindow = window_.get();

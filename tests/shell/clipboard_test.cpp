@@ -10,6 +10,7 @@
 #include "shell/commands/filecommands.h"
 #include "shell/commands/picturecommands.h"
 #include "shell/frmmain.h"
+#include "mainwindowsetup.h"
 #include "shelltestsupport.h"
 #include "tools/frmtools.h"
 #include "../support/xvfbserver.h"
@@ -129,15 +130,8 @@ private slots:
 
     void init() {
         prompts_.clear();
-        QFile::remove(SettingsFilePath());
-        window_ = std::make_unique<frmMain>();
-        tools_ = new frmTools(window_.get());
-        tools_->SetActiveDocumentProvider([this] { return window_->ActiveDocument(); });
-        tools_->SetUndoStepHook([this](frmDocument&) { ++undoSteps_; });
-        window_->SetToolsWindow(tools_);
-        window_->Load({});
-        window_->show();
-        undoSteps_ = 0;
+        window_ = testing::StartMainWindow({.tools = true, .show = true, .undoSteps = &undoSteps_});
+        tools_ = static_cast<frmTools*>(window_->ToolsWindow());
         prompts_.clear();
     }
 

@@ -6,6 +6,7 @@
 #include "shell/frmmain.h"
 #include "settings/qualityoptions.h"
 #include "settings/settingsstore.h"
+#include "mainwindowsetup.h"
 #include "shelltestsupport.h"
 
 #include "codecs/registry.h"
@@ -82,9 +83,7 @@ private slots:
 
     void init() {
         prompts_.clear();
-        QFile::remove(SettingsFilePath());
-        window_ = std::make_unique<frmMain>();
-        window_->Load({});
+        window_ = testing::StartMainWindow();
         prompts_.clear();
     }
 

@@ -10,6 +10,7 @@
 #include "shell/commands/filecommands.h"
 #include "shell/commands/picturecommands.h"
 #include "shell/frmmain.h"
+#include "mainwindowsetup.h"
 #include "shelltestsupport.h"
 #include "test_pictures.h"
 #include "tools/frmtools.h"
@@ -76,14 +77,7 @@ private slots:
 
     void init() {
         prompts_.clear();
-        QFile::remove(SettingsFilePath());
-        window_ = std::make_unique<frmMain>();
-        auto* tools = new frmTools(window_.get());
-        tools->SetActiveDocumentProvider([this] { return window_->ActiveDocument(); });
-        tools->SetUndoStepHook([this](frmDocument&) { ++undoSteps_; });
-        window_->SetToolsWindow(tools);
-        window_->Load({});
-        undoSteps_ = 0;
+        window_ = testing::StartMainWindow({.tools = true, .undoSteps = &undoSteps_});
         dialogShown_ = false;
         prompts_.clear();
     }

@@ -8,6 +8,7 @@
 #include "shell/commands/filecommands.h"
 #include "shell/commands/scancommands.h"
 #include "shell/frmmain.h"
+#include "mainwindowsetup.h"
 #include "shelltestsupport.h"
 #include "test_data.h"
 
@@ -87,9 +88,7 @@ private slots:
 
     void init() {
         prompts_.clear();
-        QFile::remove(SettingsFilePath());
-        window_ = std::make_unique<frmMain>();
-        window_->Load({});
+        window_ = testing::StartMainWindow();
         prompts_.clear();
     }
 

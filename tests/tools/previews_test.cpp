@@ -49,7 +49,7 @@ public:
     imaging::Bitmap seenPicture;  // a copy of what the dialog was given to preview
     int shown = 0;
     int seedEffect = 0, seedGamma = 0, seedDepth = 0, seedDirection = 0, seedRange = 0, seedChannel = 0;
-    int seedAngle = 0;
+    int seedAngle = 0, seedKind = 0;
     imaging::Rgb seedFill = 0;
     bool seedSwitch = false;
 
@@ -72,6 +72,7 @@ public:
         seedAngle = Angle();
         seedFill = FillColor();
         seedSwitch = GeometrySwitch();
+        seedKind = SpatialFilterKind();
         if (answer == 0 && choose) choose(*this);
         return answer;
     }
@@ -326,6 +327,39 @@ private slots:
         QCOMPARE(child<QAbstractButton>("OptionEdgeDetectionSobel")->isChecked(), sobel);
         QCOMPARE(child<QAbstractButton>("OptionEdgeDetectionHorizontal")->isChecked(), horizontal);
         QCOMPARE(undoSteps_, 1);  // applied in every case
+    }
+
+    // The spatial-filter dialog opens at the kind the option buttons show, through the dialogs
+    // interface (whatever implements it), for every button.
+    void spatialDialogsOpenAtTheKindTheButtonsShow_data() {
+        QTest::addColumn<int>("filter");  // 11 edge detection, 12 line detection
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("Sobel horizontal") << 11 << "OptionEdgeDetectionSobel" << "OptionEdgeDetectionHorizontal" << 22;
+        QTest::newRow("Sobel vertical") << 11 << "OptionEdgeDetectionSobel" << "OptionEdgeDetectionVertical" << 23;
+        QTest::newRow("Prewitt horizontal") << 11 << "OptionEdgeDetectionPrewitt" << "OptionEdgeDetectionHorizontal" << 24;
+        QTest::newRow("Prewitt vertical") << 11 << "OptionEdgeDetectionPrewitt" << "OptionEdgeDetectionVertical" << 25;
+        QTest::newRow("lines horizontal") << 12 << "OptionLineDetectHorizontal" << "" << 29;
+        QTest::newRow("lines vertical") << 12 << "OptionLineDetectVertical" << "" << 30;
+        QTest::newRow("lines left to right") << 12 << "OptionLineDetectLeftToRight" << "" << 31;
+        QTest::newRow("lines right to left") << 12 << "OptionLineDetectRightToLeft" << "" << 32;
+    }
+
+    void spatialDialogsOpenAtTheKindTheButtonsShow() {
+        QFETCH(int, filter);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(int, kind);
+        showOperation("2", "ComboFilters", filter);
+        child<QAbstractButton>(first.toLatin1().constData())->setChecked(true);
+        if (!second.isEmpty()) child<QAbstractButton>(second.toLatin1().constData())->setChecked(true);
+        dialogs_.SetSpatialFilterKind(0);
+        dialogs_.answer = imaging::ImageDialogs::kDialogCancelled;
+        previews_->Button(filter == 11 ? QStringLiteral("cmdPreviewFiltersEdgeDetection") : QStringLiteral("cmdPreviewFiltersLineDetection"))->click();
+        QCOMPARE(dialogs_.shown, 1);
+        QCOMPARE(dialogs_.seedKind, kind);
+        QCOMPARE(undoSteps_, 0);  // cancelled: nothing applied
     }
 
     void seedsAndWriteBacksOfTheOtherKinds() {
