@@ -4,6 +4,7 @@
 
 #include "common/frmsplash.h"
 #include "common/globals.h"
+#include "common/texts.h"
 #include "settings/frmcustompalette.h"
 #include "shell/frmabout.h"
 #include "shell/frmmain.h"
@@ -123,6 +124,20 @@ private slots:
                         QVERIFY2(targetHtml.contains(QStringLiteral("name=\"%1\"").arg(m.captured(2))),
                                  qPrintable(language + "/" + page + " -> " + target + "#" + m.captured(2)));
                 }
+            }
+        }
+    }
+
+    // The document page describes the difference view with the very texts of its menu command,
+    // its pop-up menu entry and its option, in each language.
+    void documentPageDescribesTheDifferenceView() {
+        for (const int offset : {0, 10000}) {
+            const LanguageScope scope(offset);
+            const QString page = QStringLiteral(":/kalmira/help/%1/document.html").arg(offset ? "de" : "en");
+            const QString html = readResource(page);
+            for (const int id : {6700, 6707, 6709}) {
+                const QString text = LoadText(id).remove(QLatin1Char('&'));
+                QVERIFY2(!text.isEmpty() && html.contains(text), qPrintable(page + ": " + text));
             }
         }
     }
