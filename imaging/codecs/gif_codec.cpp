@@ -107,17 +107,23 @@ struct Control {
 };
 
 // Reads the rows of the current image into `bitmap`; the bitmap already has the frame's size.
-void decodeRows(GifFileType* gif, Bitmap& bitmap, bool interlaced, const ReadSource& src) {
+// Returns false when the data ended inside the rows (the rows not reached keep entry 0).
+bool decodeRows(GifFileType* gif, Bitmap& bitmap, bool interlaced, const ReadSource& src) {
     const int w = bitmap.width(), h = bitmap.height();
     auto line = [&](int y) {
-        if (DGifGetLine(gif, bitmap.row(y), w) == GIF_ERROR) failGiflib(gif->Error, &src);
+        if (DGifGetLine(gif, bitmap.row(y), w) != GIF_ERROR) return true;
+        if (src.pastEnd) return false;
+        failGiflib(gif->Error, &src);
     };
     if (interlaced) {
         for (int pass = 0; pass < 4; ++pass)
-            for (int y = kPassStart[pass]; y < h; y += kPassStep[pass]) line(y);
+            for (int y = kPassStart[pass]; y < h; y += kPassStep[pass])
+                if (!line(y)) return false;
     } else {
-        for (int y = 0; y < h; ++y) line(y);
+        for (int y = 0; y < h; ++y)
+            if (!line(y)) return false;
     }
+    return true;
 }
 
 void skipImageData(GifFileType* gif, const ReadSource& src) {
@@ -321,9 +327,9 @@ Image GifCodec::read(ByteView data, const LoadOptions& options) const {
                     std::fill(bitmap.palette().begin() + n, bitmap.palette().end(), 0);
                 }
                 src.padPastEnd = true;
-                decodeRows(gif.get(), bitmap, desc.Interlace, src);
+                const bool whole = decodeRows(gif.get(), bitmap, desc.Interlace, src);
                 src.padPastEnd = false;
-                if (src.pastEnd) {
+                if (!whole || src.pastEnd) {
                     // Cut short inside this frame: the first is shown as far as it arrived, a
                     // later one is left out after the whole frames before it.
                     damaged = true;

@@ -362,6 +362,47 @@ def gif_files(files):
 
 
 # ---- JPEG, TIFF, WebP, AVIF through the tools ----------------------------------------------
+def lab_to_srgb(path):
+    """The stored CIE L*a*b* bytes of an uncompressed 8-bit TIFF to sRGB in double precision:
+    XYZ relative to the file's white point, Bradford adaptation to D65, the sRGB matrix and curve.
+    No decoder shows these files alike (ImageMagick, Pillow and libtiff's own rendering differ
+    by up to 20 levels), so the expectation is worked out from the definitions."""
+    from PIL import Image
+    with Image.open(path) as im:
+        w, h = im.size
+        wx, wy = (float(v) for v in im.tag_v2.get(318, (0.3457, 0.3585)))
+        offsets, counts = im.tag_v2[273], im.tag_v2[279]
+    data = open(path, "rb").read()
+    raw = b"".join(data[o:o + c] for o, c in zip(offsets, counts))
+    white = (wx / wy, 1.0, (1 - wx - wy) / wy)
+    m = ((0.8951, 0.2664, -0.1614), (-0.7502, 1.7135, 0.0367), (0.0389, -0.0685, 1.0296))
+    mi = ((0.9869929, -0.1470543, 0.1599627), (0.4323053, 0.5183603, 0.0492912), (-0.0085287, 0.0400428, 0.9684867))
+    d65 = (0.95047, 1.0, 1.08883)
+    src = [sum(m[i][k] * white[k] for k in range(3)) for i in range(3)]
+    dst = [sum(m[i][k] * d65[k] for k in range(3)) for i in range(3)]
+    adapt = [[sum(mi[i][k] * dst[k] / src[k] * m[k][j] for k in range(3)) for j in range(3)] for i in range(3)]
+    to_rgb = ((3.2404542, -1.5371385, -0.4985314), (-0.9692660, 1.8760108, 0.0415560), (0.0556434, -0.2040259, 1.0572252))
+
+    def finv(t):
+        d = 6 / 29
+        return t ** 3 if t > d else 3 * d * d * (t - 4 / 29)
+
+    def encode(v):
+        v = min(max(v, 0.0), 1.0)
+        v = 12.92 * v if v <= 0.0031308 else 1.055 * v ** (1 / 2.4) - 0.055
+        return int(v * 255 + 0.5)
+
+    out = bytearray()
+    for i in range(w * h):
+        L, a, b = raw[3 * i], raw[3 * i + 1], raw[3 * i + 2]
+        a, b = (a - 256 if a > 127 else a), (b - 256 if b > 127 else b)
+        fy = (L * 100 / 255 + 16) / 116
+        xyz = [white[0] * finv(fy + a / 500), white[1] * finv(fy), white[2] * finv(fy - b / 200)]
+        xyz = [sum(adapt[r][k] * xyz[k] for k in range(3)) for r in range(3)]
+        out += bytes(encode(sum(to_rgb[r][k] * xyz[k] for k in range(3))) for r in range(3)) + b"\xff"
+    return bytes(out)
+
+
 def tool_files(files):
     from PIL import Image
     import subprocess
@@ -395,6 +436,7 @@ def tool_files(files):
         lab = os.path.join(d, "lab.tif")
         subprocess.run(["/usr/bin/convert-im6.q16", src, "-colorspace", "Lab", "-compress", "none", lab], check=True)
         files["tiff_cielab.tif"] = open(lab, "rb").read()
+        files["expected/tiff_cielab.tif.rgba"] = lab_to_srgb(lab)
         rgba.save(os.path.join(d, "a.png"))
         subprocess.run(["/usr/bin/convert-im6.q16", os.path.join(d, "a.png"), "-compress", "none",
                         os.path.join(d, "rgba.tif")], check=True)
