@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Decodes every file of the collection with Pillow, ImageMagick and libpng (for PNG, through
-netpbm's pngtopam) and with kalmira-cli, and reports where they agree.
+"""Decodes every file of the collection with Pillow, ImageMagick, libpng (for PNG, through
+netpbm's pngtopam) and libavif's avifdec (for AVIF) and with kalmira-cli, and reports where
+they agree.
 
     ./compare.py [--cli PATH] [--write-expected]
 
@@ -71,6 +72,16 @@ def libpng(path):
     return (w, h), bytes(rgba)
 
 
+def avifdec(path):
+    if not path.endswith(".avif"):
+        raise RuntimeError("not AVIF")
+    with tempfile.TemporaryDirectory() as d:
+        out = os.path.join(d, "o.png")
+        if subprocess.run(["avifdec", path, out], capture_output=True).returncode != 0:
+            raise RuntimeError("avifdec failed")
+        return pillow(out)
+
+
 def ours(path, cli):
     with tempfile.TemporaryDirectory() as d:
         out = os.path.join(d, "o.png")
@@ -102,7 +113,7 @@ def main():
     ap.add_argument("--cli", default=os.path.join(HERE, "../../../build/debug/cli/kalmira-cli"))
     ap.add_argument("--write-expected", action="store_true")
     args = ap.parse_args()
-    decoders = {"pillow": pillow, "magick": magick, "libpng": libpng}
+    decoders = {"pillow": pillow, "magick": magick, "libpng": libpng, "avifdec": avifdec}
     agree = {name: [0, 0] for name in decoders}  # [agreeing, compared]
     refs_agree = [0, 0]
     rows = []

@@ -441,6 +441,12 @@ def tool_files(files):
         subprocess.run(["/usr/bin/convert-im6.q16", os.path.join(d, "a.png"), "-compress", "none",
                         os.path.join(d, "rgba.tif")], check=True)
         files["tiff_rgba.tif"] = open(os.path.join(d, "rgba.tif"), "rb").read()
+        # AVIF with alpha from libavif's own tool, plain and with premultiplied colour.
+        rgba.save(os.path.join(d, "a.png"))
+        for name, extra in (("avif_alpha.avif", ["-l"]), ("avif_alpha_premultiplied.avif", ["-l", "--premultiply"])):
+            out = os.path.join(d, name)
+            subprocess.run(["avifenc", *extra, os.path.join(d, "a.png"), out], check=True, capture_output=True)
+            files[name] = open(out, "rb").read()
     b = io.BytesIO()
     rgba.save(b, "WEBP", lossless=True)
     files["webp_alpha_lossless.webp"] = b.getvalue()
