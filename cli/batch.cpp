@@ -105,6 +105,7 @@ struct Outcome {
     std::string output, format, error;
     std::uint64_t bytesIn = 0, bytesOut = 0;
     double psnr = 0, ms = 0;
+    bool keptTransparency = false;
 };
 
 Outcome processOne(const BatchInput& input, const BatchPlan& plan, const OptimizeProfile& profile) {
@@ -127,6 +128,7 @@ Outcome processOne(const BatchInput& input, const BatchPlan& plan, const Optimiz
         o.format = result.formatName;
         o.bytesOut = result.encoded.size();
         o.psnr = result.psnr;
+        o.keptTransparency = result.keptTransparency;
     } catch (const imaging::Error& e) {
         o.error = e.what();
     } catch (const std::bad_alloc&) {
@@ -145,6 +147,8 @@ std::string reportLine(const BatchInput& input, const Outcome& o) {
         line << ",\"output\":" << jsonString(o.output) << ",\"format\":" << jsonString(o.format)
              << ",\"bytes_in\":" << o.bytesIn << ",\"bytes_out\":" << o.bytesOut << ",\"psnr\":"
              << (std::isnan(o.psnr) ? std::string("null") : std::isinf(o.psnr) ? std::string("\"inf\"") : fixed(o.psnr, 3));
+        // The profile's format would have dropped the transparency: say which format kept it.
+        if (o.keptTransparency) line << ",\"transparency_kept_as\":" << jsonString(o.format);
     } else {
         line << ",\"error\":" << jsonString(o.error) << ",\"bytes_in\":" << o.bytesIn;
     }

@@ -80,6 +80,7 @@ OptimisedFile optimiseFile(const imaging::Bytes& data, const OptimizeProfile& pr
     traits.animatedGif = info.animated || (info.pages > 1 && info.format == imaging::format::Gif);
     traits.animated = traits.animatedGif;
     if (NeedsColorCount(profile, traits)) traits.colorCount = static_cast<int>(input.first().uniqueColorCount());
+    traits.transparency = TransparencyOf(input.first());
     KeenfitChoice choice = ChooseVariationSettings(profile, traits);
     const Transparency transparency = transparencyOf(input.first());
 
@@ -100,9 +101,10 @@ OptimisedFile optimiseFile(const imaging::Bytes& data, const OptimizeProfile& pr
     } else {
         result.encoded = encode(input, choice, transparency);
     }
-    const bool gif = choice.Format == save_format::Gif;
-    result.extension = gif ? "gif" : "jpg";
-    result.formatName = gif ? "GIF" : "JPEG";
+    const bool gif = choice.Format == save_format::Gif, png = choice.Format == save_format::Png;
+    result.extension = gif ? "gif" : png ? "png" : "jpg";
+    result.formatName = gif ? "GIF" : png ? "PNG" : "JPEG";
+    result.keptTransparency = choice.KeptTransparency;
 
     const imaging::Image decoded = imaging::loadMemory(result.encoded);
     const imaging::Bitmap& shown = decoded.first();

@@ -11,8 +11,10 @@ namespace kalmira::cli {
 
 struct OptimisedFile {
     imaging::Bytes encoded;
-    std::string extension;  // "gif" or "jpg"
-    std::string formatName;  // "GIF" or "JPEG"
+    std::string extension;  // "gif", "jpg", or "png" for a transparent picture
+    std::string formatName;  // "GIF", "JPEG" or "PNG"
+    // The profile's format would have dropped the input's transparency; formatName keeps it.
+    bool keptTransparency = false;
     double psnr = 0;        // of the decoded result against the input over RGB; NaN when the sizes differ
 };
 

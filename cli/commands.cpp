@@ -16,6 +16,7 @@
 #include "op_args.h"
 #include "format_names.h"
 #include "budget/bytebudget.h"
+#include "codecs/load_notes.h"
 #include "codecs/codec_support.h"
 #include "codecs/registry.h"
 #include "color/colorres.h"
@@ -186,7 +187,9 @@ int runInfo(const std::vector<std::string>& args, std::ostream& out) {
 
 int runConvert(const std::vector<std::string>& args, std::ostream& out) {
     const ConvertSettings s = readConvertSettings(args);
+    imaging::takeLoadNotes();
     imaging::Image input = imaging::loadFile(s.in);
+    const bool damaged = imaging::takeLoadNotes().damaged;
     // Operations first, as a user resizes and sharpens before saving; the reduction, the
     // encoding and the PSNR then work on their result.
     const double opMs = s.ops.empty() ? 0.0 : applyOpCalls(input, s.ops);
@@ -232,6 +235,8 @@ int runConvert(const std::vector<std::string>& args, std::ostream& out) {
     imaging::writeFileAtomically(s.out, encoded);
     const imaging::Bitmap& result = decoded.first();
     print(out, "file_size", encoded.size());
+    // A file cut short is converted from the part that arrived, as browsers show it; say so.
+    if (damaged) print(out, "damaged", 1);
     print(out, "bits", result.bits());
     print(out, "unique_colors", result.uniqueColorCount());
     const bool sameSize = result.width() == input.first().width() && result.height() == input.first().height();

@@ -67,7 +67,7 @@ struct SaveFormatRow {
 constexpr SaveFormatRow kSaveFormats[] = {
     {1, "11111111000", "GIF", "gif"},
     {2, "00000000010", "JPEG", "jpg"},
-    {6, "10010001010", "PNG", "png"},
+    {6, "10010001011", "PNG", "png"},  // 32 bits keep an alpha channel
     {3, "10010001010", "BMP", "bmp"},
     {5, "00000001000", "EPS", "eps"},
     {5, "10000000000", "GEM Image", "img"},

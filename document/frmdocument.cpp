@@ -333,6 +333,7 @@ void frmDocument::InitialisiereVariation(int index) {
     traits.animatedGif = mitInfo_ && isAnimatedOriginal();
     traits.animated = mitInfo_ && originalAnimated_;
     if (NeedsColorCount(p, traits)) traits.colorCount = original.ColorCount();
+    traits.transparency = TransparencyOf(original.Bitmap());
     const KeenfitChoice c = ChooseVariationSettings(p, traits);
     r.Format = c.Format;
     r.PixelDepth = c.PixelDepth;
@@ -379,8 +380,9 @@ void frmDocument::InitialisiereVariation(int index) {
         formatChoicePending_[static_cast<std::size_t>(index)] = true;
     else if (c.CompareGifAndJpeg)
         chooseSmallestFormat(index);
-    // The comparison's winner: a Variation other than GIF is 24 bits.
-    if (r.Format != save_format::Gif) {
+    // The comparison's winner: a Variation other than GIF is 24 bits, but for a PNG that
+    // keeps the Original's transparency.
+    if (r.Format != save_format::Gif && !c.KeptTransparency) {
         r.PixelDepth = 24;
         r.PalettePixelDepth = 24;
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/error.h"
+#include "quality/transparency.h"
 #include "document/frmdocument.h"
 #include "settings/qualityoptions.h"
 #include "common/errortrap.h"
@@ -53,12 +54,23 @@ void frmDocument::connectQualityOptions() {
 }
 
 QString frmDocument::QualityCaptionPart(int index) {
-    if (!QualityOptions().QualityNumbers) return {};
-    const std::optional<imaging::QualityScore> q = VariationQuality(index);
-    if (!q) return {};
-    const QLocale locale;
-    const QString psnr = std::isinf(q->psnr) ? LoadText(6601) : LoadText(6600).arg(locale.toString(q->psnr, 'f', 1));
-    return QStringLiteral(", ") + psnr + QStringLiteral(", ") + LoadText(6602).arg(locale.toString(q->ssim, 'f', 3));
+    QString part;
+    if (QualityOptions().QualityNumbers) {
+        if (const std::optional<imaging::QualityScore> q = VariationQuality(index)) {
+            const QLocale locale;
+            const QString psnr = std::isinf(q->psnr) ? LoadText(6601) : LoadText(6600).arg(locale.toString(q->psnr, 'f', 1));
+            part = QStringLiteral(", ") + psnr + QStringLiteral(", ") + LoadText(6602).arg(locale.toString(q->ssim, 'f', 3));
+        }
+    }
+    // Transparency the Original has and the Variation dropped is said whether the numbers are
+    // shown or not; the numbers themselves then count it (quality.cpp), never "lossless".
+    checkVariation(index);
+    const imaging::ImageControl& original = *pictures_[0];
+    const imaging::ImageControl& variation = *pictures_[static_cast<std::size_t>(index)];
+    if (original.HasBitmap() && variation.HasBitmap() && imaging::hasTransparency(original.Bitmap()) &&
+        !imaging::hasTransparency(variation.Bitmap()))
+        part += QStringLiteral(", ") + LoadText(6660);
+    return part;
 }
 
 }  // namespace kalmira

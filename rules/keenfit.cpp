@@ -4,12 +4,18 @@
 #include <cmath>
 
 #include "core/codec.h"
+#include "quality/transparency.h"
 
 namespace kalmira {
 
 int GifDepthForColorCount(int colorCount) {
     if (colorCount <= 2) return 1;
     return static_cast<int>(std::log(static_cast<double>(colorCount - 1)) / std::log(2.0)) + 1;
+}
+
+Transparency TransparencyOf(const imaging::Bitmap& picture) {
+    if (!imaging::hasTransparency(picture)) return Transparency::None;
+    return picture.bits() == 32 ? Transparency::Alpha : Transparency::Keyed;
 }
 
 int SmallerFormat(std::int64_t gifSize, std::int64_t jpegSize) {
@@ -58,6 +64,24 @@ KeenfitChoice ChooseVariationSettings(const OptimizeProfile& p, const OriginalTr
     c.JPEGYUV_Color = p.JPEGYUV_Color;
 
     c.CompareGifAndJpeg = p.FileFormat == kProfileSmallestFile && !original.animated;
+    // JPEG drops every kind of transparency, GIF an alpha channel's: such an Original gets GIF
+    // when the profile offers it and GIF keeps it, else 32-bit PNG. An animated GIF keeps its
+    // frames and their transparent colours as GIF whatever the profile says.
+    const bool gifKeeps = original.transparency == Transparency::Keyed &&
+                          (p.FileFormat != kProfileAlwaysJpeg || original.animatedGif);
+    if (original.transparency != Transparency::None) {
+        c.CompareGifAndJpeg = false;
+        c.KeptTransparency = gifKeeps ? c.Format != save_format::Gif : true;
+        if (gifKeeps) {
+            if (c.Format != save_format::Gif) {
+                // "By colour depth" on a true-colour picture with a transparent colour.
+                c.Format = save_format::Gif;
+                if (!original.animatedGif) c.PixelDepth = std::min<int>(8, p.GIFMaxPixelDepth);
+            }
+        } else {
+            c.Format = save_format::Png;
+        }
+    }
     if (!c.CompareGifAndJpeg) SettleFormat(c, c.Format);
     return c;
 }
@@ -65,7 +89,8 @@ KeenfitChoice ChooseVariationSettings(const OptimizeProfile& p, const OriginalTr
 void SettleFormat(KeenfitChoice& choice, int format) {
     choice.Format = format;
     choice.CompareGifAndJpeg = false;
-    if (format != save_format::Gif) choice.PixelDepth = 24;
+    if (format == save_format::Png && choice.KeptTransparency) choice.PixelDepth = 32;
+    else if (format != save_format::Gif) choice.PixelDepth = 24;
 }
 
 int EngineFormatNumber(int format, int jpegYuv, bool bmpWindows, bool bmpCompressed, bool tiffCompressed,

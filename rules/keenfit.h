@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/bitmap.h"
 #include "rules/optimizeprofile.h"
 
 namespace kalmira {
@@ -37,12 +38,20 @@ int GifDepthForColorCount(int colorCount);
 // The format "Smallest file size" keeps: JPEG only when the GIF is strictly larger.
 int SmallerFormat(std::int64_t gifSize, std::int64_t jpegSize);
 
+// How an Original is transparent: not at all, through a transparent colour (which a GIF keeps),
+// or through an alpha channel with values below 255 (which only PNG, WebP and AVIF keep).
+enum class Transparency { None, Keyed, Alpha };
+
+// The kind of real transparency a picture's pixels use (imaging::hasTransparency).
+Transparency TransparencyOf(const imaging::Bitmap& picture);
+
 // What the choice needs to know of the Original.
 struct OriginalTraits {
     int infoBits = 24;         // bits per pixel its file information gives
     int colorCount = 0;        // unique colours of the picture shown
     bool animatedGif = false;  // an animated GIF whose frames are kept (the document's MitInfo on)
     bool animated = false;     // several frames (likewise only with MitInfo on)
+    Transparency transparency = Transparency::None;  // real transparency its pixels use
 };
 
 // The profile-derived fields of a Variation record, named as the record names them.
@@ -62,6 +71,9 @@ struct KeenfitChoice {
     // "Smallest file size": Format and PixelDepth hold the GIF trial; the caller encodes as GIF
     // and as JPEG (at 24 bits) and settles the format with SettleFormat.
     bool CompareGifAndJpeg = false;
+    // The profile's format would have dropped the Original's transparency: Format is the one
+    // of the profile's formats that keeps it (GIF for a transparent colour) or else 32-bit PNG.
+    bool KeptTransparency = false;
 };
 
 // Whether the choice reads OriginalTraits::colorCount (a GIF whose depth follows its colours);
@@ -70,9 +82,11 @@ bool NeedsColorCount(const OptimizeProfile& profile, const OriginalTraits& origi
 
 // Everything of a new Variation's set-up but its transparency (read from the Original's
 // palette) and the GIF/JPEG comparison. A choice without the comparison is already settled.
+// A transparent Original never gets a format that drops its transparency (KeptTransparency).
 KeenfitChoice ChooseVariationSettings(const OptimizeProfile& profile, const OriginalTraits& original);
 
-// Takes the comparison's winner: a Variation other than GIF is 24 bits.
+// Takes the comparison's winner: a Variation other than GIF is 24 bits (PNG that keeps
+// transparency 32).
 void SettleFormat(KeenfitChoice& choice, int format);
 
 // The engine file-format number of a save-format position; 0 and known = false for a

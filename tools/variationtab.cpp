@@ -12,6 +12,7 @@
 #include <array>
 
 #include "document/frmdocument.h"
+#include "rules/keenfit.h"
 #include "settings/gifjpegrules.h"
 #include "settings/programoptions.h"
 #include "common/errortrap.h"
@@ -167,7 +168,14 @@ void frmTools::applyFormatEnabling(int formatIndex) {
 int frmTools::selectDepthFor(int formatIndex) {
     const SaveFormat* format = formatAt(formatIndex);
     if (!format) return 0;
-    const int r = ChooseDepthForFormat(format->PixelDepths, SelectedPixelDepth());
+    int r = ChooseDepthForFormat(format->PixelDepths, SelectedPixelDepth());
+    // A format that can hold alpha takes 32 bits for an Original with transparency: the depth
+    // kept from a JPEG (24) would drop it.
+    if (r > 8 && r != 32 && DepthAllowed(format->PixelDepths, 32))
+        if (frmDocument* document = ActiveDocument();
+            document && document->picOriginal().HasBitmap() &&
+            TransparencyOf(document->picOriginal().Bitmap()) != Transparency::None)
+            r = 32;
     if (r > 0) optPixelDepth(r)->setChecked(true);
     return r;
 }

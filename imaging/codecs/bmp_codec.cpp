@@ -21,7 +21,31 @@ struct FileHeader {
     ByteView dibData;
 };
 
+std::uint32_t le32(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// A DIB without the file header, as the clipboard and ".dib" files carry it: a Windows header
+// of a known size, one plane, a valid depth and compression.
+bool isHeaderlessDib(ByteView data) {
+    if (data.size() < 40) return false;
+    const std::uint32_t size = le32(data.data());
+    if (size != 40 && size != 52 && size != 56 && size != 108 && size != 124) return false;
+    const int planes = data[12] | (data[13] << 8), bits = data[14] | (data[15] << 8);
+    const std::uint32_t compression = le32(data.data() + 16);
+    return planes == 1 && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32) &&
+           (compression <= 3 || compression == 6) && data.size() > size;
+}
+
 FileHeader parseHeader(ByteView data) {
+    if (isHeaderlessDib(data)) {
+        // The rows follow the colour table (and a 40-byte header's masks) directly.
+        FileHeader f;
+        f.dibData = data;
+        f.options.keep32 = true;
+        f.dib = fio::readDibHeader(f.dibData, kWhere, f.options);
+        return f;
+    }
     codec::ByteReader in(data, kWhere);
     if (in.u16le() != 0x4D42) fail(ErrorCode::UnknownFormat, kWhere, "no BMP signature");
     in.skip(8);
@@ -118,6 +142,7 @@ void encodeRle4Row(const std::uint8_t* p, int w, Bytes& out) {
 }  // namespace
 
 bool BmpCodec::sniff(ByteView data) const {
+    if (isHeaderlessDib(data)) return true;
     if (data.size() < 18 || data[0] != 'B' || data[1] != 'M') return false;
     const std::uint32_t headerSize = data[14] | (data[15] << 8) | (data[16] << 16) | (static_cast<std::uint32_t>(data[17]) << 24);
     return headerSize == 12 || (headerSize >= 16 && headerSize <= 124);

@@ -1,4 +1,5 @@
 #include "codecs/gif_codec.h"
+#include "codecs/load_notes.h"
 
 #include <gif_lib.h>
 
@@ -25,13 +26,24 @@ constexpr int kPassStep[4] = {8, 8, 4, 2};
 struct ReadSource {
     ByteView data;
     std::size_t pos = 0;
+    // While a frame's pixels are read, a file cut short reads on as zero bytes (a zero block
+    // length ends the frame, zero codes repeat entry 0), so giflib hands over every row that
+    // arrived instead of dropping the whole last data block; pastEnd then marks the frame.
+    bool padPastEnd = false;
+    bool pastEnd = false;
 };
 
 int readFromMemory(GifFileType* gif, GifByteType* buffer, int length) {
     auto* src = static_cast<ReadSource*>(gif->UserData);
-    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(std::max(length, 0)), src->data.size() - src->pos);
+    const std::size_t want = static_cast<std::size_t>(std::max(length, 0));
+    const std::size_t n = std::min<std::size_t>(want, src->data.size() - src->pos);
     std::memcpy(buffer, src->data.data() + src->pos, n);
     src->pos += n;
+    if (n < want && src->padPastEnd) {
+        std::memset(buffer + n, 0, want - n);
+        src->pastEnd = true;
+        return static_cast<int>(want);
+    }
     return static_cast<int>(n);
 }
 
@@ -95,17 +107,23 @@ struct Control {
 };
 
 // Reads the rows of the current image into `bitmap`; the bitmap already has the frame's size.
-void decodeRows(GifFileType* gif, Bitmap& bitmap, bool interlaced, const ReadSource& src) {
+// Returns false when the data ended inside the rows (the rows not reached keep entry 0).
+bool decodeRows(GifFileType* gif, Bitmap& bitmap, bool interlaced, const ReadSource& src) {
     const int w = bitmap.width(), h = bitmap.height();
     auto line = [&](int y) {
-        if (DGifGetLine(gif, bitmap.row(y), w) == GIF_ERROR) failGiflib(gif->Error, &src);
+        if (DGifGetLine(gif, bitmap.row(y), w) != GIF_ERROR) return true;
+        if (src.pastEnd) return false;
+        failGiflib(gif->Error, &src);
     };
     if (interlaced) {
         for (int pass = 0; pass < 4; ++pass)
-            for (int y = kPassStart[pass]; y < h; y += kPassStep[pass]) line(y);
+            for (int y = kPassStart[pass]; y < h; y += kPassStep[pass])
+                if (!line(y)) return false;
     } else {
-        for (int y = 0; y < h; ++y) line(y);
+        for (int y = 0; y < h; ++y)
+            if (!line(y)) return false;
     }
+    return true;
 }
 
 void skipImageData(GifFileType* gif, const ReadSource& src) {
@@ -170,13 +188,42 @@ ImageInfo GifCodec::readInfo(ByteView data) const {
     info.format = format::Gif;
     info.pages = 0;
     int firstWidth = 0, firstHeight = 0;
-    bool done = false;
-    while (!done) {
+    bool done = false, cutShort = false;
+    while (!done && !cutShort) {
         if (in.remaining() == 0) {
             if (info.pages > 0) break;  // a missing trailer after complete images is harmless
             fail(ErrorCode::Truncated, kWhere, "the data ends before the first image");
         }
-        switch (in.u8()) {
+        const int record = in.u8();
+        if (record == 0x2C && in.remaining() >= 9) {
+            // An image cut short inside its data still shows what arrived when it is the first;
+            // a later one is left out, as read() leaves it.
+            try {
+                codec::ByteReader probe = in;
+                probe.skip(8);
+                const int imagePacked = probe.u8();
+                if (imagePacked & 0x80) probe.skip(3u << ((imagePacked & 7) + 1));
+                probe.skip(1);
+                for (int n = probe.u8(); n != 0; n = probe.u8()) probe.skip(static_cast<std::size_t>(n));
+            } catch (const Error& e) {
+                if (e.code() != ErrorCode::Truncated) throw;
+                if (info.pages > 0) break;
+                cutShort = true;
+            }
+        }
+        if (cutShort) {
+            in.skip(4);
+            const int w = in.u16le(), h = in.u16le();
+            const int imagePacked = in.u8();
+            checkDimensions(w, h, kWhere);
+            info.bits = imagePacked & 0x80 ? (imagePacked & 7) + 1 : globalBits == 0 ? 8 : globalBits;
+            firstWidth = w;
+            firstHeight = h;
+            info.pages = 1;
+            break;
+        }
+        switch (record) {
+        case 0x00: break;  // stray bytes between records, which browsers pass over
         case 0x21:
             in.skip(1);
             for (int n = in.u8(); n != 0; n = in.u8()) in.skip(static_cast<std::size_t>(n));
@@ -234,10 +281,13 @@ Image GifCodec::read(ByteView data, const LoadOptions& options) const {
     const int last = options.pageCount < 0 ? INT32_MAX : options.firstPage + options.pageCount;
     Control control;
     int index = 0;
+    bool damaged = false;
     for (bool done = false; !done && index < last;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
         if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) {
             if (index > 0 && src.pos >= data.size()) break;  // complete images, missing trailer
+            // A stray byte between records (giflib has read it): browsers pass over it.
+            if (gif->Error == D_GIF_ERR_WRONG_RECORD && src.data[src.pos - 1] == 0) continue;
             failGiflib(gif->Error, &src);
         }
         switch (type) {
@@ -276,7 +326,19 @@ Image GifCodec::read(ByteView data, const LoadOptions& options) const {
                         bitmap.palette()[i] = makeRgb(map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue);
                     std::fill(bitmap.palette().begin() + n, bitmap.palette().end(), 0);
                 }
-                decodeRows(gif.get(), bitmap, desc.Interlace, src);
+                src.padPastEnd = true;
+                const bool whole = decodeRows(gif.get(), bitmap, desc.Interlace, src);
+                src.padPastEnd = false;
+                if (!whole || src.pastEnd) {
+                    // Cut short inside this frame: the first is shown as far as it arrived, a
+                    // later one is left out after the whole frames before it.
+                    damaged = true;
+                    noteDamaged();
+                    if (!image.frames.empty()) {
+                        done = true;
+                        break;
+                    }
+                }
                 widenIfIndicesOverflow(bitmap);
                 if (control.transparent >= 0 && control.transparent < (1 << bitmap.bits())) {
                     bitmap.setTransparent(true);
@@ -284,6 +346,7 @@ Image GifCodec::read(ByteView data, const LoadOptions& options) const {
                 }
                 codec::convertForLoad(bitmap, options.bits, kWhere);
                 image.frames.push_back(std::move(frame));
+                if (damaged) done = true;
             }
             control = Control{};
             ++index;

@@ -1,4 +1,5 @@
 #include "codecs/jpeg_codec.h"
+#include "codecs/load_notes.h"
 
 #include <cstring>
 
@@ -156,6 +157,9 @@ Image JpegCodec::read(ByteView data, const LoadOptions& options) const {
     Bitmap bitmap(static_cast<int>(d.info.image_width), static_cast<int>(d.info.image_height), grey ? 8 : 24);
     std::vector<std::uint8_t> cmykRows(cmyk ? 4 * static_cast<std::size_t>(bitmap.width()) * 16 : 0);
     const int height = bitmap.height();
+    // The header arrived whole: from here a file cut short shows its rows up to the cut and
+    // grey below, as browsers show it, and the image is marked damaged.
+    d.err.keepPartial = true;
     d.run([&] {
         jpeg_start_decompress(&d.info);
         if (static_cast<int>(d.info.output_width) != bitmap.width() || static_cast<int>(d.info.output_height) != height)
@@ -175,6 +179,7 @@ Image JpegCodec::read(ByteView data, const LoadOptions& options) const {
         jpeg_abort_decompress(&d.info);
     });
     codec::convertForLoad(bitmap, options.bits, kWhere);
+    if (d.err.truncated) noteDamaged();
     return Image::fromBitmap(std::move(bitmap), number);
 }
 

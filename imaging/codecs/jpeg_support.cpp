@@ -26,6 +26,7 @@ void onMessage(j_common_ptr cinfo, int level) {
         auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
         err->truncated = true;
         (*cinfo->err->format_message)(cinfo, err->message);
+        if (err->keepPartial) return;
         std::longjmp(err->jump, 1);
     }
     if (level < 0) ++cinfo->err->num_warnings;

@@ -27,6 +27,9 @@ struct ErrorManager {
     jpeg_error_mgr pub{};
     std::jmp_buf jump{};
     bool truncated = false;
+    // A reader that keeps what arrived: a premature end only sets `truncated`, and libjpeg
+    // decodes the rest as grey, as browsers show a JPEG cut short.
+    bool keepPartial = false;
     char message[JMSG_LENGTH_MAX] = {};
 };
 

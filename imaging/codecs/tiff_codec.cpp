@@ -3,6 +3,8 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -139,7 +141,7 @@ struct Directory {
     bool tiled = false;
 };
 
-enum class Path { Palette, Grey, Rgb555, Rgb, Rgba, Rendered };
+enum class Path { Palette, Grey, Rgb555, Rgb, Rgba, Lab, Rendered };
 
 Directory readDirectory(TIFF* tif) {
     Directory d;
@@ -162,6 +164,8 @@ Path pathFor(const Directory& d) {
         if (d.photometric == PHOTOMETRIC_PALETTE) return Path::Palette;
         if (d.photometric == PHOTOMETRIC_MINISBLACK || d.photometric == PHOTOMETRIC_MINISWHITE) return Path::Grey;
     }
+    if (simple && d.photometric == PHOTOMETRIC_CIELAB && d.bitsPerSample == 8 && (d.samples == 3 || d.samples == 4))
+        return Path::Lab;
     if (simple && d.photometric == PHOTOMETRIC_RGB && d.samples == 3 && d.bitsPerSample == 5) return Path::Rgb555;
     if (simple && d.photometric == PHOTOMETRIC_RGB && d.bitsPerSample == 8 && d.samples == 3) return Path::Rgb;
     if (simple && d.photometric == PHOTOMETRIC_RGB && d.bitsPerSample == 8 && d.samples == 4 && d.extraSamples == 1)
@@ -176,10 +180,73 @@ int bitsFor(const Directory& d, Path path) {
     case Path::Rgb555: return 16;
     case Path::Rgb: return 24;
     case Path::Rgba: return 32;
+    case Path::Lab: return d.samples == 4 ? 32 : 24;
     case Path::Rendered: return d.extraSamples > 0 ? 32 : 24;
     }
     return 24;
 }
+
+// CIE L*a*b* (8 bits: L 0..255 for 0..100, a and b signed) relative to the file's white point
+// (libtiff's default D50 when the file names none) to sRGB: XYZ, Bradford adaptation to D65,
+// the sRGB matrix and curve. libtiff's own RGBA rendering uses a display model of its own and
+// gave colours up to 20 levels off what the file holds.
+class LabToSrgb {
+public:
+    explicit LabToSrgb(TIFF* tif) {
+        float* white = nullptr;
+        double wx = 0.3457, wy = 0.3585;  // D50
+        if (TIFFGetField(tif, TIFFTAG_WHITEPOINT, &white) && white && white[1] > 0.0f) wx = white[0], wy = white[1];
+        const double xyz[3] = {wx / wy, 1.0, (1.0 - wx - wy) / wy};
+        white_[0] = xyz[0], white_[1] = xyz[1], white_[2] = xyz[2];
+        // Bradford: cone responses of the source white and of D65, scaled per cone.
+        static constexpr double m[3][3] = {{0.8951, 0.2664, -0.1614}, {-0.7502, 1.7135, 0.0367}, {0.0389, -0.0685, 1.0296}};
+        static constexpr double mi[3][3] = {
+            {0.9869929, -0.1470543, 0.1599627}, {0.4323053, 0.5183603, 0.0492912}, {-0.0085287, 0.0400428, 0.9684867}};
+        static constexpr double d65[3] = {0.95047, 1.0, 1.08883};
+        double src[3], dst[3];
+        for (int i = 0; i < 3; ++i) {
+            src[i] = m[i][0] * xyz[0] + m[i][1] * xyz[1] + m[i][2] * xyz[2];
+            dst[i] = m[i][0] * d65[0] + m[i][1] * d65[1] + m[i][2] * d65[2];
+        }
+        static constexpr double toRgb[3][3] = {
+            {3.2404542, -1.5371385, -0.4985314}, {-0.9692660, 1.8760108, 0.0415560}, {0.0556434, -0.2040259, 1.0572252}};
+        double adapt[3][3];
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                adapt[i][j] = 0.0;
+                for (int k = 0; k < 3; ++k) adapt[i][j] += mi[i][k] * (dst[k] / src[k]) * m[k][j];
+            }
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                matrix_[i][j] = 0.0;
+                for (int k = 0; k < 3; ++k) matrix_[i][j] += toRgb[i][k] * adapt[k][j];
+            }
+    }
+
+    void convert(const std::uint8_t* lab, std::uint8_t* rgb) const {
+        const double l = lab[0] * 100.0 / 255.0;
+        const double a = static_cast<std::int8_t>(lab[1]), b = static_cast<std::int8_t>(lab[2]);
+        const double fy = (l + 16.0) / 116.0, fx = fy + a / 500.0, fz = fy - b / 200.0;
+        const double xyz[3] = {white_[0] * inverse(fx), white_[1] * inverse(fy), white_[2] * inverse(fz)};
+        for (int i = 0; i < 3; ++i) {
+            const double v = matrix_[i][0] * xyz[0] + matrix_[i][1] * xyz[1] + matrix_[i][2] * xyz[2];
+            rgb[i] = encode(v);
+        }
+    }
+
+private:
+    static double inverse(double t) {
+        constexpr double d = 6.0 / 29.0;
+        return t > d ? t * t * t : 3.0 * d * d * (t - 4.0 / 29.0);
+    }
+    static std::uint8_t encode(double v) {
+        v = std::clamp(v, 0.0, 1.0);
+        v = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1.0 / 2.4) - 0.055;
+        return static_cast<std::uint8_t>(std::lround(v * 255.0));
+    }
+    double white_[3];
+    double matrix_[3][3];
+};
 
 // Every strip or tile must lie inside the data; one that does not means a cut-off file, which
 // libtiff would only report as an unspecific read error halfway through decoding.
@@ -241,8 +308,9 @@ Bitmap decodeDirectory(TIFF* tif, Memory& memory) {
         fail(ErrorCode::Corrupt, kWhere, "inconsistent scanline size");
     std::vector<std::uint8_t> line(static_cast<std::size_t>(lineSize));
     const int bps = d.bitsPerSample;
+    const std::optional<LabToSrgb> lab = path == Path::Lab ? std::optional<LabToSrgb>(LabToSrgb(tif)) : std::nullopt;
     for (int y = 0; y < h; ++y) {
-        const bool direct = path == Path::Rgb || path == Path::Rgba || (path != Path::Rgb555 && bps == 8);
+        const bool direct = path == Path::Rgb || path == Path::Rgba || (path != Path::Rgb555 && path != Path::Lab && bps == 8);
         std::uint8_t* target = direct && static_cast<std::size_t>(lineSize) == bitmap.stride() ? bitmap.row(y) : line.data();
         if (TIFFReadScanline(tif, target, static_cast<std::uint32_t>(y), 0) < 0)
             failFrom(memory, memory.in.size() < 64 ? ErrorCode::Truncated : ErrorCode::Corrupt, "cannot read a row");
@@ -250,6 +318,12 @@ Bitmap decodeDirectory(TIFF* tif, Memory& memory) {
         if (target == row) continue;
         if (direct) {
             std::memcpy(row, line.data(), bitmap.stride());
+        } else if (path == Path::Lab) {
+            const int in = d.samples, out = bitmap.bytesPerPixel();
+            for (int x = 0; x < w; ++x) {
+                lab->convert(line.data() + static_cast<std::size_t>(x) * in, row + static_cast<std::size_t>(x) * out);
+                if (out == 4) row[4 * x + 3] = line[static_cast<std::size_t>(x) * in + 3];
+            }
         } else if (path == Path::Rgb555) {
             // three 5-bit samples per pixel, most significant bit first
             for (int x = 0; x < w; ++x) {

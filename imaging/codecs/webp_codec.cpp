@@ -1,6 +1,7 @@
 #include "codecs/webp_codec.h"
 
 #include <webp/decode.h>
+#include <webp/demux.h>
 #include <webp/encode.h>
 
 #include <algorithm>
@@ -37,7 +38,6 @@ WebPBitstreamFeatures features(ByteView data) {
     const VP8StatusCode status = WebPGetFeatures(data.data(), data.size(), &f);
     if (status == VP8_STATUS_NOT_ENOUGH_DATA) fail(ErrorCode::Truncated, kWhere, "the file ends inside its header");
     if (status != VP8_STATUS_OK) fail(ErrorCode::Corrupt, kWhere, "the header is not valid WebP");
-    if (f.has_animation) fail(ErrorCode::Unsupported, kWhere, "animated WebP files are not read");
     checkDimensions(f.width, f.height, kWhere);
     return f;
 }
@@ -50,6 +50,66 @@ const char* encodeError(WebPEncodingError e) {
         case VP8_ENC_ERROR_FILE_TOO_BIG: return "the file would exceed 4 GB";
         default: return "the encoder failed";
     }
+}
+
+struct AnimDecoderCloser {
+    void operator()(WebPAnimDecoder* d) const { WebPAnimDecoderDelete(d); }
+};
+using AnimDecoder = std::unique_ptr<WebPAnimDecoder, AnimDecoderCloser>;
+
+// The demuxer over the whole file, with its canvas and frame count.
+AnimDecoder openAnimation(ByteView data, WebPAnimInfo& info, const WebPData& bytes) {
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options)) fail(ErrorCode::Unsupported, kWhere, "the WebP library is too old");
+    options.color_mode = MODE_RGBA;
+    options.use_threads = 0;
+    AnimDecoder decoder(WebPAnimDecoderNew(&bytes, &options));
+    if (!decoder || !WebPAnimDecoderGetInfo(decoder.get(), &info))
+        fail(ErrorCode::Corrupt, kWhere, "the animation's frames are damaged or incomplete");
+    checkDimensions(static_cast<long long>(info.canvas_width), static_cast<long long>(info.canvas_height), kWhere);
+    if (info.frame_count == 0) fail(ErrorCode::Corrupt, kWhere, "the animation holds no frame");
+    // Every frame is a whole canvas here: refuse what would need more than the engine's cap, or
+    // far more pixels than the file could describe.
+    const unsigned long long pixels = static_cast<unsigned long long>(info.canvas_width) * info.canvas_height;
+    if (pixels * info.frame_count > static_cast<unsigned long long>(kMaxPixels))
+        fail(ErrorCode::TooLarge, kWhere, "the animation's frames hold more pixels than the engine reads");
+    codec::checkPixelBudget(static_cast<long long>(info.canvas_width), static_cast<long long>(info.canvas_height),
+                            data.size(), 65536, kWhere);
+    return decoder;
+}
+
+// An animated file: every frame composed on the canvas as a viewer shows it, with its delay.
+Image readAnimation(ByteView data, const LoadOptions& options) {
+    const WebPData bytes{data.data(), data.size()};
+    WebPAnimInfo info{};
+    AnimDecoder decoder = openAnimation(data, info, bytes);
+    const int first = options.firstPage;
+    const int last = options.pageCount < 0 ? static_cast<int>(info.frame_count) : first + options.pageCount;
+    if (first < 0 || first >= static_cast<int>(info.frame_count))
+        fail(ErrorCode::InvalidArgument, kWhere, "page " + std::to_string(first) + " does not exist");
+    Image image;
+    image.format = format::Webp;
+    image.loopCount = static_cast<int>(info.loop_count);
+    image.logicalWidth = static_cast<int>(info.canvas_width);
+    image.logicalHeight = static_cast<int>(info.canvas_height);
+    int before = 0;
+    for (int index = 0; index < last && WebPAnimDecoderHasMoreFrames(decoder.get()); ++index) {
+        std::uint8_t* rgba = nullptr;
+        int timestamp = 0;
+        if (!WebPAnimDecoderGetNext(decoder.get(), &rgba, &timestamp))
+            fail(ErrorCode::Corrupt, kWhere, "frame " + std::to_string(index) + " is damaged or incomplete");
+        if (index < first) {
+            before = timestamp;
+            continue;
+        }
+        Bitmap bitmap(image.logicalWidth, image.logicalHeight, 32);
+        std::memcpy(bitmap.data().data(), rgba, bitmap.data().size());
+        codec::convertForLoad(bitmap, options.bits, kWhere);
+        // Milliseconds since the start to hundredths of a second for this frame.
+        image.frames.push_back(Frame{std::move(bitmap), std::max(0, (timestamp - before + 5) / 10)});
+        before = timestamp;
+    }
+    return image;
 }
 
 }  // namespace
@@ -85,6 +145,16 @@ ImageInfo WebpCodec::readInfo(ByteView data) const {
     info.bits = f.has_alpha ? 32 : 24;
     info.width = f.width;
     info.height = f.height;
+    if (f.has_animation) {
+        const WebPData bytes{data.data(), data.size()};
+        WebPAnimInfo anim{};
+        const AnimDecoder decoder = openAnimation(data, anim, bytes);
+        info.bits = 32;
+        info.width = static_cast<int>(anim.canvas_width);
+        info.height = static_cast<int>(anim.canvas_height);
+        info.pages = static_cast<int>(anim.frame_count);
+        info.animated = info.pages > 1;
+    }
     info.fileSize = data.size();
     info.memorySize = codec::memorySizeOf(info.width, info.height, info.bits);
     return info;
@@ -92,6 +162,7 @@ ImageInfo WebpCodec::readInfo(ByteView data) const {
 
 Image WebpCodec::read(ByteView data, const LoadOptions& options) const {
     const ImageInfo info = readInfo(data);
+    if (features(data).has_animation) return readAnimation(data, options);
     codec::pageRange(1, options, kWhere);
     // Lossless WebP of a flat picture reaches some thousands of pixels per byte; far past that
     // the header lies, and nothing that size is allocated.

@@ -99,7 +99,9 @@ bool decodeRows(const DibHeader& h, ByteView data, std::size_t start, bool icon,
         masks[0] = 0x00FF0000;
         masks[1] = 0x0000FF00;
         masks[2] = 0x000000FF;
-        masks[3] = icon ? 0xFF000000 : 0;  // icons store alpha there; other bitmaps leave it unused
+        // Icons store alpha there, and so do 32-bit files of many programs: browsers take it
+        // as alpha unless every pixel leaves it zero (readDib then makes the picture opaque).
+        masks[3] = icon || out.bits() == 32 ? 0xFF000000 : 0;
     }
     if (h.compression == kRgb && h.bits == 16) {
         masks[0] = 0x7C00;
@@ -115,9 +117,10 @@ bool decodeRows(const DibHeader& h, ByteView data, std::size_t start, bool icon,
             unpackRow(s, h.bits, width, d);
         } else if (h.bits == 24) {
             for (int x = 0; x < width; ++x) {
-                d[3 * x] = s[3 * x + 2];
-                d[3 * x + 1] = s[3 * x + 1];
-                d[3 * x + 2] = s[3 * x];
+                d[bpp * x] = s[3 * x + 2];
+                d[bpp * x + 1] = s[3 * x + 1];
+                d[bpp * x + 2] = s[3 * x];
+                if (bpp == 4) d[4 * x + 3] = 255;  // an icon's mask sets alpha afterwards
             }
         } else if (h.bits == 16 && out.bits() == 16) {
             for (int x = 0; x < width; ++x) {
@@ -145,36 +148,52 @@ bool decodeRows(const DibHeader& h, ByteView data, std::size_t start, bool icon,
 }
 
 // The AND mask of an icon: set bits are transparent. Icons with an alpha channel carry a mask
-// only for old systems, so the alpha wins where it exists.
+// only for old systems, so the alpha wins where it exists. A palette icon whose masked pixels
+// all use one entry that no visible pixel uses keeps its palette with that entry transparent;
+// otherwise it becomes RGBA, so a colour the mask hides in one place still shows in another.
 void applyIconMask(const DibHeader& h, ByteView data, std::size_t maskOffset, bool anyAlpha, Bitmap& out) {
     const int width = static_cast<int>(h.width), height = static_cast<int>(h.height);
     const std::size_t maskRowBytes = strideOf(h.width, 1);
     const bool hasMask =
         maskOffset <= data.size() && maskRowBytes * static_cast<std::size_t>(height) <= data.size() - maskOffset;
-    std::vector<std::uint8_t> maskRow(static_cast<std::size_t>(width));
+    if (!hasMask) return;
+    std::vector<std::uint8_t> mask(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y)
+        unpackRow(data.data() + maskOffset + static_cast<std::size_t>(height - 1 - y) * maskRowBytes, 1, width,
+                  mask.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width));
+    auto masked = [&](int x, int y) { return mask[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] != 0; };
+    if (out.bits() == 32) {
+        if (anyAlpha) return;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) out.row(y)[4 * x + 3] = masked(x, y) ? 0 : 255;
+        return;
+    }
+    if (!out.isIndexed()) return;
     int transparentIndex = -1;
     bool oneIndex = true, anyMasked = false;
-    for (int y = 0; y < height; ++y) {
-        if (hasMask)
-            unpackRow(data.data() + maskOffset + static_cast<std::size_t>(height - 1 - y) * maskRowBytes, 1, width,
-                      maskRow.data());
-        else std::fill(maskRow.begin(), maskRow.end(), 0);
-        std::uint8_t* d = out.row(y);
+    std::vector<bool> shown(256, false);
+    for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            if (out.bits() == 32) {
-                if (!anyAlpha) d[4 * x + 3] = maskRow[x] ? 0 : 255;
-            } else if (maskRow[x]) {
-                anyMasked = true;
-                const int idx = out.isIndexed() ? d[x] : -2;
-                if (transparentIndex == -1) transparentIndex = idx;
-                else if (transparentIndex != idx) oneIndex = false;
+            const int idx = out.row(y)[x];
+            if (!masked(x, y)) {
+                shown[static_cast<std::size_t>(idx)] = true;
+                continue;
             }
+            anyMasked = true;
+            if (transparentIndex == -1) transparentIndex = idx;
+            else if (transparentIndex != idx) oneIndex = false;
         }
-    }
-    if (out.isIndexed() && anyMasked && oneIndex && transparentIndex >= 0) {
+    if (!anyMasked) return;
+    if (oneIndex && !shown[static_cast<std::size_t>(transparentIndex)]) {
         out.setTransparent(true);
         out.setTransparentColor(kPaletteReference + static_cast<Rgb>(transparentIndex));
+        return;
     }
+    Bitmap rgba = out.toRgba32();
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (masked(x, y)) rgba.row(y)[4 * x + 3] = 0;
+    out = std::move(rgba);
 }
 
 }  // namespace
@@ -258,6 +277,11 @@ DibHeader readDibHeader(ByteView data, std::string_view where, const DibOptions&
     if (h.bits <= 8) {
         const std::size_t full = std::size_t{1} << h.bits;
         tableEntries = used == 0 ? full : std::min<std::size_t>(used, 256);
+        // A table shorter than the depth asks for (OS/2 1.x files say so only through where the
+        // rows begin): the entries up to the rows, the rest black.
+        const std::size_t fullEnd = h.paletteOffset + full * h.paletteEntrySize;
+        if (used == 0 && options.pixelOffset > h.paletteOffset && options.pixelOffset < fullEnd)
+            tableEntries = (options.pixelOffset - h.paletteOffset) / h.paletteEntrySize;
         h.paletteEntries = std::min(tableEntries, full);
     } else {
         tableEntries = std::min<std::size_t>(used, 256);
@@ -266,8 +290,10 @@ DibHeader readDibHeader(ByteView data, std::string_view where, const DibOptions&
     if (h.paletteOffset + h.paletteEntries * h.paletteEntrySize > data.size()) in.truncated();
 
     if (h.bits <= 8) h.bitmapBits = h.bits;
+    else if (h.bits == 16 && h.masks[3] != 0) h.bitmapBits = 32;  // 4-4-4-4, 1-5-5-5 with alpha
     else if (h.bits == 16) h.bitmapBits = h.compression == kRgb || is555(h.masks) ? 16 : 24;
     else if (h.bits == 32 && (options.icon || options.keep32 || h.masks[3] != 0)) h.bitmapBits = 32;
+    else if (h.bits == 24 && options.icon) h.bitmapBits = 32;  // room for the AND mask
     else h.bitmapBits = 24;
     return h;
 }

@@ -58,7 +58,8 @@ Header parseHeader(ByteView data, bool strict) {
     } else if (kind == 3) {
         if (h.pixelBits != 8 && h.pixelBits != 16)
             unsupported(kWhere, "grey pixels of " + std::to_string(h.pixelBits) + " bits");
-        h.bits = 8;
+        // 16-bit grey is grey and alpha, which only RGBA holds.
+        h.bits = h.pixelBits == 16 ? 32 : 8;
     } else {
         if (h.pixelBits == 15 || h.pixelBits == 16) h.bits = 16;
         else if (h.pixelBits == 24) h.bits = 24;
@@ -111,7 +112,7 @@ bool TgaCodec::sniff(ByteView data) const {
     if (h.mapType == 0 && (h.mapLength != 0 || h.mapEntryBits != 0)) return false;
     if (kind == 1 && (h.mapType != 1 || h.pixelBits != 8)) return false;
     if (kind == 2 && h.pixelBits != 15 && h.pixelBits != 16 && h.pixelBits != 24 && h.pixelBits != 32) return false;
-    if (kind == 3 && h.pixelBits != 8) return false;
+    if (kind == 3 && h.pixelBits != 8 && h.pixelBits != 16) return false;
     if ((h.descriptor & 0xC0) != 0) return false;
     const std::uint64_t need = 18 + h.idLength + static_cast<std::uint64_t>(h.mapLength) * ((h.mapEntryBits + 7) / 8);
     return data.size() > need;
@@ -171,7 +172,8 @@ Image TgaCodec::read(ByteView data, const LoadOptions& options) const {
     }
     const bool topDown = (h.descriptor & 0x20) != 0;
     const bool rightToLeft = (h.descriptor & 0x10) != 0;
-    const bool alpha = h.pixelBits == 32;
+    const bool alpha = h.pixelBits == 32 || (h.kind() == 3 && h.pixelBits == 16);
+    const bool greyAlpha = h.kind() == 3 && h.pixelBits == 16;
     bool anyAlpha = false;
     for (int y = 0; y < height; ++y) {
         const int fileRow = topDown ? y : height - 1 - y;
@@ -186,6 +188,12 @@ Image TgaCodec::read(ByteView data, const LoadOptions& options) const {
                 d[2 * x + 1] = static_cast<std::uint8_t>(p[1] & 0x7F);
                 break;
             default:
+                if (greyAlpha) {
+                    d[4 * x] = d[4 * x + 1] = d[4 * x + 2] = p[0];
+                    d[4 * x + 3] = p[1];
+                    anyAlpha = anyAlpha || p[1] != 0;
+                    break;
+                }
                 d[h.bits / 8 * x] = p[2];
                 d[h.bits / 8 * x + 1] = p[1];
                 d[h.bits / 8 * x + 2] = p[0];

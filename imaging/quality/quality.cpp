@@ -1,4 +1,5 @@
 #include "quality/quality.h"
+#include "quality/transparency.h"
 
 #include <algorithm>
 #include <array>
@@ -215,6 +216,56 @@ std::uint64_t squaredDifferences(const std::uint8_t* a, const std::uint8_t* b, s
     return sum;
 }
 
+// Whether pixel i of an indexed or 24-bit picture carries its transparent colour.
+struct TransparentKey {
+    bool indexed = false;
+    int entry = -1;
+    Rgb colour = 0;
+    bool any = false;
+};
+
+TransparentKey keyOf(const Bitmap& bitmap) {
+    TransparentKey key;
+    if (!bitmap.transparent() || bitmap.bits() == 32) return key;
+    const Rgb c = bitmap.transparentColor();
+    if (bitmap.isIndexed()) {
+        key.indexed = true;
+        key.entry = isPaletteReference(c) ? paletteIndexOf(c) : -1;
+        if (key.entry < 0) {
+            // An RGB value names the first entry holding it.
+            const std::vector<Rgb>& palette = bitmap.palette();
+            for (std::size_t j = 0; j < palette.size(); ++j)
+                if (palette[j] == (c & 0xFFFFFF)) {
+                    key.entry = static_cast<int>(j);
+                    break;
+                }
+        }
+        key.any = key.entry >= 0;
+    } else {
+        key.colour = isPaletteReference(c) ? bitmap.transparentRgb() : (c & 0xFFFFFF);
+        key.any = !isPaletteReference(c) || bitmap.transparentRgb() != c;
+    }
+    return key;
+}
+
+// The picture over `matte` with its transparent colour shown as the matte too.
+std::vector<std::uint8_t> compositeShown(const Bitmap& bitmap, Rgb matte) {
+    std::vector<std::uint8_t> out = compositeRgb(bitmap, matte);
+    const TransparentKey key = keyOf(bitmap);
+    if (!key.any) return out;
+    const std::uint8_t m[3] = {static_cast<std::uint8_t>(redOf(matte)), static_cast<std::uint8_t>(greenOf(matte)),
+                               static_cast<std::uint8_t>(blueOf(matte))};
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const std::uint8_t* p = bitmap.row(y);
+        for (int x = 0; x < bitmap.width(); ++x) {
+            const bool clear = key.indexed ? p[x] == key.entry
+                                           : bitmap.bits() == 24 && makeRgb(p[3 * x], p[3 * x + 1], p[3 * x + 2]) == key.colour;
+            if (clear) std::copy_n(m, 3, &out[(static_cast<std::size_t>(y) * static_cast<std::size_t>(bitmap.width()) + static_cast<std::size_t>(x)) * 3]);
+        }
+    }
+    return out;
+}
+
 // 10 log10(255^2 / MSE) of `sum` squared differences over `count` channel values.
 double psnrOfSum(std::uint64_t sum, std::size_t count) {
     if (sum == 0) return std::numeric_limits<double>::infinity();
@@ -223,6 +274,27 @@ double psnrOfSum(std::uint64_t sum, std::size_t count) {
 }
 
 }  // namespace
+
+bool hasTransparency(const Bitmap& bitmap) {
+    if (bitmap.empty()) return false;
+    if (bitmap.bits() == 32) {
+        const std::vector<std::uint8_t>& d = bitmap.data();
+        for (std::size_t i = 3; i < d.size(); i += 4)
+            if (d[i] != 255) return true;
+        return false;
+    }
+    const TransparentKey key = keyOf(bitmap);
+    if (!key.any) return false;
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const std::uint8_t* p = bitmap.row(y);
+        for (int x = 0; x < bitmap.width(); ++x) {
+            if (key.indexed ? p[x] == key.entry
+                            : bitmap.bits() == 24 && makeRgb(p[3 * x], p[3 * x + 1], p[3 * x + 2]) == key.colour)
+                return true;
+        }
+    }
+    return false;
+}
 
 std::vector<std::uint8_t> compositeRgb(const Bitmap& bitmap, Rgb matte) {
     const RowCompositor rows(bitmap, matte);
@@ -277,6 +349,27 @@ QualityScore measureQuality(const Bitmap& original, const Bitmap& variation, Rgb
     if (original.empty() || variation.empty()) fail(ErrorCode::NoImage, kWhere, "there is no picture to compare");
     if (original.width() != variation.width() || original.height() != variation.height())
         fail(ErrorCode::InvalidArgument, kWhere, "the pictures differ in size");
+    QualityScore score;
+    if (hasTransparency(original)) {
+        // An Original with real transparency is shown on pages of other colours too: over the
+        // matte and over its opposite, lost or changed alpha shows on one of them, so a
+        // Variation that lost the transparency (a JPEG blended on white) is never "lossless"
+        // just because the test page happens to be white.
+        const Rgb other = makeRgb(255 - redOf(matte), 255 - greenOf(matte), 255 - blueOf(matte));
+        const std::vector<std::uint8_t> a1 = compositeShown(original, matte), b1 = compositeShown(variation, matte);
+        const std::vector<std::uint8_t> a2 = compositeShown(original, other), b2 = compositeShown(variation, other);
+        const double sum = static_cast<double>(squaredDifferences(a1.data(), b1.data(), a1.size()) +
+                                              squaredDifferences(a2.data(), b2.data(), a2.size()));
+        if (sum == 0.0) {
+            score.psnr = std::numeric_limits<double>::infinity();
+            score.ssim = 1.0;
+            return score;
+        }
+        score.psnr = 10.0 * std::log10(255.0 * 255.0 / (sum / static_cast<double>(a1.size() + a2.size())));
+        score.ssim = std::min(ssimOfLuma(lumaOf(a1), lumaOf(b1), original.width(), original.height()),
+                              ssimOfLuma(lumaOf(a2), lumaOf(b2), original.width(), original.height()));
+        return score;
+    }
     const std::vector<std::uint8_t> a = compositeRgb(original, matte);
     const std::vector<std::uint8_t> b = compositeRgb(variation, matte);
     QualityScore score;

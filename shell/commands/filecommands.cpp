@@ -14,6 +14,7 @@
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
 #include "imaging/qt/imagecontrol.h"
+#include "codecs/load_notes.h"
 #include "settings/qualityoptions.h"
 #include "settings/settingsstore.h"
 
@@ -127,7 +128,13 @@ frmDocument* FileCommands::OpenImageFile(const QString& fileName, const QString&
                 if (animated) {
                     picture.SetAutoAnimate(false);
                 }
+                imaging::takeLoadNotes();
                 loaded = picture.Load(fileName, 0, 0, -1) == 0 && picture.HasBitmap();
+                // A file cut short is shown as far as it arrived, as browsers show it; its
+                // window says that it is damaged.
+                if (loaded && imaging::takeLoadNotes().damaged)
+                    document->setWindowTitle(document->windowTitle() + QStringLiteral(" (") + LoadText(6661) +
+                                             QLatin1Char(')'));
             }
             if (!loaded) {
                 reason = picture.LastErrorText();

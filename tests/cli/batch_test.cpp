@@ -136,6 +136,44 @@ TEST_F(Batch, SmallestFileKeepsTheSmallerOfGifAndJpeg) {
     EXPECT_NE(r.out.find("files: 2\nwritten: 2\nfailed: 0\n"), std::string::npos) << r.out;
 }
 
+TEST_F(Batch, ATransparentLogoStaysTransparent) {
+    // A logo with an alpha channel (clear corners, a soft edge) beside an opaque photo.
+    imaging::Bitmap logo(24, 16, 32);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 24; ++x) {
+            std::uint8_t* px = logo.row(y) + 4 * x;
+            px[0] = 200, px[1] = static_cast<std::uint8_t>(x * 10), px[2] = 30;
+            px[3] = x < 4 ? 0 : x == 4 ? 128 : 255;
+        }
+    imaging::SaveOptions save;
+    save.format = imaging::format::Png;
+    imaging::saveFile(p("in/logo.png"), imaging::Image::fromBitmap(logo), save);
+    picture("in/photo.png", 90, 60, true);
+    // Each profile kind: always GIF, always JPEG, by depth, smallest file.
+    for (const char* kind : {"1", "2", "3", "4"}) {
+        settings(std::string("[Optimize6]\nFileFormat=") + kind + "\n");
+        const std::string out = p(std::string("out") + kind), report = p(std::string("r") + kind + ".jsonl");
+        const RunResult r = run({"batch", "--out", out, "--report", report, p("in")});
+        ASSERT_EQ(r.status, 0) << kind << r.err;
+        ASSERT_TRUE(fs::exists(out + "/logo.png")) << "profile kind " << kind;
+        const imaging::Image back = imaging::loadFile(out + "/logo.png");
+        EXPECT_EQ(back.first(), logo) << "profile kind " << kind;  // every alpha value kept
+        const std::string lines = slurp(report);
+        EXPECT_NE(lines.find("logo.png\",\"format\":\"PNG\""), std::string::npos) << lines;
+        EXPECT_NE(lines.find("\"transparency_kept_as\":\"PNG\""), std::string::npos) << lines;
+        // The opaque photo follows its profile as before and is not marked.
+        std::istringstream each(lines);
+        int count = 0;
+        for (std::string line; std::getline(each, line); ++count) {
+            if (line.find("photo.png") != std::string::npos) {
+                EXPECT_EQ(line.find("transparency_kept_as"), std::string::npos) << line;
+            }
+        }
+        EXPECT_EQ(count, 2) << lines;
+        EXPECT_FALSE(fs::exists(out + "/photo.png")) << "profile kind " << kind;
+    }
+}
+
 TEST_F(Batch, SharesSplitTheInputsExactlyAndJobsChangeNoByte) {
     for (int i = 0; i < 7; ++i) picture("in/" + std::string(1, static_cast<char>('a' + i)) + "/p" + std::to_string(i) + ".png", 40 + i, 30, i % 2 == 0, i);
     ASSERT_EQ(run({"batch", "--jobs", "1", "--out", p("one"), p("in")}).status, 0);

@@ -56,6 +56,8 @@ TEST_F(InitApplicationTest, SaveFormatsAsTabled) {
     EXPECT_EQ(gif.FormatName, QStringLiteral("GIF"));
     EXPECT_EQ(gif.Extension, QStringLiteral("gif"));
     EXPECT_EQ(SaveFormats[2].FormatCode, 6);  // PNG
+    // PNG offers 32 bits too, so an Original's alpha channel can be kept.
+    EXPECT_EQ(SaveFormats[2].PixelDepths, QStringLiteral("10010001011"));
     EXPECT_EQ(SaveFormats[13].FormatName, QStringLiteral("TIFF"));
     EXPECT_EQ(SaveFormats[13].PixelDepths, QStringLiteral("11111111110"));
     EXPECT_EQ(SaveFormats[15].Extension, QStringLiteral("wpg"));

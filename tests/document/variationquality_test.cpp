@@ -12,6 +12,7 @@
 #include "codecs/registry.h"
 #include "document/documenthost.h"
 #include "document/frmdocument.h"
+#include "quality/transparency.h"
 #include "settings/programoptions.h"
 #include "settings/qualityoptions.h"
 #include "common/globals.h"
@@ -35,6 +36,19 @@ imaging::Bitmap blocks(int width, int height) {
     const imaging::Rgb colours[4] = {0x0000FF, 0x00FF00, 0xFF0000, 0x808080};
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) b.setPixel(x, y, colours[(x / 16 + y / 16) % 4]);
+    return b;
+}
+
+// An icon with an alpha channel: clear corners, a soft ring, an opaque middle.
+imaging::Bitmap icon(int size) {
+    imaging::Bitmap b(size, size, 32);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            std::uint8_t* p = b.row(y) + 4 * x;
+            const int d = std::abs(x - size / 2) + std::abs(y - size / 2);
+            p[0] = static_cast<std::uint8_t>(200 - x), p[1] = 40, p[2] = static_cast<std::uint8_t>(y * 3);
+            p[3] = d > size / 2 ? 0 : d > size / 2 - 3 ? 100 : 255;
+        }
     return b;
 }
 
@@ -128,6 +142,41 @@ private slots:
         // Once encoded again the numbers return, measured on the new size.
         doc->AktualisiereVariation(1);
         QVERIFY2(doc->LabelCompress(1)->text().contains(QStringLiteral("PSNR")), qPrintable(doc->LabelCompress(1)->text()));
+    }
+
+    void transparentIconKeepsItsAlphaAndAJpegSaysItIsLost() {
+        // Every profile that would have made a JPEG or an opaque GIF of it makes a 32-bit PNG.
+        auto doc = open(icon(40), kProfileAlwaysJpeg);
+        QVERIFY(doc);
+        QCOMPARE(doc->record(1).Format, save_format::Png);
+        QCOMPARE(doc->record(1).PixelDepth, 32);
+        // Every alpha value kept: the same on any page, a white one or a black one.
+        const imaging::QualityScore kept = imaging::measureQuality(doc->picOriginal().Bitmap(), doc->picCompress(1).Bitmap());
+        QVERIFY(std::isinf(kept.psnr));
+        QVERIFY(imaging::hasTransparency(doc->picCompress(1).Bitmap()));
+        QString caption = doc->LabelCompress(1)->text();
+        QVERIFY2(caption.contains(QStringLiteral(" Bytes, PNG, 32 Bits, ")) && caption.contains(QStringLiteral("PSNR lossless")) &&
+                     !caption.contains(QStringLiteral("transparency")),
+                 qPrintable(caption));
+
+        // Made a JPEG by hand: blended on white it matches the white page, but it has lost the
+        // transparency, and the caption says so instead of "lossless".
+        doc->record(1).Format = save_format::Jpeg;
+        doc->record(1).PixelDepth = doc->record(1).PalettePixelDepth = 24;
+        doc->AktualisiereVariation(1);
+        QVERIFY(!imaging::hasTransparency(doc->picCompress(1).Bitmap()));
+        const std::optional<imaging::QualityScore> q = doc->VariationQuality(1);
+        QVERIFY(q && !std::isinf(q->psnr) && q->psnr < 20);
+        caption = doc->LabelCompress(1)->text();
+        QVERIFY2(caption.contains(QStringLiteral(" Bytes, JPEG, 24 Bits, ")) && !caption.contains(QStringLiteral("lossless")) &&
+                     caption.contains(QStringLiteral(", transparency lost")),
+                 qPrintable(caption));
+        // Said even with the quality numbers switched off, and in German.
+        QualityOptions().QualityNumbers = false;
+        LanguageOffset = kGermanLanguageOffset;
+        doc->AktualisiereMemInfo(1);
+        QVERIFY2(doc->LabelCompress(1)->text().contains(QStringLiteral(", Transparenz verloren")),
+                 qPrintable(doc->LabelCompress(1)->text()));
     }
 
     void byteBudgetSetsTheRecordAndEncodesWithIt() {

@@ -66,6 +66,54 @@ TEST(Keenfit, ByColourDepthSplitsAtEightBits) {
     EXPECT_FALSE(ChooseVariationSettings(p, still(24, 3)).CompareGifAndJpeg);
 }
 
+TEST(Keenfit, TransparencyIsNeverSentToAFormatThatDropsIt) {
+    // Every "Applies to" choice against the three kinds of Original: the format and depth
+    // chosen, and whether the profile's own choice was overruled.
+    struct Case {
+        int fileFormat, infoBits;
+        Transparency transparency;
+        int format, depth;
+        bool kept;
+    } cases[] = {
+        {kProfileAlwaysGif, 32, Transparency::Alpha, save_format::Png, 32, true},
+        {kProfileAlwaysJpeg, 32, Transparency::Alpha, save_format::Png, 32, true},
+        {kProfileByColorDepth, 32, Transparency::Alpha, save_format::Png, 32, true},
+        {kProfileSmallestFile, 32, Transparency::Alpha, save_format::Png, 32, true},
+        {kProfileAlwaysGif, 8, Transparency::Keyed, save_format::Gif, 5, false},
+        {kProfileAlwaysJpeg, 8, Transparency::Keyed, save_format::Png, 32, true},
+        {kProfileByColorDepth, 8, Transparency::Keyed, save_format::Gif, 5, false},
+        {kProfileByColorDepth, 24, Transparency::Keyed, save_format::Gif, 8, true},
+        {kProfileSmallestFile, 8, Transparency::Keyed, save_format::Gif, 5, false},
+        {kProfileAlwaysJpeg, 24, Transparency::None, save_format::Jpeg, 24, false},
+        {kProfileByColorDepth, 24, Transparency::None, save_format::Jpeg, 24, false},
+    };
+    for (const Case& k : cases) {
+        OptimizeProfile p = BuiltInProfile(6);
+        p.FileFormat = static_cast<std::int16_t>(k.fileFormat);
+        OriginalTraits t = still(k.infoBits, 17);
+        t.transparency = k.transparency;
+        const KeenfitChoice c = ChooseVariationSettings(p, t);
+        const std::string what = "profile " + std::to_string(k.fileFormat) + ", " + std::to_string(k.infoBits) + " bits";
+        EXPECT_FALSE(c.CompareGifAndJpeg) << what;
+        EXPECT_EQ(c.Format, k.format) << what;
+        EXPECT_EQ(c.PixelDepth, k.depth) << what;
+        EXPECT_EQ(c.KeptTransparency, k.kept) << what;
+        if (k.format == save_format::Png) {
+            const EngineSaveSettings s = SaveSettingsFor(c);
+            EXPECT_EQ(s.formatNumber, f::Png) << what;
+            EXPECT_EQ(s.bitsPerPixel, 32) << what;
+        }
+    }
+    // An animated GIF keeps its frames and their transparent colours as GIF, even where the
+    // profile says JPEG.
+    OriginalTraits animated{8, 17, true, true, Transparency::Keyed};
+    const KeenfitChoice a = ChooseVariationSettings(BuiltInProfile(3), animated);
+    EXPECT_EQ(a.Format, save_format::Gif);
+    EXPECT_EQ(a.PixelDepth, 8);
+    EXPECT_TRUE(a.GIFAnimated);
+    EXPECT_TRUE(a.KeptTransparency);
+}
+
 TEST(Keenfit, WebAndCustomPalettesTakeEightBitsThenTheCap) {
     OptimizeProfile p = BuiltInProfile(2);
     for (int palette : {64, 16}) {

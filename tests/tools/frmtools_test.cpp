@@ -254,7 +254,8 @@ private slots:
         QTest::newRow("GIF 3 to BMP") << 0 << 3 << 3 << 4 << true;
         QTest::newRow("TIFF 16 to BMP") << 13 << 16 << 3 << 24 << false;
         QTest::newRow("GIF 8 to BMP keeps 8") << 0 << 8 << 3 << 8 << true;
-        QTest::newRow("TGA 32 to PNG") << 12 << 32 << 2 << 24 << true;
+        QTest::newRow("TGA 32 to PNG keeps 32") << 12 << 32 << 2 << 32 << true;
+        QTest::newRow("JPEG 24 to PNG keeps 24") << 1 << 24 << 2 << 24 << true;
         QTest::newRow("GIF 2 to EPS") << 0 << 2 << 4 << 8 << true;
     }
 
@@ -572,6 +573,40 @@ private slots:
         tools_->show();
         QCOMPARE(tools_->pos(), at);
     }
+    void aTransparentOriginalGetsThirtyTwoBitsWhereTheFormatKeepsAlpha() {
+        // An icon with clear corners; the profile makes a GIF of it (a transparent entry).
+        imaging::Bitmap icon(40, 30, 32);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) {
+                std::uint8_t* p = icon.row(y) + 4 * x;
+                p[0] = static_cast<std::uint8_t>(x * 6), p[1] = 90, p[2] = static_cast<std::uint8_t>(y * 8);
+                p[3] = x < 5 ? 0 : x < 8 ? 120 : 255;
+            }
+        openDocument(icon);
+        doc_->SelektiereGrafik(1);
+        tools_->show();
+        // From the Variation's depth (24 after a JPEG) each alpha format takes 32 bits, and the
+        // picture keeps every alpha value; JPEG cannot, and its caption says so.
+        for (int f : {save_format::Png, save_format::Webp, save_format::Avif}) {
+            format()->setCurrentIndex(save_format::Jpeg);
+            QCOMPARE(tools_->SelectedPixelDepth(), 24);
+            QVERIFY2(doc_->LabelCompress(1)->text().contains(", transparency lost"), qPrintable(doc_->LabelCompress(1)->text()));
+            format()->setCurrentIndex(f);
+            QCOMPARE(tools_->SelectedPixelDepth(), 32);
+            QCOMPARE(doc_->record(1).PixelDepth, 32);
+            const imaging::Bitmap& shown = doc_->picCompress(1).Bitmap();
+            QCOMPARE(shown.bits(), 32);
+            QCOMPARE(shown.row(0)[3], std::uint8_t{0});  // the clear corner stays clear
+            QVERIFY2(!doc_->LabelCompress(1)->text().contains("transparency"), qPrintable(doc_->LabelCompress(1)->text()));
+        }
+        // An opaque Original keeps 24 bits as before.
+        openDocument(stripes(60, 40));
+        doc_->SelektiereGrafik(1);
+        format()->setCurrentIndex(save_format::Jpeg);
+        format()->setCurrentIndex(save_format::Webp);
+        QCOMPARE(tools_->SelectedPixelDepth(), 24);
+    }
+
     void webFormatsHaveTheirOwnFaces() {
         openDocument(stripes(60, 40));
         doc_->SelektiereGrafik(1);

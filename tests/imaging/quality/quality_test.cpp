@@ -9,6 +9,7 @@
 #include "core/error.h"
 #include "core/parallel.h"
 #include "quality/quality.h"
+#include "quality/transparency.h"
 
 using namespace imaging;
 
@@ -111,16 +112,68 @@ TEST(Quality, AlphaIsCompositedOnTheMatte) {
     std::uint8_t* p = rgba.row(0);
     const std::uint8_t px[8] = {200, 0, 0, 0, 0, 100, 0, 128};  // fully transparent red; half green
     std::copy(px, px + 8, p);
-    // Over white: (255, 255, 255) and (0*128 + 255*127)/255 etc.
-    Bitmap expected(2, 1, 24);
-    expected.setPixel(0, 0, makeRgb(255, 255, 255));
-    expected.setPixel(1, 0, makeRgb(127, 177, 127));
-    EXPECT_EQ(measureQuality(rgba, expected).psnr, std::numeric_limits<double>::infinity());
-    // Over black the transparent pixel is black, so white no longer matches.
-    EXPECT_LT(measureQuality(rgba, expected, makeRgb(0, 0, 0)).psnr, 10.0);
+    // The same transparency with other colours under the clear pixel: what no page shows
+    // costs nothing, on any matte.
+    Bitmap hidden = rgba;
+    hidden.row(0)[0] = 17, hidden.row(0)[1] = 99;
+    for (Rgb matte : {makeRgb(255, 255, 255), makeRgb(0, 0, 0)}) {
+        const QualityScore q = measureQuality(rgba, hidden, matte);
+        EXPECT_EQ(q.psnr, std::numeric_limits<double>::infinity());
+    }
+    // Blended over white into an opaque picture, it matches on a white page but not on a
+    // black one: the transparency is lost and the numbers say so. Per channel over black the
+    // errors are 255, 255, 255 and 127, 127, 127 of 12 values: MSE (3 * 255² + 3 * 127²) / 12.
+    Bitmap overWhite(2, 1, 24);
+    overWhite.setPixel(0, 0, makeRgb(255, 255, 255));
+    overWhite.setPixel(1, 0, makeRgb(127, 177, 127));
+    const QualityScore lost = measureQuality(rgba, overWhite);
+    EXPECT_FALSE(hasTransparency(overWhite));
+    EXPECT_NEAR(lost.psnr, 10 * std::log10(255.0 * 255.0 * 12 / (3 * 255.0 * 255 + 3 * 127.0 * 127)), 1e-9);
+    EXPECT_LT(lost.ssim, 1.0);
+    // Blended over black instead: the same loss, seen on the white page.
     Bitmap overBlack(2, 1, 24);
     overBlack.setPixel(1, 0, makeRgb(0, 50, 0));
-    EXPECT_EQ(measureQuality(rgba, overBlack, makeRgb(0, 0, 0)).psnr, std::numeric_limits<double>::infinity());
+    const QualityScore lostToo = measureQuality(rgba, overBlack);
+    EXPECT_LT(lostToo.psnr, 10.0);
+}
+
+TEST(Quality, TransparentColourCountsAsTransparency) {
+    // A GIF-like Original: entry 1 is transparent and used by the middle pixel.
+    Bitmap indexed(3, 1, 8);
+    indexed.palette()[0] = makeRgb(10, 20, 30);
+    indexed.palette()[1] = makeRgb(0, 255, 0);
+    indexed.setPixel(1, 0, 1);
+    indexed.setTransparent(true);
+    indexed.setTransparentColor(kPaletteReference + 1);
+    EXPECT_TRUE(hasTransparency(indexed));
+    // The flag alone, on an entry no pixel uses, is no transparency.
+    Bitmap unused = indexed;
+    unused.setTransparentColor(kPaletteReference + 5);
+    EXPECT_FALSE(hasTransparency(unused));
+    // An RGB transparent colour of a 24-bit picture (PNG tRNS) when a pixel has it.
+    Bitmap rgb = indexed.toRgb24();
+    rgb.setTransparent(true);
+    rgb.setTransparentColor(makeRgb(0, 255, 0));
+    EXPECT_TRUE(hasTransparency(rgb));
+    rgb.setTransparentColor(makeRgb(1, 255, 0));
+    EXPECT_FALSE(hasTransparency(rgb));
+    EXPECT_FALSE(hasTransparency(flat(4, 4, 0)));
+    Bitmap opaque = flat(2, 2, makeRgb(1, 2, 3)).toRgba32();
+    EXPECT_FALSE(hasTransparency(opaque));
+    opaque.row(1)[7] = 254;
+    EXPECT_TRUE(hasTransparency(opaque));
+
+    // Kept by a Variation with the same transparent entry: lossless. Kept nowhere (the green
+    // key colour now shows): not lossless, and lost. Over white the clear pixel should be
+    // white (0 vs 255 in red and blue), over black black (255 in green): MSE 3 * 255² / 18.
+    EXPECT_EQ(measureQuality(indexed, indexed).psnr, std::numeric_limits<double>::infinity());
+    Bitmap shown = indexed;
+    shown.setTransparent(false);
+    const QualityScore q = measureQuality(indexed, shown);
+    EXPECT_FALSE(hasTransparency(shown));
+    EXPECT_NEAR(q.psnr, 10 * std::log10(18.0 / 3.0), 1e-9);
+    // The other way round (transparency the Original does not have) is the old comparison.
+    EXPECT_EQ(measureQuality(shown, indexed).psnr, std::numeric_limits<double>::infinity());
 }
 
 // One PSNR for every caller: the bitmap form composites exactly as the captions' numbers do,
