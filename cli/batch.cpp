@@ -31,12 +31,18 @@ namespace fs = std::filesystem;
 const char* const kBatchUsage =
     "       kalmira-cli batch --out DIR [--profile N] [--settings FILE] [--jobs J] [--shard K/M]\n"
     "                   [--report FILE] FILES-OR-FOLDERS...\n"
-    "  --out DIR        where the results go, each under its input's name with its format's extension\n"
+    "  --out DIR        where the results go (see Names below)\n"
     "  --profile N      optimisation profile 1-6 of the settings (default 6, the batch profile)\n"
     "  --settings FILE  the settings file to take the profile from (default the user's own)\n"
     "  --jobs J         files worked on at once (default: the number of cores)\n"
     "  --shard K/M      only the K-th of M shares of the sorted input list (for several machines)\n"
-    "  --report FILE    one JSON line per file: input, output, format, bytes in/out, psnr, ms\n";
+    "  --report FILE    one JSON line per file: input, output, format, bytes_in, bytes_out, psnr (dB, a\n"
+    "                   number; null with \"lossless\":true when the pixels are exact), ms; or error\n"
+    "  Names: each result is DIR/ + the input's path below the folder named on the command line (its\n"
+    "  file name alone for a file named there), with the chosen format's extension in place of its\n"
+    "  own: photos/trip/a.png -> DIR/trip/a.jpg. Inputs of one folder that differ only in their\n"
+    "  extension keep it, so neither replaces the other: a.png -> a.png.jpg, a.tif -> a.tif.jpg. A\n"
+    "  result that would replace an input, or a name that two named files share, is listed as failed.\n";
 
 namespace {
 
@@ -145,8 +151,15 @@ std::string reportLine(const BatchInput& input, const Outcome& o) {
     line << "{\"input\":" << jsonString(input.file.string());
     if (o.ok) {
         line << ",\"output\":" << jsonString(o.output) << ",\"format\":" << jsonString(o.format)
-             << ",\"bytes_in\":" << o.bytesIn << ",\"bytes_out\":" << o.bytesOut << ",\"psnr\":"
-             << (std::isnan(o.psnr) ? std::string("null") : std::isinf(o.psnr) ? std::string("\"inf\"") : fixed(o.psnr, 3));
+             << ",\"bytes_in\":" << o.bytesIn << ",\"bytes_out\":" << o.bytesOut << ",\"psnr\":";
+        // JSON has no infinity: an exact result says so in a field of its own, and a reader
+        // that sums or compares the PSNR gets a number or null, never a string.
+        if (std::isnan(o.psnr))
+            line << "null";
+        else if (std::isinf(o.psnr))
+            line << "null,\"lossless\":true";
+        else
+            line << fixed(o.psnr, 3) << ",\"lossless\":false";
         // The profile's format would have dropped the transparency: say which format kept it.
         if (o.keptTransparency) line << ",\"transparency_kept_as\":" << jsonString(o.format);
     } else {

@@ -39,10 +39,11 @@ const char* const kUsage =
     "  --dither D       0 none (default), 1 Floyd-Steinberg, 2 Stucki, 3 Burkes, 4 Sierra,\n"
     "                   5 Stevenson-Arce, 6 Jarvis-Judice-Ninke, 7 ordered\n"
     "  --colors C       at most C colours with the optimised palette (0 = as many as the depth holds)\n"
-    "  --qfactor Q      JPEG quality factor 2-255, lower is better (default 56)\n"
+    "  --qfactor Q      JPEG quality factor 2-255, lower is better (default 56): --quality 256-Q\n"
     "  --passes P       JPEG progressive scans, 0 = baseline (default)\n"
     "  --interlaced     GIF/PNG interlacing\n"
-    "  --quality Q      WebP/AVIF quality 0-100, higher is better (default 75)\n"
+    "  --quality Q      the quality as the program's slider shows it, higher is better: JPEG 1-254\n"
+    "                   (default 200, the quality factor 256-Q), WebP/AVIF 0-100 (default 75)\n"
     "  --lossless       WebP/AVIF: exact pixels\n"
     "  --effort E       WebP 0-6, AVIF 0-10: more is slower and smaller (default 4)\n"
     "  --target-size N  the best picture whose file has at most N bytes: JPEG/WebP/AVIF search the\n"
@@ -120,7 +121,16 @@ ConvertSettings readConvertSettings(const std::vector<std::string>& args) {
     s.qfactor = a.integer("qfactor", s.qfactor, 2, 255);
     s.passes = a.integer("passes", 0, 0, 64);
     s.interlaced = a.has("interlaced");
-    s.quality = a.integer("quality", s.quality, 0, 100);
+    // --quality means what the program's quality slider means for the format; for JPEG that is
+    // 256 minus the quality factor.
+    const bool jpeg = s.format == imaging::format::Jpeg444 || s.format == imaging::format::Jpeg422 ||
+                      s.format == imaging::format::Jpeg411;
+    if (jpeg && a.has("quality")) {
+        if (a.has("qfactor")) throw UsageError("give --quality or --qfactor, not both");
+        s.qfactor = 256 - a.integer("quality", 256 - s.qfactor, 1, 254);
+    } else {
+        s.quality = a.integer("quality", s.quality, 0, 100);
+    }
     s.lossless = a.has("lossless");
     s.effort = a.integer("effort", s.effort, 0, s.format == imaging::format::Webp ? 6 : 10);
     if (a.has("target-size")) {

@@ -1,5 +1,6 @@
 #include "common/errortrap.h"
 #include "common/globals.h"
+#include "common/qttranslations.h"
 #include "common/texts.h"
 
 #include <QCoreApplication>
@@ -117,6 +118,8 @@ void InitApplication() {
             SaveFormats[i] = SaveFormat{row.code, QString::fromLatin1(row.depths), QString::fromUtf8(row.name),
                                         QString::fromLatin1(row.extension)};
         }
+        // Qt's standard dialog buttons speak the program's language, not the system's.
+        LoadQtTranslations();
     });
 }
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_pkgs=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-translations-l10n libgl-dev
   libjpeg62-turbo-dev libgif-dev libpng-dev libtiff-dev zlib1g-dev libdeflate-dev
   libwebp-dev libavif-dev liblcms2-dev libheif-dev
   fonts-dejavu-core

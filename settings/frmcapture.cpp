@@ -8,9 +8,13 @@
 #include "qt/capturecontrol.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QPointer>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <array>
+#include <vector>
 
 namespace kalmira {
 
@@ -21,6 +25,53 @@ namespace {
 constexpr int kExeTab = 3;
 constexpr int kAreaKind = 9;
 constexpr int kResourceKind = 10;
+
+// How long the desktop gets to take the hidden windows off the screen before a capture that
+// does not wait for the hot key (a window manager may fade them out).
+constexpr int kHideSettleMs = 150;
+
+// The program's own windows (the main window, the tools and palette windows, a help window):
+// hidden while capturing so that none is in the picture, and shown again in their places.
+class HiddenWindows {
+public:
+    HiddenWindows() = default;
+    HiddenWindows(const HiddenWindows&) = delete;
+    HiddenWindows& operator=(const HiddenWindows&) = delete;
+    ~HiddenWindows() { showAgain(); }
+
+    void hideAll(const QWidget* except, bool settle) {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window == except || !window->isVisible() || window->windowType() == Qt::Desktop) continue;
+            hidden_.push_back({window, window->pos(), window->windowState()});
+        }
+        for (const Entry& entry : hidden_) entry.window->hide();
+        QApplication::processEvents();
+        if (settle && !hidden_.empty()) {
+            QEventLoop pause;
+            QTimer::singleShot(kHideSettleMs, &pause, &QEventLoop::quit);
+            pause.exec();
+        }
+    }
+
+    // In the order they were found, so the main window comes back before the windows it owns.
+    void showAgain() {
+        for (const Entry& entry : hidden_) {
+            if (!entry.window) continue;
+            entry.window->show();
+            // A window manager may place a window anew when it is mapped again.
+            if (entry.state == Qt::WindowNoState) entry.window->move(entry.position);
+        }
+        hidden_.clear();
+    }
+
+private:
+    struct Entry {
+        QPointer<QWidget> window;
+        QPoint position;
+        Qt::WindowStates state;
+    };
+    std::vector<Entry> hidden_;
+};
 
 }  // namespace
 
@@ -43,6 +94,8 @@ frmCapture::frmCapture(imaging::CaptureControl& control, QWidget* mainWindow, bo
     : QDialog(mainWindow), ui_(std::make_unique<Ui::frmCapture>()), control_(control), mainWindow_(mainWindow),
       screenAvailable_(screenAvailable) {
     ui_->setupUi(this);
+    // Help names the capture page while the dialog is the active window.
+    setProperty("HelpContextID", 1022);
     // Every tab caption whole, in either language, rather than behind scroll arrows.
     ui_->tabCapture->setUsesScrollButtons(false);
     ui_->optScreen0->setChecked(true);
@@ -124,14 +177,17 @@ int frmCapture::runCapture(int kind) {
 }
 
 void frmCapture::cmdOK_Click() {
+    HiddenWindows hidden;
+    const auto showProgram = [&] {
+        hidden.showAgain();
+        if (mainWindow_) mainWindow_->show();
+    };
     try {
         if (control_.Capturing()) control_.StopCapture();
         CaptureKind = 0;
         hide();
-        if (ui_->checkHideApp->isChecked() && mainWindow_) {
-            mainWindow_->hide();
-            QApplication::processEvents();
-        }
+        const bool hiding = ui_->checkHideApp->isChecked();
+        if (hiding) hidden.hideAll(this, control_.HotKey() == 0);
         const int tab = ui_->tabCapture->currentIndex();
         const int option = tab == 0 ? ScreenChoice : tab == 1 ? ObjectChoice : 0;
         const int kind = KindOf(tab, option);
@@ -156,17 +212,21 @@ void frmCapture::cmdOK_Click() {
                 if (control_.Capturing()) control_.StopCapture();
                 const int result = checked(runCapture(kind));
                 QApplication::processEvents();
+                // The first captured picture's document brings the tools and palette windows:
+                // they leave the screen too before the next capture.
+                if (hiding) hidden.hideAll(this, false);
                 if (result == imaging::CaptureControl::kCaptureEnded) CaptureKind = 0;
             }
         } else {
             checked(runCapture(kind));
             CaptureKind = 0;
         }
-        if (mainWindow_) mainWindow_->show();
+        showProgram();
         Unload();
     } catch (...) {
         CaptureKind = 0;
-        if (mainWindow_) mainWindow_->show();
+        // Back on the screen before the message, which would otherwise stand alone.
+        showProgram();
         Unload();
         HandleCurrentError();
     }

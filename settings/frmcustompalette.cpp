@@ -1,6 +1,7 @@
 #include "settings/frmcustompalette.h"
 
 #include "common/errortrap.h"
+#include "common/floatingplacement.h"
 #include "common/routines.h"
 #include "common/texts.h"
 #include "core/error.h"
@@ -398,16 +399,15 @@ void frmCustomPalette::showEvent(QShowEvent* event) {
 void frmCustomPalette::restorePosition() {
     Guarded([this] {
         const double tpp = twipsPerPixel(this);
-        // Beside the tools window, bottoms aligned, unless a place is stored.
-        double defaultLeft = 0;
-        double defaultTop = 0;
-        if (hooks_.toolsGeometry) {
-            const QRect tools = hooks_.toolsGeometry();
-            defaultLeft = (tools.x() + tools.width()) * tpp;
-            defaultTop = (tools.y() + tools.height() - frameGeometry().height()) * tpp;
+        if (!PalettePositionStored() && hooks_.toolsGeometry) {
+            // The first start: under the tools window (or beside it), away from the documents.
+            if (const QRect tools = hooks_.toolsGeometry(); tools.isValid()) {
+                move(FirstPalettePlacement(tools, frameGeometry().size(), AvailableScreenArea(*this)));
+                return;
+            }
         }
-        const double left = ReadPaletteLeft(static_cast<float>(defaultLeft)) / tpp;
-        const double top = ReadPaletteTop(static_cast<float>(defaultTop)) / tpp;
+        const double left = ReadPaletteLeft(0.0f) / tpp;
+        const double top = ReadPaletteTop(0.0f) / tpp;
         move(static_cast<int>(std::lround(left)), static_cast<int>(std::lround(top)));
     });
 }

@@ -53,7 +53,7 @@ inline constexpr std::array<SettingKey, 27> kSettingKeys{{
     {kSectionLastFiles, "File2", ValueKind::Text, ""},
     {kSectionLastFiles, "File3", ValueKind::Text, ""},
     {kSectionLastFiles, "File4", ValueKind::Text, ""},
-    {kSectionSettings, "InitDir", ValueKind::Text, kComputedDefault},  // the program's folder
+    {kSectionSettings, "InitDir", ValueKind::Text, kComputedDefault},  // the pictures folder, else home
     {kSectionSettings, "ToolsOpen", ValueKind::StrictBoolean, "True"},
     {kSectionSettings, "PaletteOpen", ValueKind::StrictBoolean, "True"},
     // Read and written by the tools and palette windows themselves.

@@ -7,10 +7,12 @@
 #include "common/apperror.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVariant>
 
 #include <memory>
@@ -344,8 +346,15 @@ void WriteMainWindowPlacement(const MainWindowPlacement& placement) {
     });
 }
 
+QString DefaultInitialDirectory() {
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir()) return pictures;
+    return QDir::homePath();
+}
+
 QString ReadInitialDirectory() {
-    return ReadSetting(settingsSection(), QStringLiteral("InitDir"), QCoreApplication::applicationDirPath());
+    // The program's own folder (a build folder, /usr/bin) is no place to look for pictures.
+    return ReadSetting(settingsSection(), QStringLiteral("InitDir"), DefaultInitialDirectory());
 }
 
 void WriteInitialDirectory(const QString& folder) { WriteSetting(settingsSection(), QStringLiteral("InitDir"), folder); }
@@ -389,6 +398,16 @@ float ReadPaletteLeft(float defaultValue) {
 }
 float ReadPaletteTop(float defaultValue) {
     return ReadStrictSingle(settingsSection(), QStringLiteral("PaletteTop"), defaultValue);
+}
+
+bool ToolsPositionStored() {
+    return !ReadSetting(settingsSection(), QStringLiteral("ToolsLeft"), QString()).isEmpty() &&
+           !ReadSetting(settingsSection(), QStringLiteral("ToolsTop"), QString()).isEmpty();
+}
+
+bool PalettePositionStored() {
+    return !ReadSetting(settingsSection(), QStringLiteral("PaletteLeft"), QString()).isEmpty() &&
+           !ReadSetting(settingsSection(), QStringLiteral("PaletteTop"), QString()).isEmpty();
 }
 
 void WriteToolsPosition(float left, float top) {

@@ -59,8 +59,10 @@ void WriteBoolean(const QString& section, const QString& key, bool value);  // "
 MainWindowPlacement ReadMainWindowPlacement();
 // A minimised state is stored as normal, so the next start does not open as an icon.
 void WriteMainWindowPlacement(const MainWindowPlacement& placement);
-// Default: the program's folder.
+// The folder the Open dialog starts in; until one was stored, the user's pictures folder (or
+// the home folder when there is none).
 QString ReadInitialDirectory();
+QString DefaultInitialDirectory();
 void WriteInitialDirectory(const QString& folder);
 bool ReadToolsOpen();
 void WriteToolsOpen(bool open);
@@ -84,6 +86,10 @@ void WriteToolsPosition(float left, float top);
 float ReadPaletteLeft(float defaultValue);
 float ReadPaletteTop(float defaultValue);
 void WritePalettePosition(float left, float top);
+// Whether a place was stored for the tools or the palette window (false at the first start: the
+// window then takes its first place beside the document area).
+bool ToolsPositionStored();
+bool PalettePositionStored();
 
 // Reads the preferences of ProgramOptions and the six profiles (LoadSettings' middle steps).
 void LoadProgramOptions(ProgramOptionsRecord& options);

@@ -134,6 +134,12 @@ int HelpViewer::CurrentHelpContext() {
         const int id = w->property("HelpContextID").toInt(&ok);
         if (ok && id > 0) return id;
     }
+    // A dialog that names its context while nothing in it has the focus (the capture dialog).
+    if (window) {
+        bool ok = false;
+        const int id = window->property("HelpContextID").toInt(&ok);
+        if (ok && id > 0) return id;
+    }
     return kContents;
 }
 

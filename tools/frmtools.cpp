@@ -21,6 +21,7 @@
 #include "settings/programoptions.h"
 #include "settings/settingsstore.h"
 #include "common/errortrap.h"
+#include "common/floatingplacement.h"
 #include "common/globals.h"
 #include "common/routines.h"
 #include "common/texts.h"
@@ -217,15 +218,15 @@ void frmTools::changeEvent(QEvent* event) {
 void frmTools::restorePosition() {
     Guarded([this] {
         const double tpp = twipsPerPixel(this);
-        double defaultTop = 0;
-        if (QWidget* owner = parentWidget()) {
-            // Just above the main window's status bar.
-            int statusHeight = 0;
-            if (const QStatusBar* status = owner->findChild<QStatusBar*>()) statusHeight = status->height();
-            defaultTop = (owner->geometry().bottom() - statusHeight - frameGeometry().height() - 100.0 / tpp) * tpp;
+        QWidget* owner = parentWidget();
+        if (!ToolsPositionStored() && owner) {
+            // The first start: beside the document area, not over the Original of the first
+            // document.
+            move(FirstToolsPlacement(*owner, frameGeometry().size()));
+            return;
         }
         const double left = ReadToolsLeft(0.0f) / tpp;
-        const double top = ReadToolsTop(static_cast<float>(defaultTop)) / tpp;
+        const double top = ReadToolsTop(0.0f) / tpp;
         // Stored in screen twips, as the window's own Left and Top.
         move(static_cast<int>(std::lround(left)), static_cast<int>(std::lround(top)));
     });

@@ -98,23 +98,69 @@ int X11CaptureControl::StopCapture() {
     return 0;
 }
 
-void X11CaptureControl::grabKeys(bool grab) {
+namespace {
+
+// A passive grab holds one combination of modifiers. Caps Lock and Num Lock (Mod2) may be on
+// while the user presses the key, so each key is held with every combination of the two; other
+// modifiers are left to the programs that use them (a window manager's Alt+F11, Ctrl+Escape),
+// whose grabs would otherwise make the whole grab fail.
+constexpr std::uint16_t kLockCombinations[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
+                                               XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+
+}  // namespace
+
+void X11CaptureControl::releaseKeys() {
     xcb_connection_t* c = connection();
     if (!c) return;
     const xcb_window_t root = rootOf(c);
-    if (grab) {
-        hotKeyCode_ = keycodeOf(c, kKeysymF11);
-        escapeCode_ = keycodeOf(c, kKeysymEscape);
-    }
     for (int code : {hotKeyCode_, escapeCode_}) {
         if (code == 0) continue;
-        if (grab)
-            xcb_grab_key(c, 1, root, XCB_MOD_MASK_ANY, static_cast<xcb_keycode_t>(code), XCB_GRAB_MODE_ASYNC,
-                         XCB_GRAB_MODE_ASYNC);
-        else
-            xcb_ungrab_key(c, static_cast<xcb_keycode_t>(code), root, XCB_MOD_MASK_ANY);
+        for (std::uint16_t modifiers : kLockCombinations)
+            xcb_ungrab_key(c, static_cast<xcb_keycode_t>(code), root, modifiers);
     }
     xcb_flush(c);
+}
+
+bool X11CaptureControl::grabKeys() {
+    xcb_connection_t* c = connection();
+    if (!c) return false;
+    const xcb_window_t root = rootOf(c);
+    hotKeyCode_ = keycodeOf(c, kKeysymF11);
+    escapeCode_ = keycodeOf(c, kKeysymEscape);
+    const auto take = [&](int code) {
+        if (code == 0) return false;
+        bool all = true;
+        for (std::uint16_t modifiers : kLockCombinations) {
+            const xcb_void_cookie_t cookie = xcb_grab_key_checked(c, 1, root, modifiers, static_cast<xcb_keycode_t>(code),
+                                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+            // Another client's grab of the same key and modifiers is refused (BadAccess).
+            if (xcb_generic_error_t* error = xcb_request_check(c, cookie)) {
+                std::free(error);
+                all = false;
+            }
+        }
+        return all;
+    };
+    const bool hotKey = take(hotKeyCode_);
+    const bool escape = hotKey && take(escapeCode_);
+    if (!hotKey || !escape) {
+        releaseKeys();
+        // Waiting without both keys would leave the user no way to capture or to stop.
+        lastError_ = !hotKey ? DialogText(6883, "The hot key F11 is in use by another program, so capturing cannot wait "
+                                                "for it. Close that program and capture again.")
+                             : DialogText(6884, "The Escape key is in use by another program, so capturing could not be "
+                                                "ended. Close that program and capture again.");
+        hotKeyCode_ = escapeCode_ = 0;
+        return false;
+    }
+    // A grabbed key reaches this program only while some window has the keyboard focus: with
+    // none (the program's own windows hidden, no window manager to pass the focus on), the
+    // focus goes to whichever window is under the pointer.
+    auto focus = reply(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    if (focus && focus->focus == XCB_NONE)
+        xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    return true;
 }
 
 bool X11CaptureControl::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
@@ -134,12 +180,12 @@ bool X11CaptureControl::nativeEventFilter(const QByteArray& eventType, void* mes
 }
 
 int X11CaptureControl::waitForHotKey() {
+    if (!grabKeys()) return static_cast<int>(ErrorCode::Unsupported);
     QEventLoop loop;
     waiting_ = &loop;
     capturing_ = true;
-    grabKeys(true);
     const int result = loop.exec();
-    grabKeys(false);
+    releaseKeys();
     waiting_ = nullptr;
     capturing_ = false;
     return result;
@@ -290,8 +336,10 @@ Bitmap X11CaptureControl::grabWallpaper() {
             }
         }
     }
-    QScreen* screen = QGuiApplication::primaryScreen();
-    return fromQImage(screen->grabWindow(0).toImage());
+    // Without a published wallpaper the root window shows only the windows over it: capturing
+    // it would be a full-screen capture under another name.
+    throw Error(ErrorCode::Unsupported,
+                DialogText(6885, "No wallpaper is set on this desktop, so there is none to capture.").toStdString());
 }
 
 QRect X11CaptureControl::windowRect(std::uint32_t window, bool frame) {

@@ -89,8 +89,12 @@ public:
 private:
     // Waits for the hot key when it is on, then grabs and hands the picture to the handler.
     int capture(const std::function<Bitmap()>& grab);
+    // The wait for the hot key; an error (with lastError_) when F11 or Escape cannot be had.
     int waitForHotKey();
-    void grabKeys(bool grab);
+    // Takes F11 and Escape for this program, whichever window has the keyboard; false when
+    // another program holds either (nothing is then held).
+    bool grabKeys();
+    void releaseKeys();
     int unsupported(const QString& reason);
     Bitmap grabWallpaper();
     // Rectangle on the screen of a window (with or without its frame), empty when none.

@@ -27,6 +27,10 @@
 #include <QPointer>
 
 #include <array>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kalmira {
 
@@ -42,6 +46,8 @@ constexpr int kTextOpenTitle = 5122;          // "Open Image"
 constexpr int kTextChosenFileMissing = 5123;  // "Error: Cannot load image: File not found."
 constexpr int kTextMasterNotSaved = 5124;     // "The master image cannot be saved!"
 constexpr int kTextSaveAsTitle = 5125;        // "Save Image As"
+constexpr int kTextIsFolder = 6880;           // "Error: This is a folder, not an image file."
+constexpr int kTextPermissionDenied = 6881;   // "Error: The file cannot be read: permission denied."
 
 constexpr int kNewDocumentWidth = 320;
 constexpr int kNewDocumentHeight = 200;
@@ -71,6 +77,19 @@ void discardDocument(frmMain& main, frmDocument* document, QMdiSubWindow* window
 QString nameFilter(const QString& description, const QString& pattern) {
     QStringList patterns = pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     return description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
+// Why a name that is not a readable file cannot be opened, as the text of the message to show;
+// 0 when it is a file that can be read (the engine then says what it makes of its content).
+int unopenableReason(const QString& fileName) {
+    const QFileInfo info(fileName);
+    if (info.isDir()) return kTextIsFolder;
+    if (!info.isFile()) return kTextFileMissing;
+    // Asked of the system itself: the permission bits alone do not tell (root, access lists).
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == EACCES || errno == EPERM ? kTextPermissionDenied : 0;
+    ::close(fd);
+    return 0;
 }
 
 }  // namespace
@@ -112,8 +131,10 @@ frmDocument* FileCommands::OpenImageFile(const QString& fileName, const QString&
         picture.SetAutoRepaint(false);
         picture.hide();
 
-        if (!QFileInfo(fileName).isFile()) {
-            showError(kTextFileMissing, kTextErrorTitle);
+        if (const int refusal = unopenableReason(fileName); refusal != 0) {
+            // A missing file keeps its one-line message; the others name what they refer to.
+            showError(refusal, kTextErrorTitle,
+                      refusal == kTextFileMissing ? QString() : QDir::toNativeSeparators(fileName));
             discardDocument(main_, document, window, previous);
             return nullptr;
         }
@@ -231,7 +252,9 @@ void FileCommands::OpenCommand() {
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::Open;
     request.title = LoadText(kTextOpenTitle);
-    request.folder = main_.InitialDirectory;
+    // A remembered folder that has gone since would leave the dialog wherever the toolkit falls
+    // back to (the program's working folder); the pictures folder is where a user looks.
+    request.folder = QFileInfo(main_.InitialDirectory).isDir() ? main_.InitialDirectory : DefaultInitialDirectory();
     request.filters = OpenDialogFilters();
     const QString fileName = AskForFile(&main_, request);
     if (fileName.isEmpty()) {

@@ -21,6 +21,7 @@ namespace kalmira {
 namespace {
 constexpr int kTextDeviceNotReady = 5113;
 constexpr int kTextNoDevices = 5114;
+constexpr int kTextNoScanner = 6882;
 }  // namespace
 
 ScanCommands::ScanCommands(frmMain& main) : QObject(&main), main_(main), lister_([] { return imaging::scan::devices(); }) {}
@@ -43,8 +44,15 @@ bool ScanCommands::CheckTwainAvailable() {
     return !disabled_;
 }
 
+bool ScanCommands::scanningPossible() {
+    if (CheckTwainAvailable()) return true;
+    // Said when the user asks to scan: a command that greys itself without a word looks broken.
+    showMessage(kTextNoScanner);
+    return false;
+}
+
 void ScanCommands::SelectSource() {
-    if (!CheckTwainAvailable()) return;
+    if (!scanningPossible()) return;
     QStringList names;
     for (const imaging::scan::Device& d : lister_()) names.append(QString::fromStdString(d.name));
     if (names.isEmpty()) {
@@ -64,7 +72,7 @@ void ScanCommands::SelectSource() {
 }
 
 void ScanCommands::Acquire() {
-    if (!CheckTwainAvailable()) return;
+    if (!scanningPossible()) return;
     QString device = source_;
     if (device.isEmpty()) {
         const auto found = lister_();

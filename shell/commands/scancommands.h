@@ -1,7 +1,7 @@
 #pragma once
 // File > Acquire and Select Source on SANE: the device chosen stays chosen while the program
 // runs; each scanned picture becomes a new document. No device, or SANE that does not start,
-// switches both commands off for the rest of the run without a word.
+// switches both commands off for the rest of the run, and the command that found it says so.
 
 #include <QObject>
 #include <QString>
@@ -42,6 +42,8 @@ public:
     void SetDialogRunner(DialogRunner runner) { runner_ = std::move(runner); }
 
 private:
+    // CheckTwainAvailable, telling the user when there is nothing to scan with.
+    bool scanningPossible();
     void showMessage(int textId, const QString& detail = QString());
 
     frmMain& main_;

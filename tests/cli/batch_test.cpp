@@ -256,13 +256,58 @@ TEST_F(Batch, BadCommandLinesExitWithTwo) {
           {"batch", "--out", p("o"), "--profile", "7", p("in")}, {"batch", "--out", p("o"), "--jobs", "0", p("in")}}) {
         const RunResult r = run(args);
         EXPECT_EQ(r.status, 2) << args.back();
-        EXPECT_NE(r.err.find("usage:"), std::string::npos);
+        // The one mistake and where the batch's usage is, not the whole usage.
+        EXPECT_EQ(r.err.find("usage:"), std::string::npos) << r.err;
+        EXPECT_TRUE(r.err.ends_with("\nsee kalmira-cli batch --help\n")) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
     }
     EXPECT_FALSE(fs::exists(p("o")));
     std::ofstream(p("file")) << "x";
     const RunResult r = run({"batch", "--out", p("file/sub"), p("in")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot use the output folder"), std::string::npos) << r.err;
+}
+
+// batch --help shows the batch's options and how the output names are made, and runs nothing.
+TEST_F(Batch, HelpShowsTheOptionsAndHowNamesAreMade) {
+    picture("in/a.png", 8, 8, false);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"batch", "--help"}, {"batch", "--out", p("o"), p("in"), "-h"}}) {
+        const RunResult r = run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.err.empty()) << r.err;
+        EXPECT_EQ(r.out.rfind("usage: kalmira-cli batch --out DIR", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("a.png -> a.png.jpg, a.tif -> a.tif.jpg"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("--report FILE"), std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(p("o")));
+}
+
+// The report is JSON a reader can sum: the PSNR is a number, or null beside "lossless":true when
+// the result is exact, never a string.
+TEST_F(Batch, ReportGivesThePsnrAsANumberOrNull) {
+    picture("in/flat.png", 32, 32, false);   // few colours: the GIF is exact
+    picture("in/photo.png", 64, 64, true);   // the JPEG is not
+    settings("[Optimize6]\nFileFormat=3\n");
+    const RunResult r = run({"batch", "--out", p("out"), "--report", p("r.jsonl"), p("in")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream report(slurp(p("r.jsonl")));
+    int lines = 0;
+    for (std::string line; std::getline(report, line); ++lines) {
+        EXPECT_EQ(line.find("\"inf\""), std::string::npos) << line;
+        if (line.find("flat.png") != std::string::npos) {
+            EXPECT_NE(line.find(",\"format\":\"GIF\","), std::string::npos) << line;
+            EXPECT_NE(line.find(",\"psnr\":null,\"lossless\":true,\"ms\":"), std::string::npos) << line;
+        } else {
+            EXPECT_NE(line.find(",\"format\":\"JPEG\","), std::string::npos) << line;
+            const auto at = line.find(",\"psnr\":");
+            ASSERT_NE(at, std::string::npos) << line;
+            std::size_t used = 0;
+            EXPECT_GT(std::stod(line.substr(at + 8), &used), 10.0) << line;
+            EXPECT_EQ(line.substr(at + 8 + used, 18), ",\"lossless\":false,") << line;
+        }
+    }
+    EXPECT_EQ(lines, 2);
 }
 
 TEST_F(Batch, TwoBatchesWritingOneFolderLeaveWholeFiles) {

@@ -86,7 +86,8 @@ protected:
     fs::path dir_;
 };
 
-TEST_F(Cli, BadCommandLinesExitWithTwoAndTheUsage) {
+// A mistake is named once, with where the usage is; pages of usage would scroll it away.
+TEST_F(Cli, BadCommandLinesExitWithTwoAndOneMessage) {
     const std::string in = fiveColourPng(), out = path("out.gif");
     const std::vector<std::vector<std::string>> cases = {
         {},
@@ -115,6 +116,9 @@ TEST_F(Cli, BadCommandLinesExitWithTwoAndTheUsage) {
         {"convert", in, out, "--format", "2", "--colors", "-1"},
         {"convert", in, out, "--format", "2", "--colors", "300"},
         {"convert", in, out, "--format", "10", "--qfactor", "1"},
+        {"convert", in, out, "--format", "jpeg", "--quality", "0"},
+        {"convert", in, out, "--format", "jpeg", "--quality", "255"},
+        {"convert", in, out, "--format", "jpeg", "--quality", "200", "--qfactor", "56"},
         {"convert", in, out, "--format", "2", "--transparent", "12345"},
         {"convert", in, out, "--format", "2", "--transparent", "GG0000"},
         {"convert", in, out, "--format", "2", "--interlaced=1"},
@@ -125,10 +129,54 @@ TEST_F(Cli, BadCommandLinesExitWithTwoAndTheUsage) {
         for (const auto& a : args) joined += a + " ";
         const CliResult r = run(args);
         EXPECT_EQ(r.status, 2) << joined;
-        EXPECT_NE(r.err.find("usage:"), std::string::npos) << joined;
+        EXPECT_EQ(r.err.find("usage:"), std::string::npos) << joined;
+        // "kalmira-cli: the mistake" and "see kalmira-cli --help": two lines, nothing more.
+        EXPECT_EQ(r.err.rfind("kalmira-cli: ", 0), 0u) << r.err;
+        EXPECT_TRUE(r.err.ends_with("\nsee kalmira-cli --help\n")) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
         EXPECT_TRUE(r.out.empty()) << joined;
     }
     EXPECT_FALSE(fs::exists(out));
+}
+
+// --help after any command prints that command's usage on standard output and does nothing
+// else, whatever else the line holds.
+TEST_F(Cli, HelpAfterACommandShowsItsUsage) {
+    const std::string in = fiveColourPng(), out = path("out.gif");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--help"}, {"-h"}, {"help"}, {"convert", "--help"}, {"info", "-h"},
+          {"convert", in, out, "--format", "2", "--help"}, {"compare", "--help"}}) {
+        const CliResult r = run(args);
+        EXPECT_EQ(r.status, 0) << args.back();
+        EXPECT_EQ(r.out.rfind("usage: kalmira-cli info FILE\n", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find("  --quality Q "), std::string::npos);
+        EXPECT_TRUE(r.err.empty()) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// --quality has the quality slider's meaning: for JPEG the quality factor is 256 minus it, so
+// --quality 200 writes exactly what --qfactor 56 writes, and more quality means a larger file.
+TEST_F(Cli, QualityIsTheSlidersValue) {
+    imaging::Bitmap bmp(64, 48, 24);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) bmp.setPixel(x, y, imaging::makeRgb(x * 4, y * 5, (x * y) % 256));
+    imaging::SaveOptions save;
+    save.format = imaging::format::Png;
+    const std::string in = path("photo.png");
+    imaging::saveFile(in, imaging::Image::fromBitmap(bmp), save);
+    auto size = [&](const std::vector<std::string>& extra, const std::string& name) {
+        std::vector<std::string> args{"convert", in, path(name), "--format", "10"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const CliResult r = run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return slurp(path(name));
+    };
+    const std::string byQuality = size({"--quality", "200"}, "q200.jpg");
+    EXPECT_EQ(byQuality, size({"--qfactor", "56"}, "f56.jpg"));
+    EXPECT_EQ(size({}, "default.jpg"), byQuality);
+    EXPECT_EQ(size({"--quality", "30"}, "q30.jpg"), size({"--qfactor", "226"}, "f226.jpg"));
+    EXPECT_GT(size({"--quality", "250"}, "q250.jpg").size(), size({"--quality", "30"}, "q30b.jpg").size());
 }
 
 TEST_F(Cli, FilesTheEngineRefusesExitWithOneAndOneLine) {

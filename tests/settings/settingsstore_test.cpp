@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <filesystem>
@@ -128,7 +129,7 @@ private slots:
         QCOMPARE(main.Placement.MainWidth, 6500);
         QCOMPARE(main.Placement.MainHeight, 6500);
         QCOMPARE(main.Placement.MainWindowState, 2);
-        QCOMPARE(main.InitialDirectory, QCoreApplication::applicationDirPath());
+        QCOMPARE(main.InitialDirectory, DefaultInitialDirectory());
         for (const QString& name : main.RecentFiles) QVERIFY(name.isEmpty());
         QVERIFY(main.ToolsOpen);
         QVERIFY(main.PaletteOpen);
@@ -166,6 +167,22 @@ private slots:
         QVERIFY(o == DefaultProgramOptions());
         // Reading alone leaves the store as it was.
         QVERIFY(readStoreFile().trimmed().isEmpty());
+    }
+
+    // Until a folder was used the Open dialog starts in the user's pictures folder, or at home
+    // when there is none; never in the program's own folder.
+    void theFirstOpenFolderIsThePicturesFolder() {
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toUtf8());
+        QCOMPARE(DefaultInitialDirectory(), home.path());
+        QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Pictures")));
+        QCOMPARE(DefaultInitialDirectory(), home.path() + QStringLiteral("/Pictures"));
+        resetStore();
+        LoadSettings();
+        QCOMPARE(MainSettings().InitialDirectory, home.path() + QStringLiteral("/Pictures"));
+        qputenv("HOME", oldHome);
     }
 
     void everyKeyRoundTrips() {

@@ -11,10 +11,12 @@
 #include "shell/commands/picturecommands.h"
 #include "shell/frmmain.h"
 #include "mainwindowsetup.h"
+#include "shell/helpviewer.h"
 #include "shelltestsupport.h"
 #include "test_data.h"
 #include "../support/xvfbserver.h"
 
+#include "core/error.h"
 #include "qt/areaselector.h"
 #include "qt/x11capturecontrol.h"
 
@@ -35,7 +37,9 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 using namespace kalmira;
@@ -56,6 +60,8 @@ public:
     int lastKinds = -1;
     int lastDialog = -1;
     QList<bool> mainShown;
+    // Whether any of the program's windows (tools, palette, help ...) was on the screen.
+    QList<bool> anyWindowShown;
     QWidget* mainWindow = nullptr;
     CapturedHandler handler;
 
@@ -66,6 +72,8 @@ public:
     int answer(const QString& what) {
         calls.append(what);
         if (mainWindow) mainShown.append(mainWindow->isVisible());
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        anyWindowShown.append(std::any_of(windows.begin(), windows.end(), [](QWidget* w) { return w->isVisible(); }));
         if (repeats-- <= 0) return kCaptureEnded;
         imaging::Bitmap b(7, 5, 24);
         handler(std::move(b));
@@ -200,6 +208,42 @@ private slots:
         // Every shown Variation is encoded from the captured picture.
         QCOMPARE(document->picCompress(1).BitmapWidth(), 7);
         QVERIFY(prompts_.errors.isEmpty());
+    }
+
+    // "Hide" takes every window of the program off the screen, not the main window alone, and
+    // brings each back where it was.
+    void hidingTakesEveryProgramWindowAwayAndBack() {
+        QWidget tools(window_.get(), Qt::Tool);
+        tools.setObjectName(QStringLiteral("frmToolsStandIn"));
+        tools.resize(120, 200);
+        tools.show();
+        tools.move(300, 200);
+        QWidget help;
+        help.resize(100, 100);
+        help.show();
+        QTRY_VERIFY(tools.isVisible() && help.isVisible());
+        const QPoint toolsAt = tools.pos();
+        recorder_->repeats = 2;
+        captureWith([](frmCapture& dialog) { dialog.findChild<QCheckBox*>("checkHideApp")->setChecked(true); });
+        QCOMPARE(recorder_->anyWindowShown, QList<bool>({false, false, false}));
+        QVERIFY(window_->isVisible());
+        QVERIFY(tools.isVisible());
+        QVERIFY(help.isVisible());
+        QCOMPARE(tools.pos(), toolsAt);
+        // Without "Hide" nothing leaves the screen.
+        recorder_->anyWindowShown.clear();
+        recorder_->repeats = 0;
+        captureWith([](frmCapture&) {});
+        QCOMPARE(recorder_->anyWindowShown, QList<bool>({true}));
+    }
+
+    // The capture dialog names its help page (F1 there shows the capture help).
+    void theDialogNamesItsHelpPage() {
+        frmCapture dialog(*recorder_, window_.get(), true);
+        dialog.show();
+        QApplication::setActiveWindow(&dialog);
+        QTRY_VERIFY(QApplication::activeWindow() == &dialog);
+        QCOMPARE(HelpViewer::CurrentHelpContext(), 1022);
     }
 
     void withoutTheHotKeyOneCapture() {
@@ -389,6 +433,82 @@ private slots:
         QTimer::singleShot(0, &control, [&control] { control.StopCapture(); });
         QCOMPARE(control.CaptureWallpaper(), imaging::CaptureControl::kCaptureEnded);
         QCOMPARE(received, 1);
+    }
+
+    // Another program holding F11 (with no modifier) makes the capture say so at once instead of
+    // waiting hidden for a key that never comes; one that holds Alt+F11 and Alt+Escape (as
+    // window managers do) takes nothing from us. While the capture waits, a grabbed key reaches
+    // it even when no window has the keyboard focus.
+    void keysHeldElsewhereAndNoFocus() {
+        xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+        QVERIFY(other && !xcb_connection_has_error(other));
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+        const auto grab = [&](int code, std::uint16_t modifiers) {
+            xcb_generic_error_t* error = xcb_request_check(
+                other, xcb_grab_key_checked(other, 1, root, modifiers, static_cast<xcb_keycode_t>(code),
+                                            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+            std::free(error);
+            return error == nullptr;
+        };
+        imaging::X11CaptureControl control;
+        int f11 = 0;
+        int escape = 0;
+        // The key codes as the control finds them: read during a first wait.
+        QTimer::singleShot(0, &control, [&] {
+            f11 = control.HotKeyCode();
+            escape = control.EscapeCode();
+            control.StopCapture();
+        });
+        QCOMPARE(control.CaptureFullScreen(), imaging::CaptureControl::kCaptureEnded);
+        QVERIFY(f11 != 0 && escape != 0);
+
+        // F11 held by another program: refused at once, with the reason.
+        QVERIFY(grab(f11, 0));
+        bool waited = false;
+        QTimer::singleShot(0, &control, [&] {
+            waited = control.Capturing();
+            control.StopCapture();
+        });
+        QCOMPARE(control.CaptureFullScreen(), static_cast<int>(imaging::ErrorCode::Unsupported));
+        QVERIFY(control.LastErrorText().contains(QStringLiteral("F11")));
+        QVERIFY(!control.Capturing());
+        xcb_ungrab_key(other, static_cast<xcb_keycode_t>(f11), root, XCB_MOD_MASK_ANY);
+        xcb_flush(other);
+
+        // Alt+F11 and Alt+Escape held elsewhere; the focus on no window at all.
+        QVERIFY(grab(f11, XCB_MOD_MASK_1));
+        QVERIFY(grab(escape, XCB_MOD_MASK_1));
+        xcb_set_input_focus(other, XCB_INPUT_FOCUS_NONE, XCB_NONE, XCB_CURRENT_TIME);
+        xcb_flush(other);
+        bool escapeTaken = false;
+        bool focusSomewhere = false;
+        QTimer::singleShot(0, &control, [&] {
+            waited = control.Capturing();
+            // The plain keys are ours now: another program cannot have them.
+            escapeTaken = !grab(escape, 0);
+            auto* focus = xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr);
+            focusSomewhere = focus && focus->focus != XCB_NONE;
+            std::free(focus);
+            control.StopCapture();
+        });
+        QCOMPARE(control.CaptureFullScreen(), imaging::CaptureControl::kCaptureEnded);
+        QVERIFY(waited);
+        QVERIFY(escapeTaken);
+        QVERIFY(focusSomewhere);
+        // Released afterwards: another program may take them again.
+        QVERIFY(grab(escape, 0));
+        xcb_disconnect(other);
+    }
+
+    // "Wall Paper" on a desktop that publishes none says so instead of capturing the screen.
+    void noWallpaperIsSaid() {
+        imaging::X11CaptureControl control;
+        control.SetHotKey(0);
+        int received = 0;
+        control.SetCapturedHandler([&](imaging::Bitmap&&) { ++received; });
+        QCOMPARE(control.CaptureWallpaper(), static_cast<int>(imaging::ErrorCode::Unsupported));
+        QVERIFY2(control.LastErrorText().contains(QStringLiteral("wallpaper")), qPrintable(control.LastErrorText()));
+        QCOMPARE(received, 0);
     }
 
     void areasAreCutToTheirShape() {

@@ -190,7 +190,10 @@ private slots:
                                    << "PNG: a chunk reaches past the end of the file";
         QTest::newRow("text") << "text" << "Error: Unrecognized format. Could not load picture."
                               << "load: unrecognized format";
-        QTest::newRow("folder") << "folder" << "Error: File does not exist." << "";
+        // A folder and a file that may not be read say so, with the path they refer to.
+        QTest::newRow("folder") << "folder" << "Error: This is a folder, not an image file." << "PATH";
+        QTest::newRow("unreadable") << "unreadable" << "Error: The file cannot be read: permission denied."
+                                    << "PATH";
     }
 
     void badFilesLeaveNoWindow() {
@@ -208,7 +211,16 @@ private slots:
             writeAll(path, "this is not a picture at all\n");
         } else if (kind == "folder") {
             path = folder_.path();
+        } else if (kind == "unreadable") {
+            path = writeImage("locked.png");
+            QFile::setPermissions(path, QFileDevice::Permissions{});
+            // Root reads whatever the permission bits say; a file the kernel refuses even to
+            // root stands in for it there.
+            if (QFile probe(path); probe.open(QIODevice::ReadOnly)) path = QStringLiteral("/proc/sys/vm/compact_memory");
+            if (QFile probe(path); !QFileInfo(path).isFile() || probe.open(QIODevice::ReadOnly))
+                QSKIP("no file here that this user is refused to read");
         }
+        reason.replace(QStringLiteral("PATH"), path);
         QCOMPARE(files().OpenImageFile(path), nullptr);
         QCOMPARE(prompts_.messages.size(), 1);
         const QString shown = prompts_.messageTexts().first();
@@ -382,6 +394,21 @@ private slots:
         window_->findChild<QAction*>("mnuFileOpen")->trigger();
         QCOMPARE(prompts_.messageTexts(), QStringList{"Error: Cannot load image: File not found."});
         QCOMPARE(windowCount(), 1);
+    }
+
+    // The first Open starts in the pictures folder (or home), not in the program's folder; a
+    // remembered folder that has gone since does the same.
+    void theFirstOpenDialogStartsWhereThePicturesAre() {
+        window_->findChild<QAction*>("mnuFileOpen")->trigger();
+        QCOMPARE(prompts_.fileDialogs.size(), 1);
+        QCOMPARE(prompts_.fileDialogs.last().folder, DefaultInitialDirectory());
+        QVERIFY(prompts_.fileDialogs.last().folder != QCoreApplication::applicationDirPath());
+        window_->InitialDirectory = folder_.filePath(QStringLiteral("gone/"));
+        window_->findChild<QAction*>("mnuFileOpen")->trigger();
+        QCOMPARE(prompts_.fileDialogs.last().folder, DefaultInitialDirectory());
+        window_->InitialDirectory = folder_.path() + QLatin1Char('/');
+        window_->findChild<QAction*>("mnuFileOpen")->trigger();
+        QCOMPARE(prompts_.fileDialogs.last().folder, folder_.path() + QLatin1Char('/'));
     }
 
     void recentFilesOrder_data() {

@@ -12,6 +12,8 @@
 #include "document/frmdocument.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -87,6 +89,17 @@ private slots:
                     .match(main.PanelText(QStringLiteral("PanelFileSize"))).hasMatch());
         QCOMPARE(main.PanelText(QStringLiteral("PanelDownloadSpeed")), tenths + QStringLiteral(" Sek. (bei 28,8kbps)"));
         main.close();
+    }
+
+    // Qt's own standard buttons speak German too (InitApplication loads Qt's translations), in
+    // message boxes as in every dialog's button row.
+    void standardDialogButtonsAreGerman() {
+        QDialogButtonBox buttons(QDialogButtonBox::Yes | QDialogButtonBox::No | QDialogButtonBox::Cancel |
+                                 QDialogButtonBox::Close);
+        QCOMPARE(buttons.button(QDialogButtonBox::Yes)->text(), QStringLiteral("&Ja"));
+        QCOMPARE(buttons.button(QDialogButtonBox::No)->text(), QStringLiteral("&Nein"));
+        QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Abbrechen"));
+        QCOMPARE(buttons.button(QDialogButtonBox::Close)->text(), QStringLiteral("Schließen"));
     }
 
     // Stored numbers are written and read without the locale: "28.8" stays a number, and a

@@ -407,6 +407,24 @@ private slots:
         QCOMPARE(window.SelectedIndex(), first);
     }
 
+    // At the first start, with no place stored, neither floating window covers the Original of
+    // the first document: they stand beside the document area.
+    void theFloatingWindowsStartBesideTheOriginal() {
+        QFile::remove(SettingsFilePath());
+        openLogo();
+        if (!main().findChild<QAction*>("mnuViewPalette")->isChecked()) main().View().TogglePalette(false);
+        QVERIFY(tools().isVisible());
+        QVERIFY(palette().isVisible());
+        imaging::ImageControl& original = document().picOriginal();
+        const QRect shown(original.mapToGlobal(QPoint(0, 0)), original.size());
+        QVERIFY2(!tools().frameGeometry().intersects(shown), "the tools window covers the Original");
+        QVERIFY2(!palette().frameGeometry().intersects(shown), "the palette window covers the Original");
+        QVERIFY(!tools().frameGeometry().intersects(palette().frameGeometry()));
+        const QRect screen = tools().screen()->availableGeometry();
+        QVERIFY(screen.contains(tools().frameGeometry()));
+        QVERIFY(screen.contains(palette().frameGeometry()));
+    }
+
     void placementIsStoredInTwipsAndComesBack() {
         WritePalettePosition(2400.0f, 1800.0f);
         openLogo();

@@ -193,7 +193,9 @@ private slots:
         }
     }
 
-    void withoutDevicesBothCommandsSwitchOffSilently() {
+    // Without a device the command says so (it used to grey itself without a word), and both
+    // commands switch off.
+    void withoutDevicesBothCommandsSwitchOffAndSaySo() {
         bool any = false;
         scanner().SetDeviceLister([&] {
             return any ? std::vector<imaging::scan::Device>{{"test:0", "", "", ""}} : std::vector<imaging::scan::Device>{};
@@ -202,7 +204,8 @@ private slots:
         scanner().SetDialogRunner([&](imaging::AcquireDialog&) { return ran = true; });
         window_->findChild<QAction*>("mnuFileAquire")->trigger();
         QVERIFY(!ran);
-        QVERIFY(prompts_.messages.isEmpty());
+        QCOMPARE(prompts_.messageTexts(),
+                 QStringList{"No scanner was found. Acquire and Select Source stay off until the program is started again."});
         QVERIFY(!window_->findChild<QAction*>("mnuFileAquire")->isEnabled());
         QVERIFY(!window_->findChild<QAction*>("mnuFileSelectSource")->isEnabled());
         // Off for the rest of the run, even when a device turns up.
