@@ -41,41 +41,46 @@ struct Reference {
 
 // The smallest setting in [low, high] whose SSIM reaches `target`, for SSIM growing with the
 // setting; `measure` makes one real trial per call, each setting at most once. Returns high + 1
-// when even `high` misses. The next trial lies where log(1 - SSIM), interpolated between the
-// nearest settings on either side, meets the target's.
-template <typename Measure>
-int searchSmallestReaching(int low, int high, int first, double target, std::map<int, double>& ssims, Measure&& measure) {
-    auto ssimAt = [&](int s) {
-        auto it = ssims.find(s);
-        if (it != ssims.end()) return it->second;
-        return ssims[s] = measure(s);
-    };
+// when even `high` misses. The distance log(1 - SSIM) falls about linearly along `position`
+// (a setting's place on a scale where that holds: the logarithm of JPEG's quantiser scale, of
+// the colour count), so each next trial lies where the line through the two nearest trials
+// (bracketing the target once there are such) meets the target's distance, on the reaching
+// side; a first trial alone assumes a slope of -1. Once a bracket has taken four trials
+// without closing, halving takes over, so the count stays bounded whatever the curve.
+template <typename Measure, typename Position>
+int searchSmallestReaching(int low, int high, int first, double target, std::map<int, double>& ssims, Measure&& measure,
+                           Position&& position) {
     auto distance = [](double ssim) { return std::log(std::max(1e-9, 1.0 - ssim)); };
     const double goal = distance(target);
     int failing = low - 1, reaching = high + 1;  // known bounds, outside the range until tried
     int next = std::clamp(first, low, high);
+    int previous = next, bracketTrials = 0;
     while (failing + 1 < reaching) {
-        if (ssimAt(next) >= target) reaching = next;
+        const double ssim = ssims.count(next) ? ssims[next] : (ssims[next] = measure(next));
+        if (ssim >= target) reaching = next;
         else failing = next;
         if (failing + 1 >= reaching) break;
-        const bool haveFail = failing >= low, haveReach = reaching <= high;
-        if (haveFail && haveReach) {
-            const double a = distance(ssims[failing]), b = distance(ssims[reaching]);
-            const double guess = a > b ? failing + (a - goal) / (a - b) * (reaching - failing) : failing + 1;
-            // Round up: a guess just reaching the target settles the search with its neighbour.
-            next = static_cast<int>(std::ceil(guess));
-        } else if (haveFail) {
-            // Only misses so far: step up by what the distance still to go suggests, at least
-            // a quarter of what is left, so a flat start cannot crawl.
-            const double a = distance(ssims[failing]);
-            const double share = std::clamp((a - goal) / std::max(1e-6, std::abs(a)), 0.25, 1.0);
-            next = failing + static_cast<int>(std::ceil((high - failing) * share));
-        } else {
-            const double b = distance(ssims[reaching]);
-            const double share = std::clamp((goal - b) / std::max(1e-6, std::abs(b)), 0.25, 1.0);
-            next = reaching - static_cast<int>(std::ceil((reaching - low) * share));
+        const bool bracketed = failing >= low && reaching <= high;
+        if (bracketed) ++bracketTrials;
+        if (bracketTrials > 4) {
+            next = failing + (reaching - failing) / 2;
+            continue;
         }
-        next = std::clamp(next, failing + 1, reaching - 1);
+        // The line through two trials: the bracket's ends, else the latest two.
+        int a = next, b = previous;
+        if (bracketed) a = failing, b = reaching;
+        const double xa = position(a), da = distance(ssims[a]);
+        double slope = -1.0;
+        if (a != b && ssims.count(b)) {
+            const double xb = position(b), db = distance(ssims[b]);
+            if (xb != xa && (db - da) / (xb - xa) < 0) slope = (db - da) / (xb - xa);
+        }
+        const double x = xa + (goal - da) / slope;
+        // The first setting at or past the point, within what is still open.
+        int guess = failing + 1;
+        while (guess < reaching - 1 && position(guess) < x) ++guess;
+        previous = next;
+        next = std::clamp(guess, failing + 1, reaching - 1);
     }
     return reaching;
 }
@@ -125,7 +130,13 @@ SsimTargetResult fitQualityToSsim(const Bitmap& original, const Bitmap& picture,
     };
     const int low = jpeg ? 1 : 0, high = 100;
     std::map<int, double> ssims;
-    const int q = searchSmallestReaching(low, high, 75, target, ssims, measure);
+    // JPEG's steps grow with libjpeg's scale of its tables, 5000 / q below 50 and 200 - 2q above.
+    auto position = [jpeg](int q) {
+        if (!jpeg) return q / 10.0;
+        const int scale = q < 50 ? 5000 / std::max(1, q) : 200 - 2 * q;
+        return -std::log(static_cast<double>(std::max(1, scale)));
+    };
+    const int q = searchSmallestReaching(low, high, 75, target, ssims, measure, position);
     result.reached = q <= high;
     const int chosen = std::min(q, high);
     if (!kept.count(chosen)) measure(chosen);
@@ -157,7 +168,8 @@ SsimTargetResult fitColoursToSsim(const Bitmap& original, SaveOptions base, doub
         return ssim;
     };
     std::map<int, double> ssims;
-    const int colors = searchSmallestReaching(2, 256, 64, target, ssims, measure);
+    const int colors =
+        searchSmallestReaching(2, 256, 64, target, ssims, measure, [](int c) { return std::log(static_cast<double>(c)); });
     result.reached = colors <= 256;
     const int chosen = std::min(colors, 256);
     if (!reduced.count(chosen)) measure(chosen);

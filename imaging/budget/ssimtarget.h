@@ -6,7 +6,7 @@
 // is the one the written file has.
 //
 // SSIM grows with quality and colours nearly everywhere; the search assumes it does, brackets
-// the target and interpolates on log(1 - SSIM), which grows about linearly with quality. When no
+// the target and interpolates on log(1 - SSIM) (see ssimtarget.cpp). When no
 // setting reaches the target, the result is the best the format can do (quality 100, 256
 // colours) with `reached` false.
 

@@ -463,16 +463,37 @@ Bytes JpegRequantizer::encodeRows(int qualityFactor, int step, std::size_t expec
         mcuRows = sampledMcuRows(height_ / mcuHeight, step);
         height = mcuRows * mcuHeight;
     }
-    quantizeIntoStore(tables, step, mcuRows);
     bool hasSplit = false;
     if (options_.passes > 0) jpeg::scanScript(options_.passes, options_.bits == 8, 0, &hasSplit);
-    if (step > 1 || options_.fastJpeg || !tuning_.chooseScanSplit || !hasSplit)
+    if (options_.fastJpeg || !tuning_.chooseScanSplit || !hasSplit) {
+        quantizeIntoStore(tables, step, mcuRows);
         return writeStore(tables, height, 0, expectedSize);
+    }
     // The split between the luminance's low and high AC bands decides how well each band's
     // end-of-band runs code; where it pays depends on the picture, so each usual split is
-    // written and the smallest file kept.
+    // tried and the smallest kept. On a picture of 64 MCU rows or more the trials code one MCU
+    // row in four (the choice needs their order, not their sizes), and the whole picture is
+    // coded once, with the split they chose.
+    constexpr int kSplits[] = {6, 3, 9, 13};
+    constexpr int kSampleStep = 4;
+    const int wholeRows = height_ / mcuHeight;
+    if (step == 1 && wholeRows >= 16 * kSampleStep) {
+        const int sampleRows = sampledMcuRows(wholeRows, kSampleStep);
+        quantizeIntoStore(tables, kSampleStep, sampleRows);
+        int bestSplit = kSplits[0];
+        std::size_t bestSize = 0;
+        for (int split : kSplits) {
+            const std::size_t size = writeStore(tables, sampleRows * mcuHeight, split, 0).size();
+            if (bestSize == 0 || size < bestSize) bestSize = size, bestSplit = split;
+        }
+        quantizeIntoStore(tables, 1, 0);
+        return writeStore(tables, height, bestSplit, expectedSize);
+    }
+    // A small picture, or a sample of rows (whose size must foretell the whole file's, split
+    // chosen as the whole file's is): every split on all of it.
+    quantizeIntoStore(tables, step, mcuRows);
     Bytes best;
-    for (int split : {6, 3, 9, 13}) {
+    for (int split : kSplits) {
         Bytes file = writeStore(tables, height, split, expectedSize ? expectedSize : best.size());
         if (best.empty() || file.size() < best.size()) best = std::move(file);
     }
@@ -492,14 +513,22 @@ double JpegRequantizer::estimate(int qualityFactor) const {
     const std::size_t stride = std::max<std::size_t>(1, total / 2000);
     double bits = 0;
     JCOEF q[kBlock];
+    // The trellis, where the writer uses it, with the same cost per coefficient as its rates.
+    const bool trellis = !options_.fastJpeg && tuning_.trellisRounds > 0;
+    jpeg::RateModel rate{};
+    for (int symbol = 0; symbol < 256; ++symbol) rate.acBits[symbol] = 3.0f;
     for (const Plane& p : planes_) {
         const Divisors d = divisorsFor(tables[tableOf[p.component]]);
+        float inverse[kBlock];
+        for (int i = 0; i < kBlock; ++i)
+            inverse[i] = 1.0f / (8.0f * static_cast<float>(tables[tableOf[p.component]].quantval[i]));
         const std::size_t blocks = p.blocks;
         for (std::size_t b = 1; b < blocks; b += stride) {
             const std::int16_t* raw = p.raw.get() + b * kBlock;
             const int dcStep = quantize(raw[0], d, 0) - quantize(raw[-kBlock], d, 0);
             int blockBits = 2 + (dcStep == 0 ? 1 : 2 + std::bit_width(static_cast<unsigned>(std::abs(dcStep))));
             quantizeBlock(raw, q, d);
+            if (trellis) jpeg::trellisBlock(raw, q, inverse, rate, tuning_.lambda);
             for (int i = 1; i < kBlock; ++i)
                 if (q[i] != 0) blockBits += 3 + std::bit_width(static_cast<unsigned>(q[i] < 0 ? -q[i] : q[i]));
             bits += blockBits;

@@ -34,6 +34,7 @@ double ssimOfFile(const Bitmap& original, const Bytes& file) { return measureQua
 
 TEST(SsimTarget, JpegTakesTheLowestQualityThatReachesTheTarget) {
     const Bitmap photos[] = {crop("dune.jpg", 200, 300, 240, 180), crop("meadow.jpg", 500, 400, 240, 180)};
+    int encodes = 0, searches = 0;
     for (const Bitmap& photo : photos)
         for (bool fast : {false, true})
             for (double target : {0.9, 0.95, 0.98}) {
@@ -56,8 +57,13 @@ TEST(SsimTarget, JpegTakesTheLowestQualityThatReachesTheTarget) {
                     lower.qualityFactor = jpegFactorForQuality(libjpeg - 1);
                     EXPECT_LT(ssimOfFile(photo, saveMemory(Image::fromBitmap(photo), lower)), target) << what << " quality " << quality;
                 }
-                EXPECT_LE(r.encodes, 8) << what;
+                // A few trials near the answer; low qualities, where tables saturate and SSIM
+                // is not quite monotonic, take a few more.
+                EXPECT_LE(r.encodes, 10) << what;
+                encodes += r.encodes;
+                ++searches;
             }
+    EXPECT_LE(encodes, 6 * searches);
 }
 
 TEST(SsimTarget, PaletteTakesTheFewestColoursThatReachTheTarget) {
