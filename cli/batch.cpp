@@ -10,6 +10,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
@@ -20,6 +21,7 @@
 #include "arguments.h"
 #include "batch_encode.h"
 #include "batch_plan.h"
+#include "budget/ssimtarget.h"
 #include "codecs/registry.h"
 #include "core/error.h"
 #include "rules/profilefile.h"
@@ -38,6 +40,9 @@ const char* const kBatchUsage =
     "  --shard K/M      only the K-th of M shares of the sorted input list (for several machines)\n"
     "  --report FILE    one JSON line per file: input, output, format, bytes_in, bytes_out, psnr (dB, a\n"
     "                   number; null with \"lossless\":true when the pixels are exact), ms; or error\n"
+    "  --fast-jpeg      JPEG: libjpeg's plain encoder, faster and larger than the default\n"
+    "  --target-ssim S  each file the smallest of its format whose SSIM is at least S (0 < S <= 1):\n"
+    "                   the JPEG quality, or the colours of an optimised palette\n"
     "  Names: each result is DIR/ + the input's path below the folder named on the command line (its\n"
     "  file name alone for a file named there), with the chosen format's extension in place of its\n"
     "  own: photos/trip/a.png -> DIR/trip/a.jpg. Inputs of one folder that differ only in their\n"
@@ -50,6 +55,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr OptionDef kBatchOptions[] = {
     {"out", true}, {"profile", true}, {"settings", true}, {"jobs", true}, {"shard", true}, {"report", true},
+    {"fast-jpeg", false}, {"target-ssim", true},
 };
 
 std::atomic<bool> interrupted{false};
@@ -114,14 +120,15 @@ struct Outcome {
     bool keptTransparency = false;
 };
 
-Outcome processOne(const BatchInput& input, const BatchPlan& plan, const OptimizeProfile& profile) {
+Outcome processOne(const BatchInput& input, const BatchPlan& plan, const OptimizeProfile& profile,
+                   const BatchEncodeOptions& encoding) {
     Outcome o;
     const Clock::time_point start = Clock::now();
     try {
         if (!input.problem.empty()) throw std::runtime_error(input.problem);
         const imaging::Bytes data = imaging::readWholeFile(input.file);
         o.bytesIn = data.size();
-        const OptimisedFile result = optimiseFile(data, profile);
+        const OptimisedFile result = optimiseFile(data, profile, encoding);
         std::string problem;
         const fs::path out = outputPathFor(input, result.extension, plan, problem);
         if (out.empty()) throw std::runtime_error(problem);
@@ -187,6 +194,15 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out) {
     const int jobs = a.integer("jobs", coreCount(), 1, 1024);
     const auto [shardK, shardM] = a.has("shard") ? parseShard(a.text("shard")) : std::pair<int, int>{1, 1};
     const fs::path outFolder = a.text("out");
+    BatchEncodeOptions encoding;
+    encoding.fastJpeg = a.has("fast-jpeg");
+    if (a.has("target-ssim")) {
+        const std::string text = a.text("target-ssim");
+        char* end = nullptr;
+        encoding.targetSsim = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !imaging::validSsimTarget(encoding.targetSsim))
+            throw UsageError("--target-ssim needs an SSIM above 0 and at most 1, not \"" + text + "\"");
+    }
 
     ProfileReading reading;
     try {
@@ -221,7 +237,7 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out) {
             const std::size_t n = next.fetch_add(1);
             if (n >= mine.size()) break;
             const BatchInput& input = plan.inputs[mine[n]];
-            const Outcome o = processOne(input, plan, reading.profile);
+            const Outcome o = processOne(input, plan, reading.profile, encoding);
             const std::string line = reportLine(input, o);
             std::lock_guard lock(tally.mutex);
             ++tally.done;

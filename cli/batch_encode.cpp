@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "budget/bytebudget.h"
+#include "budget/ssimtarget.h"
 #include "codecs/codec_support.h"
 #include "codecs/registry.h"
 #include "color/colorres.h"
@@ -35,7 +37,8 @@ Transparency transparencyOf(const imaging::Bitmap& original) {
     return t;
 }
 
-imaging::Bytes encode(const imaging::Image& input, const KeenfitChoice& choice, const Transparency& transparency) {
+imaging::Bytes encode(const imaging::Image& input, const KeenfitChoice& choice, const Transparency& transparency,
+                      const BatchEncodeOptions& encoding) {
     const EngineSaveSettings s = SaveSettingsFor(choice);
     imaging::Image reduced;
     if (s.multiPage) {
@@ -65,12 +68,22 @@ imaging::Bytes encode(const imaging::Image& input, const KeenfitChoice& choice, 
     save.passes = s.passes;
     save.interlaced = s.interlaced;
     save.multiPage = s.multiPage;
+    save.fastJpeg = encoding.fastJpeg;
+    if (encoding.targetSsim > 0 && !s.multiPage) {
+        // The quality target replaces the profile's quality or colour count; a transparent GIF
+        // keeps its settings (the search does not place the transparent entry).
+        if (imaging::budgetByQuality(save.format))
+            return imaging::fitQualityToSsim(input.first(), reduced.first(), save, encoding.targetSsim).encoded;
+        if (imaging::budgetByColours(save.format) && choice.PixelDepth <= 8 &&
+            choice.ColorPalette == imaging::palette_kind::Optimized && !transparency.on)
+            return imaging::fitColoursToSsim(input.first(), save, encoding.targetSsim, choice.DitheringMethod).encoded;
+    }
     return imaging::saveMemory(reduced, save);
 }
 
 }  // namespace
 
-OptimisedFile optimiseFile(const imaging::Bytes& data, const OptimizeProfile& profile) {
+OptimisedFile optimiseFile(const imaging::Bytes& data, const OptimizeProfile& profile, const BatchEncodeOptions& encoding) {
     const imaging::ImageInfo info = imaging::readInfo(data);
     const imaging::Image input = imaging::loadMemory(data);
 
@@ -88,9 +101,9 @@ OptimisedFile optimiseFile(const imaging::Bytes& data, const OptimizeProfile& pr
     if (choice.CompareGifAndJpeg) {
         KeenfitChoice jpeg = choice;
         SettleFormat(jpeg, save_format::Jpeg);
-        imaging::Bytes jpegBytes = encode(input, jpeg, transparency);
+        imaging::Bytes jpegBytes = encode(input, jpeg, transparency, encoding);
         SettleFormat(choice, save_format::Gif);
-        imaging::Bytes gifBytes = encode(input, choice, transparency);
+        imaging::Bytes gifBytes = encode(input, choice, transparency, encoding);
         if (SmallerFormat(static_cast<std::int64_t>(gifBytes.size()), static_cast<std::int64_t>(jpegBytes.size())) ==
             save_format::Jpeg) {
             choice = jpeg;
@@ -99,7 +112,7 @@ OptimisedFile optimiseFile(const imaging::Bytes& data, const OptimizeProfile& pr
             result.encoded = std::move(gifBytes);
         }
     } else {
-        result.encoded = encode(input, choice, transparency);
+        result.encoded = encode(input, choice, transparency, encoding);
     }
     const bool gif = choice.Format == save_format::Gif, png = choice.Format == save_format::Png;
     result.extension = gif ? "gif" : png ? "png" : "jpg";

@@ -18,7 +18,14 @@ struct OptimisedFile {
     double psnr = 0;        // of the decoded result against the input over RGB; NaN when the sizes differ
 };
 
+// What the command line adds to the profile's settings.
+struct BatchEncodeOptions {
+    bool fastJpeg = false;   // libjpeg's plain JPEG encoder
+    double targetSsim = 0;   // > 0: the smallest file of the chosen format with at least this SSIM
+};
+
 // Throws imaging::Error for a file the engine cannot read or encode.
-OptimisedFile optimiseFile(const imaging::Bytes& data, const OptimizeProfile& profile);
+OptimisedFile optimiseFile(const imaging::Bytes& data, const OptimizeProfile& profile,
+                           const BatchEncodeOptions& encoding = {});
 
 }  // namespace kalmira::cli

@@ -17,6 +17,7 @@
 #include "format_names.h"
 #include "budget/bytebudget.h"
 #include "codecs/load_notes.h"
+#include "budget/ssimtarget.h"
 #include "codecs/codec_support.h"
 #include "codecs/registry.h"
 #include "color/colorres.h"
@@ -30,7 +31,7 @@ const char* const kUsage =
     "       kalmira-cli convert IN OUT --format N [--bits B] [--palette K] [--dither D]\n"
     "                   [--colors C] [--qfactor Q] [--passes P] [--interlaced] [--transparent RRGGBB]\n"
     "                   [--quality Q] [--lossless] [--effort E] [--target-size BYTES]\n"
-    "       kalmira-cli compare A B      PSNR of B against A over RGB\n"
+    "       kalmira-cli compare A B      PSNR of B against A over RGB, SSIM on luma\n"
     "  convert prints file_size, bits, unique_colors, psnr (dB, or lossless) and ssim (luma, 1 = same)\n"
     "  --format N       engine format number (2 GIF, 10/23/21 JPEG, 75 PNG, 6/84/74 BMP, 3/17 TIFF,\n"
     "                   160 WebP, 161 AVIF, ...) or a name: gif, jpeg, png, bmp, tiff, webp, avif, ...\n"
@@ -41,6 +42,7 @@ const char* const kUsage =
     "  --colors C       at most C colours with the optimised palette (0 = as many as the depth holds)\n"
     "  --qfactor Q      JPEG quality factor 2-255, lower is better (default 56): --quality 256-Q\n"
     "  --passes P       JPEG progressive scans, 0 = baseline (default)\n"
+    "  --fast-jpeg      JPEG: libjpeg's plain encoder, faster and larger than the default\n"
     "  --interlaced     GIF/PNG interlacing\n"
     "  --quality Q      the quality as the program's slider shows it, higher is better: JPEG 1-254\n"
     "                   (default 200, the quality factor 256-Q), WebP/AVIF 0-100 (default 75)\n"
@@ -49,6 +51,8 @@ const char* const kUsage =
     "  --target-size N  the best picture whose file has at most N bytes: JPEG/WebP/AVIF search the\n"
     "                   quality, GIF/PNG at 8 bits or less the colours (dithered when --dither\n"
     "                   allows); prints target_size, fits and setting\n"
+    "  --target-ssim S  the smallest file whose SSIM (as printed) is at least S, 0 < S <= 1: the same\n"
+    "                   formats and searches as --target-size; prints target_ssim, reached and setting\n"
     "  --transparent C  make colour C (hex, red first) transparent; palettes use their nearest entry\n"
     "  --op NAME=A,B    an operation on the picture before the colour reduction, repeatable, run in\n"
     "                   order (e.g. --op Size=800,600,2 --op Sharpen=200 --op Rotate=9000,1,0)\n";
@@ -75,6 +79,7 @@ constexpr OptionDef kConvertOptions[] = {
     {"qfactor", true}, {"passes", true},  {"interlaced", false}, {"transparent", true},
     {"op", true, true},
     {"quality", true}, {"lossless", false}, {"effort", true}, {"target-size", true},
+    {"fast-jpeg", false}, {"target-ssim", true},
 };
 
 struct ConvertSettings {
@@ -86,12 +91,14 @@ struct ConvertSettings {
     int colors = 0;
     int qfactor = 56;
     int passes = 0;
+    bool fastJpeg = false;
     bool interlaced = false;
     bool transparent = false;
     int quality = 75;
     bool lossless = false;
     int effort = 4;
     long long targetSize = 0;  // 0 = no byte budget
+    double targetSsim = 0;     // 0 = no quality target
     std::vector<OpCall> ops;  // --op, in command-line order
     imaging::Rgb transparentColor = 0;
 };
@@ -125,6 +132,7 @@ ConvertSettings readConvertSettings(const std::vector<std::string>& args) {
     // 256 minus the quality factor.
     const bool jpeg = s.format == imaging::format::Jpeg444 || s.format == imaging::format::Jpeg422 ||
                       s.format == imaging::format::Jpeg411;
+    s.fastJpeg = a.has("fast-jpeg");
     if (jpeg && a.has("quality")) {
         if (a.has("qfactor")) throw UsageError("give --quality or --qfactor, not both");
         s.qfactor = 256 - a.integer("quality", 256 - s.qfactor, 1, 254);
@@ -146,6 +154,21 @@ ConvertSettings readConvertSettings(const std::vector<std::string>& args) {
         if (s.lossless) throw UsageError("--target-size searches the quality; it cannot be combined with --lossless");
         if (byColours && s.palette != imaging::palette_kind::Optimized)
             throw UsageError("--target-size searches the colours of an optimised palette (--palette 2)");
+    }
+    if (a.has("target-ssim")) {
+        const std::string text = a.text("target-ssim");
+        char* end = nullptr;
+        const double target = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !imaging::validSsimTarget(target))
+            throw UsageError("--target-ssim needs an SSIM above 0 and at most 1, not \"" + text + "\"");
+        s.targetSsim = target;
+        const bool byColours = imaging::budgetByColours(s.format) && s.bits <= 8;
+        if (!imaging::budgetByQuality(s.format) && !byColours)
+            throw UsageError("--target-ssim works with JPEG, WebP, AVIF, and GIF or PNG at 8 bits or less");
+        if (s.targetSize > 0) throw UsageError("--target-ssim and --target-size cannot be combined");
+        if (s.lossless) throw UsageError("--target-ssim searches the quality; it cannot be combined with --lossless");
+        if (byColours && s.palette != imaging::palette_kind::Optimized)
+            throw UsageError("--target-ssim searches the colours of an optimised palette (--palette 2)");
     }
     if (a.has("transparent")) {
         s.transparent = true;
@@ -171,6 +194,17 @@ void applyTransparency(imaging::Bitmap& bmp, imaging::Rgb color) {
     }
     const int best = imaging::codec::nearestPaletteIndex(bmp.palette(), 1 << bmp.bits(), color);
     bmp.setTransparentColor(imaging::kPaletteReference + static_cast<imaging::Rgb>(best));
+}
+
+// The setting a search chose, as the user gives it: --qfactor for JPEG, --quality for WebP/AVIF,
+// the colours (and depth, dithering) for palettes.
+std::string settingText(int format, const imaging::SaveOptions& options, int colors, int dither) {
+    if (imaging::budgetByQuality(format))
+        return format == imaging::format::Webp || format == imaging::format::Avif
+                   ? "quality " + std::to_string(options.quality)
+                   : "qfactor " + std::to_string(options.qualityFactor);
+    return "colors " + std::to_string(colors) + ", bits " + std::to_string(options.bits) +
+           (dither != 0 ? ", dither " + std::to_string(dither) : std::string());
 }
 
 double processCpuMs() {
@@ -226,6 +260,7 @@ int runConvert(const std::vector<std::string>& args, std::ostream& out) {
     save.bits = s.bits;
     save.qualityFactor = s.qfactor;
     save.passes = s.passes;
+    save.fastJpeg = s.fastJpeg;
     save.interlaced = s.interlaced;
     save.multiPage = animation;
     save.quality = s.quality;
@@ -236,7 +271,13 @@ int runConvert(const std::vector<std::string>& args, std::ostream& out) {
         budget = imaging::fitByQuality(reduced.first(), save, static_cast<std::size_t>(s.targetSize));
     else if (s.targetSize > 0)
         budget = imaging::fitByColours(input.first(), save, static_cast<std::size_t>(s.targetSize), s.dither);
-    const imaging::Bytes encoded = budget ? budget->encoded : imaging::saveMemory(reduced, save);
+    std::optional<imaging::SsimTargetResult> quality;
+    if (s.targetSsim > 0 && imaging::budgetByQuality(s.format))
+        quality = imaging::fitQualityToSsim(input.first(), reduced.first(), save, s.targetSsim);
+    else if (s.targetSsim > 0)
+        quality = imaging::fitColoursToSsim(input.first(), save, s.targetSsim, s.dither);
+    const imaging::Bytes encoded =
+        budget ? budget->encoded : quality ? quality->encoded : imaging::saveMemory(reduced, save);
     const imaging::Image decoded = imaging::loadMemory(encoded);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     const double cpuMs = processCpuMs() - cpuStart;
@@ -263,6 +304,15 @@ int runConvert(const std::vector<std::string>& args, std::ostream& out) {
     // The processor time of the same steps: on a busy machine wall time says little.
     print(out, "cpu_ms", fixed(cpuMs, 1));
     if (!s.ops.empty()) print(out, "op_ms", fixed(opMs, 1));
+    if (quality) {
+        print(out, "target_ssim", fixed(s.targetSsim, 5));
+        print(out, "reached", quality->reached ? "yes" : "no");
+        print(out, "setting", settingText(s.format, quality->options, quality->colors, s.dither));
+        print(out, "encodes", quality->encodes);
+        if (!quality->reached)
+            std::cerr << "kalmira-cli: no setting reaches SSIM " << fixed(s.targetSsim, 5) << "; the best reaches "
+                      << fixed(quality->ssim, 5) << "\n";
+    }
     if (budget) {
         print(out, "target_size", s.targetSize);
         print(out, "fits", budget->fits ? "yes" : "no");
@@ -293,6 +343,7 @@ int runCompare(const std::vector<std::string>& args, std::ostream& out) {
     if (first.first().width() != second.first().width() || first.first().height() != second.first().height())
         imaging::fail(imaging::ErrorCode::InvalidArgument, "compare", "the images differ in size");
     print(out, "psnr", fixed(imaging::psnrRgb(first.first(), second.first()), 3));
+    print(out, "ssim", fixed(imaging::measureQuality(first.first(), second.first()).ssim, 5));
     print(out, "unique_colors", second.first().uniqueColorCount());
     return 0;
 }

@@ -197,6 +197,20 @@ public:
         int encodes = 0;         // encodes of the search (one more follows for the Variation)
     };
     BudgetOutcome FitVariationToBudget(int index, std::int64_t bytes);
+    // The smallest file of Variation `index` whose SSIM against the Original (as the caption
+    // shows it) is at least `target` (0 < target <= 1): the lowest JPEG, WebP or AVIF quality
+    // or the fewest colours of an optimised GIF or PNG palette. The record takes it and the
+    // Variation is encoded with it; when no setting reaches the target it gets the best one.
+    // Applicable where FitVariationToBudget is.
+    struct SsimOutcome {
+        bool applicable = false;
+        bool reached = false;
+        double ssim = 0;         // of the chosen file
+        std::int64_t bytes = 0;  // the Variation's file size afterwards
+        int quality = 0;         // as in BudgetOutcome
+        int colors = 0;
+    };
+    SsimOutcome FitVariationToSsim(int index, double target);
     // Captions follow the quality switches when the options dialog changes them.
     void connectQualityOptions();
 

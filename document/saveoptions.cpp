@@ -7,6 +7,7 @@
 #include "document/documenthost.h"
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
+#include "settings/qualityoptions.h"
 
 namespace kalmira {
 
@@ -32,6 +33,7 @@ const SaveOptions& frmDocument::HoleSpeicherOptionen(int index) {
     // them between encodings, so a format without the control must not inherit them.
     picture.SetInterlaced(r.Format == save_format::Gif && r.GIFInterlaced);
     picture.SetProgressivePasses(r.Format == save_format::Jpeg && r.JPEGProgressive == 1 ? r.JPEGPasses : 0);
+    picture.SetFastJpeg(!QualityOptions().SmallJpeg);
     switch (r.Format) {
     case save_format::Gif: break;
     case save_format::Jpeg:

@@ -25,6 +25,7 @@ void LoadQualityOptions(QualityOptionsRecord& options) {
     options.ByteBudget = readFlag("ByteBudget", defaults.ByteBudget);
     options.WebpAvif = readFlag("WebpAvif", defaults.WebpAvif);
     options.DifferenceView = readFlag("DifferenceView", defaults.DifferenceView);
+    options.SmallJpeg = readFlag("SmallJpeg", defaults.SmallJpeg);
 }
 
 void SaveQualityOptions(const QualityOptionsRecord& options) {
@@ -32,6 +33,7 @@ void SaveQualityOptions(const QualityOptionsRecord& options) {
     WriteWholeNumber(kSection, QStringLiteral("ByteBudget"), options.ByteBudget ? 1 : 0);
     WriteWholeNumber(kSection, QStringLiteral("WebpAvif"), options.WebpAvif ? 1 : 0);
     WriteWholeNumber(kSection, QStringLiteral("DifferenceView"), options.DifferenceView ? 1 : 0);
+    WriteWholeNumber(kSection, QStringLiteral("SmallJpeg"), options.SmallJpeg ? 1 : 0);
 }
 
 QualityOptionsNotifier& QualityOptionsNotifier::instance() {

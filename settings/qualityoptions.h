@@ -1,6 +1,6 @@
 #pragma once
 // Switches for the quality additions: the quality numbers in a Variation's caption, the byte
-// budget, the WebP/AVIF formats and the difference view. They live in a section of
+// budget, the WebP/AVIF formats, the difference view and the size-optimising JPEG encoder. They live in a section of
 // their own ("Quality"), so a settings file written before they existed reads as "all on"
 // and the older sections stay exactly as they were.
 
@@ -16,6 +16,7 @@ struct QualityOptionsRecord {
     bool ByteBudget = true;       // target size field of the tools window
     bool WebpAvif = true;         // WebP and AVIF in the tools window's format list
     bool DifferenceView = true;   // the View menu's difference view and its toolbar button
+    bool SmallJpeg = true;        // the size-optimising JPEG encoder (off: libjpeg's plain one)
 
     friend bool operator==(const QualityOptionsRecord&, const QualityOptionsRecord&) = default;
 };

@@ -26,6 +26,7 @@ QualityOptionsTab::QualityOptionsTab(QWidget& page, QWidget& displayPage) : QWid
     qualityNumbers_ = box("CheckQualityNumbers", 6631, current.QualityNumbers);
     byteBudget_ = box("CheckByteBudget", 6632, current.ByteBudget);
     webpAvif_ = box("CheckWebpAvif", 6633, current.WebpAvif);
+    smallJpeg_ = box("CheckSmallJpeg", 6640, current.SmallJpeg);
     const int top = page.childrenRect().bottom() + 8;
     setGeometry(8, top, width, std::max(y, page.height() - top));
     // The difference view is a matter of display, and the General tab has no room left.
@@ -42,6 +43,7 @@ void QualityOptionsTab::Apply() {
     options.ByteBudget = byteBudget_->isChecked();
     options.WebpAvif = webpAvif_->isChecked();
     options.DifferenceView = differenceView_->isChecked();
+    options.SmallJpeg = smallJpeg_->isChecked();
     const bool changed = !(options == QualityOptions());
     QualityOptions() = options;
     SaveQualityOptions(options);

@@ -26,6 +26,7 @@ private:
     QCheckBox* byteBudget_;
     QCheckBox* webpAvif_;
     QCheckBox* differenceView_;
+    QCheckBox* smallJpeg_;
 };
 
 }  // namespace kalmira

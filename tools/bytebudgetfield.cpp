@@ -1,6 +1,8 @@
-// The tools window's target-size field: a byte budget for the selected Variation. Enter (or
-// leaving the field) searches the best setting that fits; the result line says what was
-// achieved, and the Variation face then shows the setting chosen.
+// The tools window's target field: a byte budget for the selected Variation ("bytes at most")
+// or a quality it must reach ("SSIM at least"). Enter searches the best setting that fits, or
+// the smallest file that reaches the SSIM; the result line says what was achieved, and the
+// Variation face then shows the setting chosen.
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,9 +19,10 @@ namespace kalmira {
 void frmTools::createByteBudgetField() {
     // A row of its own below the buttons, so no face of the Part's layout moves.
     const int top = height() + 2;
-    labelTargetSize_ = new QLabel(LoadText(6620), this);
-    labelTargetSize_->setObjectName(QStringLiteral("LabelTargetSize"));
-    labelTargetSize_->setGeometry(16, top + 2, 170, 22);
+    comboTargetMode_ = new QComboBox(this);
+    comboTargetMode_->setObjectName(QStringLiteral("ComboTargetMode"));
+    comboTargetMode_->addItems({LoadText(6641), LoadText(6642)});
+    comboTargetMode_->setGeometry(16, top, 170, 24);
     textTargetSize_ = new QLineEdit(this);
     textTargetSize_->setObjectName(QStringLiteral("TextTargetSize"));
     textTargetSize_->setGeometry(190, top, 110, 24);
@@ -27,8 +30,10 @@ void frmTools::createByteBudgetField() {
     labelTargetSizeResult_->setObjectName(QStringLiteral("LabelTargetSizeResult"));
     labelTargetSizeResult_->setGeometry(16, top + 28, width() - 24, 22);
     connect(textTargetSize_, &QLineEdit::returnPressed, this, [this] { TextTargetSize_Commit(); });
+    // A result says what the other mode found; it goes when the mode changes.
+    connect(comboTargetMode_, &QComboBox::currentIndexChanged, this, [this] { labelTargetSizeResult_->clear(); });
     // Hidden until the switch shows them, which also makes room for them.
-    for (QWidget* w : std::initializer_list<QWidget*>{labelTargetSize_, textTargetSize_, labelTargetSizeResult_})
+    for (QWidget* w : std::initializer_list<QWidget*>{comboTargetMode_, textTargetSize_, labelTargetSizeResult_})
         w->setVisible(false);
     applyQualityOptions();
     connect(&QualityOptionsNotifier::instance(), &QualityOptionsNotifier::changed, this,
@@ -37,10 +42,36 @@ void frmTools::createByteBudgetField() {
 
 void frmTools::ShowByteBudgetField(bool on) {
     if (!textTargetSize_ || textTargetSize_->isVisibleTo(this) == on) return;
-    for (QWidget* w : std::initializer_list<QWidget*>{labelTargetSize_, textTargetSize_, labelTargetSizeResult_})
+    for (QWidget* w : std::initializer_list<QWidget*>{comboTargetMode_, textTargetSize_, labelTargetSizeResult_})
         w->setVisible(on);
     constexpr int kRowsHeight = 56;
     resize(width(), height() + (on ? kRowsHeight : -kRowsHeight));
+}
+
+void frmTools::commitSsimTarget(frmDocument& document, int n, QString text) {
+    // Either decimal sign: a German user types 0,95.
+    bool ok = false;
+    const double target = text.replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+    if (!ok || !(target > 0.0 && target <= 1.0)) {
+        showMessage(6646);
+        return;
+    }
+    const frmDocument::SsimOutcome outcome = document.FitVariationToSsim(n, target);
+    if (!outcome.applicable) {
+        showMessage(6625);
+        return;
+    }
+    // Four decimals, as the caption shows SSIM in its own locale-free form.
+    const QString reached = QString::number(outcome.ssim, 'f', 4);
+    const QString bytes = FormatWholeNumber(outcome.bytes);
+    QString result;
+    if (!outcome.reached)
+        result = LoadText(6645).arg(QString::number(target, 'f', 4), reached, bytes);
+    else if (outcome.colors > 0)
+        result = LoadText(6644).arg(bytes, reached).arg(outcome.colors);
+    else
+        result = LoadText(6643).arg(bytes, reached).arg(outcome.quality);
+    labelTargetSizeResult_->setText(result);
 }
 
 void frmTools::TextTargetSize_Commit() {
@@ -51,6 +82,10 @@ void frmTools::TextTargetSize_Commit() {
         const QString text = textTargetSize_->text().trimmed();
         if (text.isEmpty()) {
             labelTargetSizeResult_->clear();
+            return;
+        }
+        if (comboTargetMode_->currentIndex() == 1) {
+            commitSsimTarget(*document, n, text);
             return;
         }
         bool ok = false;

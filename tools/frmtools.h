@@ -196,12 +196,14 @@ private:
     // The target-size row (tools/bytebudgetfield.cpp).
     void createByteBudgetField();
     void applyQualityOptions();
-    class QLabel* labelTargetSize_ = nullptr;
+    class QComboBox* comboTargetMode_ = nullptr;  // 0 bytes at most, 1 SSIM at least
+    void commitSsimTarget(class frmDocument& document, int n, QString text);
     class QLineEdit* textTargetSize_ = nullptr;
     class QLabel* labelTargetSizeResult_ = nullptr;
 
 public:
-    // Searches the selected Variation's best setting for the typed byte budget.
+    // Searches the selected Variation's best setting for the typed byte budget, or its smallest
+    // file for the typed SSIM, as the mode box says.
     void TextTargetSize_Commit();
     // Shows or hides the target-size row (the option of the same name), growing the window.
     void ShowByteBudgetField(bool on);

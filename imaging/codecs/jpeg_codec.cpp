@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "codecs/codec_support.h"
+#include "codecs/jpeg_requant.h"
 #include "codecs/jpeg_support.h"
 
 namespace imaging {
@@ -184,6 +186,22 @@ Image JpegCodec::read(ByteView data, const LoadOptions& options) const {
 }
 
 Bytes JpegCodec::write(const Image& image, const SaveOptions& options) const {
+    if (!options.fastJpeg) {
+        if (image.empty()) fail(ErrorCode::NoImage, kWhere, "there is no image to save");
+        // The size-optimising encoder works on the transform's output, which it catches from
+        // libjpeg; a library that transforms in an order the capture does not expect gets the
+        // plain encoder instead of a refusal.
+        std::optional<JpegRequantizer> encoder;
+        try {
+            encoder.emplace(image.first(), options);
+        } catch (const Error& e) {
+            if (e.code() != ErrorCode::Unsupported) throw;
+        }
+        if (encoder) return encoder->encode(options.qualityFactor);
+        SaveOptions plain = options;
+        plain.fastJpeg = true;
+        return write(image, plain);
+    }
     jpeg::RowSource source = jpeg::checkedSource(image, options);
     const Bitmap& bitmap = *source.bitmap;
     Bytes out;

@@ -213,13 +213,25 @@ int sampledMcuRows(int whole, int step) {
 // The capture keeps everything it needs; libjpeg's coding of the zeroed blocks is skipped.
 boolean skipCoding(j_compress_ptr, JBLOCKROW*) { return TRUE; }
 
-// The quantisation tables libjpeg builds for the options at `qualityFactor`.
-void tablesFor(const SaveOptions& options, int width, int height, J_COLOR_SPACE space, int components,
-               JQUANT_TBL (&tables)[NUM_QUANT_TBLS], int (&tableOf)[MAX_COMPONENTS]) {
+// Sets up a compressor as a write with `options` at `qualityFactor` does: libjpeg's own set-up,
+// and for the size-optimising encoder the tuned tables at libjpeg's scaling for that quality.
+void configureFor(jpeg_compress_struct& info, SaveOptions options, const jpeg::EncoderTuning& tuning, int qualityFactor,
+                  int width, int height, int space, int components) {
+    options.qualityFactor = qualityFactor;
+    jpeg::configure(info, width, height, static_cast<J_COLOR_SPACE>(space), components, options);
+    if (options.fastJpeg) return;
+    const int scale = jpeg_quality_scaling(JpegCodec::libjpegQuality(qualityFactor));
+    jpeg_add_quant_table(&info, 0, jpeg::baseTable(tuning.tableSet, 0), scale, TRUE);
+    jpeg_add_quant_table(&info, 1, jpeg::baseTable(tuning.tableSet, 1), scale, TRUE);
+}
+
+// The quantisation tables a write with the options at `qualityFactor` uses.
+void tablesFor(const SaveOptions& options, const jpeg::EncoderTuning& tuning, int width, int height, J_COLOR_SPACE space,
+               int components, JQUANT_TBL (&tables)[NUM_QUANT_TBLS], int (&tableOf)[MAX_COMPONENTS]) {
     jpeg::Compressor c;
     c.run([&] {
         jpeg_create_compress(&c.info);
-        jpeg::configure(c.info, width, height, space, components, options);
+        configureFor(c.info, options, tuning, options.qualityFactor, width, height, space, components);
         for (int t = 0; t < NUM_QUANT_TBLS; ++t)
             if (c.info.quant_tbl_ptrs[t]) tables[t] = *c.info.quant_tbl_ptrs[t];
         for (int i = 0; i < c.info.num_components && i < MAX_COMPONENTS; ++i) tableOf[i] = c.info.comp_info[i].quant_tbl_no;
@@ -336,11 +348,112 @@ std::size_t JpegRequantizer::headerBytes(ByteView jpeg) {
     return size - std::min(coded, size);
 }
 
-Bytes JpegRequantizer::encodeRows(int qualityFactor, int step, std::size_t expectedSize) const {
-    SaveOptions options = options_;
-    options.qualityFactor = qualityFactor;
+struct JpegRequantizer::Tables {
+    int qualityFactor = 0;
+    JQUANT_TBL quant[MAX_COMPONENTS] = {};  // each component's table
+};
+
+JpegRequantizer::Tables JpegRequantizer::tablesAt(int qualityFactor) const {
     if (qualityFactor < 2 || qualityFactor > 255)
         fail(ErrorCode::InvalidArgument, jpeg::kWhere, "quality factor " + std::to_string(qualityFactor) + " is outside 2..255");
+    Tables t;
+    t.qualityFactor = qualityFactor;
+    jpeg::Compressor c;
+    c.run([&] {
+        jpeg_create_compress(&c.info);
+        configureFor(c.info, options_, tuning_, qualityFactor, width_, height_, inSpace_, inComponents_);
+        for (const Plane& p : planes_) t.quant[p.component] = *c.info.quant_tbl_ptrs[c.info.comp_info[p.component].quant_tbl_no];
+    });
+    return t;
+}
+
+void JpegRequantizer::quantizeIntoStore(const Tables& tables, int step, int mcuRows) const {
+    auto common = reinterpret_cast<j_common_ptr>(&store_->owner.info);
+    jpeg_memory_mgr* mem = store_->owner.info.mem;
+    // The store's row `row` of plane `p` takes the raw row this returns.
+    auto sourceRow = [&](const Plane& p, int row) {
+        const int from = step > 1 ? sampledMcuRow(row / p.sampling[1], step) * p.sampling[1] + row % p.sampling[1] : row;
+        return p.raw.get() + static_cast<std::size_t>(from) * static_cast<std::size_t>(p.widthInBlocks) * kBlock;
+    };
+    auto rowsOf = [&](const Plane& p) { return step > 1 ? mcuRows * p.sampling[1] : p.heightInBlocks; };
+    const bool trellis = !options_.fastJpeg && tuning_.trellisRounds > 0;
+
+    // The code lengths the trellis weighs bits by come from the picture's own statistics: first
+    // of plain rounding, then (further rounds) of the trellis's own choice, on every fourth row
+    // of blocks. Luminance and chrominance have Huffman tables of their own.
+    jpeg::RateModel rates[2] = {};
+    float inverseSteps[MAX_COMPONENTS][kBlock];
+    for (const Plane& p : planes_)
+        for (int i = 0; i < kBlock; ++i)
+            inverseSteps[p.component][i] = 1.0f / (8.0f * static_cast<float>(tables.quant[p.component].quantval[i]));
+    std::vector<JCOEF> scratch;
+    for (int round = 0; trellis && round < tuning_.trellisRounds; ++round) {
+        std::uint32_t counts[2][256] = {};
+        for (const Plane& p : planes_) {
+            const Divisors d = divisorsFor(tables.quant[p.component]);
+            const int cls = p.component == 0 ? 0 : 1;
+            scratch.resize(static_cast<std::size_t>(p.widthInBlocks) * kBlock);
+            auto* blocks = reinterpret_cast<JBLOCKROW>(scratch.data());
+            for (int row = 0; row < rowsOf(p); row += 4) {
+                const std::int16_t* raw = sourceRow(p, row);
+                quantizeRow(raw, blocks, p.widthInBlocks, d);
+                for (int b = 0; b < p.widthInBlocks; ++b) {
+                    if (round > 0)
+                        jpeg::trellisBlock(raw + static_cast<std::ptrdiff_t>(b) * kBlock, blocks[b], inverseSteps[p.component],
+                                           rates[cls], tuning_.lambda);
+                    jpeg::countSymbols(blocks[b], counts[cls]);
+                }
+            }
+        }
+        for (int cls = 0; cls < 2; ++cls) rates[cls] = jpeg::rateFromCounts(counts[cls]);
+    }
+
+    for (const Plane& p : planes_) {
+        const Divisors d = divisorsFor(tables.quant[p.component]);
+        const int rows = rowsOf(p);
+        const int cls = p.component == 0 ? 0 : 1;
+        for (int row = 0; row < rows; ++row) {
+            const std::int16_t* raw = sourceRow(p, row);
+            JBLOCKARRAY blocks = mem->access_virt_barray(common, store_->arrays[p.component], static_cast<JDIMENSION>(row), 1, TRUE);
+            quantizeRow(raw, blocks[0], p.widthInBlocks, d);
+            if (trellis)
+                for (int b = 0; b < p.widthInBlocks; ++b)
+                    jpeg::trellisBlock(raw + static_cast<std::ptrdiff_t>(b) * kBlock, blocks[0][b], inverseSteps[p.component],
+                                       rates[cls], tuning_.lambda);
+        }
+        // The array is left uncleared (clearing it costs a pass over the picture); the rows
+        // that pad a component to whole MCUs are read, so they get zeros. Padding columns
+        // are never read: libjpeg makes its own blocks at the right edge.
+        for (int row = rows; row < roundUp(rows, p.sampling[1]); ++row) {
+            JBLOCKARRAY blocks = mem->access_virt_barray(common, store_->arrays[p.component], static_cast<JDIMENSION>(row), 1, TRUE);
+            std::memset(static_cast<void*>(blocks[0]), 0, sizeof(JBLOCK) * static_cast<std::size_t>(p.widthInBlocks));
+        }
+    }
+}
+
+Bytes JpegRequantizer::writeStore(const Tables& tables, int height, int split, std::size_t expectedSize) const {
+    Bytes out;
+    const std::size_t initial = expectedSize ? expectedSize + expectedSize / 8 : static_cast<std::size_t>(width_) * height / 4;
+    jpeg::VectorDestination dest(out, std::max<std::size_t>(16384, initial));
+    std::vector<jpeg_scan_info> script;
+    jpeg::Compressor c;
+    c.run([&] {
+        jpeg_create_compress(&c.info);
+        c.info.dest = &dest.pub;
+        configureFor(c.info, options_, tuning_, tables.qualityFactor, width_, height, inSpace_, inComponents_);
+        if (split > 0 && options_.passes > 0) {
+            script = jpeg::scanScript(options_.passes, options_.bits == 8, split);
+            jpeg::useScript(c.info, script);
+        }
+        // A sample uses the first rows of the arrays: libjpeg reads no further than its height.
+        jpeg_write_coefficients(&c.info, store_->arrays);
+        jpeg_finish_compress(&c.info);
+    });
+    return out;
+}
+
+Bytes JpegRequantizer::encodeRows(int qualityFactor, int step, std::size_t expectedSize) const {
+    const Tables tables = tablesAt(qualityFactor);
     // One MCU row in every `step`, stacked into a shorter picture of whole MCU rows; all of them
     // (and the picture's own height) when step is 1.
     int height = height_;
@@ -350,41 +463,41 @@ Bytes JpegRequantizer::encodeRows(int qualityFactor, int step, std::size_t expec
         mcuRows = sampledMcuRows(height_ / mcuHeight, step);
         height = mcuRows * mcuHeight;
     }
-    Bytes out;
-    const std::size_t initial = expectedSize ? expectedSize + expectedSize / 8 : static_cast<std::size_t>(width_) * height / 4;
-    jpeg::VectorDestination dest(out, std::max<std::size_t>(16384, initial));
-    jpeg::Compressor c;
-    c.run([&] {
-        jpeg_create_compress(&c.info);
-        c.info.dest = &dest.pub;
-        jpeg::configure(c.info, width_, height, static_cast<J_COLOR_SPACE>(inSpace_), inComponents_, options);
-        // A sample uses the first rows of the arrays: libjpeg reads no further than its height.
-        jvirt_barray_ptr* arrays = store_->arrays;
-        auto common = reinterpret_cast<j_common_ptr>(&c.info);
-        jpeg_write_coefficients(&c.info, arrays);
-        for (const Plane& p : planes_) {
-            const Divisors d = divisorsFor(*c.info.quant_tbl_ptrs[c.info.comp_info[p.component].quant_tbl_no]);
-            const int rows = step > 1 ? mcuRows * p.sampling[1] : p.heightInBlocks;
-            const auto rowSize = static_cast<std::size_t>(p.widthInBlocks) * kBlock;
-            for (int row = 0; row < rows; ++row) {
-                const int from = step > 1 ? sampledMcuRow(row / p.sampling[1], step) * p.sampling[1] + row % p.sampling[1] : row;
-                const std::int16_t* raw = p.raw.get() + static_cast<std::size_t>(from) * rowSize;
-                JBLOCKARRAY blocks =
-                    c.info.mem->access_virt_barray(common, arrays[p.component], static_cast<JDIMENSION>(row), 1, TRUE);
-                quantizeRow(raw, blocks[0], p.widthInBlocks, d);
-            }
-            // The array is left uncleared (clearing it costs a pass over the picture); the rows
-            // that pad a component to whole MCUs are read, so they get zeros. Padding columns
-            // are never read: libjpeg makes its own blocks at the right edge.
-            for (int row = rows; row < roundUp(rows, p.sampling[1]); ++row) {
-                JBLOCKARRAY blocks =
-                    c.info.mem->access_virt_barray(common, arrays[p.component], static_cast<JDIMENSION>(row), 1, TRUE);
-                std::memset(static_cast<void*>(blocks[0]), 0, sizeof(JBLOCK) * static_cast<std::size_t>(p.widthInBlocks));
-            }
+    bool hasSplit = false;
+    if (options_.passes > 0) jpeg::scanScript(options_.passes, options_.bits == 8, 0, &hasSplit);
+    if (options_.fastJpeg || !tuning_.chooseScanSplit || !hasSplit) {
+        quantizeIntoStore(tables, step, mcuRows);
+        return writeStore(tables, height, 0, expectedSize);
+    }
+    // The split between the luminance's low and high AC bands decides how well each band's
+    // end-of-band runs code; where it pays depends on the picture, so each usual split is
+    // tried and the smallest kept. On a picture of 64 MCU rows or more the trials code one MCU
+    // row in four (the choice needs their order, not their sizes), and the whole picture is
+    // coded once, with the split they chose.
+    constexpr int kSplits[] = {6, 3, 9, 13};
+    constexpr int kSampleStep = 4;
+    const int wholeRows = height_ / mcuHeight;
+    if (step == 1 && wholeRows >= 16 * kSampleStep) {
+        const int sampleRows = sampledMcuRows(wholeRows, kSampleStep);
+        quantizeIntoStore(tables, kSampleStep, sampleRows);
+        int bestSplit = kSplits[0];
+        std::size_t bestSize = 0;
+        for (int split : kSplits) {
+            const std::size_t size = writeStore(tables, sampleRows * mcuHeight, split, 0).size();
+            if (bestSize == 0 || size < bestSize) bestSize = size, bestSplit = split;
         }
-        jpeg_finish_compress(&c.info);
-    });
-    return out;
+        quantizeIntoStore(tables, 1, 0);
+        return writeStore(tables, height, bestSplit, expectedSize);
+    }
+    // A small picture, or a sample of rows (whose size must foretell the whole file's, split
+    // chosen as the whole file's is): every split on all of it.
+    quantizeIntoStore(tables, step, mcuRows);
+    Bytes best;
+    for (int split : kSplits) {
+        Bytes file = writeStore(tables, height, split, expectedSize ? expectedSize : best.size());
+        if (best.empty() || file.size() < best.size()) best = std::move(file);
+    }
+    return best;
 }
 
 double JpegRequantizer::estimate(int qualityFactor) const {
@@ -392,7 +505,7 @@ double JpegRequantizer::estimate(int qualityFactor) const {
     options.qualityFactor = qualityFactor;
     JQUANT_TBL tables[NUM_QUANT_TBLS] = {};
     int tableOf[MAX_COMPONENTS] = {};
-    tablesFor(options, width_, height_, static_cast<J_COLOR_SPACE>(inSpace_), inComponents_, tables, tableOf);
+    tablesFor(options, tuning_, width_, height_, static_cast<J_COLOR_SPACE>(inSpace_), inComponents_, tables, tableOf);
     // About 2000 blocks; per non-zero coefficient its magnitude bits and about three bits of
     // Huffman code, per block an end-of-block code and the difference to its left neighbour's DC.
     std::size_t total = 0;
@@ -400,14 +513,22 @@ double JpegRequantizer::estimate(int qualityFactor) const {
     const std::size_t stride = std::max<std::size_t>(1, total / 2000);
     double bits = 0;
     JCOEF q[kBlock];
+    // The trellis, where the writer uses it, with the same cost per coefficient as its rates.
+    const bool trellis = !options_.fastJpeg && tuning_.trellisRounds > 0;
+    jpeg::RateModel rate{};
+    for (int symbol = 0; symbol < 256; ++symbol) rate.acBits[symbol] = 3.0f;
     for (const Plane& p : planes_) {
         const Divisors d = divisorsFor(tables[tableOf[p.component]]);
+        float inverse[kBlock];
+        for (int i = 0; i < kBlock; ++i)
+            inverse[i] = 1.0f / (8.0f * static_cast<float>(tables[tableOf[p.component]].quantval[i]));
         const std::size_t blocks = p.blocks;
         for (std::size_t b = 1; b < blocks; b += stride) {
             const std::int16_t* raw = p.raw.get() + b * kBlock;
             const int dcStep = quantize(raw[0], d, 0) - quantize(raw[-kBlock], d, 0);
             int blockBits = 2 + (dcStep == 0 ? 1 : 2 + std::bit_width(static_cast<unsigned>(std::abs(dcStep))));
             quantizeBlock(raw, q, d);
+            if (trellis) jpeg::trellisBlock(raw, q, inverse, rate, tuning_.lambda);
             for (int i = 1; i < kBlock; ++i)
                 if (q[i] != 0) blockBits += 3 + std::bit_width(static_cast<unsigned>(q[i] < 0 ? -q[i] : q[i]));
             bits += blockBits;

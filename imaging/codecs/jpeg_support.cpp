@@ -219,6 +219,29 @@ void configure(jpeg_compress_struct& info, int width, int height, J_COLOR_SPACE 
     }
 }
 
+std::vector<jpeg_scan_info> scanScript(int passes, bool greyscale, int split, bool* hasSplit) {
+    const Script s = scriptFor(std::max(1, passes), greyscale);
+    std::vector<jpeg_scan_info> scans(s.scans, s.scans + s.count);
+    constexpr int kBandEnd = 5;  // where the scripts end the luminance's first AC band
+    bool found = false;
+    for (jpeg_scan_info& scan : scans) {
+        if (scan.comps_in_scan != 1 || scan.component_index[0] != 0) continue;
+        if (scan.Ss == 1 && scan.Se == kBandEnd) {
+            found = true;
+            if (split > 1 && split < 63) scan.Se = split - 1;
+        } else if (scan.Ss == kBandEnd + 1) {
+            if (split > 1 && split < 63) scan.Ss = split;
+        }
+    }
+    if (hasSplit) *hasSplit = found;
+    return scans;
+}
+
+void useScript(jpeg_compress_struct& info, const std::vector<jpeg_scan_info>& script) {
+    info.scan_info = script.data();
+    info.num_scans = static_cast<int>(script.size());
+}
+
 void writeRows(jpeg_compress_struct& info, RowSource& source) {
     const Bitmap& bitmap = *source.bitmap;
     const int height = bitmap.height();

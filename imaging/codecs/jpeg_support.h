@@ -100,4 +100,13 @@ void writeRows(jpeg_compress_struct& info, RowSource& source);
 // How many scans a file written with `passes` gets (the scan scripts are capped).
 int scanCount(int passes, bool greyscale);
 
+// The scan script of `passes` (1 or more) with its luminance's first AC band (1..5 in the
+// scripts) ending before zig-zag coefficient `split` instead (0 leaves it); the same scans, the
+// same number of them, only the frequencies they carry move. Scripts without such a band come
+// back unchanged, and `hasSplit` (when given) says which it is.
+std::vector<jpeg_scan_info> scanScript(int passes, bool greyscale, int split, bool* hasSplit = nullptr);
+
+// Sets the scans of a configured compressor to `script` (which must outlive the compression).
+void useScript(jpeg_compress_struct& info, const std::vector<jpeg_scan_info>& script);
+
 }  // namespace imaging::jpeg

@@ -79,6 +79,9 @@ struct SaveOptions {
     int bits = 0;            // 0 = the bitmap's own depth
     int qualityFactor = 0;   // JPEG: 2..255, lower = better (user quality = 256 - factor)
     int passes = 0;          // JPEG: progressive scans, 0 = baseline
+    // JPEG: libjpeg's plain encoder instead of the size-optimising one (rate-distortion
+    // quantisation, tuned tables, the best progressive split), for speed.
+    bool fastJpeg = false;
     bool interlaced = false; // GIF, PNG
     bool multiPage = false;  // write every frame (animated GIF, multi-page TIFF)
     int quality = 75;        // WebP, AVIF: 0..100, higher = better

@@ -263,6 +263,7 @@ SaveOptions ImageControl::encodeOptions(int format, int bits, int qualityFactor)
     options.bits = bits;
     options.qualityFactor = qualityFactor;
     options.passes = progressivePasses_;
+    options.fastJpeg = fastJpeg_;
     options.interlaced = interlaced_;
     options.quality = webSettings_.quality;
     options.lossless = webSettings_.lossless;

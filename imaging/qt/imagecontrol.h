@@ -134,6 +134,9 @@ public:
     void SetInterlaced(bool on) { interlaced_ = on; }
     int ProgressivePasses() const { return progressivePasses_; }
     void SetProgressivePasses(int passes) { progressivePasses_ = passes; }
+    // JPEG: libjpeg's plain encoder instead of the size-optimising one.
+    bool FastJpeg() const { return fastJpeg_; }
+    void SetFastJpeg(bool fast) { fastJpeg_ = fast; }
     // WebP and AVIF settings of the next save (quality 0..100, lossless, effort).
     struct WebSaveSettings {
         int quality = 75;
@@ -416,6 +419,7 @@ private:
 
     bool interlaced_ = false;
     int progressivePasses_ = 0;
+    bool fastJpeg_ = false;
 
     bool animationEnabled_ = false;
     bool autoAnimate_ = false;

@@ -253,7 +253,9 @@ TEST_F(Batch, BadCommandLinesExitWithTwo) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"batch", p("in")}, {"batch", "--out", p("o")}, {"batch", "--out", p("o"), "--shard", "0/3", p("in")},
           {"batch", "--out", p("o"), "--shard", "4/3", p("in")}, {"batch", "--out", p("o"), "--shard", "2", p("in")},
-          {"batch", "--out", p("o"), "--profile", "7", p("in")}, {"batch", "--out", p("o"), "--jobs", "0", p("in")}}) {
+          {"batch", "--out", p("o"), "--profile", "7", p("in")}, {"batch", "--out", p("o"), "--jobs", "0", p("in")},
+          {"batch", "--out", p("o"), "--target-ssim", "0", p("in")}, {"batch", "--out", p("o"), "--target-ssim", "2", p("in")},
+          {"batch", "--out", p("o"), "--target-ssim", "x", p("in")}}) {
         const RunResult r = run(args);
         EXPECT_EQ(r.status, 2) << args.back();
         // The one mistake and where the batch's usage is, not the whole usage.
@@ -308,6 +310,20 @@ TEST_F(Batch, ReportGivesThePsnrAsANumberOrNull) {
         }
     }
     EXPECT_EQ(lines, 2);
+}
+
+// The quality target and the plain encoder: each file the same as convert makes with the same
+// request, the format still the profile's (JPEG quality 200, 4:2:2, by profile 3).
+TEST_F(Batch, TargetSsimAndFastJpegAsConvertDoesThem) {
+    picture("in/photo.png", 90, 60, true);
+    ASSERT_EQ(run({"batch", "--profile", "3", "--target-ssim", "0.97", "--out", p("target"), p("in")}).status, 0);
+    ASSERT_EQ(run({"convert", p("in/photo.png"), p("photo.jpg"), "--format", "23", "--target-ssim", "0.97"}).status, 0);
+    EXPECT_EQ(slurp(p("target/photo.jpg")), slurp(p("photo.jpg")));
+    ASSERT_EQ(run({"batch", "--profile", "3", "--fast-jpeg", "--out", p("fast"), p("in")}).status, 0);
+    ASSERT_EQ(run({"convert", p("in/photo.png"), p("fast.jpg"), "--format", "23", "--qfactor", "56", "--fast-jpeg"}).status, 0);
+    EXPECT_EQ(slurp(p("fast/photo.jpg")), slurp(p("fast.jpg")));
+    ASSERT_EQ(run({"batch", "--profile", "3", "--out", p("small"), p("in")}).status, 0);
+    EXPECT_LT(fs::file_size(p("small/photo.jpg")), fs::file_size(p("fast/photo.jpg")));
 }
 
 TEST_F(Batch, TwoBatchesWritingOneFolderLeaveWholeFiles) {

@@ -107,6 +107,12 @@ TEST_F(Cli, BadCommandLinesExitWithTwoAndOneMessage) {
         {"convert", in, out, "--format", "jpeg", "--target-size", "0"},
         {"convert", in, out, "--format", "jpeg", "--target-size", "12k"},
         {"convert", in, out, "--format", "webp", "--lossless", "--target-size", "1000"},
+        {"convert", in, out, "--format", "jpeg", "--target-ssim", "0"},
+        {"convert", in, out, "--format", "jpeg", "--target-ssim", "1.01"},
+        {"convert", in, out, "--format", "jpeg", "--target-ssim", "high"},
+        {"convert", in, out, "--format", "bmp", "--target-ssim", "0.9"},
+        {"convert", in, out, "--format", "jpeg", "--target-ssim", "0.9", "--target-size", "1000"},
+        {"convert", in, out, "--format", "jpeg", "--fast-jpeg=1"},
         {"convert", in, out, "--format"},
         {"convert", in, out, "--format", "2", "--format", "2"},
         {"convert", in, out, "--format", "2", "--bits", "9"},
@@ -258,6 +264,7 @@ TEST_F(Cli, FewerColoursCostQuality) {
     const CliResult cmp = run({"compare", in, path("two.gif")});
     ASSERT_EQ(cmp.status, 0) << cmp.err;
     EXPECT_EQ(cmp.values.at("psnr"), two.values.at("psnr"));
+    EXPECT_EQ(cmp.values.at("ssim"), two.values.at("ssim"));
 }
 
 // compare measures as the captions and convert do: both pictures over the white matte, so a
@@ -344,6 +351,41 @@ TEST_F(Cli, TargetSizeReportsWhatFitsAndKeepsTheSmallestWhenNothingDoes) {
     EXPECT_EQ(none.values.at("setting"), "quality 0");
     EXPECT_NE(none.err.find("nothing fits 10 bytes"), std::string::npos) << none.err;
     EXPECT_EQ(std::stoull(none.values.at("file_size")), fs::file_size(path("tiny.webp")));
+}
+
+TEST_F(Cli, TargetSsimReachesItOrSaysWhatTheBestReaches) {
+    imaging::Bitmap bmp(96, 64, 24);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 96; ++x) bmp.setPixel(x, y, imaging::makeRgb(x * 2, (x * y) & 0xFF, y * 4));
+    imaging::SaveOptions png;
+    png.format = imaging::format::Png;
+    const std::string in = path("detail.png");
+    imaging::saveFile(in, imaging::Image::fromBitmap(bmp), png);
+
+    for (const char* format : {"jpeg", "webp", "gif"}) {
+        const CliResult r = run({"convert", in, path("q.bin"), "--format", format, "--target-ssim", "0.95"});
+        ASSERT_EQ(r.status, 0) << format << ": " << r.err;
+        EXPECT_EQ(r.values.at("target_ssim"), "0.95000") << format;
+        EXPECT_EQ(r.values.at("reached"), "yes") << format;
+        EXPECT_GE(std::stod(r.values.at("ssim")), 0.95) << format;
+        EXPECT_EQ(std::stoull(r.values.at("file_size")), fs::file_size(path("q.bin"))) << format;
+    }
+    // The usage error names the formats that take a target.
+    const CliResult bmpTarget = run({"convert", in, path("q.bmp"), "--format", "bmp", "--target-ssim", "0.9"});
+    EXPECT_EQ(bmpTarget.status, 2);
+    EXPECT_NE(bmpTarget.err.find("JPEG, WebP, AVIF, and GIF or PNG"), std::string::npos) << bmpTarget.err;
+    // Out of reach: the best there is, exit 0, and the SSIM it reaches.
+    const CliResult best = run({"convert", in, path("best.jpg"), "--format", "jpeg", "--target-ssim", "1"});
+    ASSERT_EQ(best.status, 0) << best.err;
+    EXPECT_EQ(best.values.at("reached"), "no");
+    EXPECT_EQ(best.values.at("setting"), "qfactor 2");
+    EXPECT_NE(best.err.find("no setting reaches SSIM 1.00000; the best reaches " + best.values.at("ssim")), std::string::npos)
+        << best.err;
+    // The plain encoder on request: larger than the default one at the same quality factor.
+    const CliResult small = run({"convert", in, path("small.jpg"), "--format", "jpeg", "--qfactor", "56"});
+    const CliResult plain = run({"convert", in, path("plain.jpg"), "--format", "jpeg", "--qfactor", "56", "--fast-jpeg"});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_LT(std::stoull(small.values.at("file_size")), std::stoull(plain.values.at("file_size")));
 }
 
 }  // namespace

@@ -37,9 +37,9 @@ private slots:
     void anOldSettingsFileReadsAsAllOn() {
         WriteWholeNumber(QStringLiteral("Settings"), QStringLiteral("DownloadSpeed"), 56000);
         QualityOptionsRecord read;
-        read.QualityNumbers = read.ByteBudget = read.WebpAvif = read.DifferenceView = false;
+        read.QualityNumbers = read.ByteBudget = read.WebpAvif = read.DifferenceView = read.SmallJpeg = false;
         LoadQualityOptions(read);
-        QVERIFY(read.QualityNumbers && read.ByteBudget && read.WebpAvif && read.DifferenceView);
+        QVERIFY(read.QualityNumbers && read.ByteBudget && read.WebpAvif && read.DifferenceView && read.SmallJpeg);
         QVERIFY(!storeContent().contains("[Quality]"));  // reading adds nothing
     }
 
@@ -58,16 +58,22 @@ private slots:
             // Whole on its page, below what the page held before it.
             QVERIFY(difference->parentWidget()->rect().contains(difference->geometry()));
             difference->click();
+            auto* smallJpeg = dialog.findChild<QCheckBox*>(QStringLiteral("CheckSmallJpeg"));
+            QVERIFY(smallJpeg && smallJpeg->isChecked());
+            QCOMPARE(smallJpeg->text(), QStringLiteral("&Smallest JPEG at the same quality (slower)"));
+            QVERIFY(smallJpeg->parentWidget()->rect().contains(smallJpeg->geometry()));
+            smallJpeg->click();
             dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
         }
         QCOMPARE(told.count(), 1);
         QVERIFY(!QualityOptions().QualityNumbers);
         QVERIFY(!QualityOptions().WebpAvif);
         QVERIFY(!QualityOptions().DifferenceView);
+        QVERIFY(!QualityOptions().SmallJpeg);
         QVERIFY(QualityOptions().ByteBudget);
         const QByteArray store = storeContent();
         QVERIFY2(store.contains("[Quality]") && store.contains("QualityNumbers=0") && store.contains("ByteBudget=1") &&
-                     store.contains("DifferenceView=0"),
+                     store.contains("DifferenceView=0") && store.contains("SmallJpeg=0"),
                  store.constData());
         QualityOptionsRecord read;
         LoadQualityOptions(read);

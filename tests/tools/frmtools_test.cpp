@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QLineEdit>
 #include <QMap>
 #include <QPushButton>
@@ -692,6 +693,38 @@ private slots:
         tools_->ShowByteBudgetField(false);
         QVERIFY(!field->isVisible());
         QCOMPARE(tools_->height(), tall - 56);
+    }
+
+    void ssimTargetFindsTheSmallestFileThatReachesIt() {
+        openDocument(stripes(60, 40));
+        doc_->SelektiereGrafik(1);
+        tools_->show();
+        format()->setCurrentIndex(save_format::Jpeg);
+        auto* mode = child<QComboBox>(*tools_, "ComboTargetMode");
+        QCOMPARE(mode->count(), 2);
+        QCOMPARE(mode->itemText(0), QString("Bytes at most"));
+        QCOMPARE(mode->itemText(1), QString("SSIM at least"));
+        mode->setCurrentIndex(1);
+        auto* field = child<QLineEdit>(*tools_, "TextTargetSize");
+        auto* result = child<QLabel>(*tools_, "LabelTargetSizeResult");
+        field->setText("0,97");  // either decimal sign
+        tools_->TextTargetSize_Commit();
+        const QRegularExpressionMatch found =
+            QRegularExpression("^([0-9.,]+) Bytes, SSIM ([0-9.]+) at quality ([0-9]+)$").match(result->text());
+        QVERIFY2(found.hasMatch(), qPrintable(result->text()));
+        QVERIFY(found.captured(2).toDouble() >= 0.97);
+        QCOMPARE(found.captured(3).toInt(), 256 - doc_->record(1).JPEGQFactor);
+        // A target no quality reaches gives the best there is, and says so.
+        field->setText("1");
+        tools_->TextTargetSize_Commit();
+        QVERIFY2(result->text().startsWith("Nothing reaches SSIM 1.0000; the best: SSIM "), qPrintable(result->text()));
+        field->setText("1.5");
+        tools_->TextTargetSize_Commit();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_.first().startsWith("Please type the SSIM"));
+        // Back to bytes: the result line of the other mode goes.
+        mode->setCurrentIndex(0);
+        QVERIFY(result->text().isEmpty());
     }
 };
 

@@ -37,6 +37,11 @@ SaveOptions jpegOptions(int format, int passes, int bits) {
     return o;
 }
 
+SaveOptions fast(SaveOptions o) {
+    o.fastJpeg = true;
+    return o;
+}
+
 }  // namespace
 
 TEST(JpegRequantizer, FilesEqualPlainWritesAtEveryQualityAndSetting) {
@@ -47,7 +52,10 @@ TEST(JpegRequantizer, FilesEqualPlainWritesAtEveryQualityAndSetting) {
     const Setting settings[] = {{jpegOptions(format::Jpeg422, 0, 24), "4:2:2 baseline"},
                                 {jpegOptions(format::Jpeg444, 10, 24), "4:4:4 progressive"},
                                 {jpegOptions(format::Jpeg411, 2, 24), "4:1:1 two scans"},
-                                {jpegOptions(format::Jpeg422, 6, 8), "grey progressive"}};
+                                {jpegOptions(format::Jpeg422, 6, 8), "grey progressive"},
+                                {fast(jpegOptions(format::Jpeg422, 0, 24)), "plain encoder, 4:2:2 baseline"},
+                                {fast(jpegOptions(format::Jpeg444, 10, 24)), "plain encoder, 4:4:4 progressive"},
+                                {fast(jpegOptions(format::Jpeg422, 6, 8)), "plain encoder, grey progressive"}};
     // Odd sizes put partial blocks and partial MCUs on the right and bottom edges.
     const Bitmap dune = crop(picture("dune.jpg"), 301, 157, 517, 389);
     const Bitmap storm = crop(picture("storm.jpg"), 0, 600, 421, 250);
