@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "codecs/codec_support.h"
+#include "codecs/exif.h"
+#include "codecs/orientation.h"
 #include "codecs/webp_codec.h"
 #include "core/error.h"
 
@@ -118,7 +120,13 @@ Image AvifCodec::read(ByteView data, const LoadOptions& options) const {
     r = avifImageYUVToRGB(decoded, &rgb);
     if (r != AVIF_RESULT_OK) failWith(codeFor(r), "cannot convert the picture to RGB", r);
     codec::convertForLoad(bitmap, options.bits, kWhere);
-    return Image::fromBitmap(std::move(bitmap), format::Avif);
+    Image image = Image::fromBitmap(std::move(bitmap), format::Avif);
+    // The profile and the turn for the loading entry point, which applies them to every format.
+    if (decoded->icc.size > 0) image.notes.foundProfile.assign(decoded->icc.data, decoded->icc.data + decoded->icc.size);
+    const int turns = (decoded->transformFlags & AVIF_TRANSFORM_IROT) ? decoded->irot.angle & 3 : 0;
+    const int mirror = (decoded->transformFlags & AVIF_TRANSFORM_IMIR) ? (decoded->imir.mode & 1) : -1;
+    image.notes.foundOrientation = orientationFromRotation(turns, mirror);
+    return image;
 }
 
 Bytes AvifCodec::write(const Image& image, const SaveOptions& options) const {
@@ -143,6 +151,10 @@ Bytes AvifCodec::write(const Image& image, const SaveOptions& options) const {
     rgb.rowBytes = static_cast<std::uint32_t>(pixels.stride());
     avifResult r = avifImageRGBToYUV(avif.get(), &rgb);
     if (r != AVIF_RESULT_OK) failWith(ErrorCode::OutOfMemory, "cannot convert the picture to YUV", r);
+    // Only the profile, author and copyright the options name; nothing else of a source's metadata.
+    if (!options.iccProfile.empty()) avifImageSetProfileICC(avif.get(), options.iccProfile.data(), options.iccProfile.size());
+    if (const Bytes exifBlock = exif::build(options.author, options.copyright); !exifBlock.empty())
+        avifImageSetMetadataExif(avif.get(), exifBlock.data(), exifBlock.size());
 
     std::unique_ptr<avifEncoder, EncoderDeleter> encoder(avifEncoderCreate());
     if (!encoder) fail(ErrorCode::OutOfMemory, kWhere, "no encoder");

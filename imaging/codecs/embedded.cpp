@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "codecs/exif.h"
@@ -211,14 +212,17 @@ void finishLoad(Image& image, ByteView file) {
 
     if (found.iccTooLarge) {
         notes.colorNote = "colour profile ignored (larger than 4 MB)";
+        notes.colorNoteKind = NoteKind::TooLarge;
     } else if (found.iccDamaged) {
         notes.colorNote = "damaged colour profile ignored";
+        notes.colorNoteKind = NoteKind::Damaged;
     } else if (!found.iccProfile.empty()) {
         bool converted = false;
         for (Frame& frame : image.frames) {
             const icc::Conversion c = icc::convertToSrgb(frame.bitmap, found.iccProfile);
             if (!c.note.empty()) {
                 notes.colorNote = c.note;
+                notes.colorNoteKind = c.kind;
                 break;
             }
             if (c.converted) notes.colorConversion = c.description;

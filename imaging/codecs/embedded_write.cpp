@@ -3,6 +3,7 @@
 #include <webp/mux.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "codecs/embedded.h"

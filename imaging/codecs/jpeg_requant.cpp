@@ -362,6 +362,7 @@ Bytes JpegRequantizer::encodeRows(int qualityFactor, int step, std::size_t expec
         jvirt_barray_ptr* arrays = store_->arrays;
         auto common = reinterpret_cast<j_common_ptr>(&c.info);
         jpeg_write_coefficients(&c.info, arrays);
+        jpeg::writeEmbeddedMarkers(c.info, options);
         for (const Plane& p : planes_) {
             const Divisors d = divisorsFor(*c.info.quant_tbl_ptrs[c.info.comp_info[p.component].quant_tbl_no]);
             const int rows = step > 1 ? mcuRows * p.sampling[1] : p.heightInBlocks;

@@ -30,6 +30,7 @@ struct Entry {
     bool identity = false;            // the profile is sRGB (within a level): nothing to do
     std::string description;
     std::string note;                 // non-empty: unusable
+    NoteKind kind = NoteKind::None;
     std::uint8_t greyLut[256][3] = {};  // GreyToSrgb: each grey level's sRGB colour
 };
 
@@ -59,11 +60,13 @@ std::unique_ptr<Entry> build(std::span<const std::uint8_t> bytes, Kind kind) {
     auto entry = std::make_unique<Entry>();
     if (bytes.size() > kMaxProfileBytes) {
         entry->note = "colour profile of " + std::to_string(bytes.size() >> 20) + " MB ignored (too large)";
+        entry->kind = NoteKind::TooLarge;
         return entry;
     }
     const Profile profile = open(bytes);
     if (!profile) {
         entry->note = "damaged colour profile ignored";
+        entry->kind = NoteKind::Damaged;
         return entry;
     }
     entry->description = describe(profile.get());
@@ -72,6 +75,7 @@ std::unique_ptr<Entry> build(std::span<const std::uint8_t> bytes, Kind kind) {
     if (!pictureClass(profile.get()) || cmsGetPCS(profile.get()) == 0 ||
         space != (grey ? cmsSigGrayData : cmsSigRgbData)) {
         entry->note = "colour profile \"" + entry->description + "\" ignored (wrong colour space)";
+        entry->kind = NoteKind::WrongSpace;
         return entry;
     }
     const Profile srgb(cmsCreate_sRGBProfile());
@@ -85,7 +89,9 @@ std::unique_ptr<Entry> build(std::span<const std::uint8_t> bytes, Kind kind) {
     entry->transform.reset(cmsCreateTransform(toSrgb ? profile.get() : srgb.get(), inFormat,
                                               toSrgb ? srgb.get() : profile.get(), outFormat, kIntent, flags));
     if (!entry->transform) {
-        entry->note = "colour profile \"" + entry->description + "\" ignored (it cannot be used for conversion)";
+        // lcms reads tags only when a transform needs them: a cut or damaged tag shows here.
+        entry->note = "damaged colour profile ignored";
+        entry->kind = NoteKind::Damaged;
         return entry;
     }
     // A profile that is sRGB under another name (phones and cameras embed one) changes nothing:
@@ -210,6 +216,7 @@ Conversion convertToSrgb(Bitmap& bitmap, std::span<const std::uint8_t> profile) 
     if (profile.empty() || bitmap.empty()) return result;
     if (bitmap.bits() == 16) {
         result.note = "colour profile ignored (16-bit pixels)";
+        result.kind = NoteKind::WrongSpace;
         return result;
     }
     // The profile's own colour space decides which transform it gets.
@@ -218,6 +225,7 @@ Conversion convertToSrgb(Bitmap& bitmap, std::span<const std::uint8_t> profile) 
     const std::shared_ptr<Entry> entry = lookup(profile, kind);
     if (!entry->note.empty()) {
         result.note = entry->note;
+        result.kind = entry->kind;
         return result;
     }
     if (entry->identity) return result;
@@ -225,6 +233,7 @@ Conversion convertToSrgb(Bitmap& bitmap, std::span<const std::uint8_t> profile) 
     if (kind == Kind::GreyToSrgb) {
         if (!isGreyPicture(bitmap)) {
             result.note = "colour profile \"" + name + "\" ignored (a grey profile on a colour picture)";
+            result.kind = NoteKind::WrongSpace;
             return result;
         }
         applyGrey(bitmap, *entry);
@@ -234,6 +243,7 @@ Conversion convertToSrgb(Bitmap& bitmap, std::span<const std::uint8_t> profile) 
             alpha = lookup(profile, Kind::RgbaToSrgb);
             if (!alpha->transform) {
                 result.note = alpha->note;
+                result.kind = alpha->kind;
                 return result;
             }
         }

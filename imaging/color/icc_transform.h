@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "core/bitmap.h"
+#include "core/image_notes.h"
 
 namespace imaging::icc {
 
@@ -30,6 +31,7 @@ struct Conversion {
     bool converted = false;    // the pixels were changed
     std::string description;   // "Adobe RGB (1998) → sRGB" when converted
     std::string note;          // why the profile was not used ("damaged", "too large", ...), else empty
+    NoteKind kind = NoteKind::None;
 };
 
 // Converts `bitmap` (palette entries at 1..8 bits, pixels at 24 and 32 bits, alpha kept) from

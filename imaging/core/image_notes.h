@@ -10,6 +10,9 @@
 
 namespace imaging {
 
+// Why an embedded colour profile was not used (the windows show their own text for each).
+enum class NoteKind { None, Damaged, TooLarge, WrongSpace };
+
 struct ImageNotes {
     // ---- found by a reader whose library hands these out (AVIF, HEIF); the others are
     // scanned from the file's bytes by the loading entry point
@@ -21,6 +24,7 @@ struct ImageNotes {
     std::vector<std::uint8_t> iccProfile;  // the profile the pixels were converted from (empty: sRGB)
     std::string colorConversion;           // "Adobe RGB (1998) → sRGB", empty when nothing was converted
     std::string colorNote;                 // why an embedded profile was not used, empty when none
+    NoteKind colorNoteKind = NoteKind::None;
     int orientation = 1;                   // the EXIF orientation that was applied (1 = as stored)
     std::string author;                    // EXIF Artist, PNG Author, TIFF Artist
     std::string copyright;                 // EXIF / TIFF Copyright, PNG Copyright
