@@ -25,6 +25,8 @@ void LoadQualityOptions(QualityOptionsRecord& options) {
     options.ByteBudget = readFlag("ByteBudget", defaults.ByteBudget);
     options.WebpAvif = readFlag("WebpAvif", defaults.WebpAvif);
     options.DifferenceView = readFlag("DifferenceView", defaults.DifferenceView);
+    options.KeepProfile = readFlag("KeepProfile", defaults.KeepProfile);
+    options.KeepAuthor = readFlag("KeepAuthor", defaults.KeepAuthor);
 }
 
 void SaveQualityOptions(const QualityOptionsRecord& options) {
@@ -32,6 +34,8 @@ void SaveQualityOptions(const QualityOptionsRecord& options) {
     WriteWholeNumber(kSection, QStringLiteral("ByteBudget"), options.ByteBudget ? 1 : 0);
     WriteWholeNumber(kSection, QStringLiteral("WebpAvif"), options.WebpAvif ? 1 : 0);
     WriteWholeNumber(kSection, QStringLiteral("DifferenceView"), options.DifferenceView ? 1 : 0);
+    WriteWholeNumber(kSection, QStringLiteral("KeepProfile"), options.KeepProfile ? 1 : 0);
+    WriteWholeNumber(kSection, QStringLiteral("KeepAuthor"), options.KeepAuthor ? 1 : 0);
 }
 
 QualityOptionsNotifier& QualityOptionsNotifier::instance() {

@@ -26,6 +26,8 @@ QualityOptionsTab::QualityOptionsTab(QWidget& page, QWidget& displayPage) : QWid
     qualityNumbers_ = box("CheckQualityNumbers", 6631, current.QualityNumbers);
     byteBudget_ = box("CheckByteBudget", 6632, current.ByteBudget);
     webpAvif_ = box("CheckWebpAvif", 6633, current.WebpAvif);
+    keepProfile_ = box("CheckKeepProfile", 6860, current.KeepProfile);
+    keepAuthor_ = box("CheckKeepAuthor", 6861, current.KeepAuthor);
     const int top = page.childrenRect().bottom() + 8;
     setGeometry(8, top, width, std::max(y, page.height() - top));
     // The difference view is a matter of display, and the General tab has no room left.
@@ -42,6 +44,8 @@ void QualityOptionsTab::Apply() {
     options.ByteBudget = byteBudget_->isChecked();
     options.WebpAvif = webpAvif_->isChecked();
     options.DifferenceView = differenceView_->isChecked();
+    options.KeepProfile = keepProfile_->isChecked();
+    options.KeepAuthor = keepAuthor_->isChecked();
     const bool changed = !(options == QualityOptions());
     QualityOptions() = options;
     SaveQualityOptions(options);

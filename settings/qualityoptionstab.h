@@ -26,6 +26,8 @@ private:
     QCheckBox* byteBudget_;
     QCheckBox* webpAvif_;
     QCheckBox* differenceView_;
+    QCheckBox* keepProfile_;
+    QCheckBox* keepAuthor_;
 };
 
 }  // namespace kalmira

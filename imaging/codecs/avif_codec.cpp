@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "codecs/codec_support.h"
 #include "codecs/exif.h"
@@ -92,6 +93,9 @@ ImageInfo AvifCodec::readInfo(ByteView data) const {
     info.bits = decoder->alphaPresent ? 32 : 24;
     info.width = static_cast<int>(decoder->image->width);
     info.height = static_cast<int>(decoder->image->height);
+    // The size the upright picture has: a quarter turn exchanges the sides.
+    if ((decoder->image->transformFlags & AVIF_TRANSFORM_IROT) && (decoder->image->irot.angle & 1))
+        std::swap(info.width, info.height);
     info.pages = 1;
     info.fileSize = data.size();
     info.memorySize = codec::memorySizeOf(info.width, info.height, info.bits);

@@ -19,9 +19,11 @@ void putBe32(Bytes& out, std::uint32_t v) {
 
 Bytes pngChunk(const char* type, const Bytes& body) {
     Bytes chunk;
+    chunk.reserve(body.size() + 12);
     putBe32(chunk, static_cast<std::uint32_t>(body.size()));
-    chunk.insert(chunk.end(), type, type + 4);
-    chunk.insert(chunk.end(), body.begin(), body.end());
+    for (int i = 0; i < 4; ++i) chunk.push_back(static_cast<std::uint8_t>(type[i]));
+    chunk.resize(8 + body.size());
+    if (!body.empty()) std::memcpy(chunk.data() + 8, body.data(), body.size());
     const uLong crc = crc32(crc32(0, nullptr, 0), chunk.data() + 4, static_cast<uInt>(chunk.size() - 4));
     putBe32(chunk, static_cast<std::uint32_t>(crc));
     return chunk;

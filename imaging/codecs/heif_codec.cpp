@@ -15,9 +15,11 @@ namespace imaging {
 namespace {
 
 constexpr const char* kWhere = "HEIF";
-// HEVC codes flat areas in a few bytes per 64 x 64 block; far past that the header lies, and
-// nothing that size is allocated (the same bound as AVIF's).
-constexpr long long kMaxPixelsPerByte = 65536;
+// A phone's HEIC holds a megabyte or more for 12 megapixels, and even a flat picture needs
+// its tiles' headers and a few bytes per 64 x 64 block; a file claiming more than 2048 pixels
+// per byte lies, and nothing that size is allocated (nor handed to the HEVC decoder). Small
+// pictures (4 megapixels) are always allowed.
+constexpr long long kMaxPixelsPerByte = 2048;
 // libheif's own limit on each side, checked before it allocates a picture or a grid.
 constexpr int kMaxSide = 1 << 16;
 // EXIF blocks beyond this are not camera metadata.

@@ -9,6 +9,7 @@
 
 #include "codecs/orientation.h"
 #include "codecs/registry.h"
+#include "test_data.h"
 #include "test_images.h"
 
 using namespace imaging;
@@ -169,6 +170,24 @@ TEST(Orientation, HeifTurnAndMirrorPropertiesMapOntoExifValues) {
                           {0, 0, 4},  {1, 1, 7},  {1, 0, 5},  {2, 1, 4}, {3, 1, 5}};
     for (const Case& c : cases)
         EXPECT_EQ(orientationFromRotation(c.turns, c.mirror), c.orientation) << c.turns << " " << c.mirror;
+}
+
+// AVIF files made by avifenc --irot/--imir from the 3 x 2 picture; libheif shows each so too.
+TEST(Orientation, AvifTurnAndMirrorPropertiesAreAppliedOnLoad) {
+    const struct {
+        const char* file;
+        const char* rows;
+        int orientation;
+    } cases[] = {{"irot1.avif", "cfbead", 8}, {"irot3.avif", "daebfc", 6}, {"imir1.avif", "cbafed", 2},
+                 {"irot1_imir0.avif", "adbecf", 5}};
+    for (const auto& c : cases) {
+        const Image image = loadFile(kalmira::testing::testDataDir() + "/codecs/avif_orient/" + c.file);
+        EXPECT_EQ(layout(image.first()), c.rows) << c.file;
+        EXPECT_EQ(image.notes.orientation, c.orientation) << c.file;
+        const ImageInfo info = readInfoFile(kalmira::testing::testDataDir() + "/codecs/avif_orient/" + c.file);
+        EXPECT_EQ(info.width, image.first().width()) << c.file;
+        EXPECT_EQ(info.height, image.first().height()) << c.file;
+    }
 }
 
 }  // namespace
