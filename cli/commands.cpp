@@ -19,6 +19,8 @@
 #include "codecs/load_notes.h"
 #include "budget/ssimtarget.h"
 #include "codecs/codec_support.h"
+#include "codecs/embedded.h"
+#include "color/icc_transform.h"
 #include "codecs/registry.h"
 #include "color/colorres.h"
 #include "core/error.h"
@@ -31,6 +33,7 @@ const char* const kUsage =
     "       kalmira-cli convert IN OUT --format N [--bits B] [--palette K] [--dither D]\n"
     "                   [--colors C] [--qfactor Q] [--passes P] [--interlaced] [--transparent RRGGBB]\n"
     "                   [--quality Q] [--lossless] [--effort E] [--target-size BYTES]\n"
+    "                   [--keep-profile] [--keep-author]\n"
     "       kalmira-cli compare A B      PSNR of B against A over RGB, SSIM on luma\n"
     "  convert prints file_size, bits, unique_colors, psnr (dB, or lossless) and ssim (luma, 1 = same)\n"
     "  --format N       engine format number (2 GIF, 10/23/21 JPEG, 75 PNG, 6/84/74 BMP, 3/17 TIFF,\n"
@@ -54,6 +57,10 @@ const char* const kUsage =
     "  --target-ssim S  the smallest file whose SSIM (as printed) is at least S, 0 < S <= 1: the same\n"
     "                   formats and searches as --target-size; prints target_ssim, reached and setting\n"
     "  --transparent C  make colour C (hex, red first) transparent; palettes use their nearest entry\n"
+    "  --keep-profile   JPEG/PNG/TIFF/WebP/AVIF: write the input's colour profile, pixels converted\n"
+    "                   into it (default: sRGB pixels, no profile)\n"
+    "  --keep-author    write the input's author and copyright (default: no metadata at all)\n"
+    "  info and convert read pictures upright (EXIF orientation) and in sRGB (embedded profiles)\n"
     "  --op NAME=A,B    an operation on the picture before the colour reduction, repeatable, run in\n"
     "                   order (e.g. --op Size=800,600,2 --op Sharpen=200 --op Rotate=9000,1,0)\n";
 
@@ -80,6 +87,7 @@ constexpr OptionDef kConvertOptions[] = {
     {"op", true, true},
     {"quality", true}, {"lossless", false}, {"effort", true}, {"target-size", true},
     {"fast-jpeg", false}, {"target-ssim", true},
+    {"keep-profile", false}, {"keep-author", false},
 };
 
 struct ConvertSettings {
@@ -99,6 +107,8 @@ struct ConvertSettings {
     int effort = 4;
     long long targetSize = 0;  // 0 = no byte budget
     double targetSsim = 0;     // 0 = no quality target
+    bool keepProfile = false;
+    bool keepAuthor = false;
     std::vector<OpCall> ops;  // --op, in command-line order
     imaging::Rgb transparentColor = 0;
 };
@@ -133,6 +143,8 @@ ConvertSettings readConvertSettings(const std::vector<std::string>& args) {
     const bool jpeg = s.format == imaging::format::Jpeg444 || s.format == imaging::format::Jpeg422 ||
                       s.format == imaging::format::Jpeg411;
     s.fastJpeg = a.has("fast-jpeg");
+    s.keepProfile = a.has("keep-profile");
+    s.keepAuthor = a.has("keep-author");
     if (jpeg && a.has("quality")) {
         if (a.has("qfactor")) throw UsageError("give --quality or --qfactor, not both");
         s.qfactor = 256 - a.integer("quality", 256 - s.qfactor, 1, 254);
@@ -218,7 +230,8 @@ double processCpuMs() {
 int runInfo(const std::vector<std::string>& args, std::ostream& out) {
     const ParsedArgs a = parseArguments(args, {});
     if (a.positional.size() != 1) throw UsageError("info needs exactly one file");
-    const imaging::ImageInfo info = imaging::readInfoFile(a.positional[0]);
+    const imaging::Bytes data = imaging::readWholeFile(a.positional[0]);
+    const imaging::ImageInfo info = imaging::readInfo(data);
     print(out, "format", info.format);
     print(out, "width", info.width);
     print(out, "height", info.height);
@@ -226,6 +239,16 @@ int runInfo(const std::vector<std::string>& args, std::ostream& out) {
     print(out, "pages", info.pages);
     print(out, "animated", info.animated ? 1 : 0);
     print(out, "file_size", info.fileSize);
+    // What loading does beyond the pixels: the turn and the colour conversion (read only when
+    // the file has them; the width and height above are already upright).
+    const imaging::embedded::Found found = imaging::embedded::scan(data);
+    if (found.orientation) print(out, "orientation", found.orientation);
+    if (!found.iccProfile.empty()) {
+        const std::string name = imaging::icc::profileDescription(found.iccProfile);
+        print(out, "color_profile", name.empty() ? std::string("damaged") : name);
+    }
+    if (!found.author.empty()) print(out, "author", found.author);
+    if (!found.copyright.empty()) print(out, "copyright", found.copyright);
     return 0;
 }
 
@@ -266,6 +289,11 @@ int runConvert(const std::vector<std::string>& args, std::ostream& out) {
     save.quality = s.quality;
     save.lossless = s.lossless;
     save.effort = s.effort;
+    if (s.keepProfile) save.iccProfile = input.notes.iccProfile;
+    if (s.keepAuthor) {
+        save.author = input.notes.author;
+        save.copyright = input.notes.copyright;
+    }
     std::optional<imaging::BudgetResult> budget;
     if (s.targetSize > 0 && imaging::budgetByQuality(s.format))
         budget = imaging::fitByQuality(reduced.first(), save, static_cast<std::size_t>(s.targetSize));

@@ -40,6 +40,12 @@ class frmDocument;
 namespace kalmira {
 
 class DifferenceLegend;
+struct QualityOptionsRecord;
+
+// What a Variation's file carries beside its pixels, from the Original's notes and the Quality
+// options: its colour profile when KeepProfile, its author and copyright when KeepAuthor.
+imaging::ImageControl::EmbeddingSettings EmbeddingFor(const imaging::ImageNotes& original,
+                                                      const QualityOptionsRecord& quality);
 
 class frmDocument : public QWidget {
     Q_OBJECT
@@ -357,6 +363,8 @@ private:
         // The picture's content version once it showed the decoded encoding; any later change
         // of its pixels (a palette edit) makes the block stale.
         std::uint64_t shown = 0;
+        // The profile, author and copyright the encoding carries (the Quality options' choice).
+        imaging::ImageControl::EmbeddingSettings embedding;
     };
     std::array<EncodedWith, kVariationCount + 1> encodedWith_{};
     struct QualityMemo {

@@ -11,6 +11,18 @@
 
 namespace kalmira {
 
+imaging::ImageControl::EmbeddingSettings EmbeddingFor(const imaging::ImageNotes& original, const QualityOptionsRecord& quality) {
+    imaging::ImageControl::EmbeddingSettings settings;
+    // The profile the Original was converted from goes back into the file, pixels converted
+    // into it; without one the Original is sRGB and the file stays plain.
+    if (quality.KeepProfile) settings.iccProfile = original.iccProfile;
+    if (quality.KeepAuthor) {
+        settings.author = original.author;
+        settings.copyright = original.copyright;
+    }
+    return settings;
+}
+
 const SaveOptions& frmDocument::HoleSpeicherOptionen(int index) {
     checkVariation(index);
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
@@ -50,6 +62,7 @@ const SaveOptions& frmDocument::HoleSpeicherOptionen(int index) {
         break;
     default: break;
     }
+    picture.SetEmbedding(EmbeddingFor(pictures_[0]->Notes(), QualityOptions()));
     if (!known) showMessage(5404, true);
     if (options.FormatNumber != imaging::format::Gif) r.GIFAnimated = false;
     saveOptions_ = options;
@@ -94,6 +107,7 @@ bool frmDocument::writeEncodingAsIs(int index, const SaveOptions& options, const
                          with.options.QualityFactor == options.QualityFactor &&
                          with.options.ColorCount == options.ColorCount && with.interlaced == picture.Interlaced() &&
                          with.passes == picture.ProgressivePasses() && with.web == picture.WebSettings() &&
+                         with.embedding == picture.Embedding() &&
                          with.shown == picture.ContentVersion();
     if (!current) return false;
     // Through a temporary file beside the target, as every save: a failed write leaves the

@@ -241,7 +241,7 @@ void frmDocument::decodeFromMemory(int index, const SaveOptions& options) {
     if (decoded)
         encodedWith_[static_cast<std::size_t>(index)] = {true, options, target.Interlaced(),
                                                          target.ProgressivePasses(), target.WebSettings(),
-                                                         target.ContentVersion()};
+                                                         target.ContentVersion(), target.Embedding()};
 }
 
 void frmDocument::roundTripThroughMemory(int index, const SaveOptions& options) {
@@ -399,7 +399,8 @@ void frmDocument::takeEncodingIn(int index, const SaveOptions& options, imaging:
             encodedWith_[static_cast<std::size_t>(index)] = {
                 true, options, work.options.interlaced, work.options.passes,
                 imaging::ImageControl::WebSaveSettings{work.options.quality, work.options.lossless, work.options.effort},
-                target.ContentVersion()};
+                target.ContentVersion(),
+                imaging::ImageControl::EmbeddingSettings{work.options.iccProfile, work.options.author, work.options.copyright}};
     }
     encodedFrom_[static_cast<std::size_t>(index)] = pictures_[0]->ContentVersion() + 1;
 }
@@ -476,6 +477,19 @@ void frmDocument::AktualisiereMemInfo(int AktVariation) {
         if (const std::optional<QPoint> spot = CursorHotSpot()) {
             if (!caption.isEmpty()) caption += QStringLiteral(", ");
             caption += LoadText(6100).arg(spot->x()).arg(spot->y());
+        }
+        // What reading did to the colours: "Adobe RGB (1998) → sRGB", or why a profile was not used.
+        const imaging::ImageNotes& notes = picture.Notes();
+        QString colours = QString::fromStdString(notes.colorConversion);
+        switch (notes.colorNoteKind) {
+        case imaging::NoteKind::Damaged: colours = LoadText(6863); break;
+        case imaging::NoteKind::TooLarge: colours = LoadText(6864); break;
+        case imaging::NoteKind::WrongSpace: colours = LoadText(6865); break;
+        case imaging::NoteKind::None: break;
+        }
+        if (!colours.isEmpty()) {
+            if (!caption.isEmpty()) caption += QStringLiteral(", ");
+            caption += colours;
         }
         labels_[0]->setText(caption);
     }

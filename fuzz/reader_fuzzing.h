@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "codecs/embedded.h"
 #include "codecs/registry.h"
 #include "core/error.h"
 
@@ -22,7 +23,10 @@ inline std::optional<imaging::Image> exerciseReader(const imaging::Codec& codec,
     } catch (const imaging::Error&) {
     }
     try {
-        return codec.read(bytes, imaging::LoadOptions{});
+        imaging::Image image = codec.read(bytes, imaging::LoadOptions{});
+        // What loading does after every reader: the file's profile, orientation and metadata.
+        imaging::embedded::finishLoad(image, bytes);
+        return image;
     } catch (const imaging::Error&) {
         return std::nullopt;
     }

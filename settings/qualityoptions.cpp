@@ -26,6 +26,8 @@ void LoadQualityOptions(QualityOptionsRecord& options) {
     options.WebpAvif = readFlag("WebpAvif", defaults.WebpAvif);
     options.DifferenceView = readFlag("DifferenceView", defaults.DifferenceView);
     options.SmallJpeg = readFlag("SmallJpeg", defaults.SmallJpeg);
+    options.KeepProfile = readFlag("KeepProfile", defaults.KeepProfile);
+    options.KeepAuthor = readFlag("KeepAuthor", defaults.KeepAuthor);
 }
 
 void SaveQualityOptions(const QualityOptionsRecord& options) {
@@ -34,6 +36,8 @@ void SaveQualityOptions(const QualityOptionsRecord& options) {
     WriteWholeNumber(kSection, QStringLiteral("WebpAvif"), options.WebpAvif ? 1 : 0);
     WriteWholeNumber(kSection, QStringLiteral("DifferenceView"), options.DifferenceView ? 1 : 0);
     WriteWholeNumber(kSection, QStringLiteral("SmallJpeg"), options.SmallJpeg ? 1 : 0);
+    WriteWholeNumber(kSection, QStringLiteral("KeepProfile"), options.KeepProfile ? 1 : 0);
+    WriteWholeNumber(kSection, QStringLiteral("KeepAuthor"), options.KeepAuthor ? 1 : 0);
 }
 
 QualityOptionsNotifier& QualityOptionsNotifier::instance() {

@@ -17,6 +17,9 @@ struct QualityOptionsRecord {
     bool WebpAvif = true;         // WebP and AVIF in the tools window's format list
     bool DifferenceView = true;   // the View menu's difference view and its toolbar button
     bool SmallJpeg = true;        // the size-optimising JPEG encoder (off: libjpeg's plain one)
+    // Off by default: a web file is sRGB and publishes nothing about its maker or place.
+    bool KeepProfile = false;     // write the Original's colour profile (pixels converted into it)
+    bool KeepAuthor = false;      // write the Original's author and copyright fields
 
     friend bool operator==(const QualityOptionsRecord&, const QualityOptionsRecord&) = default;
 };

@@ -27,6 +27,8 @@ QualityOptionsTab::QualityOptionsTab(QWidget& page, QWidget& displayPage) : QWid
     byteBudget_ = box("CheckByteBudget", 6632, current.ByteBudget);
     webpAvif_ = box("CheckWebpAvif", 6633, current.WebpAvif);
     smallJpeg_ = box("CheckSmallJpeg", 6640, current.SmallJpeg);
+    keepProfile_ = box("CheckKeepProfile", 6860, current.KeepProfile);
+    keepAuthor_ = box("CheckKeepAuthor", 6861, current.KeepAuthor);
     const int top = page.childrenRect().bottom() + 8;
     setGeometry(8, top, width, std::max(y, page.height() - top));
     // The difference view is a matter of display, and the General tab has no room left.
@@ -44,6 +46,8 @@ void QualityOptionsTab::Apply() {
     options.WebpAvif = webpAvif_->isChecked();
     options.DifferenceView = differenceView_->isChecked();
     options.SmallJpeg = smallJpeg_->isChecked();
+    options.KeepProfile = keepProfile_->isChecked();
+    options.KeepAuthor = keepAuthor_->isChecked();
     const bool changed = !(options == QualityOptions());
     QualityOptions() = options;
     SaveQualityOptions(options);

@@ -27,6 +27,8 @@ private:
     QCheckBox* webpAvif_;
     QCheckBox* differenceView_;
     QCheckBox* smallJpeg_;
+    QCheckBox* keepProfile_;
+    QCheckBox* keepAuthor_;
 };
 
 }  // namespace kalmira

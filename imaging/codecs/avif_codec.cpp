@@ -5,8 +5,11 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "codecs/codec_support.h"
+#include "codecs/exif.h"
+#include "codecs/orientation.h"
 #include "codecs/webp_codec.h"
 #include "core/error.h"
 
@@ -90,6 +93,9 @@ ImageInfo AvifCodec::readInfo(ByteView data) const {
     info.bits = decoder->alphaPresent ? 32 : 24;
     info.width = static_cast<int>(decoder->image->width);
     info.height = static_cast<int>(decoder->image->height);
+    // The size the upright picture has: a quarter turn exchanges the sides.
+    if ((decoder->image->transformFlags & AVIF_TRANSFORM_IROT) && (decoder->image->irot.angle & 1))
+        std::swap(info.width, info.height);
     info.pages = 1;
     info.fileSize = data.size();
     info.memorySize = codec::memorySizeOf(info.width, info.height, info.bits);
@@ -118,7 +124,13 @@ Image AvifCodec::read(ByteView data, const LoadOptions& options) const {
     r = avifImageYUVToRGB(decoded, &rgb);
     if (r != AVIF_RESULT_OK) failWith(codeFor(r), "cannot convert the picture to RGB", r);
     codec::convertForLoad(bitmap, options.bits, kWhere);
-    return Image::fromBitmap(std::move(bitmap), format::Avif);
+    Image image = Image::fromBitmap(std::move(bitmap), format::Avif);
+    // The profile and the turn for the loading entry point, which applies them to every format.
+    if (decoded->icc.size > 0) image.notes.foundProfile.assign(decoded->icc.data, decoded->icc.data + decoded->icc.size);
+    const int turns = (decoded->transformFlags & AVIF_TRANSFORM_IROT) ? decoded->irot.angle & 3 : 0;
+    const int mirror = (decoded->transformFlags & AVIF_TRANSFORM_IMIR) ? (decoded->imir.mode & 1) : -1;
+    image.notes.foundOrientation = orientationFromRotation(turns, mirror);
+    return image;
 }
 
 Bytes AvifCodec::write(const Image& image, const SaveOptions& options) const {
@@ -143,6 +155,10 @@ Bytes AvifCodec::write(const Image& image, const SaveOptions& options) const {
     rgb.rowBytes = static_cast<std::uint32_t>(pixels.stride());
     avifResult r = avifImageRGBToYUV(avif.get(), &rgb);
     if (r != AVIF_RESULT_OK) failWith(ErrorCode::OutOfMemory, "cannot convert the picture to YUV", r);
+    // Only the profile, author and copyright the options name; nothing else of a source's metadata.
+    if (!options.iccProfile.empty()) avifImageSetProfileICC(avif.get(), options.iccProfile.data(), options.iccProfile.size());
+    if (const Bytes exifBlock = exif::build(options.author, options.copyright); !exifBlock.empty())
+        avifImageSetMetadataExif(avif.get(), exifBlock.data(), exifBlock.size());
 
     std::unique_ptr<avifEncoder, EncoderDeleter> encoder(avifEncoderCreate());
     if (!encoder) fail(ErrorCode::OutOfMemory, kWhere, "no encoder");

@@ -212,6 +212,7 @@ Bytes JpegCodec::write(const Image& image, const SaveOptions& options) const {
         c.info.dest = &dest.pub;
         jpeg::configure(c.info, bitmap.width(), bitmap.height(), source.space, source.components, options);
         jpeg_start_compress(&c.info, TRUE);
+        jpeg::writeEmbeddedMarkers(c.info, options);
         jpeg::writeRows(c.info, source);
         jpeg_finish_compress(&c.info);
     });

@@ -447,6 +447,7 @@ Bytes JpegRequantizer::writeStore(const Tables& tables, int height, int split, s
         }
         // A sample uses the first rows of the arrays: libjpeg reads no further than its height.
         jpeg_write_coefficients(&c.info, store_->arrays);
+        jpeg::writeEmbeddedMarkers(c.info, options_);
         jpeg_finish_compress(&c.info);
     });
     return out;

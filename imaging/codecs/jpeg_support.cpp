@@ -1,5 +1,7 @@
 #include "codecs/jpeg_support.h"
 
+#include "codecs/exif.h"
+
 #include <cstring>
 
 #include <jerror.h>
@@ -258,6 +260,18 @@ void writeRows(jpeg_compress_struct& info, RowSource& source) {
         for (int i = 0; i < n; ++i) rows[i] = const_cast<JSAMPROW>(bitmap.row(y + i));
         jpeg_write_scanlines(&info, rows, static_cast<JDIMENSION>(n));
     }
+}
+
+void writeEmbeddedMarkers(jpeg_compress_struct& info, const SaveOptions& options) {
+    const Bytes exifBlock = exif::build(options.author, options.copyright);
+    if (!exifBlock.empty() && exifBlock.size() + 6 <= 65533) {
+        Bytes app1{'E', 'x', 'i', 'f', 0, 0};
+        app1.insert(app1.end(), exifBlock.begin(), exifBlock.end());
+        jpeg_write_marker(&info, JPEG_APP0 + 1, app1.data(), static_cast<unsigned>(app1.size()));
+    }
+    // libjpeg-turbo splits the profile over as many APP2 markers as it needs.
+    if (!options.iccProfile.empty())
+        jpeg_write_icc_profile(&info, options.iccProfile.data(), static_cast<unsigned>(options.iccProfile.size()));
 }
 
 }  // namespace imaging::jpeg

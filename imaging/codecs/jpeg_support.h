@@ -94,6 +94,11 @@ RowSource checkedSource(const Bitmap& bitmap, const SaveOptions& options);
 void configure(jpeg_compress_struct& info, int width, int height, J_COLOR_SPACE inSpace, int inComponents,
                const SaveOptions& options);
 
+// Writes the markers SaveOptions name (APP2 ICC profile, APP1 EXIF with author and copyright)
+// and nothing else of a source file's metadata. Call after jpeg_start_compress (or
+// jpeg_write_coefficients) and before the first row.
+void writeEmbeddedMarkers(jpeg_compress_struct& info, const SaveOptions& options);
+
 // Hands every row to a started compressor.
 void writeRows(jpeg_compress_struct& info, RowSource& source);
 

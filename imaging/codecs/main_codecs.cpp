@@ -3,6 +3,7 @@
 #include "codecs/avif_codec.h"
 #include "codecs/bmp_codec.h"
 #include "codecs/gif_codec.h"
+#include "codecs/heif_codec.h"
 #include "codecs/jpeg_codec.h"
 #include "codecs/png_codec.h"
 #include "codecs/registry.h"
@@ -19,6 +20,7 @@ std::vector<std::unique_ptr<Codec>> mainCodecs() {
     list.push_back(std::make_unique<TiffCodec>());
     list.push_back(std::make_unique<WebpCodec>());
     list.push_back(std::make_unique<AvifCodec>());
+    list.push_back(std::make_unique<HeifCodec>());  // after AVIF: AVIF files name HEIF brands too
     list.push_back(std::make_unique<BmpCodec>());
     return list;
 }

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "codecs/embedded.h"
 #include "core/error.h"
 
 namespace imaging {
@@ -46,11 +47,14 @@ static const Codec& requireSniffed(ByteView data) {
 ImageInfo readInfo(ByteView data) {
     ImageInfo info = requireSniffed(data).readInfo(data);
     info.fileSize = data.size();
+    embedded::finishInfo(info, data);
     return info;
 }
 
 Image loadMemory(ByteView data, const LoadOptions& options) {
-    return requireSniffed(data).read(data, options);
+    Image image = requireSniffed(data).read(data, options);
+    embedded::finishLoad(image, data);
+    return image;
 }
 
 // The system's reason for the last failed call ("No space left on device", "Permission
@@ -89,7 +93,14 @@ Bytes saveMemory(const Image& image, const SaveOptions& options) {
     const Codec* codec = codecForFormat(options.format);
     if (!codec) fail(ErrorCode::UnknownFormat, "save", "unknown format number " + std::to_string(options.format));
     if (!codec->canWrite()) fail(ErrorCode::Unsupported, std::string(codec->name()), "this format is read-only");
-    return codec->write(image, options);
+    // Only what the options name goes into the file: the profile (the pixels converted into
+    // it first), the author and the copyright; never the original's other metadata.
+    SaveOptions kept = options;
+    const std::unique_ptr<Image> converted = embedded::prepareForSave(image, kept);
+    Bytes bytes = codec->write(converted ? *converted : image, kept);
+    if (options.format == format::Png) embedded::addToPng(bytes, kept);
+    else if (options.format == format::Webp) embedded::addToWebp(bytes, kept);
+    return bytes;
 }
 
 namespace {

@@ -277,8 +277,13 @@ Bitmap decodeDirectory(TIFF* tif, Memory& memory) {
         // little-endian machine are exactly our R, G, B, A bytes: 32-bit results need no copy.
         Bitmap rgba = bitmap.bits() == 32 ? Bitmap() : Bitmap(w, h, 32);
         Bitmap& target = bitmap.bits() == 32 ? bitmap : rgba;
+        // The rows in their stored order, as the other paths read them: the file's orientation
+        // is applied to every path alike when the picture is loaded (codecs/embedded.h).
+        std::uint16_t stored = ORIENTATION_TOPLEFT;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &stored);
+        if (stored < ORIENTATION_TOPLEFT || stored > ORIENTATION_LEFTBOT) stored = ORIENTATION_TOPLEFT;
         if (!TIFFReadRGBAImageOriented(tif, d.width, d.height, reinterpret_cast<std::uint32_t*>(target.data().data()),
-                                       ORIENTATION_TOPLEFT, 0))
+                                       stored, 0))
             failFrom(memory, ErrorCode::Corrupt, "cannot decode the image");
         if (bitmap.bits() == 24) {
             const std::uint8_t* s = rgba.data().data();
@@ -350,6 +355,14 @@ Bitmap decodeDirectory(TIFF* tif, Memory& memory) {
 }
 
 // ---- writing ------------------------------------------------------------------------------
+
+// The profile, author and copyright SaveOptions name; nothing else of a source's metadata.
+void writeEmbedded(TIFF* tif, const SaveOptions& options) {
+    if (!options.iccProfile.empty())
+        TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(options.iccProfile.size()), options.iccProfile.data());
+    if (!options.author.empty()) TIFFSetField(tif, TIFFTAG_ARTIST, options.author.c_str());
+    if (!options.copyright.empty()) TIFFSetField(tif, TIFFTAG_COPYRIGHT, options.copyright.c_str());
+}
 
 void writePage(TIFF* tif, Memory& memory, const Bitmap& source, int bits, bool compressed, int page, int pages) {
     Bitmap converted;
@@ -511,8 +524,10 @@ Bytes TiffCodec::write(const Image& image, const SaveOptions& options) const {
     memory.out = &out;
     {
         TiffHandle tif = open(memory, "w");
-        for (int p = 0; p < pages; ++p)
+        for (int p = 0; p < pages; ++p) {
+            writeEmbedded(tif.get(), options);
             writePage(tif.get(), memory, image.frames[p].bitmap, bits[p], options.format == format::TiffCompressed, p, pages);
+        }
         if (!TIFFFlush(tif.get())) failFrom(memory, ErrorCode::WriteFailed, "cannot finish the file");
     }
     if (!memory.message.empty()) fail(ErrorCode::WriteFailed, kWhere, memory.message);

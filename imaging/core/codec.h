@@ -53,6 +53,7 @@ inline constexpr int Clp = 110;
 // The web formats browsers read today; numbers of our own choosing, away from the others.
 inline constexpr int Webp = 160;
 inline constexpr int Avif = 161;
+inline constexpr int Heif = 162;  // read only
 }  // namespace format
 
 // What a file says about itself without decoding its pixels.
@@ -90,6 +91,13 @@ struct SaveOptions {
     // GIF: fail with ErrorCode::SizeLimit as soon as the output grows beyond this many bytes
     // (0 = no limit), for callers that only need to know whether it stays within a size.
     std::size_t sizeLimit = 0;
+    // Formats that carry a colour profile (JPEG, PNG, TIFF, WebP, AVIF): when not empty, the
+    // picture's sRGB pixels are converted into this ICC profile and the profile is embedded.
+    std::vector<std::uint8_t> iccProfile;
+    // Written as the file's author and copyright fields (EXIF, PNG text, TIFF tags) when not
+    // empty; nothing else of the original's metadata is ever written.
+    std::string author;
+    std::string copyright;
 };
 
 class Codec {

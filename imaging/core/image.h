@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/bitmap.h"
+#include "core/image_notes.h"
 
 namespace imaging {
 
@@ -22,6 +23,7 @@ struct Image {
     Rgb backgroundColor = 0;
     int logicalWidth = 0;       // animation canvas; 0 = the first frame's size
     int logicalHeight = 0;
+    ImageNotes notes;           // colour profile, orientation and metadata the file carried
 
     bool empty() const { return frames.empty(); }
     bool animated() const { return frames.size() > 1; }

@@ -200,6 +200,7 @@ int ImageControl::FileInfo(const QString& fileName, int flags) {
 
 void ImageControl::adoptImage(Image&& image) {
     SetAnimationEnable(false);
+    notes_ = std::move(image.notes);
     animationBackColor_ = image.backgroundColor;
     animationLoop_ = image.loopCount;
     animationWidth_ = image.logicalWidth ? image.logicalWidth : image.first().width();
@@ -268,6 +269,9 @@ SaveOptions ImageControl::encodeOptions(int format, int bits, int qualityFactor)
     options.quality = webSettings_.quality;
     options.lossless = webSettings_.lossless;
     options.effort = webSettings_.effort;
+    options.iccProfile = embedding_.iccProfile;
+    options.author = embedding_.author;
+    options.copyright = embedding_.copyright;
     return options;
 }
 
@@ -356,6 +360,7 @@ void ImageControl::CopyPicturesFrom(const ImageControl& other) {
     animationWidth_ = other.animationWidth_;
     animationHeight_ = other.animationHeight_;
     animationLoop_ = other.animationLoop_;
+    notes_ = other.notes_;
     bitmapChanged();
 }
 
@@ -375,6 +380,8 @@ void ImageControl::TakePicturesFrom(ImageControl& other) {
     animationWidth_ = other.animationWidth_;
     animationHeight_ = other.animationHeight_;
     animationLoop_ = other.animationLoop_;
+    notes_ = std::move(other.notes_);
+    other.notes_ = ImageNotes();
     other.bitmapChanged();
     bitmapChanged();
 }

@@ -25,6 +25,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -146,6 +147,20 @@ public:
     };
     const WebSaveSettings& WebSettings() const { return webSettings_; }
     void SetWebSettings(const WebSaveSettings& settings) { webSettings_ = settings; }
+    // What an encoding writes beside the pixels: the colour profile to convert into and embed,
+    // the author and the copyright (all empty: a plain sRGB file without metadata).
+    struct EmbeddingSettings {
+        std::vector<std::uint8_t> iccProfile;
+        std::string author;
+        std::string copyright;
+        friend bool operator==(const EmbeddingSettings&, const EmbeddingSettings&) = default;
+    };
+    const EmbeddingSettings& Embedding() const { return embedding_; }
+    void SetEmbedding(EmbeddingSettings settings) { embedding_ = std::move(settings); }
+    // What the file last loaded carried: its colour conversion, orientation, author and
+    // copyright. Copies and takeovers of the pictures carry it along; edits keep it.
+    const ImageNotes& Notes() const { return notes_; }
+    void SetNotes(const ImageNotes& notes) { notes_ = notes; }
 
     // --- Files and memory -------------------------------------------------------------------
     // Reads the file's information (Info*). `flags` is accepted for the callers' sake.
@@ -411,6 +426,8 @@ private:
     void drawAt(QPainter& painter, const QImage& image, QPoint origin, const QRect& exposed) const;
 
     WebSaveSettings webSettings_;
+    EmbeddingSettings embedding_;
+    ImageNotes notes_;
     imaging::Bitmap bitmap_;
     std::vector<Frame> frames_;
     int frameIndex_ = 0;

@@ -241,6 +241,13 @@ QStringList FileCommands::OpenDialogFilters() {
         names << QStringLiteral("WebP (WEBP)") << QStringLiteral("AVIF (AVIF)");
         patterns << webp << avif;
     }
+    // HEIC/HEIF, as phones save their photos: read only, so offered whatever the web formats' switch.
+    if (rows > 0) {
+        const QString heif = QStringLiteral("*.heic;*.heif;*.hif");
+        patterns[0] += heif + QLatin1Char(';');
+        names << QStringLiteral("HEIC/HEIF (HEIC;HEIF)");
+        patterns << heif;
+    }
     QStringList filters;
     for (qsizetype row = 0; row < names.size(); ++row) {
         filters.append(nameFilter(names.at(row), patterns.at(row)));

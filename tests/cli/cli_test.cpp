@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "codecs/registry.h"
+#include "color/icc_transform.h"
 #include "core/bitmap.h"
 #include "core/error.h"
 #include "test_data.h"
@@ -389,3 +390,64 @@ TEST_F(Cli, TargetSsimReachesItOrSaysWhatTheBestReaches) {
 }
 
 }  // namespace
+
+namespace {
+
+// A JPEG of 12 x 8 pixels tagged Adobe RGB, turned by EXIF orientation 6, with an author and a
+// copyright, as a camera writes it.
+imaging::Bytes cameraJpeg() {
+    imaging::Bitmap bmp(12, 8, 24);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 12; ++x) bmp.setPixel(x, y, imaging::makeRgb(200, 100, 50));
+    imaging::SaveOptions save;
+    save.format = imaging::format::Jpeg444;
+    save.qualityFactor = 2;
+    save.author = "Jo Example";
+    save.copyright = "Example Ltd";
+    save.iccProfile = imaging::icc::makeRgbProfile({0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290}, 563.0 / 256.0,
+                                                   "Adobe RGB (1998)");
+    imaging::Bytes file = imaging::saveMemory(imaging::Image::fromBitmap(bmp), save);
+    // Orientation 6 in a second EXIF block of its own, in front of the writer's.
+    const imaging::Bytes app1{0xFF, 0xE1, 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
+                              1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};
+    file.insert(file.begin() + 2, app1.begin(), app1.end());
+    return file;
+}
+
+}  // namespace
+
+TEST_F(Cli, InfoAndConvertReadCameraFilesUprightAndInSrgbAndKeepOnlyWhatIsAsked) {
+    const std::string in = path("camera.jpg");
+    imaging::writeFileAtomically(in, cameraJpeg());
+    const CliResult info = run({"info", in});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.values.at("width"), "8");
+    EXPECT_EQ(info.values.at("height"), "12");
+    EXPECT_EQ(info.values.at("orientation"), "6");
+    EXPECT_EQ(info.values.at("color_profile"), "Adobe RGB (1998)");
+    EXPECT_EQ(info.values.at("author"), "Jo Example");
+
+    // By default: upright, sRGB, nothing of the camera's metadata.
+    const std::string plain = path("plain.png");
+    ASSERT_EQ(run({"convert", in, plain, "--format", "png"}).status, 0);
+    const CliResult plainInfo = run({"info", plain});
+    EXPECT_EQ(plainInfo.values.at("width"), "8");
+    EXPECT_EQ(plainInfo.values.count("orientation") + plainInfo.values.count("color_profile") +
+                  plainInfo.values.count("author") + plainInfo.values.count("copyright"),
+              0u)
+        << plainInfo.out;
+    const imaging::Image plainImage = imaging::loadFile(plain);
+    EXPECT_NEAR(imaging::redOf(plainImage.first().pixel(4, 4)), 227, 2);  // Adobe (200, 100, 50) in sRGB
+    EXPECT_NEAR(imaging::blueOf(plainImage.first().pixel(4, 4)), 42, 2);
+
+    // Asked for: the profile (pixels converted back into it) and the author and copyright.
+    const std::string kept = path("kept.png");
+    ASSERT_EQ(run({"convert", in, kept, "--format", "png", "--keep-profile", "--keep-author"}).status, 0);
+    const CliResult keptInfo = run({"info", kept});
+    EXPECT_EQ(keptInfo.values.at("color_profile"), "Adobe RGB (1998)");
+    EXPECT_EQ(keptInfo.values.at("author"), "Jo Example");
+    EXPECT_EQ(keptInfo.values.at("copyright"), "Example Ltd");
+    EXPECT_EQ(keptInfo.values.count("orientation"), 0u);
+    const imaging::Image keptImage = imaging::loadFile(kept);
+    EXPECT_NEAR(imaging::redOf(keptImage.first().pixel(4, 4)), 227, 2);
+}

@@ -10,7 +10,10 @@
 #include <memory>
 
 #include "fakemainwindow.h"
+#include "codecs/embedded.h"
 #include "codecs/registry.h"
+#include "color/icc_transform.h"
+#include "settings/qualityoptions.h"
 #include "core/codec.h"
 #include "document/documenthost.h"
 #include "document/documentrules.h"
@@ -285,6 +288,56 @@ private slots:
         }
         // The opaque white of frame 0 is still there and still white.
         QCOMPARE(opaque, 8 * 30);
+    }
+
+    // A photo tagged Adobe RGB with an author opens in sRGB and says so in the Original's
+    // caption; its Variations carry neither profile nor author until the Quality switches ask,
+    // and then both (and re-encoding is what a changed switch takes, not the old block).
+    void aTaggedPhotoOpensInSrgbAndVariationsKeepOnlyWhatTheSwitchesAsk() {
+        setAllProfiles(kProfileAlwaysJpeg);
+        struct Restore {
+            ~Restore() { QualityOptions() = QualityOptionsRecord(); }
+        } restore;
+        QualityOptions().QualityNumbers = false;
+        imaging::Bitmap pixels(32, 24, 24);
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 32; ++x) pixels.setPixel(x, y, imaging::makeRgb(227, 100, 42));
+        imaging::SaveOptions options;
+        options.format = imaging::format::Png;
+        options.iccProfile = imaging::icc::makeRgbProfile({0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290},
+                                                          563.0 / 256.0, "Adobe RGB (1998)");
+        options.author = "Jo Example";
+        const QString path = dir_.filePath("adobe.png");
+        imaging::saveFile(path.toStdString(), imaging::Image::fromBitmap(pixels), options);
+
+        auto doc = open(path);
+        QVERIFY(doc);
+        QVERIFY2(doc->LabelOriginal()->text().endsWith(QStringLiteral(", Adobe RGB (1998) \u2192 sRGB")),
+                 qPrintable(doc->LabelOriginal()->text()));
+        const imaging::Rgb shown = doc->picOriginal().Bitmap().pixel(5, 5);
+        QVERIFY(std::abs(imaging::redOf(shown) - 227) <= 1 && std::abs(imaging::blueOf(shown) - 42) <= 1);
+
+        auto carried = [&] {
+            const QByteArray jpeg = block(*doc, 1);
+            return imaging::embedded::scan(imaging::ByteView(reinterpret_cast<const std::uint8_t*>(jpeg.constData()),
+                                                            static_cast<std::size_t>(jpeg.size())));
+        };
+        imaging::embedded::Found found = carried();
+        QVERIFY(found.iccProfile.empty());
+        QVERIFY(found.author.empty());
+
+        QualityOptions().KeepProfile = true;
+        QualityOptions().KeepAuthor = true;
+        doc->AktualisiereVariation(1);
+        found = carried();
+        QCOMPARE(found.iccProfile, options.iccProfile);
+        QCOMPARE(found.author, std::string("Jo Example"));
+        // The saved file is that encoding, profile and author included.
+        const QString saved = dir_.filePath("kept.jpg");
+        QCOMPARE(doc->SaveVariationFile(1, saved), 0);
+        const imaging::Image back = imaging::loadFile(saved.toStdString());
+        QCOMPARE(back.notes.author, std::string("Jo Example"));
+        QCOMPARE(back.notes.colorConversion, std::string("Adobe RGB (1998) \u2192 sRGB"));
     }
 };
 

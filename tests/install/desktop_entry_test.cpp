@@ -46,6 +46,7 @@ const std::map<std::string, std::string> kTypeOfSuffix = {
     {"icb", "image/x-tga"}, {"vst", "image/x-tga"}, {"tif", "image/tiff"}, {"tiff", "image/tiff"},
     {"wmf", "image/wmf"}, {"wpg", "application/x-wpg"}, {"xbm", "image/x-xbitmap"}, {"xpm", "image/x-xpixmap"},
     {"xwd", "image/x-xwindowdump"}, {"webp", "image/webp"}, {"avif", "image/avif"},
+    {"heic", "image/heif"}, {"heif", "image/heif"}, {"hif", "image/heif"},
 };
 
 TEST(DesktopEntry, OffersEveryFormatTheEngineReads) {

@@ -41,6 +41,33 @@ private slots:
         LoadQualityOptions(read);
         QVERIFY(read.QualityNumbers && read.ByteBudget && read.WebpAvif && read.DifferenceView && read.SmallJpeg);
         QVERIFY(!storeContent().contains("[Quality]"));  // reading adds nothing
+        // The two that publish more than pixels are off unless asked for.
+        QVERIFY(!read.KeepProfile && !read.KeepAuthor);
+    }
+
+    // Keeping the profile and the author: off by default, on the Quality switches' page, whole
+    // on it, written to the section on OK and read back.
+    void keepProfileAndAuthorAreOffByDefaultAndKeptOnOk() {
+        {
+            frmOptions dialog;
+            auto* profile = dialog.findChild<QCheckBox*>(QStringLiteral("CheckKeepProfile"));
+            auto* author = dialog.findChild<QCheckBox*>(QStringLiteral("CheckKeepAuthor"));
+            QVERIFY(profile && author);
+            QVERIFY(!profile->isChecked() && !author->isChecked());
+            QCOMPARE(profile->text(), QStringLiteral("Keep the original colour prof&ile (JPEG, PNG, TIFF, WebP, AVIF)"));
+            QCOMPARE(author->text(), QStringLiteral("Keep author and cop&yright"));
+            QVERIFY(profile->parentWidget()->rect().contains(profile->geometry()));
+            QVERIFY(author->parentWidget()->rect().contains(author->geometry()));
+            profile->click();
+            author->click();
+            dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+        }
+        QVERIFY(QualityOptions().KeepProfile && QualityOptions().KeepAuthor);
+        const QByteArray store = storeContent();
+        QVERIFY2(store.contains("KeepProfile=1") && store.contains("KeepAuthor=1"), store.constData());
+        QualityOptionsRecord read;
+        LoadQualityOptions(read);
+        QVERIFY(read.KeepProfile && read.KeepAuthor);
     }
 
     void okWritesTheSectionAndTellsTheWindows() {

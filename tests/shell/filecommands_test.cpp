@@ -354,14 +354,18 @@ private slots:
             "*.gif *.jpg *.jff *.jtf *.jpeg *.png *.bmp *.awd *.cal *.clp *.cmp *.cur *.cut *.dgn *.rdl "
             "*.dxf *.emf *.eps *.fpx *.fxs *.ica *.ico *.iff *.itg *.img *.mac *.msp *.pbm *.pcd *.pct "
             "*.pcx *.plt *.hpgl *.psd *.ras *.tga *.tif *.tiff *.wmf *.wpg *.xbm *.xpm *.xwd");
+        // HEIC/HEIF is read whatever the web formats' switch says: in All Graphics and a row
+        // after the fixed 38.
+        const QString heif = QStringLiteral("HEIC/HEIF (HEIC;HEIF) (*.heic *.heif *.hif)");
         QualityOptions().WebpAvif = false;
-        QStringList expected = QStringList{QStringLiteral("All Graphics (") + every + QLatin1Char(')')} + fixed;
+        QStringList expected = QStringList{QStringLiteral("All Graphics (") + every + QStringLiteral(" *.heic *.heif *.hif)")} +
+                               fixed + QStringList{heif};
         QCOMPARE(FileCommands::OpenDialogFilters(), expected);
-        QCOMPARE(expected.size(), 38);
+        QCOMPARE(expected.size(), 38 + 1);
 
         QualityOptions().WebpAvif = true;
-        expected = QStringList{QStringLiteral("All Graphics (") + every + QStringLiteral(" *.webp *.avif)")} + fixed +
-                   QStringList{QStringLiteral("WebP (WEBP) (*.webp)"), QStringLiteral("AVIF (AVIF) (*.avif)")};
+        expected = QStringList{QStringLiteral("All Graphics (") + every + QStringLiteral(" *.webp *.avif *.heic *.heif *.hif)")} +
+                   fixed + QStringList{QStringLiteral("WebP (WEBP) (*.webp)"), QStringLiteral("AVIF (AVIF) (*.avif)"), heif};
         QCOMPARE(FileCommands::OpenDialogFilters(), expected);
         // What the dialog is given.
         prompts_.fileAnswers.enqueue(QString());
