@@ -358,21 +358,18 @@ QualityScore measureQuality(const Bitmap& original, const Bitmap& variation, Rgb
         const Rgb other = makeRgb(255 - redOf(matte), 255 - greenOf(matte), 255 - blueOf(matte));
         const std::vector<std::uint8_t> a1 = compositeShown(original, matte), b1 = compositeShown(variation, matte);
         const std::vector<std::uint8_t> a2 = compositeShown(original, other), b2 = compositeShown(variation, other);
-        const double sum = static_cast<double>(squaredDifferences(a1.data(), b1.data(), a1.size()) +
-                                              squaredDifferences(a2.data(), b2.data(), a2.size()));
-        if (sum == 0.0) {
-            score.psnr = std::numeric_limits<double>::infinity();
+        score.psnr = psnrOfSum(squaredDifferences(a1.data(), b1.data(), a1.size()) + squaredDifferences(a2.data(), b2.data(), a2.size()),
+                               a1.size() + a2.size());
+        if (score.psnr == std::numeric_limits<double>::infinity()) {
             score.ssim = 1.0;
             return score;
         }
-        score.psnr = 10.0 * std::log10(255.0 * 255.0 / (sum / static_cast<double>(a1.size() + a2.size())));
         score.ssim = std::min(ssimOfLuma(lumaOf(a1), lumaOf(b1), original.width(), original.height()),
                               ssimOfLuma(lumaOf(a2), lumaOf(b2), original.width(), original.height()));
         return score;
     }
     const std::vector<std::uint8_t> a = compositeRgb(original, matte);
     const std::vector<std::uint8_t> b = compositeRgb(variation, matte);
-    QualityScore score;
     score.psnr = psnrOfSum(squaredDifferences(a.data(), b.data(), a.size()), a.size());
     score.ssim = score.psnr == std::numeric_limits<double>::infinity()
                      ? 1.0

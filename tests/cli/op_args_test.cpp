@@ -80,7 +80,9 @@ TEST(CliOps, ConvertRunsOperationsBeforeSaving) {
     const fs::path dir = fs::temp_directory_path() / ("kalmira-cli-ops-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     imaging::Bitmap b(40, 30, 24);
-    imaging::saveFile(dir / "in.png", imaging::Image::fromBitmap(b), imaging::SaveOptions{imaging::format::Png});
+    imaging::SaveOptions png;
+    png.format = imaging::format::Png;
+    imaging::saveFile(dir / "in.png", imaging::Image::fromBitmap(b), png);
     const std::string base = kalmira::testing::cliProgram() + " convert '" + (dir / "in.png").string() + "' '" +
                              (dir / "out.png").string() + "' --format 75 ";
     const std::string report = (dir / "report.txt").string();
