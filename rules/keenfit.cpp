@@ -65,10 +65,10 @@ KeenfitChoice ChooseVariationSettings(const OptimizeProfile& p, const OriginalTr
 
     c.CompareGifAndJpeg = p.FileFormat == kProfileSmallestFile && !original.animated;
     // JPEG drops every kind of transparency, GIF an alpha channel's: such an Original gets GIF
-    // when the profile offers it and GIF keeps it, else 32-bit PNG. An animated GIF keeps its
-    // frames and their transparent colours as GIF whatever the profile says.
-    const bool gifKeeps = original.transparency == Transparency::Keyed &&
-                          (p.FileFormat != kProfileAlwaysJpeg || original.animatedGif);
+    // when the profile offers it and GIF keeps it, else 32-bit PNG. A transparent animation
+    // stays an animated GIF whatever the profile says: a PNG would show one frame of it.
+    const bool gifKeeps = (original.transparency == Transparency::Keyed && p.FileFormat != kProfileAlwaysJpeg) ||
+                          original.animatedGif;
     if (original.transparency != Transparency::None) {
         c.CompareGifAndJpeg = false;
         c.KeptTransparency = gifKeeps ? c.Format != save_format::Gif : true;

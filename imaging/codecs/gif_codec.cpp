@@ -467,8 +467,11 @@ Bytes GifCodec::write(const Image& image, const SaveOptions& options) const {
 Bitmap composeGifFrame(const Image& image, int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= image.frames.size())
         fail(ErrorCode::InvalidArgument, kWhere, "frame " + std::to_string(index) + " does not exist");
-    const int w = image.logicalWidth > 0 ? image.logicalWidth : image.first().width();
-    const int h = image.logicalHeight > 0 ? image.logicalHeight : image.first().height();
+    // A screen that declares one side as zero declares no screen: the first frame's size then,
+    // for both sides (mixing a declared height with a frame's width made canvases no file has).
+    const bool declared = image.logicalWidth > 0 && image.logicalHeight > 0;
+    const int w = declared ? image.logicalWidth : image.first().width();
+    const int h = declared ? image.logicalHeight : image.first().height();
     Bitmap canvas(w, h, 32);  // all zero: transparent black
     Bitmap saved;
     for (int i = 0; i <= index; ++i) {

@@ -112,6 +112,11 @@ TEST(Keenfit, TransparencyIsNeverSentToAFormatThatDropsIt) {
     EXPECT_EQ(a.PixelDepth, 8);
     EXPECT_TRUE(a.GIFAnimated);
     EXPECT_TRUE(a.KeptTransparency);
+    // An animation with alpha stays an animated GIF too rather than becoming one PNG frame.
+    animated.transparency = Transparency::Alpha;
+    const KeenfitChoice alpha = ChooseVariationSettings(BuiltInProfile(3), animated);
+    EXPECT_EQ(alpha.Format, save_format::Gif);
+    EXPECT_TRUE(alpha.GIFAnimated);
 }
 
 TEST(Keenfit, WebAndCustomPalettesTakeEightBitsThenTheCap) {

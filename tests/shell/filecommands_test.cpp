@@ -237,6 +237,31 @@ private slots:
         QCOMPARE(windowCount(), 1);
     }
 
+    void aJpegCutShortOpensAndItsWindowSaysItIsDamaged() {
+        // As browsers show it: the rows that arrived, grey below, and no error message.
+        QImage image(96, 64, QImage::Format_RGB32);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 96; ++x) image.setPixel(x, y, qRgb(x * 2, y * 3, 120));
+        const QString whole = folder_.filePath("whole.jpg");
+        QVERIFY(image.save(whole, "JPEG", 90));
+        const QByteArray bytes = readAll(whole);
+        const QString cut = folder_.filePath("cut.jpg");
+        writeAll(cut, bytes.left(bytes.size() * 2 / 3));
+        frmDocument* document = files().OpenImageFile(cut);
+        QVERIFY(document);
+        QVERIFY(prompts_.messages.isEmpty());
+        QCOMPARE(document->picOriginal().Bitmap().width(), 96);
+        QVERIFY2(document->windowTitle().endsWith(" (damaged file, shown as far as it could be read)"),
+                 qPrintable(document->windowTitle()));
+        const imaging::Rgb bottom = document->picOriginal().Bitmap().pixel(50, 63);
+        QCOMPARE(int(imaging::redOf(bottom)), 128);  // grey below the cut
+        QCOMPARE(int(imaging::blueOf(bottom)), 128);
+        // A whole file has its plain title.
+        frmDocument* good = files().OpenImageFile(whole);
+        QVERIFY(good);
+        QVERIFY2(!good->windowTitle().contains("damaged"), qPrintable(good->windowTitle()));
+    }
+
     void commandLineOpensEachWord() {
         window_.reset();
         const QString first = writeImage("first.png");
