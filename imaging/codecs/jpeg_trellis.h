@@ -48,9 +48,10 @@ void countSymbols(const std::int16_t* block, std::uint32_t (&counts)[256]);
 // -log2 of each symbol's share, bounded to the lengths a Huffman table can give.
 RateModel rateFromCounts(const std::uint32_t (&counts)[256]);
 
-// Replaces the AC coefficients of `out` (natural order; out[0] is left alone) with the
-// trellis choice for the raw transform output `raw` (scaled by 8, natural order), where
-// `inverseStep[i]` is 1 / (8 x quantiser step i).
+// Replaces the AC coefficients of `out` (natural order; out[0] is left alone), which hold the
+// plainly rounded quantisation of the raw transform output `raw` (scaled by 8, natural order),
+// with the trellis choice; `inverseStep[i]` is 1 / (8 x quantiser step i). A coefficient that
+// rounds to zero stays zero.
 void trellisBlock(const std::int16_t* raw, std::int16_t* out, const float* inverseStep, const RateModel& rate,
                   float lambda);
 
