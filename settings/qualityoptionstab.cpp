@@ -26,7 +26,14 @@ QualityOptionsTab::QualityOptionsTab(QWidget& page, QWidget& displayPage) : QWid
     qualityNumbers_ = box("CheckQualityNumbers", 6631, current.QualityNumbers);
     byteBudget_ = box("CheckByteBudget", 6632, current.ByteBudget);
     webpAvif_ = box("CheckWebpAvif", 6633, current.WebpAvif);
-    smallJpeg_ = box("CheckSmallJpeg", 6640, current.SmallJpeg);
+    // The JPEG encoder's switch shares the last row: the page, whose height the dialog's layout
+    // fixes, has no room for a fourth.
+    constexpr int kFirstColumn = 178;
+    webpAvif_->resize(kFirstColumn - 4, webpAvif_->height());
+    smallJpeg_ = new QCheckBox(LoadText(6640), this);
+    smallJpeg_->setObjectName(QStringLiteral("CheckSmallJpeg"));
+    smallJpeg_->setChecked(current.SmallJpeg);
+    smallJpeg_->setGeometry(kFirstColumn, webpAvif_->y(), std::max(0, width - kFirstColumn), webpAvif_->height());
     const int top = page.childrenRect().bottom() + 8;
     setGeometry(8, top, width, std::max(y, page.height() - top));
     // The difference view is a matter of display, and the General tab has no room left.
