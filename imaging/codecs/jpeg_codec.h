@@ -18,7 +18,8 @@ public:
     Image read(ByteView data, const LoadOptions& options) const override;
     bool canWrite() const override { return true; }
     // options.qualityFactor 2..255 (lower = better), options.passes progressive scans
-    // (0 = baseline), options.bits 8 = greyscale, otherwise colour.
+    // (0 = baseline), options.bits 8 = greyscale, otherwise colour. The size-optimising encoder
+    // (jpeg_requant.h) writes it unless options.fastJpeg asks for libjpeg's plain one.
     Bytes write(const Image& image, const SaveOptions& options) const override;
 
     // libjpeg quality 1..100 for an engine quality factor 2..255.

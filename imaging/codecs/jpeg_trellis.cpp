@@ -41,6 +41,10 @@ struct CsfParameters {
     double pixelsPerDegree;
     double power;
 };
+// Sets 1 to 6. Set 3, the one in use, steps about as the standard table does up to the middle
+// frequencies (17 for DC and the lowest, where the standard has 10-16; 31-43 where it has
+// 40-60) and much more coarsely at the highest diagonal ones (206 against 99), the same in
+// both directions.
 constexpr CsfParameters kCsfSets[] = {{30, 1.0}, {45, 1.0}, {60, 1.0}, {45, 0.7}, {60, 0.7}, {90, 0.6}};
 
 double sensitivity(double f) { return 2.6 * (0.0192 + 0.114 * f) * std::exp(-std::pow(0.114 * f, 1.1)); }
@@ -111,68 +115,74 @@ RateModel rateFromCounts(const std::uint32_t (&counts)[256]) {
 
 void trellisBlock(const std::int16_t* raw, std::int16_t* out, const float* inverseStep, const RateModel& rate,
                   float lambda) {
-    // Position 0 stands for "nothing coded yet" (the DC is coded apart). For each position k
-    // that can hold a non-zero value: the least cost of coding positions 1..k with k the last
-    // non-zero so far, and the position before it. Which value k holds does not change what
-    // follows (the next code depends on the run and its own size only), so one entry per
-    // position is all the programme needs.
-    float magnitude[64];
-    float zeroCost[64];  // zeroCost[k]: distortion of zeroing positions 1..k
+    // Only coefficients that round to non-zero are choices: the others stay zero whatever is
+    // chosen, so their error is the same on every path and drops out of the comparison. For
+    // each candidate i (at zig-zag position position[i]) the programme keeps the least cost of
+    // coding up to it with i the last non-zero so far, and the candidate before it (-1: none,
+    // the DC is coded apart). Which value i holds does not change what follows (the next code
+    // depends on the run and its own size only), so one entry per candidate is all it needs.
+    int position[63];
+    float magnitude[63];
+    float zeroCost[64];  // zeroCost[i]: error of zeroing candidates 0..i-1
+    int count = 0;
     zeroCost[0] = 0;
     for (int k = 1; k < 64; ++k) {
         const int n = kZigzag[k];
-        magnitude[k] = static_cast<float>(std::abs(raw[n])) * inverseStep[n];
-        zeroCost[k] = zeroCost[k - 1] + magnitude[k] * magnitude[k];
+        if (out[n] == 0) continue;
+        position[count] = k;
+        magnitude[count] = static_cast<float>(std::abs(raw[n])) * inverseStep[n];
+        zeroCost[count + 1] = zeroCost[count] + magnitude[count] * magnitude[count];
+        ++count;
     }
-    float cost[64];
-    int previous[64];
-    int value[64];
-    int candidates[64];  // positions that can end a run, in order; 0 first
-    int count = 0;
-    cost[0] = 0;
-    candidates[count++] = 0;
-    for (int k = 1; k < 64; ++k) {
-        const int rounded = static_cast<int>(magnitude[k] + 0.5f);
-        if (rounded == 0) continue;
+    if (count == 0) return;
+    // A run may start after any earlier candidate; those more than kReach back (zeroing that
+    // many values that round to non-zero in one run) practically never win and would make busy
+    // blocks cost the square of their length, so only the block's start stands in for them.
+    constexpr int kReach = 12;
+    float cost[63];
+    int previous[63];
+    int value[63];
+    for (int i = 0; i < count; ++i) {
+        const int rounded = std::max(1, static_cast<int>(magnitude[i] + 0.5f));
         float best = INFINITY;
-        int bestFrom = 0, bestValue = 0;
+        int bestFrom = -1, bestValue = 0;
+        const int nearest = std::max(0, i - kReach);
         // The rounded value and the one below it; zero is the choice not to end a run here.
         for (int m = rounded; m >= std::max(1, rounded - 1); --m) {
             const int size = std::bit_width(static_cast<unsigned>(m));
-            const float error = (magnitude[k] - static_cast<float>(m)) * (magnitude[k] - static_cast<float>(m));
-            for (int c = 0; c < count; ++c) {
-                const int from = candidates[c];
-                const int run = k - from - 1;
+            const float error = (magnitude[i] - static_cast<float>(m)) * (magnitude[i] - static_cast<float>(m));
+            for (int j = -1; j < i; j = j == -1 ? nearest : j + 1) {
+                const int run = position[i] - (j < 0 ? 0 : position[j]) - 1;
                 const float bits = static_cast<float>(run >> 4) * rate.acBits[0xF0] +
                                    rate.acBits[((run & 15) << 4) | size] + static_cast<float>(size);
-                const float total = cost[from] + (zeroCost[k - 1] - zeroCost[from]) + lambda * bits + error;
+                const float total = (j < 0 ? 0.0f : cost[j]) + (zeroCost[i] - zeroCost[j + 1]) + lambda * bits + error;
                 if (total < best) {
                     best = total;
-                    bestFrom = from;
+                    bestFrom = j;
                     bestValue = m;
                 }
             }
         }
-        cost[k] = best;
-        previous[k] = bestFrom;
-        value[k] = bestValue;
-        candidates[count++] = k;
+        cost[i] = best;
+        previous[i] = bestFrom;
+        value[i] = bestValue;
     }
     // Where the block ends: after the last position (no end-of-block code) or with one.
     float best = INFINITY;
-    int last = 0;
-    for (int c = 0; c < count; ++c) {
-        const int from = candidates[c];
-        const float total = cost[from] + (zeroCost[63] - zeroCost[from]) + (from < 63 ? lambda * rate.acBits[0x00] : 0.0f);
+    int last = -1;
+    for (int j = -1; j < count; ++j) {
+        const bool ends = j >= 0 && position[j] == 63;
+        const float total =
+            (j < 0 ? 0.0f : cost[j]) + (zeroCost[count] - zeroCost[j + 1]) + (ends ? 0.0f : lambda * rate.acBits[0x00]);
         if (total < best) {
             best = total;
-            last = from;
+            last = j;
         }
     }
-    for (int k = 1; k < 64; ++k) out[kZigzag[k]] = 0;
-    for (int k = last; k > 0; k = previous[k]) {
-        const int n = kZigzag[k];
-        out[n] = static_cast<std::int16_t>(raw[n] < 0 ? -value[k] : value[k]);
+    for (int i = 0; i < count; ++i) out[kZigzag[position[i]]] = 0;
+    for (int i = last; i >= 0; i = previous[i]) {
+        const int n = kZigzag[position[i]];
+        out[n] = static_cast<std::int16_t>(raw[n] < 0 ? -value[i] : value[i]);
     }
 }
 

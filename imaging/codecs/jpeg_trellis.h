@@ -19,12 +19,13 @@ extern const int kZigzag[64];
 
 // The encoder's choices, fixed by measurement (bench/jpeg_tuning.cpp: bytes at equal SSIM against
 // libjpeg's plain encoder at quality 75 and 90 on the photographs of bench/pictures, halved so
-// their earlier JPEG grid does not line up). Table set 3 (eye sensitivity at 45 pixels per
-// degree, steps to the power 0.7) with lambda 0.07-0.10 was the best or near it on all three
-// pictures (0.85-0.95x); sets tuned harder to the eye (power 1) won more on sand and grass
-// (0.80x) but lost on a smooth sky (1.0-1.1x), and the standard tables with trellis alone won
-// on the sky (0.88x) but gave only 0.95-0.98x elsewhere. PSNR over RGB at equal SSIM stays
-// within -0.9..+0.6 dB of the plain encoder's, so colour is not what pays for the bytes.
+// their earlier JPEG grid does not line up). Table set 3 (the eye's sensitivity at 60 pixels
+// per degree, steps inversely proportional to it) with lambda 0.07-0.10 was the best or near
+// it on all three pictures (0.85-0.95x). Sets for closer viewing (30 and 45 pixels per degree)
+// won more on sand and grass (0.80x) but lost on a smooth sky (1.0-1.1x); the standard tables
+// with trellis alone won on the sky (0.88x) but gave only 0.94-0.98x elsewhere. PSNR over RGB
+// at equal SSIM stays within -0.9..+0.6 dB of the plain encoder's, so colour is not what pays
+// for the bytes.
 struct EncoderTuning {
     int tableSet = 3;        // 0 the example tables of the JPEG standard, 1 and up ours (see baseTable)
     float lambda = 0.08f;    // distortion in squared quantiser steps one bit is worth
@@ -48,9 +49,10 @@ void countSymbols(const std::int16_t* block, std::uint32_t (&counts)[256]);
 // -log2 of each symbol's share, bounded to the lengths a Huffman table can give.
 RateModel rateFromCounts(const std::uint32_t (&counts)[256]);
 
-// Replaces the AC coefficients of `out` (natural order; out[0] is left alone) with the
-// trellis choice for the raw transform output `raw` (scaled by 8, natural order), where
-// `inverseStep[i]` is 1 / (8 x quantiser step i).
+// Replaces the AC coefficients of `out` (natural order; out[0] is left alone), which hold the
+// plainly rounded quantisation of the raw transform output `raw` (scaled by 8, natural order),
+// with the trellis choice; `inverseStep[i]` is 1 / (8 x quantiser step i). A coefficient that
+// rounds to zero stays zero.
 void trellisBlock(const std::int16_t* raw, std::int16_t* out, const float* inverseStep, const RateModel& rate,
                   float lambda);
 

@@ -87,8 +87,12 @@ private slots:
             difference->click();
             auto* smallJpeg = dialog.findChild<QCheckBox*>(QStringLiteral("CheckSmallJpeg"));
             QVERIFY(smallJpeg && smallJpeg->isChecked());
-            QCOMPARE(smallJpeg->text(), QStringLiteral("&Smallest JPEG at the same quality (slower)"));
-            QVERIFY(smallJpeg->parentWidget()->rect().contains(smallJpeg->geometry()));
+            QCOMPARE(smallJpeg->text(), QStringLiteral("Smallest &JPEG"));
+            // Whole inside the page the dialog shows, not only inside its own panel.
+            QWidget* page = smallJpeg->parentWidget()->parentWidget();
+            QVERIFY(page->rect().contains(QRect(smallJpeg->mapTo(page, QPoint(0, 0)), smallJpeg->size())));
+            auto* webp = dialog.findChild<QCheckBox*>(QStringLiteral("CheckWebpAvif"));
+            QVERIFY(!webp->geometry().intersects(smallJpeg->geometry()));
             smallJpeg->click();
             dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
         }

@@ -8,6 +8,7 @@
 #include <jpeglib.h>
 
 #include "codecs/jpeg_codec.h"
+#include "codecs/jpeg_trellis.h"
 #include "codecs/registry.h"
 #include "core/error.h"
 
@@ -50,24 +51,38 @@ std::vector<int> luminanceTable(const Bytes& file) {
     return {};
 }
 
+// The plain encoder writes libjpeg's tables at the mapped quality; the size-optimising one its
+// own tables at libjpeg's scaling for the same quality.
 TEST(JpegQuality, TheWrittenTablesAreThoseOfTheMappedQuality) {
     Bitmap flat(8, 8, 24);
-    for (int factor = 2; factor <= 255; ++factor) {
-        SaveOptions o;
-        o.format = format::Jpeg444;
-        o.qualityFactor = factor;
-        const std::vector<int> table = luminanceTable(saveMemory(Image::fromBitmap(flat), o));
-        ASSERT_EQ(table.size(), 64u) << factor;
-        const int q = JpegCodec::libjpegQuality(factor);
-        for (int k = 0; k < 64; ++k)
-            ASSERT_EQ(table[static_cast<std::size_t>(k)], scaledEntry(kBaseLuminance[k], q))
-                << "factor " << factor << " entry " << k;
-    }
-    // The profiles' default factor writes quality 79: a luminance DC step of 7.
+    const unsigned int* tuned = jpeg::baseTable(jpeg::EncoderTuning{}.tableSet, 0);
+    for (bool fast : {true, false})
+        for (int factor = 2; factor <= 255; ++factor) {
+            SaveOptions o;
+            o.format = format::Jpeg444;
+            o.qualityFactor = factor;
+            o.fastJpeg = fast;
+            const std::vector<int> table = luminanceTable(saveMemory(Image::fromBitmap(flat), o));
+            ASSERT_EQ(table.size(), 64u) << factor;
+            const int q = JpegCodec::libjpegQuality(factor);
+            for (int k = 0; k < 64; ++k) {
+                const int base = fast ? kBaseLuminance[k] : static_cast<int>(tuned[jpeg::kZigzag[k]]);
+                ASSERT_EQ(table[static_cast<std::size_t>(k)], scaledEntry(base, q))
+                    << "factor " << factor << " entry " << k << (fast ? " plain" : " tuned");
+            }
+        }
+    // The profiles' default factor writes quality 79: a luminance DC step of 7 from either; the
+    // tuned tables step the highest frequency twice as coarsely (87 against 42).
     SaveOptions o;
     o.format = format::Jpeg444;
     o.qualityFactor = 56;
+    o.fastJpeg = true;
     EXPECT_EQ(luminanceTable(saveMemory(Image::fromBitmap(flat), o)).at(0), 7);
+    o.fastJpeg = false;
+    const std::vector<int> tunedTable = luminanceTable(saveMemory(Image::fromBitmap(flat), o));
+    EXPECT_EQ(tunedTable.at(0), 7);
+    EXPECT_EQ(tunedTable.at(63), 87);
+    EXPECT_EQ(scaledEntry(kBaseLuminance[63], 79), 42);
 }
 
 // A 16 x 8 CMYK JPEG at quality 100 of two flat patches (flat blocks decode exactly), with or

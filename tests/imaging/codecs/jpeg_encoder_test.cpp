@@ -186,6 +186,11 @@ Block randomBlock(std::mt19937& random, int step) {
     return b;
 }
 
+// The plainly rounded quantisation the trellis starts from.
+void rounded(const Block& b, std::int16_t (&out)[64]) {
+    for (int i = 0; i < 64; ++i) out[i] = static_cast<std::int16_t>(std::lround(static_cast<float>(b.raw[i]) * b.inverse[i]));
+}
+
 jpeg::RateModel flatRates(float bits) {
     jpeg::RateModel m{};
     for (float& r : m.acBits) r = bits;
@@ -200,7 +205,10 @@ TEST(Trellis, WithoutARatePriceItRoundsAndWithAHighOneItCodesLess) {
     for (int trial = 0; trial < 200; ++trial) {
         const int step = 2 + trial % 20;
         const Block b = randomBlock(random, step);
-        std::int16_t free[64] = {}, cheap[64] = {}, dear[64] = {};
+        std::int16_t free[64], cheap[64], dear[64];
+        rounded(b, free);
+        rounded(b, cheap);
+        rounded(b, dear);
         jpeg::trellisBlock(b.raw, free, b.inverse, rates, 0.0f);
         jpeg::trellisBlock(b.raw, cheap, b.inverse, rates, 0.05f);
         jpeg::trellisBlock(b.raw, dear, b.inverse, rates, 1000.0f);
@@ -228,7 +236,8 @@ TEST(Trellis, ZeroesSmallTailsAndKeepsWhatMatters) {
     for (int i = 0; i < 64; ++i) b.inverse[i] = 1.0f / 80.0f;  // step 10
     b.raw[jpeg::kZigzag[1]] = 800;                             // 10 steps
     for (int k = 40; k < 64; k += 3) b.raw[jpeg::kZigzag[k]] = 44;  // 0.55 steps
-    std::int16_t out[64] = {};
+    std::int16_t out[64];
+    rounded(b, out);
     out[0] = 123;
     jpeg::trellisBlock(b.raw, out, b.inverse, flatRates(6), 0.1f);
     EXPECT_EQ(out[0], 123);  // the DC is not the trellis's
@@ -236,6 +245,7 @@ TEST(Trellis, ZeroesSmallTailsAndKeepsWhatMatters) {
     for (int k = 2; k < 64; ++k) EXPECT_EQ(out[jpeg::kZigzag[k]], 0) << k;
     // Signs stay: the same block negated gives the negated choice.
     for (int i = 0; i < 64; ++i) b.raw[i] = static_cast<std::int16_t>(-b.raw[i]);
+    rounded(b, out);
     jpeg::trellisBlock(b.raw, out, b.inverse, flatRates(6), 0.1f);
     EXPECT_EQ(out[jpeg::kZigzag[1]], -10);
 }
