@@ -3,6 +3,7 @@
 // animation's own transparent entry. Driven as the main window drives the document (offscreen).
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QMap>
 #include <QTemporaryDir>
 #include <QtTest>
