@@ -1,11 +1,8 @@
 // The pop-up menu of a document's pictures, and whether the clipboard holds a picture that Paste
 // could take.
 #include <QAction>
-#include <QClipboard>
 #include <QCursor>
-#include <QGuiApplication>
 #include <QMenu>
-#include <QMimeData>
 
 #include "document/documenthost.h"
 #include "document/documentlayout.h"
@@ -21,18 +18,6 @@ namespace {
 frmDocument::MenuFunction& menuFunction() {
     static frmDocument::MenuFunction function;
     return function;
-}
-
-// Whether the platform clipboard holds an image in any form a paste can read; nothing is
-// pasted.
-bool clipboardHoldsPicture() {
-    const QClipboard* clipboard = QGuiApplication::clipboard();
-    const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
-    if (!data) return false;
-    if (data->hasImage()) return true;
-    for (const QString& format : data->formats())
-        if (format.startsWith(QLatin1String("image/"))) return true;
-    return false;
 }
 
 const int kZoomSteps[] = {25, 33, 50, 75, 100, 150, 200, 300, 400};
@@ -130,7 +115,9 @@ void frmDocument::ShowDocumentMenu(int index) {
 
 void frmDocument::CheckKopierenMoeglich() {
     if (OpenDocumentCount <= 0) return;
-    const bool possible = clipboardHoldsPicture();
+    // The Original's own paste query: it reads the clipboard with the reader Paste uses, so
+    // Paste is never offered for content it then refuses.
+    const bool possible = pictures_[0]->Paste(imaging::ImageControl::kPasteQuery) != 0;
     if (MainWindowHost* host = mainWindowHost()) host->EnablePaste(possible);
     if (QAction* paste = DocumentMenuItem(QStringLiteral("mnuPaste"))) paste->setEnabled(possible);
 }

@@ -115,7 +115,13 @@ void frmDocument::setupControls() {
         picture->SetAutoSize(true);
         picture->SetAutoScroll(true);
         setFrameSelected(frames_[i], i == 0);
-        connect(picture, &imaging::ImageControl::clicked, this, [this, i] { SelektiereGrafik(i); });
+        connect(picture, &imaging::ImageControl::clicked, this, [this, i] {
+            // The click that picked a transparent colour was on the selected Variation already;
+            // selecting it again would refill the tools window from the record and wipe the
+            // picked colour before Apply.
+            if (std::exchange(pickedColourOn_, 0) == i) return;
+            SelektiereGrafik(i);
+        });
         // The palette editor follows a click to the entry of the colour under the pointer.
         connect(picture, &imaging::ImageControl::pointerUp, this, [this, i](Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
             MainWindowHost* host = mainWindowHost();
@@ -126,6 +132,7 @@ void frmDocument::setupControls() {
             // Picking a transparent colour: a press on another Variation ends the pick mode; the
             // release on the selected one picks the colour under the pointer.
             connect(picture, &imaging::ImageControl::pointerDown, this, [this, i](Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+                pickedColourOn_ = 0;
                 const int selected = FindeSelektierteGrafik();
                 if (selectTransparentColor_ && i != selected) {
                     if (selected > 0) pictures_[static_cast<std::size_t>(selected)]->unsetCursor();
@@ -138,6 +145,7 @@ void frmDocument::setupControls() {
                     const imaging::Rgb colour = pictures_[static_cast<std::size_t>(i)]->Pixel(x, y) & 0xFFFFFFu;
                     selectTransparentColor_ = false;
                     pictures_[static_cast<std::size_t>(i)]->unsetCursor();
+                    pickedColourOn_ = i;
                     if (ToolsHost* tools = toolsHost()) tools->TransparentColorPicked(colour);
                 });
             });
@@ -542,6 +550,58 @@ void frmDocument::SetCursorHotSpot(std::optional<QPoint> spot) {
     AktualisiereMemInfo(0);
     // The caption may need another line under a picture as narrow as a cursor.
     OriginalResize();
+}
+
+void frmDocument::SetEditedPalette(int index, const std::vector<imaging::Rgb>& before,
+                                   const std::vector<imaging::Rgb>& after) {
+    checkVariation(index);
+    PaletteEdit& edit = paletteEdits_[static_cast<std::size_t>(index)];
+    // A further edit of the edited palette still matches the pixels against the palette they
+    // had before the first edit.
+    if (edit.edited != before || edit.base.size() != after.size()) edit.base = before;
+    edit.edited = after;
+}
+
+const frmDocument::PaletteEdit* frmDocument::paletteEdit(int index) {
+    PaletteEdit& edit = paletteEdits_[static_cast<std::size_t>(index)];
+    if (edit.base.empty()) return nullptr;
+    const VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    // Only while the custom palette is still the edited one (a decoded picture carries none of
+    // its own): a palette loaded or pasted since, or another palette kind, ends the edit.
+    const std::vector<imaging::Rgb>& user = pictures_[static_cast<std::size_t>(index)]->Bitmap().userPalette();
+    bool current = r.ColorPalette == kCustomPaletteKind && r.PixelDepth <= 8 && !r.GIFAnimated;
+    if (current && !user.empty()) {
+        current = user.size() >= edit.edited.size();
+        for (std::size_t j = 0; current && j < edit.edited.size(); ++j)
+            current = (user[j] & 0xFFFFFFu) == (edit.edited[j] & 0xFFFFFFu);
+    }
+    if (!current) {
+        edit = PaletteEdit();
+        return nullptr;
+    }
+    return &edit;
+}
+
+frmDocument::OriginalDescription frmDocument::DescribeOriginal() const {
+    const imaging::ImageControl& original = *pictures_[0];
+    OriginalDescription d;
+    d.info = original.Info();
+    d.animated = originalAnimated_;
+    d.imageCount = originalImageCount_;
+    d.playing = original.AnimationEnable();
+    d.hotSpot = hotSpot_;
+    d.hotSpotPictureSize = hotSpotPictureSize_;
+    return d;
+}
+
+void frmDocument::RestoreOriginalDescription(const OriginalDescription& description) {
+    imaging::ImageControl& original = *pictures_[0];
+    original.SetInfo(description.info);
+    originalAnimated_ = description.animated;
+    originalImageCount_ = description.imageCount;
+    hotSpot_ = description.hotSpot;
+    hotSpotPictureSize_ = description.hotSpotPictureSize;
+    original.SetAnimationEnable(description.playing);
 }
 
 std::optional<QPoint> frmDocument::CursorHotSpot() const {

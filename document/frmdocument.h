@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "document/variationrecord.h"
@@ -105,6 +106,24 @@ public:
     void SetGrafikInitialisiert(int index, int value);
     void SetOriginalAnimation(bool animated, int count);
     bool GetOriginalAnimation() const { return originalAnimated_; }
+    // Everything that describes the Original beside its pixels: the information of the file
+    // or memory it came from (size, format, animation), the animation state and a captured
+    // cursor's hot spot. An undo step keeps it with the pixels and brings it back with them.
+    struct OriginalDescription {
+        imaging::ImageInfo info;
+        bool animated = false;
+        int imageCount = 0;
+        bool playing = false;
+        std::optional<QPoint> hotSpot;
+        QSize hotSpotPictureSize;
+    };
+    OriginalDescription DescribeOriginal() const;
+    // Takes a description back; the caller then reports the change (picOriginalAendern).
+    void RestoreOriginalDescription(const OriginalDescription& description);
+    // The description that belongs to the undo step in picPreview (kept by the main window's
+    // UndoHinzufuegen and taken by UndoZurueckholen).
+    void SetUndoDescription(std::optional<OriginalDescription> description) { undoDescription_ = std::move(description); }
+    std::optional<OriginalDescription> TakeUndoDescription() { return std::exchange(undoDescription_, std::nullopt); }
     int GetOriginalImageNumber() const { return originalImageCount_; }
     bool GetVariationAnimation(int index) const;
     void SetVariationPlayAnimation(int index, bool play);
@@ -116,6 +135,12 @@ public:
     void SetTransparentFarbeSelektieren(bool on);
     bool GetTransparentFarbeSelektieren() const { return selectTransparentColor_; }
 
+    // The palette editor changed colours of Variation `index`'s palette from `before` to
+    // `after`. While the Variation keeps that palette as its custom one, its pixels are given
+    // their entries by the palette they had before the edits and shown in the edited colours,
+    // so an edited entry shows where it stood instead of being dropped by a fresh reduction.
+    void SetEditedPalette(int index, const std::vector<imaging::Rgb>& before, const std::vector<imaging::Rgb>& after);
+
     // --- Regions and pointer work (pointerwork.cpp, regionwork.cpp) ---------------------------
     bool MovingSelection() const { return movingSelection_; }
     void SaveBackground();
@@ -126,10 +151,16 @@ public:
     void RotateRegion(long Angle, bool bResizeRegion);
     void FlipRegion(bool Richtung);
     void ShearRegion(long Angle, bool bHorizontal);
-    // Delete: fills the selection with FrameDeleteColor's colour. Escape: puts the background
-    // back and drops the selection.
+    // Delete: fills the selection with FrameDeleteColor's colour (an undo step first).
     void DeleteSelection();
+    // Escape: during a drag of the selection's pixels, puts them back where they were lifted
+    // (the picture exactly as before the drag; the selection stays); otherwise ends the
+    // selection as EndSelection does. Edits are taken back only by Undo, never by Escape.
     void CancelSelection();
+    // Ends the selection and keeps the picture as it is: a drag in progress is put back first,
+    // and the background known for the selection is forgotten (Undo and Paste call it, so a
+    // selection never outlives the picture it was drawn on).
+    void EndSelection();
     // The pointer and key handlers of the Original, in picture pixels (public so that a test
     // can drive them as the control's events do).
     void picOriginal_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
@@ -311,6 +342,8 @@ private:
     void connectPointerWork();
     void endDrawing(int x, int y);
     void dropSelection();
+    // Puts a lifted selection back where the drag began (the picture as before the drag).
+    void putLiftedBack();
     void transformRegion(const std::function<void(imaging::ops::Picture& work)>& transform);
     void createDocumentMenu();
 
@@ -337,6 +370,9 @@ private:
     // A new document draws rectangles until the Edit menu says otherwise.
     int regionTool_ = 1;
     bool selectTransparentColor_ = false;
+    // The Variation whose button release just picked a transparent colour (0: none); its click,
+    // which follows the release, then selects nothing anew.
+    int pickedColourOn_ = 0;
     // Pointer positions in picture pixels: where the last drawing drag began, and the last
     // position while a selection's pixels are dragged.
     int drawStartX_ = 0;
@@ -344,6 +380,29 @@ private:
     int dragLastX_ = 0;
     int dragLastY_ = 0;
     bool movingSelection_ = false;
+    // What a drag of the selection's pixels lifted: the pixels under the selection's rectangle
+    // before its background was shown there, and the background known at the time, so Escape
+    // and a drop that moved nothing leave the picture exactly as it was, and a drop that moved
+    // the pixels can store the undo step of the picture before the drag.
+    struct LiftedSelection {
+        imaging::ops::Rect rect;
+        imaging::Bitmap pixels;
+        imaging::Bitmap background;
+    };
+    std::optional<LiftedSelection> lifted_;
+    std::optional<OriginalDescription> undoDescription_;
+    // Per Variation: the palette its pixels are matched against and the edited colours they
+    // are shown in (SetEditedPalette); empty when its palette was not edited.
+    struct PaletteEdit {
+        std::vector<imaging::Rgb> base;
+        std::vector<imaging::Rgb> edited;
+    };
+    std::array<PaletteEdit, kVariationCount + 1> paletteEdits_{};
+    // Variation `index`'s palette edit while its custom palette is still the edited one, else
+    // nullptr (an edit that no longer holds is forgotten).
+    const PaletteEdit* paletteEdit(int index);
+    // Gives a reduced bitmap's entries the edited colours (and makes them its user palette).
+    static void ShowInEditedColours(imaging::Bitmap& bitmap, const std::vector<imaging::Rgb>& edited);
     QMenu* documentMenu_ = nullptr;
     // Variation whose picture already holds the encoding of its final settings because the
     // format choice encoded it; its next update does not encode again.

@@ -57,7 +57,7 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (index_ < 0) {
             if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
-                document_.picOriginal().HasRgn()) {
+                (document_.picOriginal().HasRgn() || document_.MovingSelection())) {
                 Guarded([this] { document_.CancelSelection(); });
                 return true;
             }
@@ -147,9 +147,11 @@ void frmDocument::picOriginal_MouseDown(Qt::MouseButton button, Qt::KeyboardModi
         dragLastX_ = x;
         dragLastY_ = y;
         if (const int error = original.CreateFloater(); error != 0) throw AppError(error, original.LastErrorText());
+        const imaging::ops::Rect bounds = original.Rgn()->bounds();
+        lifted_ = LiftedSelection{bounds, original.CopyRect(bounds), picOriginal2().Bitmap()};
         // With the background known, the selection's old place shows it again while the
         // pixels move; without it, the pixels are copied and the old ones stay.
-        if (picOriginal2().HasBitmap()) original.PasteBitmap(picOriginal2().Bitmap(), original.RgnLeft(), original.RgnTop());
+        if (picOriginal2().HasBitmap()) original.PasteBitmap(picOriginal2().Bitmap(), bounds.left, bounds.top);
         original.SetFloaterVisible(true);
         movingSelection_ = true;
     } else if (regionTool_ != 0) {
@@ -206,6 +208,19 @@ void frmDocument::endDrawing(int x, int y) {
 
 void frmDocument::dropSelection() {
     imaging::ImageControl& original = picOriginal();
+    const imaging::ops::Floater* floater = original.Floater();
+    if (!lifted_ || !floater || (floater->shape.bounds().left == lifted_->rect.left &&
+                                 floater->shape.bounds().top == lifted_->rect.top)) {
+        // A press inside the selection that moved nothing changes nothing either.
+        putLiftedBack();
+        return;
+    }
+    // A move is an edit like any other: its undo step is the picture before the drag.
+    original.PasteBitmap(lifted_->pixels, lifted_->rect.left, lifted_->rect.top);
+    if (MainWindowHost* host = mainWindowHost()) host->StoreUndoStep();
+    if (!lifted_->background.empty())
+        original.PasteBitmap(lifted_->background, lifted_->rect.left, lifted_->rect.top);
+    lifted_.reset();
     movingSelection_ = false;
     original.SetRgnFrameType(0);
     imaging::Bitmap background = original.DropFloater();
@@ -214,6 +229,19 @@ void frmDocument::dropSelection() {
     original.SetRgnFrameType(2);
     picOriginalAendern();
     FuelleReiterOriginal();
+}
+
+void frmDocument::putLiftedBack() {
+    imaging::ImageControl& original = picOriginal();
+    movingSelection_ = false;
+    original.ReleaseFloater();
+    if (lifted_) {
+        original.PasteBitmap(lifted_->pixels, lifted_->rect.left, lifted_->rect.top);
+        if (lifted_->background.empty()) picOriginal2().ClearBitmap();
+        else picOriginal2().SetBitmap(std::move(lifted_->background));
+        lifted_.reset();
+    }
+    original.SetRgnFrameType(2);
 }
 
 void frmDocument::picOriginal_KeyDown(int key, Qt::KeyboardModifiers) {
@@ -226,7 +254,7 @@ void frmDocument::picOriginal_KeyDown(int key, Qt::KeyboardModifiers) {
         original.unsetCursor();
         break;
     case Qt::Key_Escape:
-        if (original.HasRgn()) CancelSelection();
+        if (original.HasRgn() || movingSelection_) CancelSelection();
         break;
     default: break;
     }

@@ -90,12 +90,25 @@ void frmDocument::DeleteSelection() {
 }
 
 void frmDocument::CancelSelection() {
+    if (movingSelection_) {
+        putLiftedBack();
+        return;
+    }
+    EndSelection();
+}
+
+void frmDocument::EndSelection() {
     imaging::ImageControl& original = picOriginal();
-    RestoreBackground();
+    if (movingSelection_) putLiftedBack();
+    const bool hadSelection = original.HasRgn();
+    // The picture stays as it is: whatever was done inside the selection was an edit with its
+    // own undo step, and the background belongs to a selection that is gone.
+    original.ReleaseFloater();
     original.FreeRgn();
     original.SetRgnFrameType(0);
-    picOriginalAendern();
-    FuelleReiterOriginal();
+    picOriginal2().ClearBitmap();
+    // The tools window's sizes follow the selection while there is one.
+    if (hadSelection) FuelleReiterOriginal();
 }
 
 }  // namespace kalmira

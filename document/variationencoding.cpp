@@ -133,10 +133,28 @@ void frmDocument::reduceColours(int index, const SaveOptions& options) {
             result = target.ColorRes(r.PixelDepth, r.ColorPalette, r.DitheringMethod, options.ColorCount);
     } else if (r.PixelDepth > 8) {
         result = target.ColorRes(r.PixelDepth, 0, 0, 0);
+    } else if (const PaletteEdit* edit = paletteEdit(index)) {
+        // An edited palette: the pixels take their entries by the colours before the edit and
+        // show the edited ones, so the edited entry appears where it stood.
+        const std::vector<imaging::Rgb> edited = edit->edited;
+        for (std::size_t j = 0; j < edit->base.size(); ++j) target.SetUserPalette(static_cast<int>(j), edit->base[j]);
+        result = target.ColorRes(r.PixelDepth, r.ColorPalette, r.DitheringMethod, options.ColorCount);
+        if (result == 0) {
+            const std::size_t entries = target.Bitmap().palette().size();
+            for (std::size_t j = 0; j < entries && j < edited.size(); ++j)
+                target.SetBitmapPalette(static_cast<int>(j), edited[j]);
+        }
+        for (std::size_t j = 0; j < edited.size(); ++j) target.SetUserPalette(static_cast<int>(j), edited[j]);
     } else {
         result = target.ColorRes(r.PixelDepth, r.ColorPalette, r.DitheringMethod, options.ColorCount);
     }
     if (result != 0) throw imaging::Error(static_cast<imaging::ErrorCode>(result), target.LastErrorText().toStdString());
+}
+
+void frmDocument::ShowInEditedColours(imaging::Bitmap& bitmap, const std::vector<imaging::Rgb>& edited) {
+    std::vector<imaging::Rgb>& palette = bitmap.palette();
+    for (std::size_t j = 0; j < palette.size() && j < edited.size(); ++j) palette[j] = edited[j];
+    bitmap.userPalette() = edited;
 }
 
 namespace {
@@ -290,10 +308,22 @@ imaging::RoundTripWork frmDocument::detachEncoding(int index, SaveOptions& optio
     options = HoleSpeicherOptionen(index);
     const VariationRecord& r = records_[static_cast<std::size_t>(index)];
     const bool paletted = r.PixelDepth <= 8;
+    // An edited palette is matched as reduceColours matches it.
+    std::vector<imaging::Rgb> edited;
+    if (const PaletteEdit* edit = paletted ? paletteEdit(index) : nullptr) {
+        edited = edit->edited;
+        for (std::size_t j = 0; j < edit->base.size(); ++j) target.SetUserPalette(static_cast<int>(j), edit->base[j]);
+    }
     imaging::RoundTripWork work = target.DetachRoundTrip(r.PixelDepth, paletted ? r.ColorPalette : 0,
                                                          paletted ? r.DitheringMethod : 0, paletted ? options.ColorCount : 0,
                                                          options.FormatNumber, options.BitsPerPixel, options.QualityFactor);
     if (r.Format == save_format::Gif) work.afterReduction = transparencyStep(index, std::move(chosenColour));
+    if (!edited.empty()) {
+        work.afterReduction = [edited, next = std::move(work.afterReduction)](imaging::Bitmap& reduced) {
+            ShowInEditedColours(reduced, edited);
+            if (next) next(reduced);
+        };
+    }
     if (quality && QualityOptions().QualityNumbers && !originalAnimated_ && !r.GIFAnimated) {
         // The caption's quality numbers, measured by the worker against the Original. Nothing
         // changes the Original's pixels while an update waits (input is held back), and the

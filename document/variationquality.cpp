@@ -46,6 +46,8 @@ void frmDocument::connectQualityOptions() {
     connect(&QualityOptionsNotifier::instance(), &QualityOptionsNotifier::changed, this, [this] {
         Guarded([this] {
             if (!QualityOptions().DifferenceView) SetDifferenceView(false);
+            // The options dialog's download speed stands in the Original's caption too.
+            if (pictures_[0]->HasBitmap()) AktualisiereMemInfo(0);
             for (int i = 1; i <= kVariationCount; ++i)
                 if (frames_[static_cast<std::size_t>(i)]->isVisibleTo(this) && pictures_[static_cast<std::size_t>(i)]->HasBitmap())
                     AktualisiereMemInfo(i);

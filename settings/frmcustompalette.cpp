@@ -317,7 +317,8 @@ void frmCustomPalette::cmdApply_Click() {
 }
 
 void frmCustomPalette::cmdChangeColor_Click() {
-    const imaging::Rgb initial = lastChosenColor_;
+    // Editing a colour starts from that colour.
+    const imaging::Rgb initial = IsCellVisible(selectedIndex_) ? CellColor(selectedIndex_) : lastChosenColor_;
     std::int64_t chosen = -1;
     if (colorChooser()) {
         chosen = colorChooser()(initial);
@@ -336,10 +337,16 @@ void frmCustomPalette::cmdChangeColor_Click() {
     lastChosenColor_ = color;
     const int index = selectedIndex_;
     if (!IsCellVisible(index) || CellColor(index) == color) return;
+    const int entries = 1 << UsedPaletteBits();
+    std::vector<imaging::Rgb> before;
+    for (int i = 0; i < entries; ++i) before.push_back(IsCellVisible(i) ? CellColor(i) : 0);
     setCell(index, color, true);
     Command1_Click(index);
     const int v = hooks_.selectedVariation ? hooks_.selectedVariation() : -1;
     if (v > 0) {
+        std::vector<imaging::Rgb> after = before;
+        after[static_cast<std::size_t>(index)] = color;
+        if (hooks_.variationPaletteEdited) hooks_.variationPaletteEdited(before, after);
         cmdApply_Click();
     } else if (v == 0 && hooks_.original) {
         imaging::ImageControl* original = hooks_.original();

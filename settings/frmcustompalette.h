@@ -57,6 +57,11 @@ public:
         std::function<void(int bits)> setToolsPixelDepth;
         std::function<void()> setToolsCustomPalette;
         std::function<void()> toolsApply;
+        // A colour of the selected Variation's palette was edited: its palette `before` and
+        // `after` the edit, so the Variation keeps its pixels on their entries and shows the
+        // edited colour instead of being reduced to the new palette afresh.
+        std::function<void(const std::vector<imaging::Rgb>& before, const std::vector<imaging::Rgb>& after)>
+            variationPaletteEdited;
         // Closing by the user runs View > Palette instead; unloading unchecks it.
         std::function<void()> hideRequest;
         std::function<void()> unloadNotice;

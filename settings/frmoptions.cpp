@@ -1,5 +1,6 @@
 #include "settings/frmoptions.h"
 #include "settings/qualityoptionstab.h"
+#include "settings/qualityoptions.h"
 
 #include "rules/conversions.h"
 #include "settings/frmgif.h"
@@ -268,9 +269,13 @@ void frmOptions::ApplyOptions() {
     pending_.StandardZoomLevel = static_cast<std::int16_t>(ui_->VscrollOptionsZoomLevel->value());
     if (ui_->OptionDisplayVariationDisplayOrder0->isChecked()) pending_.DisplayOrder = 0;
     if (ui_->OptionDisplayVariationDisplayOrder1->isChecked()) pending_.DisplayOrder = 1;
+    const bool speedChanged = ProgramOptions().DownloadSpeed != pending_.DownloadSpeed;
     ProgramOptions() = pending_;
     SaveAllSettings();
     qualityTab_->Apply();
+    // Every caption gives a download time at this speed: the documents' captions (the
+    // Original's as well as the Variations') are written anew.
+    if (speedChanged) emit QualityOptionsNotifier::instance().changed();
 }
 
 }  // namespace kalmira

@@ -111,6 +111,11 @@ void installPaletteWindow(frmMain& main) {
     hooks.toolsApply = [tools] {
         if (frmTools* window = tools()) window->CommandApply_Click();
     };
+    hooks.variationPaletteEdited = [&main](const std::vector<imaging::Rgb>& before, const std::vector<imaging::Rgb>& after) {
+        frmDocument* document = main.ActiveDocument();
+        const int n = document ? document->FindeSelektierteGrafik() : 0;
+        if (n > 0) document->SetEditedPalette(n, before, after);
+    };
     hooks.hideRequest = [&main] { main.View().TogglePalette(true); };
     hooks.unloadNotice = [&main] { main.View().SetPaletteChecked(false); };
     hooks.toolsGeometry = [tools] {

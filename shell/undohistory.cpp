@@ -1,6 +1,7 @@
 // The one undo step of each document: a copy of its Original taken just before an operation
-// changes it. The copy lives in the document's hidden picPreview (with picOriginalUndo2 for the
-// background under the selection), so every document keeps its own step.
+// changes it. The copy lives in the document's hidden picPreview, with the Original's
+// description (file information, animation), so every document keeps its own step and Undo
+// brings back the Original as it was, not only its pixels.
 #include "shell/frmmain.h"
 
 #include "common/globals.h"
@@ -15,13 +16,11 @@ void frmMain::UndoHinzufuegen() {
     }
     // Everything is copied before the old step is touched, so a copy that fails (out of
     // memory) leaves the previous step as it was.
-    imaging::Bitmap background = document->picOriginal2().Bitmap();
+    frmDocument::OriginalDescription description = document->DescribeOriginal();
     document->picPreview().CopyPicturesFrom(document->picOriginal());
-    if (background.empty()) {
-        document->picOriginalUndo2().ClearBitmap();
-    } else {
-        document->picOriginalUndo2().SetBitmap(std::move(background));
-    }
+    document->SetUndoDescription(std::move(description));
+    // Undo ends the selection, so the background under it needs no copy of its own.
+    document->picOriginalUndo2().ClearBitmap();
     SetUndoAvailable(true);
 }
 
@@ -31,20 +30,18 @@ void frmMain::UndoZurueckholen() {
         return;
     }
     imaging::ImageControl& original = document->picOriginal();
-    if (original.HasRgn()) {
-        // The selection's background goes back to what it was when the step was stored.
-        if (document->picOriginalUndo2().HasBitmap()) {
-            document->picOriginal2().SetBitmap(document->picOriginalUndo2().Bitmap());
-        } else {
-            document->picOriginal2().ClearBitmap();
-        }
-        document->RestoreBackground();
-    }
+    // A selection drawn, moved or turned after the step was stored belongs to the picture that
+    // is going away; kept, its background would be stamped into the restored one.
+    document->EndSelection();
     const bool playing = original.AnimationEnable();
+    const std::optional<frmDocument::OriginalDescription> description = document->TakeUndoDescription();
     // The step moves back instead of being copied: it is emptied by the restore anyway.
     original.TakePicturesFrom(document->picPreview());
-    document->picOriginalUndo2().ClearBitmap();
-    original.SetAnimationEnable(playing);
+    if (description) {
+        document->RestoreOriginalDescription(*description);
+    } else {
+        original.SetAnimationEnable(playing);
+    }
     SetUndoAvailable(false);
     document->picOriginalAendern();
     document->OriginalResize();

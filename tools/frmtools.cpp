@@ -454,6 +454,9 @@ void frmTools::connectOriginalButtons() {
     connect(u.CommandCropSelection, &QPushButton::clicked, this, [this] {
         cropSelectionRequest_ = 1;
         CommandApply_Click();
+        // An Apply that was refused (an animation, no document) did not honour the request;
+        // left set, it would make the next plain Apply crop to a selection.
+        cropSelectionRequest_ = 0;
     });
 }
 

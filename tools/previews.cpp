@@ -5,9 +5,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
+#include <type_traits>
 
 #include "common/errortrap.h"
 #include "common/routines.h"
@@ -27,14 +29,16 @@ constexpr int kTextPreview = 6401;         // "&Preview..."
 constexpr int kTextAnimated = 5504;        // no operation on an animated GIF
 constexpr int kTextReduceNoiseTitle = 5501;
 constexpr int kTextSoftenTitle = 5502;
+constexpr int kTextAngleOutOfRange = 5520;  // the dialog's angle is beyond the slider's range
 
 using imaging::ImageDialogs;
 
 // The tools window's own message box, so tests that answer it answer this one too.
-void showToolsMessage(frmTools& tools, int textId) {
+void showToolsMessage(frmTools& tools, int textId, const QStringList& arguments = {}) {
     frmTools::MessageFunction current = frmTools::SetMessageFunction({});
     frmTools::SetMessageFunction(current);
-    const QString text = LoadText(textId);
+    QString text = LoadText(textId);
+    for (const QString& argument : arguments) text = text.arg(argument);
     if (current)
         current(text);
     else
@@ -43,6 +47,13 @@ void showToolsMessage(frmTools& tools, int textId) {
 
 // The dialog gives engine units; the sliders of these operations hold a tenth of them.
 int tenth(int value) { return RoundHalfEven(value / 10.0); }
+
+// A rotation in whole degrees as the Rotate slider holds it (1..360): the same turn, so -30
+// is 330 and 0 is a full turn, 360.
+int rotateSliderDegrees(long hundredths) {
+    const long degrees = RoundHalfEven(hundredths / 100.0) % 360;
+    return static_cast<int>(degrees <= 0 ? degrees + 360 : degrees);
+}
 
 }  // namespace
 
@@ -132,7 +143,13 @@ void FilterPreviews::run(std::uint32_t flag, int titleId, Seed seed, Show show, 
     if (result == ImageDialogs::kDialogCancelled) return;
     if (result != 0)
         throw imaging::Error(static_cast<imaging::ErrorCode>(result), "effect dialog: the dialog could not be shown");
-    writeBack(dialogs);
+    // A write-back that answers false found a value the palette cannot hold: it has said so,
+    // and nothing is applied.
+    if constexpr (std::is_void_v<std::invoke_result_t<WriteBack, ImageDialogs&>>) {
+        writeBack(dialogs);
+    } else if (!writeBack(dialogs)) {
+        return;
+    }
     tools_.CommandApply_Click();
 }
 
@@ -275,7 +292,7 @@ void FilterPreviews::cmdPreviewSpecialRotate_Click() {
         },
         [this](ImageDialogs& d) { return d.ShowRotateShear(&tools_); },
         [&](ImageDialogs& d) {
-            u.SliderRotate->setValue(RoundHalfEven(d.Angle() / 100.0));
+            u.SliderRotate->setValue(rotateSliderDegrees(d.Angle()));
             frmTools::SetSwatchColor(u.FrameRotateColor, d.FillColor());
             u.CheckRotateResize->setChecked(d.GeometrySwitch());
         });
@@ -292,9 +309,19 @@ void FilterPreviews::cmdPreviewSpecialShear_Click() {
         },
         [this](ImageDialogs& d) { return d.ShowRotateShear(&tools_); },
         [&](ImageDialogs& d) {
-            u.SliderShear->setValue(RoundHalfEven(d.Angle() / 100.0));
+            // A shear beyond the slider's range has no turn it equals: the slider would clamp it
+            // silently and apply another angle than the dialog showed.
+            const long degrees = RoundHalfEven(d.Angle() / 100.0);
+            if (degrees < u.SliderShear->minimum() || degrees > u.SliderShear->maximum()) {
+                showToolsMessage(tools_, kTextAngleOutOfRange, {QString::number(d.Angle() / 100.0),
+                                                                QString::number(u.SliderShear->minimum()),
+                                                                QString::number(u.SliderShear->maximum())});
+                return false;
+            }
+            u.SliderShear->setValue(static_cast<int>(degrees));
             frmTools::SetSwatchColor(u.FrameShearColor, d.FillColor());
             (d.GeometrySwitch() ? u.OptionShearHorizontal : u.OptionShearVertical)->setChecked(true);
+            return true;
         });
 }
 

@@ -312,7 +312,9 @@ int EffectDialogs::show(Kind kind, QWidget* owner) {
         auto* angle = new QDoubleSpinBox;
         angle->setObjectName(QStringLiteral("SpinAngle"));
         angle->setDecimals(2);
-        angle->setRange(shear ? -89.99 : -360.0, shear ? 89.99 : 360.0);
+        // The program's sliders hold a shear of -45..45 degrees; a wider range here would
+        // preview an angle the Apply that follows cannot take.
+        angle->setRange(shear ? -45.0 : -360.0, shear ? 45.0 : 360.0);
         angle->setValue(angle_ / 100.0);
         form->addRow(text(6461), angle);
         auto* fill = new QPushButton(text(6462));

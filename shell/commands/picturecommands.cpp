@@ -13,6 +13,8 @@
 #include "shell/prompts.h"
 #include "tools/frmtools.h"
 
+#include "codecs/gif_codec.h"
+#include "core/error.h"
 #include "codecs/registry.h"
 #include "qt/addtextdialogs.h"
 #include "qt/dialogtexts.h"
@@ -30,6 +32,7 @@ namespace kalmira {
 namespace {
 
 constexpr int kTextInvalidClipboard = 5121;
+constexpr int kTextAnimated = 5504;  // no image manipulation on an animated GIF
 // All fourteen option bits of the add-text dialog.
 constexpr std::uint32_t kAddTextFlags = 16383;
 // The margin kept free at the top and left of the text, in displayed pixels.
@@ -114,18 +117,18 @@ void PictureCommands::Paste() {
     frmDocument* document = main_.ActiveDocument();
     if (!document) return;
     imaging::ImageControl& original = document->picOriginal();
-    if (original.Paste(imaging::ImageControl::kPasteQuery) == 0) {
-        showMessage(kTextInvalidClipboard);
-        return;
-    }
-    // The picture is read into the scratch picture first: data that turns out to be no valid
-    // picture must leave the Original and the undo step as they were.
-    if (picTemp_->Paste(0) != 0) {
+    // The picture is read into the scratch picture first (by the reader the paste query asks):
+    // data that turns out to be no valid picture must leave the Original and the undo step as
+    // they were. A picture that cannot be read says why.
+    if (const int result = picTemp_->Paste(0); result != 0) {
+        const bool nothingThere = result == static_cast<int>(imaging::ErrorCode::NoImage);
         const QString reason = picTemp_->LastErrorText();
         picTemp_->ClearBitmap();
-        showMessage(kTextInvalidClipboard, reason);
+        showMessage(kTextInvalidClipboard, nothingThere ? QString() : reason);
         return;
     }
+    // The selection and its background belong to the picture the paste replaces.
+    document->EndSelection();
     storeUndoStep(*document);
     imaging::Bitmap pasted = picTemp_->Bitmap();
     const imaging::ImageInfo info = picTemp_->Info();
@@ -164,11 +167,24 @@ frmDocument* PictureCommands::NewDocumentFromBitmap(imaging::Bitmap&& picture) {
 void PictureCommands::Duplicate() {
     frmDocument* source = main_.ActiveDocument();
     if (!source) return;
-    // The frame shown: an animation's duplicate is a single picture.
-    picTemp_->SetBitmap(source->picOriginal().Bitmap());
-    imaging::Bitmap copy = picTemp_->Bitmap();
-    picTemp_->ClearBitmap();
+    // The frame shown: an animation's duplicate is a single picture, the frame as a viewer
+    // sees it (the whole logical screen with the frames before it drawn under it), not the
+    // piece of the screen the frame itself covers.
+    const imaging::ImageControl& original = source->picOriginal();
+    imaging::Bitmap copy = original.BitmapListCount() > 1 ? ShownFrame(original) : original.Bitmap();
     NewDocumentFromBitmap(std::move(copy));
+}
+
+imaging::Bitmap PictureCommands::ShownFrame(const imaging::ImageControl& picture) {
+    imaging::Image animation;
+    animation.frames = picture.BitmapList();
+    animation.format = picture.InfoFormat();
+    animation.backgroundColor = picture.AnimationBackColor();
+    animation.logicalWidth = picture.AnimationWidth();
+    animation.logicalHeight = picture.AnimationHeight();
+    if (animation.frames.empty()) return picture.Bitmap();
+    const int index = std::clamp(picture.BitmapListIndex(), 0, static_cast<int>(animation.frames.size()) - 1);
+    return imaging::composeGifFrame(animation, index);
 }
 
 void PictureCommands::SetImageDialogs(std::unique_ptr<imaging::TextDialogs> dialogs) {
@@ -201,6 +217,12 @@ void PictureCommands::Insert3DText() {
     frmDocument* document = main_.ActiveDocument();
     if (!document) return;
     imaging::ImageControl& original = document->picOriginal();
+    // Text drawn into one frame would leave one partial frame of the animation; like every
+    // other operation on the Original, it is refused with the same message.
+    if (IsAnimatedImage(original) || original.BitmapListCount() > 1) {
+        showMessage(kTextAnimated);
+        return;
+    }
     imaging::TextDialogs& dialogs = ImageDialogs1();
     dialogs.SetFlags(kAddTextFlags);
     dialogs.SetBitmap(&original.Bitmap());

@@ -47,6 +47,11 @@ public:
     // document, or nullptr when the picture is empty.
     frmDocument* NewDocumentFromBitmap(imaging::Bitmap&& picture);
 
+    // An animated picture's frame as it is shown: the frames up to the shown one composed on
+    // the whole logical screen (32 bits; what no frame covers is transparent). A still
+    // picture's bitmap as it is.
+    static imaging::Bitmap ShownFrame(const imaging::ImageControl& picture);
+
     // Whether the clipboard holds a picture Paste can take (the query, nothing is pasted).
     bool ClipboardHoldsPicture() const;
     // The add-text dialog; tests put one that answers without a window.

@@ -1,6 +1,8 @@
 // The document window driven as the main window drives it: open a generated image, let the
 // Variations encode, read captions, status panels, records and save options.
+#include <QComboBox>
 #include <QDir>
+#include <QPushButton>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -17,6 +19,7 @@
 #include "document/documentlayout.h"
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
+#include "settings/frmoptions.h"
 #include "settings/programoptions.h"
 #include "settings/qualityoptions.h"
 #include "common/apperror.h"
@@ -176,6 +179,28 @@ private slots:
         QCOMPARE(host_.panels["PanelMemSize"], "FileSize: " + QString::number(doc->record(1).MemFileSize));
         QCOMPARE(host_.panels["PanelFileSize"], "MemSize: " + QString::number(doc->picCompress(1).InfoMemorySize()));
         QCOMPARE(host_.panels["PanelDownloadSpeed"], download);
+    }
+
+    // The options dialog's download speed stands in every caption at once, the Original's too:
+    // 30,518 / 128,000 * 9 = 2.1 s.
+    void downloadSpeedFromTheOptionsReachesTheOriginalsCaption() {
+        QualityOptions().QualityNumbers = false;
+        struct Restore {
+            ~Restore() { QualityOptions() = QualityOptionsRecord(); }
+        } restore;
+        setAllProfiles(kProfileAlwaysGif);
+        const QString path =
+            writeFile("speed.bmp", imaging::Image::fromBitmap(indexed(stripes(300, 200, 16), 4)), imaging::format::BmpWindows);
+        auto doc = open(path);
+        QVERIFY(doc);
+        QCOMPARE(doc->LabelOriginal()->text(), QStringLiteral("30,518 Bytes, 4 Bits, 9.5 sec."));
+        frmOptions dialog;
+        auto* speed = dialog.findChild<QComboBox*>(QStringLiteral("cmbDownloadSpeed"));
+        QVERIFY(speed);
+        speed->setCurrentIndex(8);
+        dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+        QCOMPARE(ProgramOptions().DownloadSpeed, 128000);
+        QCOMPARE(doc->LabelOriginal()->text(), QStringLiteral("30,518 Bytes, 4 Bits, 2.1 sec."));
     }
 
     void downloadTimeAndPastedCaptions() {

@@ -15,6 +15,7 @@
 #include "settings/programoptions.h"
 #include "common/errortrap.h"
 #include "common/globals.h"
+#include "codecs/registry.h"
 
 using namespace kalmira;
 using imaging::ops::Rect;
@@ -167,10 +168,114 @@ private slots:
         // The Variation follows the changed Original.
         QVERIFY(doc->picCompress(1).ContentVersion() != encodedBefore);
 
-        // Escape puts the background back and ends the selection.
+        // The move was an edit with its undo step; Escape ends the selection and keeps it.
+        QCOMPARE(host_.undoSteps, 1);
+        const imaging::Bitmap moved = original.Bitmap();
         key(original, Qt::Key_Escape);
         QVERIFY(!original.HasRgn());
-        QCOMPARE(original.Pixel(40, 25), start_.pixel(40, 25));
+        QVERIFY(original.Bitmap() == moved);
+        QCOMPARE(original.Pixel(40, 25), start_.pixel(10, 10));
+        QVERIFY(!doc->picOriginal2().HasBitmap());
+    }
+
+    // Escape while the pixels are dragged puts them back where they were lifted: the picture
+    // is exactly as before the drag, the selection where it was, and no undo step is stored.
+    void escapeDuringADragPutsThePixelsBack() {
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        drag(original, {10, 10}, {30, 25});
+        key(original, Qt::Key_Delete);  // the selection now differs from the background under it
+        const imaging::Bitmap before = original.Bitmap();
+        const int steps = host_.undoSteps;
+        press(original, {15, 15});
+        moveTo(original, {35, 30});
+        QVERIFY(doc->MovingSelection());
+        key(original, Qt::Key_Escape);
+        QVERIFY(!doc->MovingSelection());
+        QVERIFY(!original.HasFloater());
+        QVERIFY(original.Bitmap() == before);
+        QCOMPARE(original.Rgn()->bounds(), (Rect{10, 10, 20, 15}));
+        QCOMPARE(host_.undoSteps, steps);
+        release(original, {35, 30});
+        QVERIFY(original.Bitmap() == before);
+        QCOMPARE(original.Rgn()->bounds(), (Rect{10, 10, 20, 15}));
+        // The background is known again, as before the drag.
+        QCOMPARE(doc->picOriginal2().BitmapWidth(), 20);
+        QCOMPARE(doc->picOriginal2().Pixel(0, 0), start_.pixel(10, 10));
+    }
+
+    // Escape, from the picture or from the window, ends the selection and keeps every edit
+    // made inside it; only Undo takes an edit back.
+    void escapeKeepsWhatWasDoneInsideTheSelection_data() {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<bool>("onTheWindow");
+        for (const char* edit : {"delete", "invert", "move"}) {
+            QTest::addRow("%s, Escape on the picture", edit) << QString::fromLatin1(edit) << false;
+            QTest::addRow("%s, Escape on the window", edit) << QString::fromLatin1(edit) << true;
+        }
+    }
+
+    void escapeKeepsWhatWasDoneInsideTheSelection() {
+        QFETCH(QString, edit);
+        QFETCH(bool, onTheWindow);
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        drag(original, {10, 10}, {30, 25});
+        if (edit == QLatin1String("delete")) {
+            key(original, Qt::Key_Delete);
+        } else if (edit == QLatin1String("invert")) {
+            QCOMPARE(original.Apply("Invert", {}), 0);  // as the tools window's colour operations
+        } else {
+            press(original, {15, 15});
+            moveTo(original, {45, 30});
+            release(original, {45, 30});
+        }
+        const imaging::Bitmap edited = original.Bitmap();
+        QVERIFY(!(edited == start_));
+        key(onTheWindow ? static_cast<QWidget&>(*doc) : static_cast<QWidget&>(original), Qt::Key_Escape);
+        QVERIFY(!original.HasRgn());
+        QCOMPARE(original.RgnFrameType(), 0);
+        QVERIFY(original.Bitmap() == edited);
+        QVERIFY(!doc->picOriginal2().HasBitmap());
+        // A press where the selection was draws anew; it lifts nothing.
+        drag(original, {15, 15}, {18, 18});
+        QVERIFY(original.Bitmap() == edited);
+    }
+
+    // A move stores the undo step of the picture before the drag; a press inside the selection
+    // that moves nothing changes nothing and stores nothing.
+    void moveStoresTheUndoStepOfThePictureBeforeIt() {
+        struct Recording : FakeMainWindow {
+            frmDocument* document = nullptr;
+            imaging::Bitmap stored;
+            void StoreUndoStep() override {
+                ++undoSteps;
+                stored = document->picOriginal().Bitmap();
+            }
+        } recording;
+        SetMainWindowHost(&recording);
+        struct Restore {
+            FakeMainWindow* host;
+            ~Restore() { SetMainWindowHost(host); }
+        } restore{&host_};
+        auto doc = document();
+        recording.document = doc.get();
+        imaging::ImageControl& original = doc->picOriginal();
+        drag(original, {10, 10}, {30, 25});
+        key(original, Qt::Key_Delete);
+        const imaging::Bitmap beforeDrag = original.Bitmap();
+        recording.undoSteps = 0;
+        press(original, {15, 15});
+        release(original, {15, 15});
+        QCOMPARE(recording.undoSteps, 0);
+        QVERIFY(original.Bitmap() == beforeDrag);
+        QCOMPARE(original.Rgn()->bounds(), (Rect{10, 10, 20, 15}));
+        press(original, {15, 15});
+        moveTo(original, {40, 20});
+        release(original, {40, 20});
+        QCOMPARE(recording.undoSteps, 1);
+        QVERIFY(recording.stored == beforeDrag);
+        QVERIFY(!(original.Bitmap() == beforeDrag));
     }
 
     void selectionFromTheEdgeCopiesItsPixels() {
@@ -377,6 +482,74 @@ private slots:
         doc->DocumentMenuItem("mnuFitToWindow")->trigger();
         QVERIFY2(doc->lZoom > 100, qPrintable(QString::number(doc->lZoom)));
         QCOMPARE(doc->picOriginal().PaintZoomFactor(), doc->lZoom);
+    }
+
+    // The paste check reads the clipboard as Paste does: a PNG that cannot be read is no
+    // picture to paste, so Paste is not offered for it.
+    void pasteCheckAsksTheReaderThePasteUses() {
+        auto doc = document();
+        auto broken = std::make_unique<QMimeData>();
+        broken->setData(QStringLiteral("image/png"), QByteArray("\x89PNG\r\n\x1a\n broken beyond repair"));
+        QApplication::clipboard()->setMimeData(broken.release());
+        doc->CheckKopierenMoeglich();
+        QCOMPARE(host_.pasteEnabled, 0);
+        QVERIFY(!doc->DocumentMenuItem("mnuPaste")->isEnabled());
+        QVERIFY(doc->picOriginal().Paste(0) != 0);
+        // The same clipboard with a readable picture: offered, and pasted.
+        imaging::ImageControl source;
+        source.SetBitmap(numbered(6, 5));
+        QCOMPARE(source.Copy(imaging::ImageControl::kCopyClear | imaging::ImageControl::kCopyBitmap), 0);
+        doc->CheckKopierenMoeglich();
+        QCOMPARE(host_.pasteEnabled, 1);
+        QCOMPARE(doc->picOriginal().Paste(0), 0);
+        QCOMPARE(doc->picOriginal().BitmapWidth(), 6);
+    }
+
+    // Copy of a selection that is not a rectangle holds its shape only: the PNG offered is
+    // transparent outside it; a rectangle goes out as it is.
+    void copyOfAShapeHoldsOnlyTheShape_data() {
+        QTest::addColumn<int>("tool");
+        QTest::newRow("ellipse") << 2;
+        QTest::newRow("freehand") << 4;
+        QTest::newRow("rectangle") << 1;
+    }
+
+    void copyOfAShapeHoldsOnlyTheShape() {
+        QFETCH(int, tool);
+        auto doc = document();
+        imaging::ImageControl& original = doc->picOriginal();
+        doc->SetRegionTool(tool);
+        press(original, {10, 10});
+        if (tool == 4) {
+            for (QPoint p : {QPoint(50, 10), QPoint(10, 40)}) moveTo(original, p);
+            release(original, {10, 40});
+        } else {
+            moveTo(original, {50, 40});
+            release(original, {50, 40});
+        }
+        QVERIFY(original.HasRgn());
+        const imaging::ops::Region& region = *original.Rgn();
+        QCOMPARE(original.Copy(imaging::ImageControl::kCopyClear | imaging::ImageControl::kCopyBitmap |
+                               imaging::ImageControl::kCopyPalette),
+                 0);
+        const QByteArray png = QApplication::clipboard()->mimeData()->data(QStringLiteral("image/png"));
+        const imaging::Bitmap copied = imaging::loadMemory(imaging::ByteView(
+            reinterpret_cast<const std::uint8_t*>(png.constData()), static_cast<std::size_t>(png.size()))).first();
+        const Rect b = region.bounds();
+        QCOMPARE(copied.width(), b.width);
+        QCOMPARE(copied.height(), b.height);
+        QCOMPARE(copied.bits(), tool == 1 ? 24 : 32);
+        int outside = 0;
+        for (int y = 0; y < b.height; ++y) {
+            for (int x = 0; x < b.width; ++x) {
+                const bool inside = region.contains(b.left + x, b.top + y);
+                const int alpha = copied.bits() == 32 ? copied.row(y)[4 * x + 3] : 255;
+                QCOMPARE(alpha, inside ? 255 : 0);
+                if (inside) QCOMPARE(copied.pixel(x, y) & 0xFFFFFFu, start_.pixel(b.left + x, b.top + y) & 0xFFFFFFu);
+                outside += !inside;
+            }
+        }
+        QCOMPARE(outside > 0, tool != 1);
     }
 
     void pasteFollowsTheClipboard() {

@@ -178,6 +178,23 @@ private slots:
         QVERIFY(samePixels(decoded(xclip({"-t", "image/png", "-o"})), source));
     }
 
+    void copyOfAnEllipseHoldsOnlyTheEllipse() {
+        const imaging::Bitmap source = gradient(40, 30);
+        frmDocument* document = openPicture(source, "ellipse.png");
+        QVERIFY(document);
+        document->SelektiereGrafik(0);
+        document->picOriginal().SetRgn(imaging::ops::Region::ellipse(5, 4, 20, 16));
+        window_->Edit().Copy();
+        QVERIFY(prompts_.errors.isEmpty());
+        const imaging::Bitmap copied = decoded(xclip({"-t", "image/png", "-o"}));
+        QCOMPARE(copied.width(), 20);
+        QCOMPARE(copied.height(), 16);
+        QCOMPARE(copied.bits(), 32);
+        QCOMPARE(int(copied.row(0)[3]), 0);                // a corner lies outside the ellipse
+        QCOMPARE(int(copied.row(8)[4 * 10 + 3]), 255);     // the centre inside it
+        QCOMPARE(copied.pixel(10, 8), source.pixel(15, 12) & 0xFFFFFFu);
+    }
+
     void copyOfAVariationHoldsItsReducedColours() {
         ProgramOptions().Profiles[1].FileFormat = kProfileAlwaysGif;
         ProgramOptions().Profiles[1].GIFMaxColors = 16;
@@ -242,12 +259,13 @@ private slots:
         frmDocument* document = openPicture(before, "kept.png");
         QVERIFY(document);
         QVERIFY(xclipIn(target, data));
-        QTRY_COMPARE(pictures().ClipboardHoldsPicture(), offered);
+        // The paste check reads the data as Paste does: what Paste refuses is never offered.
+        QTRY_COMPARE(pictures().ClipboardHoldsPicture(), false);
         window_->Edit().Paste();
         QCOMPARE(prompts_.messages.size(), 1);
         QVERIFY(prompts_.messages.first().text.startsWith("Could not paste: Invalid data on the clipboard"));
         QCOMPARE(prompts_.messages.first().title, ApplicationName());
-        // A picture that cannot be read says why.
+        // A picture form that cannot be read says why.
         QCOMPARE(prompts_.messages.first().text.contains('\n'), offered);
         QVERIFY(prompts_.errors.isEmpty());
         QCOMPARE(undoSteps_, 0);

@@ -142,6 +142,29 @@ private slots:
         }
     }
 
+    // The document page says what a move of a selection leaves behind (the lifted area keeps
+    // the picture it showed), what Escape and Undo do, and that a copy holds only the shape.
+    void documentPageSaysWhatSelectionsDo_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("phrases");
+        QTest::newRow("en") << "en"
+                            << QStringList{"leaves the old place as it was", "<b>Escape</b> puts them back where they were lifted",
+                                           "ends the selection and keeps the picture as it is", "which also ends the selection",
+                                           "copies only the selected shape"};
+        QTest::newRow("de") << "de"
+                            << QStringList{"lässt die alte Stelle, wie sie war", "legt <b>Esc</b> sie dorthin zurück",
+                                           "beendet <b>Esc</b>, wie ein Klick neben den Bereich, die Auswahl und lässt das Bild, wie es ist",
+                                           "das auch die Auswahl beendet", "kopiert nur die ausgewählte Form"};
+    }
+
+    void documentPageSaysWhatSelectionsDo() {
+        QFETCH(QString, language);
+        QFETCH(QStringList, phrases);
+        const QString html = readResource(QStringLiteral(":/kalmira/help/%1/document.html").arg(language));
+        QVERIFY(!html.isEmpty());
+        for (const QString& phrase : phrases) QVERIFY2(html.contains(phrase), qPrintable(phrase));
+    }
+
     void helpMenuOpensContentsAndLicence() {
         frmMain window;
         window.Load({});

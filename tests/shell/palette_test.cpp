@@ -350,6 +350,59 @@ private slots:
         QCOMPARE(document().picCompress(1).EncodeCount(), after);
     }
 
+    // Edit color opens at the cell's colour, and the edited entry shows in the Variation: the
+    // pixels that stood on it keep it and take the new colour, every other pixel stays, and
+    // so it stays when the Variation is encoded again from a changed Original.
+    void editedColourShowsInTheVariation() {
+        openLogo();
+        selectVariation(1);
+        frmCustomPalette& window = palette();
+        imaging::ImageControl& variation = document().picCompress(1);
+        const imaging::Bitmap before = variation.Bitmap();
+        QVERIFY(before.isIndexed());
+        const auto entry = static_cast<int>(before.rawPixel(10, 5));
+        const imaging::Rgb old = variation.BitmapPalette(entry);
+        window.Command1_Click(entry);
+        std::int64_t offered = -1;
+        const imaging::Rgb magenta = imaging::makeRgb(255, 0, 255);
+        const auto previous = frmCustomPalette::SetColorChooser([&](imaging::Rgb initial) {
+            offered = initial;
+            return std::int64_t(magenta);
+        });
+        struct Restore {
+            frmCustomPalette::ColorChooser chooser;
+            ~Restore() { frmCustomPalette::SetColorChooser(chooser); }
+        } restore{previous};
+        button("cmdChangeColor")->click();
+        QCOMPARE(offered, std::int64_t(old));
+        const auto check = [&](const char* when) {
+            const imaging::Bitmap& after = variation.Bitmap();
+            int shown = 0;
+            for (int y = 0; y < before.height(); ++y) {
+                for (int x = 0; x < before.width(); ++x) {
+                    if (x == 0 && y == 0) continue;  // the pixel the Original's change touches
+                    const imaging::Rgb expected = static_cast<int>(before.rawPixel(x, y)) == entry ? magenta : before.pixel(x, y);
+                    QVERIFY2((after.pixel(x, y) & 0xFFFFFFu) == (expected & 0xFFFFFFu),
+                             qPrintable(QStringLiteral("%1: pixel %2,%3 is %4, not %5")
+                                            .arg(when)
+                                            .arg(x)
+                                            .arg(y)
+                                            .arg(after.pixel(x, y) & 0xFFFFFFu, 6, 16, QLatin1Char('0'))
+                                            .arg(expected & 0xFFFFFFu, 6, 16, QLatin1Char('0'))));
+                    shown += (after.pixel(x, y) & 0xFFFFFFu) == magenta;
+                }
+            }
+            QVERIFY2(shown >= 2 * before.height() - 1, when);
+        };
+        check("after the edit");
+        // The Original changes elsewhere: the Variation is encoded again and keeps the edit.
+        const int encodes = variation.EncodeCount();
+        document().picOriginal().SetPixel(0, 0, imaging::makeRgb(0, 0, 0));
+        document().picOriginalAendern();
+        QVERIFY(variation.EncodeCount() > encodes);
+        check("after the Original changed");
+    }
+
     void editingTheOriginalsColourEncodesTheVariationsAgain() {
         openLogo();
         selectVariation(1);

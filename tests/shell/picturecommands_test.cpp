@@ -193,6 +193,67 @@ private slots:
         QVERIFY(inside > 0);
     }
 
+    // An animation whose second frame covers only a piece of the logical screen.
+    QString writeAnimationWithAPartialFrame() {
+        imaging::Image animation;
+        imaging::Bitmap full(40, 30, 8);
+        full.palette()[0] = imaging::makeRgb(0, 0, 255);
+        full.palette()[1] = imaging::makeRgb(255, 0, 0);
+        animation.frames.push_back(imaging::Frame{full, 10});
+        imaging::Bitmap piece(8, 6, 8);
+        piece.palette()[0] = imaging::makeRgb(0, 0, 255);
+        piece.palette()[1] = imaging::makeRgb(255, 0, 0);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 8; ++x) piece.setPixel(x, y, 1);
+        animation.frames.push_back(imaging::Frame{piece, 10, 1, 10, 5});
+        animation.logicalWidth = 40;
+        animation.logicalHeight = 30;
+        imaging::SaveOptions options;
+        options.format = 2;
+        options.multiPage = true;
+        const QString path = folder_.filePath(QStringLiteral("partial.gif"));
+        imaging::saveFile(path.toStdString(), animation, options);
+        return path;
+    }
+
+    // 3D text drawn into one frame would leave one partial frame: it is refused before the
+    // dialog with the message every other operation on an animation gives.
+    void textOnAnAnimationIsRefused() {
+        frmDocument* document = window_->Files().OpenImageFile(writeAnimationWithAPartialFrame());
+        QVERIFY(document);
+        QCOMPARE(document->picOriginal().BitmapListCount(), 2);
+        answerDialog(QStringLiteral("Wy"), true);
+        window_->Edit().Insert3DText();
+        QVERIFY(!dialogShown_);
+        QCOMPARE(prompts_.messageTexts(), QStringList{QStringLiteral("No image manipulation on animated GIF possible")});
+        QCOMPARE(undoSteps_, 0);
+        QCOMPARE(document->picOriginal().BitmapListCount(), 2);
+        QVERIFY(document->GetOriginalAnimation());
+    }
+
+    // Duplicate of an animation makes the frame as it is shown: the whole logical screen with
+    // the frames before it drawn under it, not the piece the frame itself covers.
+    void duplicateOfAnAnimationIsTheFrameAsShown() {
+        frmDocument* source = window_->Files().OpenImageFile(writeAnimationWithAPartialFrame());
+        QVERIFY(source);
+        source->picOriginal().SetAnimationEnable(false);
+        source->picOriginal().SetBitmapListIndex(1);
+        QCOMPARE(source->picOriginal().BitmapWidth(), 8);
+        window_->Edit().Duplicate();
+        frmDocument* copy = window_->ActiveDocument();
+        QVERIFY(copy && copy != source);
+        const imaging::Bitmap& shown = copy->picOriginal().Bitmap();
+        QCOMPARE(shown.width(), 40);
+        QCOMPARE(shown.height(), 30);
+        QCOMPARE(shown.pixel(10, 5) & 0xFFFFFFu, imaging::makeRgb(255, 0, 0));
+        QCOMPARE(shown.pixel(17, 10) & 0xFFFFFFu, imaging::makeRgb(255, 0, 0));
+        QCOMPARE(shown.pixel(9, 5) & 0xFFFFFFu, imaging::makeRgb(0, 0, 255));
+        QCOMPARE(shown.pixel(39, 29) & 0xFFFFFFu, imaging::makeRgb(0, 0, 255));
+        QCOMPARE(copy->picOriginal().BitmapListCount(), 0);
+        QVERIFY(!copy->GetOriginalAnimation());
+        QCOMPARE(copy->picCompress(1).BitmapWidth(), 40);
+    }
+
     void capturedPictureIsEncodedOncePerFormat_data() {
         QTest::addColumn<bool>("photograph");
         QTest::addColumn<int>("expectedFormat");

@@ -2,6 +2,10 @@
 // item and toolbar button 5 following the active document; animated Originals; and the tools
 // window's operations on a selection.
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QLabel>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -25,6 +29,8 @@
 #include "shelltestsupport.h"
 #include "tools/frmtools.h"
 #include "common/globals.h"
+#include "common/routines.h"
+#include "shell/commands/editcommands.h"
 
 using namespace kalmira;
 
@@ -170,19 +176,122 @@ private slots:
         QVERIFY(undoButton(*main)->isEnabled());
     }
 
-    void undoBringsTheSelectionsBackgroundBack() {
+    // Undo after a selection was turned (resized, sheared, moved) brings the picture back and
+    // ends the selection: a turned selection kept over the restored picture would stamp its
+    // background into it at the next Escape or drag.
+    void undoEndsTheSelectionItFollowed_data() {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("rotate") << "rotate";
+        QTest::newRow("resize") << "resize";
+        QTest::newRow("shear") << "shear";
+        QTest::newRow("move") << "move";
+    }
+
+    void undoEndsTheSelectionItFollowed() {
+        QFETCH(QString, change);
         auto main = open({writePng("sel.png", 3)});
         frmDocument* doc = main->ActiveDocument();
         imaging::ImageControl& original = doc->picOriginal();
         const imaging::Bitmap start = original.Bitmap();
         original.SetRgn(imaging::ops::Region::rectangle(10, 10, 20, 12));
         doc->SaveBackground();
-        main->UndoHinzufuegen();
-        doc->RotateRegion(9000, true);  // the tools window's Rotate on a selection
+        if (change == QLatin1String("move")) {
+            doc->picOriginal_MouseDown(Qt::LeftButton, Qt::NoModifier, 15, 15);
+            doc->picOriginal_MouseMove(Qt::LeftButton, Qt::NoModifier, 40, 30);
+            doc->picOriginal_MouseUp(Qt::LeftButton, Qt::NoModifier, 40, 30);
+        } else {
+            main->UndoHinzufuegen();  // as the tools window's Apply does before it
+            if (change == QLatin1String("rotate")) doc->RotateRegion(9000, true);
+            else if (change == QLatin1String("resize")) doc->ResizeRegion(30, 20, 0);
+            else doc->ShearRegion(2000, true);
+        }
         QVERIFY(!(original.Bitmap() == start));
-        main->UndoZurueckholen();
+        QVERIFY(undoItem(*main)->isEnabled());
+        undoItem(*main)->trigger();
         QVERIFY(original.Bitmap() == start);
-        QCOMPARE(doc->picOriginal2().BitmapWidth(), 20);
+        QVERIFY(!original.HasRgn());
+        QVERIFY(!original.HasFloater());
+        QVERIFY(!doc->picOriginal2().HasBitmap());
+        // Nothing of the turned selection comes back afterwards.
+        doc->picOriginal_KeyDown(Qt::Key_Escape, Qt::NoModifier);
+        doc->picOriginal_MouseDown(Qt::LeftButton, Qt::NoModifier, 25, 20);
+        doc->picOriginal_MouseMove(Qt::LeftButton, Qt::NoModifier, 45, 40);
+        doc->picOriginal_MouseUp(Qt::LeftButton, Qt::NoModifier, 45, 40);
+        QVERIFY(original.Bitmap() == start);
+    }
+
+    // As a user checks it: drag a rectangle, Delete, Escape: the rectangle stays white;
+    // Ctrl+Z: the picture is exact again.
+    void deleteEscapeUndo() {
+        auto main = open({writePng("white.png", 9)});
+        frmDocument* doc = main->ActiveDocument();
+        imaging::ImageControl& original = doc->picOriginal();
+        const imaging::Bitmap start = original.Bitmap();
+        QTest::mousePress(&original, Qt::LeftButton, Qt::NoModifier, original.WidgetRectOf({10, 10, 1, 1}).center());
+        QMouseEvent move(QEvent::MouseMove, QPointF(original.WidgetRectOf({40, 30, 1, 1}).center()),
+                         original.mapToGlobal(QPointF(original.WidgetRectOf({40, 30, 1, 1}).center())), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&original, &move);
+        QTest::mouseRelease(&original, Qt::LeftButton, Qt::NoModifier, original.WidgetRectOf({40, 30, 1, 1}).center());
+        QVERIFY(original.HasRgn());
+        const imaging::ops::Rect box = original.Rgn()->bounds();
+        QTest::keyClick(&original, Qt::Key_Delete);
+        QTest::keyClick(&original, Qt::Key_Escape);
+        QVERIFY(!original.HasRgn());
+        for (int y = box.top; y < box.top + box.height; ++y)
+            for (int x = box.left; x < box.left + box.width; ++x) QCOMPARE(original.Pixel(x, y) & 0xFFFFFFu, 0xFFFFFFu);
+        QCOMPARE(original.Pixel(box.left - 1, box.top), start.pixel(box.left - 1, box.top));
+        QCOMPARE(undoItem(*main)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+        undoItem(*main)->trigger();
+        QVERIFY(original.Bitmap() == start);
+        QVERIFY(!undoItem(*main)->isEnabled());
+    }
+
+    // Paste, then Undo: the Original is described as before the paste (its caption, its file
+    // size, the Variation's share), and an animation is an animation again.
+    void undoOfAPasteBringsTheOriginalsDescriptionBack_data() {
+        QTest::addColumn<bool>("animated");
+        QTest::newRow("still") << false;
+        QTest::newRow("animated") << true;
+    }
+
+    void undoOfAPasteBringsTheOriginalsDescriptionBack() {
+        QFETCH(bool, animated);
+        imaging::Image animation;
+        for (int k = 0; k < 3; ++k) {
+            imaging::Bitmap frame(24, 16, 8);
+            frame.palette()[1] = imaging::makeRgb(k * 80, 10, 200);
+            for (int x = 0; x < 24; ++x) frame.setPixel(x, k, 1);
+            animation.frames.push_back(imaging::Frame{frame});
+            animation.frames.back().delay = 10;
+        }
+        auto main = open({animated ? writePicture("pasted.gif", animation, imaging::format::Gif) : writePng("pasted.png", 10)});
+        frmDocument* doc = main->ActiveDocument();
+        imaging::ImageControl& original = doc->picOriginal();
+        const QString caption = doc->LabelOriginal()->text();
+        const QString variationCaption = doc->LabelCompress(1)->text();
+        const std::int64_t fileSize = original.InfoFileSize();
+        const int frames = original.BitmapListCount();
+        QVERIFY(fileSize > 0);
+        QCOMPARE(doc->GetOriginalAnimation(), animated);
+
+        QImage pasted(30, 20, QImage::Format_RGB32);
+        pasted.fill(Qt::blue);
+        QApplication::clipboard()->setImage(pasted);
+        main->Edit().Paste();
+        QVERIFY2(prompts_.messages.isEmpty(), qPrintable(prompts_.messageTexts().join('|')));
+        QCOMPARE(original.BitmapWidth(), 30);
+        QVERIFY(doc->LabelOriginal()->text() != caption);
+        QVERIFY(!doc->GetOriginalAnimation());
+
+        undoItem(*main)->trigger();
+        QCOMPARE(original.InfoFileSize(), fileSize);
+        QCOMPARE(doc->LabelOriginal()->text(), caption);
+        QCOMPARE(doc->LabelCompress(1)->text(), variationCaption);
+        QCOMPARE(doc->GetOriginalAnimation(), animated);
+        QCOMPARE(IsAnimatedImage(original), animated);
+        QCOMPARE(original.BitmapListCount(), frames);
+        QVERIFY(prompts_.errors.isEmpty());
     }
 
     void cropSelectionTakesTheSelectionsSize() {

@@ -492,6 +492,70 @@ private slots:
         QCOMPARE(doc_->picOriginal().Pixel(0, 0), before);
     }
 
+    // A Crop selection refused on an animation leaves no request behind: the next plain Apply
+    // crops by the anchor and the size, not to the selection.
+    void refusedCropSelectionLeavesNoRequest() {
+        openDocument(stripes(60, 40));
+        imaging::ImageInfo info = doc_->picOriginal().Info();
+        const imaging::ImageInfo still = info;
+        info.animated = true;
+        info.pages = 3;
+        info.format = 2;
+        doc_->picOriginal().SetInfo(info);
+        doc_->SelektiereGrafik(0);
+        child<QTabBar>(*tools_, "TabOriginalTools")->setCurrentIndex(0);
+        child<QComboBox>(*tools_, "ComboResize")->setCurrentIndex(1);  // Crop
+        doc_->picOriginal().SetRgn(imaging::ops::Region::rectangle(5, 5, 12, 10));
+        child<QPushButton>(*tools_, "CommandCropSelection")->click();
+        QCOMPARE(messages_, QStringList{"No image manipulation on animated GIF possible"});
+        QCOMPARE(doc_->picOriginal().BitmapWidth(), 60);
+
+        doc_->picOriginal().SetInfo(still);
+        doc_->FuelleReiterOriginal();
+        typeAndEnter(child<QLineEdit>(*tools_, "TextCropWidth"), "60");
+        typeAndEnter(child<QLineEdit>(*tools_, "TextCropHeight"), "40");
+        child<QPushButton>(*tools_, "CommandApply")->click();
+        QCOMPARE(doc_->picOriginal().BitmapWidth(), 60);
+        QCOMPARE(doc_->picOriginal().BitmapHeight(), 40);
+        QCOMPARE(messages_.size(), 1);
+    }
+
+    // With auto-apply off a picked transparent colour waits in the swatches for Apply: the
+    // click that picked it does not refill the window from the Variation's record.
+    void pickedColourWaitsForApply() {
+        ProgramOptions().OptionsAutoApply = 0;
+        openDocument(stripes(64, 48));
+        doc_->SelektiereGrafik(1);
+        child<QCheckBox>(*tools_, "CheckFormatGIFTransparent")->click();
+        child<QPushButton>(*tools_, "CommandApply")->click();
+        QVERIFY(doc_->record(1).GIFTransparent);
+        const std::uint32_t recorded = doc_->record(1).GIFTransparentColor;
+        imaging::ImageControl& picture = doc_->picCompress(1);
+        QPoint at(-1, -1);
+        for (int x = 0; x < picture.BitmapWidth() && at.x() < 0; ++x)
+            if ((picture.Pixel(x, 10) & 0xFFFFFFu) != recorded) at = QPoint(x, 10);
+        QVERIFY(at.x() >= 0);
+        const imaging::Rgb picked = picture.Pixel(at.x(), at.y()) & 0xFFFFFFu;
+        child<QPushButton>(*tools_, "CommandFormatGIFChangeColor")->click();
+        QVERIFY(doc_->GetTransparentFarbeSelektieren());
+        const int encoded = encodes();
+        QTest::mouseClick(&picture, Qt::LeftButton, {}, at);
+        QVERIFY(!doc_->GetTransparentFarbeSelektieren());
+        QCOMPARE(doc_->FindeSelektierteGrafik(), 1);
+        QCOMPARE(frmTools::SwatchColor(child<QFrame>(*tools_, "FrameFormatGIFTransparentColor")), picked);
+        QCOMPARE(frmTools::SwatchColor(child<QFrame>(*tools_, "FrameFormatPNGTransparentColor")), picked);
+        QCOMPARE(encodes(), encoded);
+        QCOMPARE(doc_->record(1).GIFTransparentColor, recorded);
+        // The next click on the picture selects it as ever.
+        QTest::mouseClick(&picture, Qt::LeftButton, {}, at);
+        QCOMPARE(frmTools::SwatchColor(child<QFrame>(*tools_, "FrameFormatGIFTransparentColor")), recorded);
+        // Apply takes the picked colour.
+        child<QPushButton>(*tools_, "CommandFormatGIFChangeColor")->click();
+        QTest::mouseClick(&picture, Qt::LeftButton, {}, at);
+        child<QPushButton>(*tools_, "CommandApply")->click();
+        QCOMPARE(doc_->record(1).GIFTransparentColor, picked);
+    }
+
     void keenfitChoosesTheSelectedVariationAfresh() {
         openDocument(stripes(60, 40));
         doc_->SelektiereGrafik(1);

@@ -277,6 +277,12 @@ private slots:
         QTest::newRow("45.5") << 4550 << 46;
         QTest::newRow("44.5") << 4450 << 44;
         QTest::newRow("90.49") << 9049 << 90;
+        // The slider holds 1..360: a turn outside it is the same turn inside it, never a clamp.
+        QTest::newRow("-30 is 330") << -3000 << 330;
+        QTest::newRow("-359 is 1") << -35900 << 1;
+        QTest::newRow("0 is a full turn") << 0 << 360;
+        QTest::newRow("-360 is a full turn") << -36000 << 360;
+        QTest::newRow("359.5") << 35950 << 360;
     }
 
     void rotateRoundsHalfToEven() {
@@ -301,6 +307,51 @@ private slots:
         imaging::ops::applyNamedOperation(expected, "Rotate", {degrees * 100L, 0, static_cast<long>(imaging::makeRgb(10, 20, 30))});
         QVERIFY(doc_->picOriginal().Bitmap() == expected);
         QCOMPARE(undoSteps_, 1);
+    }
+
+    // A shear the slider cannot hold is not clamped to another angle: the user is told and
+    // nothing is applied.
+    void shearBeyondTheSliderIsRefused_data() {
+        QTest::addColumn<int>("hundredths");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("60") << 6000 << "60";
+        QTest::newRow("-45.5") << -4550 << "-45.5";
+    }
+
+    void shearBeyondTheSliderIsRefused() {
+        QFETCH(int, hundredths);
+        QFETCH(QString, shown);
+        showOperation("3", "ComboSpecial", 2);
+        child<QSlider>("SliderShear")->setValue(10);
+        const imaging::Bitmap before = doc_->picOriginal().Bitmap();
+        dialogs_.choose = [hundredths](AnsweringDialogs& d) { d.SetAngle(hundredths); };
+        previews_->Button("cmdPreviewSpecialShear")->click();
+        QCOMPARE(messages_, QStringList{QStringLiteral("The angle %1° lies outside the range of the slider (-45° to 45°); nothing was applied.").arg(shown)});
+        QCOMPARE(child<QSlider>("SliderShear")->value(), 10);
+        QCOMPARE(undoSteps_, 0);
+        QVERIFY(doc_->picOriginal().Bitmap() == before);
+    }
+
+    // The engine's shear dialog offers the slider's range, so what it previews can be applied.
+    void shearDialogOffersTheSlidersRange() {
+        imaging::EffectDialogs dialogs;
+        const imaging::Bitmap source = gradient(50, 40);
+        dialogs.SetBitmap(&source);
+        dialogs.SetFlags(ImageDialogs::kEffectDialogFlags | ImageDialogs::ShearDialog);
+        dialogs.SetAngle(1000);
+        double minimum = 0, maximum = 0;
+        imaging::EffectDialogs::SetShowHook([&](QDialog& dialog) {
+            auto* angle = dialog.findChild<QDoubleSpinBox*>("SpinAngle");
+            minimum = angle->minimum();
+            maximum = angle->maximum();
+            dialog.findChild<QPushButton*>("cmdCancel")->click();
+        });
+        QCOMPARE(dialogs.ShowRotateShear(nullptr), ImageDialogs::kDialogCancelled);
+        imaging::EffectDialogs::SetShowHook(nullptr);
+        QCOMPARE(minimum, -45.0);
+        QCOMPARE(maximum, 45.0);
+        QCOMPARE(tools_->findChild<QSlider*>("SliderShear")->minimum(), -45);
+        QCOMPARE(tools_->findChild<QSlider*>("SliderShear")->maximum(), 45);
     }
 
     void edgeKindsChooseTheButtonsOrLeaveThem_data() {
