@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <cmath>
 #include <utility>
@@ -401,8 +402,14 @@ void frmCustomPalette::restorePosition() {
         const double tpp = twipsPerPixel(this);
         if (!PalettePositionStored() && hooks_.toolsGeometry) {
             // The first start: under the tools window (or beside it), away from the documents.
-            if (const QRect tools = hooks_.toolsGeometry(); tools.isValid()) {
-                move(FirstPalettePlacement(tools, frameGeometry().size(), AvailableScreenArea(*this)));
+            const auto place = [this] {
+                if (const QRect tools = hooks_.toolsGeometry(); tools.isValid())
+                    move(FirstPalettePlacement(tools, frameGeometry().size(), AvailableScreenArea(*this)));
+            };
+            if (hooks_.toolsGeometry().isValid()) {
+                place();
+                // Placed again after the tools window, when the main window was not shown yet.
+                if (parentWidget() && !parentWidget()->isVisible()) QTimer::singleShot(0, this, place);
                 return;
             }
         }

@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTabBar>
 
 #include <algorithm>
@@ -222,7 +223,13 @@ void frmTools::restorePosition() {
         if (!ToolsPositionStored() && owner) {
             // The first start: beside the document area, not over the Original of the first
             // document.
-            move(FirstToolsPlacement(*owner, frameGeometry().size()));
+            const auto place = [this] {
+                if (QWidget* main = parentWidget()) move(FirstToolsPlacement(*main, frameGeometry().size()));
+            };
+            place();
+            // Files named on the command line open before the main window is shown and has its
+            // place: once it has, the window is placed again.
+            if (!owner->isVisible()) QTimer::singleShot(0, this, place);
             return;
         }
         const double left = ReadToolsLeft(0.0f) / tpp;
