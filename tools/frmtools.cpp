@@ -10,7 +10,6 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
-#include <QTimer>
 #include <QTabBar>
 
 #include <algorithm>
@@ -222,14 +221,8 @@ void frmTools::restorePosition() {
         QWidget* owner = parentWidget();
         if (!ToolsPositionStored() && owner) {
             // The first start: beside the document area, not over the Original of the first
-            // document.
-            const auto place = [this] {
-                if (QWidget* main = parentWidget()) move(FirstToolsPlacement(*main, frameGeometry().size()));
-            };
-            place();
-            // Files named on the command line open before the main window is shown and has its
-            // place: once it has, the window is placed again.
-            if (!owner->isVisible()) QTimer::singleShot(0, this, place);
+            // document, following the main window while it takes its place.
+            FollowUntilMoved(*owner, *this, [this, owner] { return FirstToolsPlacement(*owner, frameGeometry().size()); });
             return;
         }
         const double left = ReadToolsLeft(0.0f) / tpp;
