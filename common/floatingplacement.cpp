@@ -18,6 +18,9 @@ QPoint keptOnScreen(QPoint at, QSize frame, const QRect& screen) {
             std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - frame.height()))};
 }
 
+// How far a window manager may shift a placed window for its frame, in pixels.
+constexpr int kFrameAllowance = 64;
+
 // Watches the leader for FollowUntilMoved; a child of the window it places.
 class Follower : public QObject {
 public:
@@ -31,7 +34,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         const QEvent::Type type = event->type();
         if (watched == leader_ && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show)) {
-            if (window_.pos() != placed_) {
+            // A window manager may shift a window by its frame; a user's move goes further.
+            if ((window_.pos() - placed_).manhattanLength() > kFrameAllowance) {
                 // The user gave the window a place of its own: it keeps it.
                 leader_->removeEventFilter(this);
                 deleteLater();
