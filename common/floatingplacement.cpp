@@ -1,6 +1,8 @@
 #include "common/floatingplacement.h"
 
+#include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QMainWindow>
 #include <QScreen>
 #include <QWidget>
@@ -16,7 +18,51 @@ QPoint keptOnScreen(QPoint at, QSize frame, const QRect& screen) {
             std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - frame.height()))};
 }
 
+// How far a window manager may shift a placed window for its frame, in pixels.
+constexpr int kFrameAllowance = 64;
+
+// Watches the leader for FollowUntilMoved; a child of the window it places.
+class Follower : public QObject {
+public:
+    Follower(QWidget& leader, QWidget& window, std::function<QPoint()> placement)
+        : QObject(&window), leader_(&leader), window_(window), placement_(std::move(placement)) {
+        place();
+        leader.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (watched == leader_ && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show)) {
+            // A window manager may shift a window by its frame; a user's move goes further.
+            if ((window_.pos() - placed_).manhattanLength() > kFrameAllowance) {
+                // The user gave the window a place of its own: it keeps it.
+                leader_->removeEventFilter(this);
+                deleteLater();
+            } else {
+                place();
+            }
+        }
+        return false;
+    }
+
+private:
+    void place() {
+        placed_ = placement_();
+        window_.move(placed_);
+    }
+
+    QPointer<QWidget> leader_;
+    QWidget& window_;
+    std::function<QPoint()> placement_;
+    QPoint placed_;
+};
+
 }  // namespace
+
+void FollowUntilMoved(QWidget& leader, QWidget& window, std::function<QPoint()> placement) {
+    new Follower(leader, window, std::move(placement));
+}
 
 QRect AvailableScreenArea(const QWidget& widget) {
     if (const QScreen* screen = widget.screen()) return screen->availableGeometry();

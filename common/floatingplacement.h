@@ -7,6 +7,8 @@
 #include <QRect>
 #include <QSize>
 
+#include <functional>
+
 class QWidget;
 
 namespace kalmira {
@@ -22,6 +24,11 @@ QPoint FirstToolsPlacement(const QRect& mainFrame, const QRect& documentArea, co
 // The palette window: under the tools window (frame `tools`), right edges aligned, where the
 // screen has room below it; else to the tools window's left, tops aligned. Always on the screen.
 QPoint FirstPalettePlacement(const QRect& tools, QSize frame, const QRect& screen);
+
+// Moves `window` to `placement()` now and again whenever `leader` moves, is resized or shown
+// (the main window takes its final place only after the floating windows were first placed),
+// until the window is found elsewhere than it was put (the user moved it) or either goes away.
+void FollowUntilMoved(QWidget& leader, QWidget& window, std::function<QPoint()> placement);
 
 // The available area of the screen `widget` is on (the primary screen's when it has none).
 QRect AvailableScreenArea(const QWidget& widget);

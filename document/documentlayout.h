@@ -4,8 +4,14 @@
 // document window. Positions are computed in twips (1440 per inch) and converted with the
 // screen's twips per pixel only when they are applied to the widgets.
 
+#include <QPoint>
+
 #include <array>
 #include <functional>
+
+namespace imaging {
+class ImageControl;
+}
 
 namespace kalmira {
 
@@ -55,6 +61,15 @@ LayoutResult ComputeLayout(const LayoutInput& input);
 // The Original control's size in one direction after the display limit: the limit (in the
 // Original's own pixels) applies when it is on and smaller than the picture.
 int LimitedControlSize(int zoomedTwips, int pictureOwnPixels, bool limitOn, int limitPixels, double twipsPerPixel);
+
+// Shrinks the controls of `input` until the frames of `layout` (computed from it, and
+// recomputed here) fit `roomWidth` × `roomHeight` twips, the pictures being laid out in a row or
+// a column; never below the smallest sizes given. What still does not fit stays as it is.
+void FitControlsIntoRoom(LayoutInput& input, LayoutResult& layout, int roomWidth, int roomHeight,
+                         int smallestWidth, int smallestHeight);
+
+// How far a control's picture is scrolled, in screen pixels of the zoomed picture.
+QPoint ScrolledPixels(const imaging::ImageControl& picture);
 
 // The zoom DoFitToWindow chooses: available × zoom / needed - 0.5, rounded half to even, at
 // least 1.

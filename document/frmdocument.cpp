@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScrollBar>
 
 #include <cmath>
 
@@ -157,15 +158,21 @@ void frmDocument::setupControls() {
             });
         }
         connect(picture, &imaging::ImageControl::scrolled, this, [this, i] {
-            // Every picture follows the one the user scrolled.
-            scrollLeft_ = static_cast<int>(pictures_[i]->DstLeft());
-            scrollTop_ = static_cast<int>(pictures_[i]->DstTop());
-            for (int k = 0; k <= kVariationCount; ++k) {
-                if (k == i) continue;
-                pictures_[k]->SetDstLeft(pictures_[i]->DstLeft());
-                pictures_[k]->SetDstTop(pictures_[i]->DstTop());
-            }
+            // Every picture, and the shared scroll bars, follow the one the user scrolled.
+            const QPoint origin = ScrolledPixels(*pictures_[i]);
+            ScrollPicturesTo(origin.x(), origin.y());
         });
+    }
+    // The pictures' shared scroll bars, shown by the layout when the pictures need them.
+    hScrollPictures_ = new QScrollBar(Qt::Horizontal, this);
+    hScrollPictures_->setObjectName(QStringLiteral("HScrollPictures"));
+    vScrollPictures_ = new QScrollBar(Qt::Vertical, this);
+    vScrollPictures_->setObjectName(QStringLiteral("VScrollPictures"));
+    for (QScrollBar* bar : {hScrollPictures_, vScrollPictures_}) {
+        bar->hide();
+        bar->setSingleStep(16);
+        connect(bar, &QScrollBar::valueChanged, this,
+                [this] { ScrollPicturesTo(hScrollPictures_->value(), vScrollPictures_->value()); });
     }
     for (imaging::ImageControl* hidden : {ui_->picOriginal2, ui_->picOriginalFloat, ui_->picOriginalUndo2,
                                           ui_->picPreview, ui_->picBugFix})

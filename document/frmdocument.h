@@ -29,6 +29,8 @@ class QLabel;
 class QFrame;
 class QMenu;
 class QAction;
+class QScrollBar;
+class QWheelEvent;
 
 namespace imaging::ops {
 class Picture;
@@ -289,6 +291,14 @@ public:
     void OriginalResize();
     // Applies lZoom to every picture, shows it in the zoom box and lays out again.
     void AktualisiereZoomAnzeige();
+    // The scroll bars the pictures share when they are larger than their controls: the window
+    // never grows past the workspace, so at a high zoom each picture shows a part, all the same
+    // part (documentlayout.cpp).
+    QScrollBar* HScrollPictures() const { return hScrollPictures_; }
+    QScrollBar* VScrollPictures() const { return vScrollPictures_; }
+    // Scrolls every picture so that pixel (x, y) of the zoomed picture is at its control's
+    // top-left corner, kept within what the controls can show; the scroll bars follow.
+    void ScrollPicturesTo(int x, int y);
 
     // How the document shows its plain messages (5402-5408); replaceable so that tests answer
     // without a window. `warning` selects the warning icon.
@@ -305,6 +315,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The wheel over a caption or between the pictures scrolls them as it does over a picture.
+    void wheelEvent(QWheelEvent* event) override;
+    // A workspace that becomes smaller or larger (the main window resized or maximised) lays
+    // the pictures out again, so the document keeps within it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct UpdateBatch;
@@ -364,6 +379,8 @@ private:
     QString originalFileName_;
     int scrollLeft_ = 0;
     int scrollTop_ = 0;
+    QScrollBar* hScrollPictures_ = nullptr;  // children of the window
+    QScrollBar* vScrollPictures_ = nullptr;
     bool mitInfo_ = false;
     bool originalAnimated_ = false;
     int originalImageCount_ = 0;

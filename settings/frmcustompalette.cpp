@@ -406,12 +406,17 @@ void frmCustomPalette::showEvent(QShowEvent* event) {
 void frmCustomPalette::restorePosition() {
     Guarded([this] {
         const double tpp = twipsPerPixel(this);
-        if (!PalettePositionStored() && hooks_.toolsGeometry) {
-            // The first start: under the tools window (or beside it), away from the documents.
-            if (const QRect tools = hooks_.toolsGeometry(); tools.isValid()) {
-                move(FirstPalettePlacement(tools, frameGeometry().size(), AvailableScreenArea(*this)));
-                return;
-            }
+        if (!PalettePositionStored() && hooks_.toolsGeometry && hooks_.toolsGeometry().isValid()) {
+            // The first start: under the tools window (or beside it), away from the documents,
+            // following the tools window while it takes its first place.
+            const auto placement = [this] {
+                return FirstPalettePlacement(hooks_.toolsGeometry(), frameGeometry().size(), AvailableScreenArea(*this));
+            };
+            if (QWidget* tools = parentWidget() ? parentWidget()->findChild<QWidget*>(QStringLiteral("frmTools")) : nullptr)
+                FollowUntilMoved(*tools, *this, placement);
+            else
+                move(placement());
+            return;
         }
         const double left = ReadPaletteLeft(0.0f) / tpp;
         const double top = ReadPaletteTop(0.0f) / tpp;

@@ -221,8 +221,8 @@ void frmTools::restorePosition() {
         QWidget* owner = parentWidget();
         if (!ToolsPositionStored() && owner) {
             // The first start: beside the document area, not over the Original of the first
-            // document.
-            move(FirstToolsPlacement(*owner, frameGeometry().size()));
+            // document, following the main window while it takes its place.
+            FollowUntilMoved(*owner, *this, [this, owner] { return FirstToolsPlacement(*owner, frameGeometry().size()); });
             return;
         }
         const double left = ReadToolsLeft(0.0f) / tpp;

@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <memory>
@@ -220,6 +222,142 @@ private slots:
         // Unlimited, the zoom grows again to fill the row.
         DoFitToWindow(doc, false, 1);
         QVERIFY(doc.lZoom > 100);
+    }
+
+    // The controls shrink until the frames fit the room: in a row each gives its share of the
+    // width and the row its height; in a column the other way round; never below the smallest.
+    void controlsShrinkIntoTheRoom_data() {
+        QTest::addColumn<bool>("vertical");
+        QTest::addColumn<int>("roomWidth");
+        QTest::addColumn<int>("roomHeight");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        // Six pictures of 24000 × 18000 twips, captions 200 high (frame = picture + 480).
+        QTest::newRow("row") << false << 60000 << 9000 << 10000 << 8520;
+        QTest::newRow("column") << true << 30000 << 60000 << 24000 << 9520;
+        QTest::newRow("column, narrow") << true << 20000 << 60000 << 20000 << 9520;
+        QTest::newRow("fits already") << false << 150000 << 20000 << 24000 << 18000;
+        QTest::newRow("smallest") << false << 3000 << 300 << 720 << 720;
+    }
+
+    void controlsShrinkIntoTheRoom() {
+        QFETCH(bool, vertical);
+        QFETCH(int, roomWidth);
+        QFETCH(int, roomHeight);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        LayoutInput in = input(24000, 18000, {1, 2, 3, 4, 5}, vertical);
+        LayoutResult layout = ComputeLayout(in);
+        FitControlsIntoRoom(in, layout, roomWidth, roomHeight, 720, 720);
+        QCOMPARE(in.controlWidth, width);
+        QCOMPARE(in.controlHeight, height);
+        QCOMPARE(layout.pictures[5].width, width);
+        if (width > 720) QVERIFY(layout.windowWidth - 2 * 48 <= roomWidth);
+        if (height > 720) QVERIFY(layout.windowHeight - 2 * 280 <= roomHeight);
+    }
+
+    // At 100 % a large picture with five Variations: the document stays inside the workspace,
+    // every Variation's frame lies inside it, and the pictures scroll together by the shared
+    // scroll bars, the wheel, Shift+wheel and the arrow keys.
+    void aLargePictureAtFullZoomStaysInTheWorkspaceAndScrolls_data() {
+        QTest::addColumn<int>("order");
+        QTest::newRow("side by side") << 0;
+        QTest::newRow("one under the other") << 1;
+    }
+
+    void aLargePictureAtFullZoomStaysInTheWorkspaceAndScrolls() {
+        QFETCH(int, order);
+        ProgramOptions().DisplayOrder = static_cast<std::int16_t>(order);
+        QMdiArea area;
+        area.resize(1200, 800);
+        auto* doc = new frmDocument;
+        QMdiSubWindow* window = area.addSubWindow(doc);
+        area.show();
+        window->show();
+        for (int v = 1; v <= 5; ++v) host_.toggles[v] = true;
+        doc->picOriginal().SetBitmap(imaging::Bitmap(1600, 1200, 24));
+        // The Variations as encoding leaves them: pictures of the Original's size.
+        for (int v = 1; v <= 5; ++v) doc->picCompress(v).SetBitmap(imaging::Bitmap(1600, 1200, 24));
+        doc->lZoom = 100;
+        doc->AktualisiereZoomAnzeige();
+
+        const QRect workspace = area.viewport()->rect();
+        QVERIFY2(workspace.contains(window->geometry()),
+                 qPrintable(QString("window %1,%2 %3x%4 in %5x%6").arg(window->x()).arg(window->y())
+                                .arg(window->width()).arg(window->height()).arg(workspace.width()).arg(workspace.height())));
+        for (int v = 1; v <= 5; ++v)
+            QVERIFY2(doc->rect().contains(doc->FrameCompress(v)->geometry()), qPrintable(QString::number(v)));
+        QCOMPARE(doc->picOriginal().sizeHint(), QSize(1600, 1200));
+        QVERIFY(doc->picOriginal().width() < 1600);
+        QVERIFY(doc->picOriginal().height() < 1200);
+        QCOMPARE(doc->picCompress(5).size(), doc->picOriginal().size());
+
+        QScrollBar* h = doc->HScrollPictures();
+        QScrollBar* v = doc->VScrollPictures();
+        QCOMPARE(h->objectName(), QStringLiteral("HScrollPictures"));
+        QVERIFY(h->isVisible());
+        QVERIFY(v->isVisible());
+        QCOMPARE(h->maximum(), 1600 - doc->picOriginal().width());
+        QCOMPARE(v->maximum(), 1200 - doc->picOriginal().height());
+        QVERIFY(doc->rect().contains(h->geometry()));
+        QVERIFY(doc->rect().contains(v->geometry()));
+
+        const auto everyPictureAt = [&](QPoint expected) {
+            for (int i = 0; i <= 5; ++i) {
+                imaging::ImageControl& p = i == 0 ? doc->picOriginal() : doc->picCompress(i);
+                if (ScrolledPixels(p) != expected) return false;
+            }
+            return h->value() == expected.x() && v->value() == expected.y();
+        };
+        // The bars move every picture; the far end shows the picture's far edge.
+        h->setValue(300);
+        v->setValue(40);
+        QVERIFY(everyPictureAt({300, 40}));
+        h->setValue(h->maximum());
+        QVERIFY(everyPictureAt({h->maximum(), 40}));
+        h->setValue(300);
+
+        // The wheel over a Variation scrolls down, Shift+wheel sideways; between the pictures too.
+        const auto wheel = [&](QWidget* target, Qt::KeyboardModifiers modifiers) {
+            QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                              modifiers, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(target, &event);
+        };
+        wheel(&doc->picCompress(5), Qt::NoModifier);
+        QVERIFY(everyPictureAt({300, 70}));
+        wheel(&doc->picCompress(4), Qt::ShiftModifier);
+        QVERIFY(everyPictureAt({330, 70}));
+        // A caption passes the wheel on to the document window (a synthetic event is not
+        // passed on, so the test gives it to the window as the caption would).
+        wheel(doc, Qt::NoModifier);
+        QVERIFY(everyPictureAt({330, 100}));
+        wheel(doc, Qt::ShiftModifier);
+        QVERIFY(everyPictureAt({360, 100}));
+        // The arrow keys on a picture.
+        QTest::keyClick(&doc->picCompress(2), Qt::Key_Right);
+        QVERIFY(everyPictureAt({376, 100}));
+
+        // A smaller workspace (the main window made smaller) lays the document out again.
+        area.resize(900, 600);
+        QTRY_VERIFY(area.viewport()->rect().contains(window->geometry()));
+        for (int v = 1; v <= 5; ++v) QVERIFY(doc->rect().contains(doc->FrameCompress(v)->geometry()));
+
+        // At a small zoom the bars go where the pictures are whole again (side by side all six
+        // fit; one under the other their height may still be shared) and the scrolling keeps
+        // within what is left.
+        doc->lZoom = 8;
+        doc->AktualisiereZoomAnzeige();
+        QCOMPARE(h->isVisible(), doc->picOriginal().width() < 128);
+        QCOMPARE(v->isVisible(), doc->picOriginal().height() < 96);
+        if (order == 0) {
+            QVERIFY(!h->isVisible());
+            QVERIFY(!v->isVisible());
+            QCOMPARE(doc->picOriginal().size(), QSize(128, 96));
+            QVERIFY(everyPictureAt({0, 0}));
+        } else {
+            QVERIFY(everyPictureAt({0, std::min(100, v->maximum())}));
+        }
+        QVERIFY(area.viewport()->rect().contains(window->geometry()));
     }
 
     void zoomWithoutAPictureChangesNothing() {

@@ -16,6 +16,7 @@
 #include "ui_frmMain.h"
 #include "ui_frmTools.h"
 
+#include "document/documentlayout.h"
 #include "document/frmdocument.h"
 #include "codecs/registry.h"
 #include "core/codec.h"
@@ -356,13 +357,25 @@ private slots:
         QCOMPARE(ClampPlacement({30000, 30000, 15, 15, 0}, 15.0, screen), QRect(1400, 800, 200, 200));
     }
 
-    // A document larger than the document area can be scrolled to its right and bottom edge.
+    // A document larger than the document area stays inside it (its title and buttons in view),
+    // and its pictures can be scrolled to their right and bottom edge by its own scroll bars.
     void largeDocumentsCanBeScrolledTo() {
         ProgramOptions().FitToWindow = 0;
-        QVERIFY(main().Files().OpenImageFile(writeImage("wide.png", 3000, 2500)));
+        frmDocument* document = main().Files().OpenImageFile(writeImage("wide.png", 3000, 2500));
+        QVERIFY(document);
         QMdiArea* area = main().MdiArea();
-        QVERIFY(area->horizontalScrollBar()->maximum() > 0);
-        QVERIFY(area->verticalScrollBar()->maximum() > 0);
+        auto* window = qobject_cast<QMdiSubWindow*>(document->parentWidget());
+        QVERIFY(window);
+        QVERIFY(area->viewport()->rect().contains(window->geometry()));
+        QScrollBar* h = document->HScrollPictures();
+        QScrollBar* v = document->VScrollPictures();
+        QVERIFY(!h->isHidden());
+        QVERIFY(!v->isHidden());
+        h->setValue(h->maximum());
+        v->setValue(v->maximum());
+        const imaging::ImageControl& original = document->picOriginal();
+        QCOMPARE(ScrolledPixels(original) + QPoint(original.width(), original.height()), QPoint(3000, 2500));
+        // Should a workspace ever be too small even for that, the area itself scrolls.
         QVERIFY(area->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff);
     }
 
