@@ -334,7 +334,15 @@ void frmDocument::InitialisiereVariation(int index) {
     traits.infoBits = original.InfoBits();
     traits.animatedGif = mitInfo_ && isAnimatedOriginal();
     traits.animated = mitInfo_ && originalAnimated_;
-    if (NeedsColorCount(p, traits)) traits.colorCount = original.ColorCount();
+    if (NeedsColorCount(p, traits)) {
+        // Counted once per content of the Original, not once per Variation: a photo's count
+        // takes a while, and the window's thread pays for it.
+        if (colourCountOf_ != original.ContentVersion() + 1) {
+            colourCount_ = original.ColorCount();
+            colourCountOf_ = original.ContentVersion() + 1;
+        }
+        traits.colorCount = colourCount_;
+    }
     const KeenfitChoice c = ChooseVariationSettings(p, traits);
     r.Format = c.Format;
     r.PixelDepth = c.PixelDepth;

@@ -215,6 +215,8 @@ public:
     // Calls `then` on the window's thread once Variation `index` has been taken in (at once
     // when no update of it is pending); dropped when the document closes first.
     void WhenTakenIn(int index, std::function<void()> then);
+    // Whether Variation `index` has been asked for and not yet taken in.
+    bool UpdatePending(int index) const;
     // Captions follow the quality switches when the options dialog changes them.
     void connectQualityOptions();
 
@@ -246,7 +248,9 @@ public:
     const SaveOptions& CurrentSaveOptions() const { return saveOptions_; }
     // Writes Variation `index` to `fileName` in its format with its settings (animated GIF
     // Variations with all frames). Returns 0 or the engine's error number; the previous file
-    // survives a failed save. The caller refuses the Original before calling.
+    // survives a failed save. The caller refuses the Original before calling. While the
+    // Variation is being encoded, the save waits for that encoding (the event loop runs on;
+    // Cancelled when the document closes meanwhile).
     int SaveVariationFile(int index, const QString& fileName);
 
     // The Original changed (loaded, edited, undone): refresh its caption and every displayed
@@ -369,6 +373,9 @@ private:
     // The Original's content version each Variation was last encoded from (+1; 0 = never), so
     // a report that the Original changed re-encodes only what is out of date.
     std::array<std::uint64_t, kVariationCount + 1> encodedFrom_{};
+    // The Original's number of colours and its content version (+1; 0 = not counted).
+    int colourCount_ = 0;
+    std::uint64_t colourCountOf_ = 0;
     // What a Variation's memory block was encoded with, so Save can write that very encoding
     // instead of encoding its decoded pixels again (a JPEG would lose quality twice and no
     // longer be the size its caption shows).

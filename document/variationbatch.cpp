@@ -104,6 +104,7 @@ struct frmDocument::UpdateQueue {
         bool failed = false;
         bool choice = false;
         bool onWindowThread = false;
+        bool dropped = false;  // hidden before it was taken in
         int gifDepth = 0;
         std::uint64_t fromVersion = 0;  // the Original's content version when prepared
         std::vector<std::shared_ptr<Job>> jobs;
@@ -140,13 +141,11 @@ struct frmDocument::UpdateQueue {
             for (auto& job : s.jobs) job->stop = true;
             for (auto& job : s.retired) job->stop = true;
         }
-        if (progressShown)
-            if (MainWindowHost* host = mainWindowHost()) host->EndProgress();
     }
 
     Step* find(int variation) {
         for (Step& s : steps)
-            if (s.variation == variation) return &s;
+            if (s.variation == variation && !s.dropped) return &s;
         return nullptr;
     }
 };
@@ -169,6 +168,13 @@ frmDocument::UpdateStepFunction frmDocument::SetUpdateStepFunction(UpdateStepFun
 }
 
 bool frmDocument::UpdateRunning() const { return updates_ && !updates_->closing && !updates_->steps.empty(); }
+
+bool frmDocument::UpdatePending(int index) const {
+    if (!updates_ || updates_->closing) return false;
+    for (const UpdateQueue::Step& s : updates_->steps)
+        if (s.variation == index && !s.dropped) return true;
+    return false;
+}
 
 int frmDocument::EncodingsRunning() const { return updates_ ? updates_->shared->running.load() : 0; }
 
@@ -194,17 +200,13 @@ void frmDocument::AktualisiereVariationen(const std::vector<int>& variations) {
             QGroupBox* frame = frames_[static_cast<std::size_t>(i)];
             if (!takesPart(records_[static_cast<std::size_t>(i)], i)) {
                 frame->hide();
-                if (updates_) {
-                    // An encoding asked for before it was hidden is no longer wanted.
-                    auto& steps = updates_->steps;
-                    for (auto it = steps.begin(); it != steps.end(); ++it) {
-                        if (it->variation != i) continue;
-                        for (auto& job : it->jobs) job->stop = true;
-                        std::vector<std::function<void()>> then = std::move(it->then);
-                        steps.erase(it);
-                        for (auto& f : then) f();
-                        break;
-                    }
+                if (UpdateQueue::Step* s = updates_ ? updates_->find(i) : nullptr) {
+                    // An encoding asked for before it was hidden is no longer wanted; the step
+                    // leaves the queue when the queue next moves on.
+                    for (auto& job : s->jobs) job->stop = true;
+                    s->dropped = true;
+                    std::vector<std::function<void()>> then = std::move(s->then);
+                    for (auto& f : then) f();
                 }
                 // The others may have been compared with it.
                 RefreshDifference(i);
@@ -286,7 +288,7 @@ void frmDocument::requestUpdate(int index) {
         s->onWindowThread = false;
         if (s->choice) {
             // The format comparison had not been decided: it is made again.
-            records_[static_cast<std::size_t>(index)].Initialised = formatChoicePending_[static_cast<std::size_t>(index)] ? 0 : 1;
+            if (formatChoicePending_[static_cast<std::size_t>(index)]) records_[static_cast<std::size_t>(index)].Initialised = 0;
             s->choice = false;
         }
         return;
@@ -316,6 +318,12 @@ void frmDocument::stopUpdates() {
 }
 
 void frmDocument::closeEvent(QCloseEvent* event) {
+    // The status bar's progress of this document's update goes with it (a destructor that
+    // runs without a close, at the program's end, leaves the main window alone).
+    if (updates_ && updates_->progressShown) {
+        updates_->progressShown = false;
+        if (MainWindowHost* host = mainWindowHost()) host->EndProgress();
+    }
     stopUpdates();
     QWidget::closeEvent(event);
 }
@@ -323,7 +331,7 @@ void frmDocument::closeEvent(QCloseEvent* event) {
 bool frmDocument::updateAskedFromCurrentOriginal(int index) const {
     if (!updates_) return false;
     for (const UpdateQueue::Step& s : updates_->steps)
-        if (s.variation == index) return !s.prepared || s.fromVersion == pictures_[0]->ContentVersion();
+        if (s.variation == index && !s.dropped) return !s.prepared || s.fromVersion == pictures_[0]->ContentVersion();
     return false;
 }
 
@@ -508,13 +516,21 @@ void frmDocument::pumpOnce() {
         q.progressShown = true;
     };
 
-    // Start what can start, in the order asked for.
-    for (UpdateQueue::Step& s : q.steps)
-        if (!s.prepared && allDone(s.retired)) prepare(s);
+    // Start what can start, in the order asked for. By index: a message a step shows lets
+    // events run, which may ask for more (the queue grows at its end meanwhile).
+    const auto prepareWaiting = [&] {
+        for (std::size_t k = 0; k < q.steps.size() && !q.closing; ++k)
+            if (!q.steps[k].prepared && !q.steps[k].dropped && allDone(q.steps[k].retired)) prepare(q.steps[k]);
+    };
+    prepareWaiting();
 
     // Take in what is finished, in order.
     while (!q.steps.empty() && !shared->stop && !q.closing) {
         UpdateQueue::Step& s = q.steps.front();
+        if (s.dropped) {
+            q.steps.pop_front();
+            continue;
+        }
         if (!s.prepared || !allDone(s.jobs)) break;
         UpdateQueue::Step step = std::move(s);
         q.steps.pop_front();
@@ -527,8 +543,7 @@ void frmDocument::pumpOnce() {
         for (auto& then : step.then)
             if (!q.closing) then();
         // The hook, or what a take-in showed, may have asked for more: prepare it now.
-        for (UpdateQueue::Step& later : q.steps)
-            if (!later.prepared && allDone(later.retired)) prepare(later);
+        prepareWaiting();
         showProgress();
     }
     if (q.closing) return;

@@ -367,6 +367,28 @@ private slots:
         }
     }
 
+    // Saving a Variation while its new encoding is being made writes that encoding, not the
+    // picture still shown encoded once more; the window's thread keeps running meanwhile.
+    void savingWaitsForTheEncodingInWork() {
+        ErrorTrapping = true;
+        for (int slot = 1; slot <= 5; ++slot) ProgramOptions().Profiles[static_cast<std::size_t>(slot)].FileFormat = kProfileAlwaysJpeg;
+        const QString file = writeFile("save.png", imaging::Image::fromBitmap(kalmira::testing::photo(600, 400)), imaging::format::Png);
+        std::unique_ptr<frmDocument> doc(open(file));
+        QVERIFY(doc);
+        frmDocument::SetWaitForUpdates(false);
+        doc->record(3).JPEGQFactor = 256 - 20;
+        doc->AktualisiereVariation(3);
+        QVERIFY(doc->UpdatePending(3));
+        const QString target = dir_.filePath("saved.jpg");
+        QCOMPARE(doc->SaveVariationFile(3, target), 0);
+        QVERIFY(!doc->UpdatePending(3));
+        QFile saved(target);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray bytes = saved.readAll();
+        QCOMPARE(bytes, outcomeOf(*doc, 3).bytes);
+        QVERIFY(doc->record(3).MemFileSize < doc->record(1).MemFileSize);
+    }
+
     // A setting changed ten times while the Variations encode: the Variation ends with the
     // last setting's encoding (the same as when it is encoded alone), the stale ones are
     // dropped without being taken in, and it never has two encodings at once.
