@@ -389,6 +389,32 @@ private slots:
         QVERIFY(doc->record(3).MemFileSize < doc->record(1).MemFileSize);
     }
 
+    // Showing more Variations while the first is in encodes only those: the first keeps its
+    // encoding, which the format comparison left (the same bytes as when it is encoded alone).
+    void showingMoreVariationsLeavesTheOthers() {
+        ErrorTrapping = true;
+        ProgramOptions().InitialOpenVariations = 1;
+        const QString file = writeFile("more.png", imaging::Image::fromBitmap(kalmira::testing::photo(500, 360)), imaging::format::Png);
+        frmDocument::SetWaitForUpdates(false);
+        std::vector<int> order;
+        frmDocument::SetUpdateStepFunction([&](frmDocument&, int variation) { order.push_back(variation); });
+        std::unique_ptr<frmDocument> doc(open(file));
+        QVERIFY(doc);
+        QTRY_VERIFY_WITH_TIMEOUT(!doc->UpdateRunning(), 60000);
+        const Outcome first = outcomeOf(*doc, 1);
+        for (int i = 2; i <= 5; ++i) {
+            // As the main window's toggle does it.
+            host_.toggles[i] = true;
+            doc->SetGrafikAnzeigen(i, true);
+            doc->AktualisiereVariation(i);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!doc->UpdateRunning(), 60000);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+        QCOMPARE(order, (std::vector<int>{1, 2, 3, 4, 5}));
+        QVERIFY(outcomeOf(*doc, 1) == first);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+    }
+
     // A setting changed ten times while the Variations encode: the Variation ends with the
     // last setting's encoding (the same as when it is encoded alone), the stale ones are
     // dropped without being taken in, and it never has two encodings at once.
