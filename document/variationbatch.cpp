@@ -11,6 +11,7 @@
 #include <QThreadPool>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <mutex>
@@ -523,6 +524,10 @@ void frmDocument::pumpOnce() {
             if (!q.steps[k].prepared && !q.steps[k].dropped && allDone(q.steps[k].retired)) prepare(q.steps[k]);
     };
     prepareWaiting();
+    // Once every encoding asked for has started, each holds the Original's picture as long as
+    // it needs it; the queue's own hold would keep it until the round's end.
+    if (std::all_of(q.steps.begin(), q.steps.end(), [](const UpdateQueue::Step& s) { return s.prepared || s.dropped; }))
+        q.original.reset();
 
     // Take in what is finished, in order.
     while (!q.steps.empty() && !shared->stop && !q.closing) {
