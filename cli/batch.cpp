@@ -24,6 +24,7 @@
 #include "budget/ssimtarget.h"
 #include "codecs/registry.h"
 #include "core/error.h"
+#include "core/parallel.h"
 #include "rules/profilefile.h"
 
 namespace kalmira::cli {
@@ -233,6 +234,9 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out) {
     std::atomic<std::size_t> next{0};
     const Clock::time_point start = Clock::now();
     auto work = [&] {
+        // Each job counts among the engine's threads at work, so its inner parallel loops take
+        // only the cores the other jobs leave free instead of starting helpers beside them.
+        const imaging::WorkerThreadScope atWork;
         while (!interrupted.load()) {
             const std::size_t n = next.fetch_add(1);
             if (n >= mine.size()) break;

@@ -85,6 +85,8 @@ frmDocument::frmDocument(QWidget* parent) : QWidget(parent), ui_(std::make_uniqu
 }
 
 frmDocument::~frmDocument() {
+    // The encodings stop before anything they would report to goes.
+    stopUpdates();
     for (imaging::ImageControl* picture : pictures_) picture->SetAnimationEnable(false);
     --OpenDocumentCount;
     if (OpenDocumentCount < 1) {
@@ -347,7 +349,15 @@ void frmDocument::InitialisiereVariation(int index) {
     traits.infoBits = original.InfoBits();
     traits.animatedGif = mitInfo_ && isAnimatedOriginal();
     traits.animated = mitInfo_ && originalAnimated_;
-    if (NeedsColorCount(p, traits)) traits.colorCount = original.ColorCount();
+    if (NeedsColorCount(p, traits)) {
+        // Counted once per content of the Original, not once per Variation: a photo's count
+        // takes a while, and the window's thread pays for it.
+        if (colourCountOf_ != original.ContentVersion() + 1) {
+            colourCount_ = original.ColorCount();
+            colourCountOf_ = original.ContentVersion() + 1;
+        }
+        traits.colorCount = colourCount_;
+    }
     traits.transparency = TransparencyOf(original.Bitmap());
     const KeenfitChoice c = ChooseVariationSettings(p, traits);
     r.Format = c.Format;
@@ -410,6 +420,8 @@ void frmDocument::FuelleStructVariation(int index) {
     ToolsHost* tools = toolsHost();
     if (!tools) return;  // no tools window: the record keeps its profile's settings
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    // The user's settings take the place of a format comparison still being encoded.
+    if (index <= kVariationCount) formatChoicePending_[static_cast<std::size_t>(index)] = false;
     const VariationTabValues v = tools->ReadVariationTab();
     r.Format = v.FormatIndex;
     if (r.Format != save_format::Gif) tools->ReleasePlayAnimation();
@@ -622,7 +634,8 @@ void frmDocument::picOriginalAendern() {
         const std::uint64_t current = pictures_[0]->ContentVersion() + 1;
         std::vector<int> outdated;
         for (int i = 1; i <= kVariationCount; ++i)
-            if (records_[static_cast<std::size_t>(i)].Displayed && encodedFrom_[static_cast<std::size_t>(i)] != current)
+            if (records_[static_cast<std::size_t>(i)].Displayed && encodedFrom_[static_cast<std::size_t>(i)] != current &&
+                !updateAskedFromCurrentOriginal(i))
                 outdated.push_back(i);
         AktualisiereVariationen(outdated);
         OriginalResize();

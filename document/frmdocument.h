@@ -183,32 +183,42 @@ public:
     // Enables Paste everywhere when the clipboard holds a picture, disables it otherwise.
     void CheckKopierenMoeglich();
 
-    // Encoding and statistics.
+    // Encoding and statistics. AktualisiereVariation(i) is AktualisiereVariationen({i}).
     void AktualisiereVariation(int AktVariation);
     void SpeichernLadenVariation(int AktVariation, bool notTemporaer = false);
     void AktualisiereMemInfo(int AktVariation);
     void AusfuehrenVariationAenderungen(int AktVariation);
-    // Updates the Variations given (1..5, in that order) as AktualisiereVariation does one after
-    // another, but with their encodings running side by side on worker threads while the window
-    // waits; each result is taken in on the window's thread in the order given, with the same
-    // messages. An update that takes longer than a third of a second shows its progress in
-    // the status bar. Closing the document meanwhile stops the update; the window then closes.
+    // Asks for the Variations given (1..5) to be brought up to date, as AktualisiereVariation
+    // did one after another, and returns at once: a hidden one is hidden, the others' encodings
+    // run on worker threads while the window goes on, and the window's thread takes each outcome
+    // in, in the order asked for, with the same pictures, captions and messages as the
+    // one-at-a-time update. Meanwhile each picture shows its previous encoding. Asking again
+    // for a Variation whose encoding runs stops that encoding and starts one with the record
+    // as it is then (its outcome is never shown); a Variation has at most one encoding running.
+    // A round of updates longer than a third of a second shows its progress in the status bar.
+    // Closing the document stops every encoding at once; what they hold goes with them.
     void AktualisiereVariationen(const std::vector<int>& variations);
-    // Whether AktualisiereVariationen encodes on worker threads (the default) or one Variation
-    // after another on the window's thread.
+    // Whether Variations are encoded on worker threads (the default), or, for tests and
+    // benchmarks that compare with it, one after another on the window's thread at the call.
     static void SetParallelUpdates(bool on);
     static bool ParallelUpdates();
-    // Encodings AktualisiereVariationen keeps running at once: 0 (the default) for one per
-    // core the engine may use, else that many (benchmarks compare the choices).
+    // Encodings kept running at once over all documents: 0 (the default) for one per core the
+    // engine may use, else that many (benchmarks compare the choices).
     static void SetUpdateEncodings(int count);
-    // Held while a Variation's quality numbers are measured, on whichever thread: each
-    // measurement holds planes as large as the picture, so two at once would raise an
-    // update's peak memory more than they gain.
-    static std::mutex& QualityMeasurementLock();
-    // True while AktualisiereVariationen waits for its encodings.
-    bool UpdateRunning() const { return batch_ != nullptr; }
-    // Called on the window's thread after AktualisiereVariationen has taken in one Variation
-    // (tests close the document from it); returns the previous function.
+    // Whether AktualisiereVariationen returns only once its outcomes are in (the document then
+    // runs the event loop meanwhile). For tests and benchmarks written against the update that
+    // the window waited for; the program never sets it. KALMIRA_WAIT_FOR_UPDATES=1 in the
+    // environment sets it at start.
+    static void SetWaitForUpdates(bool on);
+    static bool WaitsForUpdates();
+    // Runs the event loop until no update of this document is left (returns at once if none).
+    void WaitForUpdates();
+    // True while Variations asked for are not all taken in.
+    bool UpdateRunning() const;
+    // Encodings of this document running on worker threads now (stopped ones until they end).
+    int EncodingsRunning() const;
+    // Called on the window's thread after an update has taken in one Variation (tests close
+    // the document from it); returns the previous function.
     using UpdateStepFunction = std::function<void(frmDocument& document, int variation)>;
     static UpdateStepFunction SetUpdateStepFunction(UpdateStepFunction function);
     // PSNR and SSIM of Variation `index` against the Original as both are shown (alpha over
@@ -235,6 +245,11 @@ public:
         bool dithered = false;
         int encodes = 0;         // encodes of the search (one more follows for the Variation)
     };
+    // The search runs on a worker thread; `done` is called on the window's thread once the
+    // Variation shows the encoding found (at once when nothing applies; never when the
+    // document closes first).
+    void FitVariationToBudget(int index, std::int64_t bytes, std::function<void(const BudgetOutcome&)> done);
+    // The same, returning once it is done (the event loop runs meanwhile); for tests.
     BudgetOutcome FitVariationToBudget(int index, std::int64_t bytes);
     // The smallest file of Variation `index` whose SSIM against the Original (as the caption
     // shows it) is at least `target` (0 < target <= 1): the lowest JPEG, WebP or AVIF quality
@@ -250,8 +265,19 @@ public:
         int colors = 0;
     };
     SsimOutcome FitVariationToSsim(int index, double target);
+    // Calls `then` on the window's thread once Variation `index` has been taken in (at once
+    // when no update of it is pending); dropped when the document closes first.
+    void WhenTakenIn(int index, std::function<void()> then);
+    // Whether Variation `index` has been asked for and not yet taken in.
+    bool UpdatePending(int index) const;
     // Captions follow the quality switches when the options dialog changes them.
     void connectQualityOptions();
+
+signals:
+    // Every Variation asked for has been taken in (or dropped); the update is idle.
+    void UpdatesFinished();
+
+public:
 
     // --- Difference view (differenceview.cpp) ---------------------------------------------------
     // Whether the document shows each Variation as its error against the reference (the
@@ -275,7 +301,9 @@ public:
     const SaveOptions& CurrentSaveOptions() const { return saveOptions_; }
     // Writes Variation `index` to `fileName` in its format with its settings (animated GIF
     // Variations with all frames). Returns 0 or the engine's error number; the previous file
-    // survives a failed save. The caller refuses the Original before calling.
+    // survives a failed save. The caller refuses the Original before calling. While the
+    // Variation is being encoded, the save waits for that encoding (the event loop runs on;
+    // Cancelled when the document closes meanwhile).
     int SaveVariationFile(int index, const QString& fileName);
 
     // The Original changed (loaded, edited, undone): refresh its caption and every displayed
@@ -314,6 +342,7 @@ public:
     };
 
 protected:
+    // Closing stops the document's encodings at once.
     void closeEvent(QCloseEvent* event) override;
     // The wheel over a caption or between the pictures scrolls them as it does over a picture.
     void wheelEvent(QWheelEvent* event) override;
@@ -322,8 +351,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct UpdateBatch;
-    friend struct UpdateBatch;
+    struct UpdateQueue;
+    friend struct UpdateQueue;
     void setupControls();
     void checkIndex(int index) const;
     void checkVariation(int index) const;
@@ -347,12 +376,24 @@ private:
     // The pieces of an update on worker threads (variationbatch.cpp): preparing one encoding on
     // the window's thread, the transparent-entry choice it runs between reduction and encoding,
     // and taking its outcome in as roundTripThroughMemory would have left it.
-    imaging::RoundTripWork detachEncoding(int index, SaveOptions& options, std::shared_ptr<imaging::Rgb> chosenColour,
-                                          std::shared_ptr<MeasuredQuality> quality);
+    imaging::RoundTripWork detachEncoding(int index, SaveOptions& options, std::shared_ptr<const imaging::Bitmap> source,
+                                          std::shared_ptr<imaging::Rgb> chosenColour, std::shared_ptr<MeasuredQuality> quality);
     std::function<void(imaging::Bitmap&)> transparencyStep(int index, std::shared_ptr<imaging::Rgb> chosenColour) const;
     void takeEncodingIn(int index, const SaveOptions& options, imaging::RoundTripWork& work, const imaging::Rgb* chosenColour,
                         const MeasuredQuality* quality);
-    void runUpdateBatch(const std::vector<int>& variations);
+    // The asynchronous update (variationbatch.cpp): asking for one Variation, and the step that
+    // prepares and starts encodings and takes finished ones in, run whenever something changed.
+    void requestUpdate(int index);
+    void pumpUpdates();
+    void pumpOnce();
+    // Runs `work` on an encoding thread, then `then` on the window's thread unless the
+    // document has closed meanwhile.
+    void runOffWindowThread(std::function<void()> work, std::function<void()> then);
+    // Stops every encoding of the document and forgets what was asked (closing).
+    void stopUpdates();
+    // Whether Variation `index` waits for an encoding prepared from the Original as it is now.
+    bool updateAskedFromCurrentOriginal(int index) const;
+    void updateOnWindowThread(int index);
     bool isAnimatedOriginal() const;
     void connectPointerWork();
     void endDrawing(int x, int y);
@@ -363,9 +404,10 @@ private:
     void createDocumentMenu();
 
     std::unique_ptr<Ui::frmDocument> ui_;
-    UpdateBatch* batch_ = nullptr;
-    // A close that came while an update ran: the window closes once the update has stopped.
-    bool closeWhenIdle_ = false;
+    struct UpdateQueueDeleter {
+        void operator()(UpdateQueue* queue) const;
+    };
+    std::unique_ptr<UpdateQueue, UpdateQueueDeleter> updates_;
     // While set, InitialisiereVariation leaves the GIF-or-JPEG comparison to the caller and
     // marks it here.
     bool deferFormatChoice_ = false;
@@ -427,6 +469,9 @@ private:
     // The Original's content version each Variation was last encoded from (+1; 0 = never), so
     // a report that the Original changed re-encodes only what is out of date.
     std::array<std::uint64_t, kVariationCount + 1> encodedFrom_{};
+    // The Original's number of colours and its content version (+1; 0 = not counted).
+    int colourCount_ = 0;
+    std::uint64_t colourCountOf_ = 0;
     // What a Variation's memory block was encoded with, so Save can write that very encoding
     // instead of encoding its decoded pixels again (a JPEG would lose quality twice and no
     // longer be the size its caption shows).

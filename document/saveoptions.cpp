@@ -1,4 +1,6 @@
 // Save options of a Variation and writing a Variation to a file.
+#include <QEventLoop>
+#include <QPointer>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -70,6 +72,29 @@ const SaveOptions& frmDocument::HoleSpeicherOptionen(int index) {
 }
 
 int frmDocument::SaveVariationFile(int index, const QString& fileName) {
+    checkVariation(index);
+    if (UpdatePending(index)) {
+        // The file is the encoding the Variation's settings make: while it is being made, the
+        // save waits for it (the event loop runs on) instead of encoding the picture shown,
+        // which would be the previous encoding encoded once more.
+        QPointer<frmDocument> alive(this);
+        QEventLoop loop;
+        bool in = false;
+        WhenTakenIn(index, [&] {
+            in = true;
+            loop.quit();
+        });
+        if (!in) {
+            const QMetaObject::Connection gone = connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+            const QMetaObject::Connection stopped = connect(this, &frmDocument::UpdatesFinished, &loop, &QEventLoop::quit);
+            loop.exec();
+            if (!alive) return static_cast<int>(imaging::ErrorCode::Cancelled);
+            disconnect(gone);
+            disconnect(stopped);
+        }
+        // Closed meanwhile: nothing is written.
+        if (!in) return static_cast<int>(imaging::ErrorCode::Cancelled);
+    }
     imaging::ImageControl& picture = picCompress(index);
     // The animation stops while the frames are written and plays on however the save ends.
     struct AnimationResume {

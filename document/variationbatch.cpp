@@ -1,19 +1,20 @@
-// Updating several Variations at once: their encodings run side by side on worker threads while
-// the window waits, and the window's thread takes each outcome in, in Variation order, as the
-// one-at-a-time update would have left it.
-#include <QApplication>
-#include <QCloseEvent>
+// The asynchronous update of a document's Variations: the window's thread prepares each
+// encoding and takes its outcome in, in the order asked for, as the one-at-a-time update would
+// have left it; the encodings run on worker threads meanwhile and the window goes on. Nothing
+// on the window's thread ever waits for a worker: a worker that ends posts the next step.
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGroupBox>
-#include <QMdiSubWindow>
+#include <QLabel>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
+#include <deque>
 #include <mutex>
-#include <thread>
 
 #include "core/parallel.h"
 #include "document/documenthost.h"
@@ -28,12 +29,19 @@ namespace kalmira {
 
 namespace {
 
-constexpr int kProgressDelayMs = 333;  // an update shorter than this shows no progress
-constexpr auto kWaitSlice = std::chrono::milliseconds(15);
+constexpr int kProgressDelayMs = 333;  // a round of updates shorter than this shows no progress
 constexpr int kTextEncodingProgress = 6750;
+constexpr int kTextBeingEncoded = 6751;
 
 std::atomic<bool> parallelUpdates{true};
 std::atomic<int> updateEncodings{0};
+// -1 until first asked: the environment is read then, after every static set-up has run.
+std::atomic<int> waitForUpdates{-1};
+
+bool waitsForUpdates() {
+    if (waitForUpdates < 0) waitForUpdates = qEnvironmentVariableIntValue("KALMIRA_WAIT_FOR_UPDATES") != 0 ? 1 : 0;
+    return waitForUpdates > 0;
+}
 
 bool takesPart(const VariationRecord& r, int index) {
     if (MainWindowHost* host = mainWindowHost()) return host->IsVariationTogglePressed(index);
@@ -45,123 +53,114 @@ frmDocument::UpdateStepFunction& updateStepFunction() {
     return function;
 }
 
-// One encoding on a worker thread. The work owns everything it reads, so nothing of the
-// document is touched off the window's thread, and a stopped update can leave it behind.
+// The threads every document's encodings share. The application waits for them as it ends,
+// so no encoding outlives the engine it runs on.
+QThreadPool& encodingPool() {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool();
+        p->setMaxThreadCount(std::max(1, imaging::workerCount()));
+        qAddPostRoutine([] {
+            encodingPool().waitForDone();
+            delete &encodingPool();
+        });
+        return p;
+    }();
+    return *pool;
+}
+
+int encodingSlots() { return updateEncodings > 0 ? updateEncodings.load() : std::max(1, imaging::workerCount()); }
+
+// What a document's workers share with it: the document to tell while it lives, and the flag
+// that stops them all. The workers hold it, so it outlives a closed document.
+struct Shared {
+    std::mutex mutex;
+    frmDocument* receiver = nullptr;  // guarded by mutex; cleared when the document goes
+    std::atomic<bool> stop{false};
+    std::atomic<int> running{0};
+};
+
+// One encoding on a worker thread. The work owns everything it reads (the Original's picture
+// is shared and never changed), so nothing of the document is touched off the window's thread,
+// and a stopped encoding can run on to its next step on its own.
 struct Job {
     imaging::RoundTripWork work;
     std::shared_ptr<imaging::Rgb> chosenColour = std::make_shared<imaging::Rgb>(0);
     std::shared_ptr<frmDocument::MeasuredQuality> quality = std::make_shared<frmDocument::MeasuredQuality>();
     SaveOptions options;
     std::exception_ptr escaped;
-    bool started = false;
-    bool done = false;  // guarded by Shared::mutex
-    std::thread thread;
-};
-
-struct Shared {
-    std::mutex mutex;
-    std::condition_variable changed;
     std::atomic<bool> stop{false};
-};
-
-// While an update waits, input does not reach the program (as while it encoded on the window's
-// thread), except a modal message box's and the document window's own frame, whose close
-// button stops the update.
-class InputGate : public QObject {
-public:
-    explicit InputGate(QWidget* frame) : frame_(frame) { qApp->installEventFilter(this); }
-    ~InputGate() override { qApp->removeEventFilter(this); }
-    InputGate(const InputGate&) = delete;
-    InputGate& operator=(const InputGate&) = delete;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (!isInput(event->type())) return false;
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (!widget) {
-            // Window-level events reach the widgets as events of their own; shortcuts do not.
-            return event->type() == QEvent::Shortcut || event->type() == QEvent::ShortcutOverride
-                       ? !QApplication::activeModalWidget()
-                       : false;
-        }
-        if (QWidget* modal = QApplication::activeModalWidget(); modal && (modal == widget || modal->isAncestorOf(widget)))
-            return false;
-        if (frame_ && widget == frame_) return false;
-        return true;
-    }
-
-private:
-    static bool isInput(QEvent::Type type) {
-        switch (type) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::Shortcut:
-        case QEvent::ShortcutOverride:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-        case QEvent::TabletPress:
-        case QEvent::TabletMove:
-        case QEvent::TabletRelease:
-        case QEvent::Drop:
-        case QEvent::DragEnter:
-        case QEvent::DragMove: return true;
-        default: return false;
-        }
-    }
-    QPointer<QWidget> frame_;
-};
-
-// The document window's frame in the main window's area asks the document before it closes.
-class CloseGate : public QObject {
-public:
-    CloseGate(QWidget* frame, frmDocument& document) : frame_(frame), document_(document) {
-        if (frame_) frame_->installEventFilter(this);
-    }
-    ~CloseGate() override {
-        if (frame_) frame_->removeEventFilter(this);
-    }
-    CloseGate(const CloseGate&) = delete;
-    CloseGate& operator=(const CloseGate&) = delete;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != frame_ || event->type() != QEvent::Close) return false;
-        // The document refuses while it updates and closes its frame itself afterwards.
-        QCloseEvent asked;
-        QCoreApplication::sendEvent(&document_, &asked);
-        if (asked.isAccepted()) return false;
-        event->ignore();
-        return true;
-    }
-
-private:
-    QPointer<QWidget> frame_;
-    frmDocument& document_;
+    std::atomic<bool> done{false};
 };
 
 }  // namespace
 
-struct frmDocument::UpdateBatch {
+struct frmDocument::UpdateQueue {
+    // One Variation asked for and not yet taken in. Its encodings are those the one-at-a-time
+    // update makes, in its order (the JPEG trial before the GIF trial of a format comparison),
+    // none when the window's thread encodes it (an animation, through a file, or a Variation
+    // the format choice has left encoded).
+    struct Step {
+        int variation = 0;
+        bool prepared = false;
+        bool failed = false;
+        bool choice = false;
+        bool onWindowThread = false;
+        bool dropped = false;  // hidden before it was taken in
+        int gifDepth = 0;
+        std::uint64_t fromVersion = 0;  // the Original's content version when prepared
+        std::vector<std::shared_ptr<Job>> jobs;
+        // Encodings of an earlier request that were stopped and have not ended yet: the next
+        // ones start when they have, so a Variation never has two at work.
+        std::vector<std::shared_ptr<Job>> retired;
+        // Called once the Variation is taken in (a byte budget's outcome).
+        std::vector<std::function<void()>> then;
+    };
+
     std::shared_ptr<Shared> shared = std::make_shared<Shared>();
-    // Every thread is joined however the update ends; one that is stopped ends at its next step.
-    ~UpdateBatch() {
+    std::deque<Step> steps;
+    // The Original's picture the workers copy and measure against, and its content version.
+    std::shared_ptr<const imaging::Bitmap> original;
+    std::uint64_t originalVersion = 0;
+    bool pumping = false;
+    bool pumpPosted = false;
+    bool pumpAgain = false;  // something ended while a step ran
+    bool closing = false;    // the document closed during a step: the queue goes after it
+    // Progress of the present round (from idle to idle).
+    QElapsedTimer clock;
+    int roundTotal = 0;
+    int roundDone = 0;
+    bool progressShown = false;
+    int progressAt = -1;
+
+    ~UpdateQueue() {
+        {
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            shared->receiver = nullptr;
+        }
         shared->stop = true;
-        for (auto& job : jobs)
-            if (job && job->thread.joinable()) job->thread.join();
+        for (Step& s : steps) {
+            for (auto& job : s.jobs) job->stop = true;
+            for (auto& job : s.retired) job->stop = true;
+        }
     }
-    std::vector<std::shared_ptr<Job>> jobs;
+
+    Step* find(int variation) {
+        for (Step& s : steps)
+            if (s.variation == variation && !s.dropped) return &s;
+        return nullptr;
+    }
 };
+
+void frmDocument::UpdateQueueDeleter::operator()(UpdateQueue* queue) const { delete queue; }
 
 void frmDocument::SetParallelUpdates(bool on) { parallelUpdates = on; }
 bool frmDocument::ParallelUpdates() { return parallelUpdates; }
-void frmDocument::SetUpdateEncodings(int count) { updateEncodings = std::max(0, count); }
+void frmDocument::SetUpdateEncodings(int count) {
+    updateEncodings = std::max(0, count);
+    encodingPool().setMaxThreadCount(encodingSlots());
+}
+void frmDocument::SetWaitForUpdates(bool on) { waitForUpdates = on ? 1 : 0; }
+bool frmDocument::WaitsForUpdates() { return waitsForUpdates(); }
 
 frmDocument::UpdateStepFunction frmDocument::SetUpdateStepFunction(UpdateStepFunction function) {
     UpdateStepFunction previous = std::move(updateStepFunction());
@@ -169,38 +168,32 @@ frmDocument::UpdateStepFunction frmDocument::SetUpdateStepFunction(UpdateStepFun
     return previous;
 }
 
-void frmDocument::closeEvent(QCloseEvent* event) {
-    if (batch_) {
-        batch_->shared->stop = true;
-        closeWhenIdle_ = true;
-        event->ignore();
-        return;
-    }
-    QWidget::closeEvent(event);
+bool frmDocument::UpdateRunning() const { return updates_ && !updates_->closing && !updates_->steps.empty(); }
+
+bool frmDocument::UpdatePending(int index) const {
+    if (!updates_ || updates_->closing) return false;
+    for (const UpdateQueue::Step& s : updates_->steps)
+        if (s.variation == index && !s.dropped) return true;
+    return false;
+}
+
+int frmDocument::EncodingsRunning() const { return updates_ ? updates_->shared->running.load() : 0; }
+
+void frmDocument::WaitForUpdates() {
+    if (!UpdateRunning()) return;
+    QEventLoop loop;
+    const QMetaObject::Connection finished = connect(this, &frmDocument::UpdatesFinished, &loop, &QEventLoop::quit);
+    const QMetaObject::Connection gone = connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec();
+    disconnect(finished);
+    disconnect(gone);
 }
 
 void frmDocument::AktualisiereVariationen(const std::vector<int>& variations) {
-    if (closeWhenIdle_) return;
-    if (!parallelUpdates || batch_) {
-        for (int i : variations) AktualisiereVariation(i);
+    if (!parallelUpdates) {
+        for (int i : variations) updateOnWindowThread(i);
         return;
     }
-    runUpdateBatch(variations);
-    if (closeWhenIdle_) {
-        // The close that came meanwhile, now that nothing of the update runs any more.
-        QTimer::singleShot(0, this, [this] {
-            closeWhenIdle_ = false;
-            if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
-                frame->close();
-            else
-                close();
-        });
-    }
-}
-
-void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
-    // AktualisiereVariation's first steps, for every Variation: which ones take part.
-    std::vector<int> taking;
     for (int i : variations) {
         if (!ApplyReady || i <= 0) continue;
         Guarded([&] {
@@ -208,109 +201,196 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
             QGroupBox* frame = frames_[static_cast<std::size_t>(i)];
             if (!takesPart(records_[static_cast<std::size_t>(i)], i)) {
                 frame->hide();
+                if (UpdateQueue::Step* s = updates_ ? updates_->find(i) : nullptr) {
+                    // An encoding asked for before it was hidden is no longer wanted; the step
+                    // leaves the queue when the queue next moves on.
+                    for (auto& job : s->jobs) job->stop = true;
+                    s->dropped = true;
+                    std::vector<std::function<void()>> then = std::move(s->then);
+                    for (auto& f : then) f();
+                }
+                // The others may have been compared with it.
+                RefreshDifference(i);
                 return;
             }
             frame->show();
-            if (!UpdateBusy) taking.push_back(i);
+            requestUpdate(i);
         });
     }
-    if (taking.empty()) return;
-
-    UpdateBatch batch;
-    batch_ = &batch;
-    UpdateBusy = true;
-    struct Reset {
-        frmDocument& document;
-        ~Reset() {
-            UpdateBusy = false;
-            document.batch_ = nullptr;
-            document.deferFormatChoice_ = false;
+    if (!updates_) return;
+    if (updates_->pumping) {
+        // Asked from within a step: the present step goes on and the next one follows.
+        if (!updates_->pumpPosted) {
+            updates_->pumpPosted = true;
+            QMetaObject::invokeMethod(this, [this] { pumpUpdates(); }, Qt::QueuedConnection);
         }
-    } reset{*this};
-    auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget());
-    InputGate inputGate(frame);
-    CloseGate closeGate(frame, *this);
-
-    // Per Variation: its encodings in the order the one-at-a-time update makes them (the JPEG
-    // trial before the GIF trial of a format comparison), none when it is encoded on the
-    // window's thread (an animation, through a file).
-    struct Step {
-        int variation = 0;
-        bool initialised = false;
-        bool failed = false;
-        bool choice = false;
-        bool onWindowThread = false;
-        int gifDepth = 0;
-        std::vector<std::shared_ptr<Job>> jobs;
-        std::unique_ptr<RepaintPause> pause;
-    };
-    std::vector<Step> steps;
-    for (int i : taking) {
-        steps.emplace_back();
-        steps.back().variation = i;
+        return;
     }
+    pumpUpdates();
+    if (waitsForUpdates()) WaitForUpdates();
+}
 
-    const std::size_t workerSlots =
-        static_cast<std::size_t>(updateEncodings > 0 ? updateEncodings.load() : std::max(1, imaging::workerCount()));
-    // Encodings started and not yet finished.
-    const auto running = [&] {
-        const std::lock_guard<std::mutex> lock(batch.shared->mutex);
-        std::size_t count = 0;
-        for (const auto& job : batch.jobs)
-            if (job->started && !job->done) ++count;
-        return count;
-    };
-    std::size_t nextStep = 0;  // the first Variation not yet taken in
-    std::size_t prepareStep = 0;
-    QElapsedTimer clock;
-    clock.start();
-    bool progressShown = false;
-    struct ProgressEnd {
-        const bool& shown;
-        ~ProgressEnd() {
-            if (MainWindowHost* host = mainWindowHost(); host && shown) host->EndProgress();
+void frmDocument::WhenTakenIn(int index, std::function<void()> then) {
+    if (updates_)
+        if (UpdateQueue::Step* s = updates_->find(index)) {
+            s->then.push_back(std::move(then));
+            return;
         }
-    } progressEnd{progressShown};
-    std::size_t progressStep = 0;
-    const auto showProgress = [&] {
-        if (nextStep >= steps.size() || (progressShown && progressStep == nextStep)) return;
-        if (clock.elapsed() < kProgressDelayMs) return;
-        MainWindowHost* host = mainWindowHost();
-        if (!host) return;
-        progressStep = nextStep;
-        const int shown = static_cast<int>(std::min(nextStep + 1, steps.size()));
-        host->ShowProgress(LoadText(kTextEncodingProgress).arg(shown).arg(steps.size()), static_cast<int>(nextStep),
-                           static_cast<int>(steps.size()));
-        progressShown = true;
-    };
+    then();
+}
+
+void frmDocument::runOffWindowThread(std::function<void()> work, std::function<void()> then) {
+    if (!updates_) {
+        updates_.reset(new UpdateQueue);
+        const std::lock_guard<std::mutex> lock(updates_->shared->mutex);
+        updates_->shared->receiver = this;
+    }
+    const std::shared_ptr<Shared> shared = updates_->shared;
+    ++shared->running;
+    encodingPool().start([shared, work = std::move(work), then = std::move(then)]() mutable {
+        {
+            const imaging::WorkerThreadScope atWork;
+            if (!shared->stop) work();
+        }
+        --shared->running;
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        if (frmDocument* document = shared->receiver)
+            QMetaObject::invokeMethod(document, std::move(then), Qt::QueuedConnection);
+    });
+}
+
+void frmDocument::requestUpdate(int index) {
+    if (!updates_) {
+        updates_.reset(new UpdateQueue);
+        const std::lock_guard<std::mutex> lock(updates_->shared->mutex);
+        updates_->shared->receiver = this;
+    }
+    UpdateQueue& q = *updates_;
+    if (q.steps.empty()) {
+        q.clock.start();
+        q.roundTotal = 0;
+        q.roundDone = 0;
+        q.progressAt = -1;
+        // The progress shows even while nothing is taken in.
+        QTimer::singleShot(kProgressDelayMs + 10, this, [this] {
+            if (updates_ && !updates_->pumping) pumpUpdates();
+        });
+    }
+    if (UpdateQueue::Step* s = q.find(index)) {
+        if (!s->prepared) return;
+        // Asked again while encoding: what runs is stale; the record as it is now counts.
+        for (auto& job : s->jobs) {
+            job->stop = true;
+            if (!job->done) s->retired.push_back(job);
+        }
+        s->jobs.clear();
+        s->prepared = false;
+        s->failed = false;
+        s->onWindowThread = false;
+        if (s->choice) {
+            // The format comparison had not been decided: it is made again.
+            if (formatChoicePending_[static_cast<std::size_t>(index)]) records_[static_cast<std::size_t>(index)].Initialised = 0;
+            s->choice = false;
+        }
+        return;
+    }
+    UpdateQueue::Step s;
+    s.variation = index;
+    q.steps.push_back(std::move(s));
+    ++q.roundTotal;
+    // A picture with nothing to show yet says why until its encoding comes in.
+    if (!pictures_[static_cast<std::size_t>(index)]->HasBitmap()) labels_[static_cast<std::size_t>(index)]->setText(LoadText(kTextBeingEncoded));
+}
+
+void frmDocument::stopUpdates() {
+    if (!updates_) return;
+    if (updates_->pumping) {
+        // A step is running: everything stops now, and the queue goes once the step is over.
+        UpdateQueue& q = *updates_;
+        q.closing = true;
+        q.shared->stop = true;
+        for (auto& s : q.steps)
+            for (auto& job : s.jobs) job->stop = true;
+    } else {
+        updates_.reset();
+    }
+    // Whoever waits for the update waits no longer.
+    emit UpdatesFinished();
+}
+
+void frmDocument::closeEvent(QCloseEvent* event) {
+    // The status bar's progress of this document's update goes with it (a destructor that
+    // runs without a close, at the program's end, leaves the main window alone).
+    if (updates_ && updates_->progressShown) {
+        updates_->progressShown = false;
+        if (MainWindowHost* host = mainWindowHost()) host->EndProgress();
+    }
+    stopUpdates();
+    QWidget::closeEvent(event);
+}
+
+bool frmDocument::updateAskedFromCurrentOriginal(int index) const {
+    if (!updates_) return false;
+    for (const UpdateQueue::Step& s : updates_->steps)
+        if (s.variation == index && !s.dropped) return !s.prepared || s.fromVersion == pictures_[0]->ContentVersion();
+    return false;
+}
+
+void frmDocument::pumpUpdates() {
+    if (!updates_) return;
+    UpdateQueue& q = *updates_;
+    if (q.pumping) {
+        q.pumpAgain = true;
+        return;
+    }
+    q.pumping = true;
+    q.pumpPosted = false;
+    do {
+        q.pumpAgain = false;
+        pumpOnce();
+    } while (q.pumpAgain && !q.closing);
+    q.pumping = false;
+    if (q.closing) updates_.reset();
+}
+
+void frmDocument::pumpOnce() {
+    UpdateQueue& q = *updates_;
+    const std::shared_ptr<Shared> shared = q.shared;
 
     const auto start = [&](const std::shared_ptr<Job>& job) {
-        const std::shared_ptr<Shared> shared = batch.shared;
-        job->started = true;
-        const auto run = [job, shared] {
+        ++shared->running;
+        encodingPool().start([job, shared] {
             try {
                 const imaging::WorkerThreadScope atWork;
-                job->work.Run([&shared] { return shared->stop.load(); });
+                job->work.Run([&] { return shared->stop.load() || job->stop.load(); });
             } catch (...) {
                 job->escaped = std::current_exception();
             }
-            {
-                const std::lock_guard<std::mutex> lock(shared->mutex);
-                job->done = true;
-            }
-            shared->changed.notify_all();
-        };
-        try {
-            job->thread = std::thread(run);
-        } catch (const std::system_error&) {
-            run();  // no thread to be had: the window's thread encodes it
-        }
+            // A stopped encoding's leftovers go now, not when the window gets round to it.
+            if (job->stop) job->work = imaging::RoundTripWork();
+            job->done = true;
+            --shared->running;
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            if (frmDocument* document = shared->receiver)
+                QMetaObject::invokeMethod(document, [document] { document->pumpUpdates(); }, Qt::QueuedConnection);
+        });
     };
 
-    // Sets up Variation `s` and detaches its encodings: InitialisiereVariation and the first
-    // half of SpeichernLadenVariation, on the window's thread.
-    const auto prepare = [&](Step& s) {
-        s.initialised = true;
+    // The Original as the workers see it: one copy for every encoding of this version.
+    const auto originalPicture = [&]() -> std::shared_ptr<const imaging::Bitmap> {
+        const imaging::ImageControl& original = *pictures_[0];
+        if (!q.original || q.originalVersion != original.ContentVersion()) {
+            q.original = std::make_shared<const imaging::Bitmap>(original.Bitmap());
+            q.originalVersion = original.ContentVersion();
+        }
+        return q.original;
+    };
+
+    // InitialisiereVariation and the first half of SpeichernLadenVariation, on the window's
+    // thread, with the record as it is now.
+    const auto prepare = [&](UpdateQueue::Step& s) {
+        s.prepared = true;
+        s.retired.clear();
         const int i = s.variation;
         VariationRecord& r = records_[static_cast<std::size_t>(i)];
         const bool ok = Guarded([&] {
@@ -318,9 +398,7 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
             deferFormatChoice_ = true;
             InitialisiereVariation(i);
             deferFormatChoice_ = false;
-            s.pause = std::make_unique<RepaintPause>(*pictures_[static_cast<std::size_t>(i)]);
             s.choice = formatChoicePending_[static_cast<std::size_t>(i)];
-            formatChoicePending_[static_cast<std::size_t>(i)] = false;
             if (s.choice) {
                 // The record as chooseSmallestFormat sets it for each trial.
                 s.gifDepth = r.PixelDepth;
@@ -331,31 +409,41 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
                     if (!jpeg) r.GIFAnimated = false;
                     // Only the winner is measured, on the window's thread as before.
                     auto job = std::make_shared<Job>();
-                    job->work = detachEncoding(i, job->options, job->chosenColour, nullptr);
+                    job->work = detachEncoding(i, job->options, originalPicture(), job->chosenColour, nullptr);
                     s.jobs.push_back(std::move(job));
                 }
             } else if (freshlyEncoded_ == i || r.GIFAnimated) {
                 s.onWindowThread = true;
             } else {
                 auto job = std::make_shared<Job>();
-                job->work = detachEncoding(i, job->options, job->chosenColour, job->quality);
+                job->work = detachEncoding(i, job->options, originalPicture(), job->chosenColour, job->quality);
                 s.jobs.push_back(std::move(job));
             }
         });
         deferFormatChoice_ = false;
-        if (!ok) s.failed = true;
-        for (const auto& job : s.jobs) batch.jobs.push_back(job);
+        if (!ok) {
+            s.failed = true;
+            s.jobs.clear();
+        }
+        s.fromVersion = pictures_[0]->ContentVersion();
+        for (auto& job : s.jobs) start(job);
     };
 
     // The rest of AktualisiereVariation once the encodings of step `s` are done.
-    const auto takeIn = [&](Step& s) {
+    const auto takeIn = [&](UpdateQueue::Step& s) {
         const int i = s.variation;
         VariationRecord& r = records_[static_cast<std::size_t>(i)];
         imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(i)];
+        UpdateBusy = true;
+        struct BusyReset {
+            ~BusyReset() { UpdateBusy = false; }
+        } busyReset;
         Guarded([&] {
+            RepaintPause pause(target);
             for (const auto& job : s.jobs)
                 if (job->escaped) std::rethrow_exception(job->escaped);
             if (s.choice) {
+                formatChoicePending_[static_cast<std::size_t>(i)] = false;
                 // chooseSmallestFormat's comparison on the two finished trials.
                 Job& jpegJob = *s.jobs[0];
                 Job& gifJob = *s.jobs[1];
@@ -399,7 +487,10 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
                 Job& job = *s.jobs[0];
                 takeEncodingIn(i, job.options, job.work, job.chosenColour.get(), job.quality.get());
             }
-            s.pause.reset();
+        });
+        // The outcome is in the picture now; the work's leftovers go at once.
+        for (auto& job : s.jobs) job->work = imaging::RoundTripWork();
+        Guarded([&] {
             if (isFrameSelected(frames_[static_cast<std::size_t>(i)]))
                 FuelleReiterVariation(i);
             else
@@ -408,60 +499,72 @@ void frmDocument::runUpdateBatch(const std::vector<int>& variations) {
             if (PaletteHost* palette = paletteHost(); palette && isFrameSelected(frames_[static_cast<std::size_t>(i)]))
                 palette->DisplayPalette(target);
         });
-        s.pause.reset();
-        // The outcome is in the picture now; the work's leftovers go at once.
-        for (auto& job : s.jobs) {
-            if (job->thread.joinable()) job->thread.join();
-            job->work = imaging::RoundTripWork();
-        }
     };
 
-    const auto finished = [&](const Step& s) {
-        const std::lock_guard<std::mutex> lock(batch.shared->mutex);
-        for (const auto& job : s.jobs)
+    const auto allDone = [](const std::vector<std::shared_ptr<Job>>& jobs) {
+        for (const auto& job : jobs)
             if (!job->done) return false;
         return true;
     };
 
-    while (nextStep < steps.size() && !batch.shared->stop) {
-        // Detach encodings while there are free workers, in Variation order.
-        while (prepareStep < steps.size() && !batch.shared->stop) {
-            Step& s = steps[prepareStep];
-            if (!s.initialised) {
-                if (running() >= workerSlots && prepareStep > nextStep) break;
-                prepare(s);
-            }
-            bool waiting = false;
-            for (const auto& job : s.jobs) {
-                if (job->started) continue;
-                if (running() >= workerSlots) {
-                    waiting = true;
-                    break;
-                }
-                start(job);
-            }
-            if (waiting) break;
-            ++prepareStep;
+    const auto showProgress = [&] {
+        if (q.steps.empty() || q.clock.elapsed() < kProgressDelayMs || q.progressAt == q.roundDone) return;
+        MainWindowHost* host = mainWindowHost();
+        if (!host) return;
+        q.progressAt = q.roundDone;
+        const int total = std::max(q.roundTotal, q.roundDone + 1);
+        host->ShowProgress(LoadText(kTextEncodingProgress).arg(q.roundDone + 1).arg(total), q.roundDone, total);
+        q.progressShown = true;
+    };
+
+    // Start what can start, in the order asked for. By index: a message a step shows lets
+    // events run, which may ask for more (the queue grows at its end meanwhile).
+    const auto prepareWaiting = [&] {
+        for (std::size_t k = 0; k < q.steps.size() && !q.closing; ++k)
+            if (!q.steps[k].prepared && !q.steps[k].dropped && allDone(q.steps[k].retired)) prepare(q.steps[k]);
+    };
+    prepareWaiting();
+    // Once every encoding asked for has started, each holds the Original's picture as long as
+    // it needs it; the queue's own hold would keep it until the round's end.
+    if (std::all_of(q.steps.begin(), q.steps.end(), [](const UpdateQueue::Step& s) { return s.prepared || s.dropped; }))
+        q.original.reset();
+
+    // Take in what is finished, in order.
+    while (!q.steps.empty() && !shared->stop && !q.closing) {
+        UpdateQueue::Step& s = q.steps.front();
+        if (s.dropped) {
+            q.steps.pop_front();
+            continue;
         }
-        // Take in what is finished, in order.
-        bool tookIn = false;
-        while (nextStep < steps.size() && !batch.shared->stop) {
-            Step& s = steps[nextStep];
-            if (!s.initialised || !finished(s)) break;
-            if (!s.failed) takeIn(s);
-            ++nextStep;
-            tookIn = true;
-            if (const UpdateStepFunction& step = updateStepFunction()) step(*this, s.variation);
-            showProgress();
-        }
-        if (nextStep >= steps.size() || batch.shared->stop) break;
-        if (!tookIn) {
-            std::unique_lock<std::mutex> lock(batch.shared->mutex);
-            batch.shared->changed.wait_for(lock, kWaitSlice);
-        }
+        if (!s.prepared || !allDone(s.jobs)) break;
+        UpdateQueue::Step step = std::move(s);
+        q.steps.pop_front();
+        if (!step.failed)
+            takeIn(step);
+        else if (labels_[static_cast<std::size_t>(step.variation)]->text() == LoadText(kTextBeingEncoded))
+            labels_[static_cast<std::size_t>(step.variation)]->clear();
+        ++q.roundDone;
+        if (const UpdateStepFunction& hook = updateStepFunction()) hook(*this, step.variation);
+        for (auto& then : step.then)
+            if (!q.closing) then();
+        // The hook, or what a take-in showed, may have asked for more: prepare it now.
+        prepareWaiting();
         showProgress();
-        // The window stays drawn, and a close reaches the document.
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    if (q.closing) return;
+    showProgress();
+    if (q.steps.empty()) {
+        // The round is over: the Original's shared copy goes (a worker still holding it, a
+        // stopped one, lets it go when it ends).
+        q.original.reset();
+        if (q.progressShown) {
+            q.progressShown = false;
+            if (MainWindowHost* host = mainWindowHost()) host->EndProgress();
+        }
+        if (q.roundTotal > 0) {
+            q.roundTotal = 0;
+            emit UpdatesFinished();
+        }
     }
 }
 

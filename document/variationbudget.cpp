@@ -1,21 +1,26 @@
-// Fitting a Variation into a byte budget: the engine searches with real encodes, the record
-// takes the setting found, and the Variation is encoded once more through its usual path so
-// that picture, caption and a later save all show that very encoding.
+// Fitting a Variation into a byte budget: the engine searches with real encodes on a worker
+// thread, the record takes the setting found, and the Variation is encoded once more through
+// its usual update, so that picture, caption and a later save all show that very encoding.
+#include <QEventLoop>
+
 #include "budget/bytebudget.h"
 #include "budget/ssimtarget.h"
 #include "color/colorres.h"
 #include "core/error.h"
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
+#include "common/errortrap.h"
 #include "common/globals.h"
 
 namespace kalmira {
 
-frmDocument::BudgetOutcome frmDocument::FitVariationToBudget(int index, std::int64_t bytes) {
+void frmDocument::FitVariationToBudget(int index, std::int64_t bytes, std::function<void(const BudgetOutcome&)> done) {
     checkVariation(index);
-    BudgetOutcome outcome;
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
-    if (bytes < 1 || r.GIFAnimated || !pictures_[0]->HasBitmap()) return outcome;
+    if (bytes < 1 || r.GIFAnimated || !pictures_[0]->HasBitmap()) {
+        done(BudgetOutcome{});
+        return;
+    }
     const SaveOptions options = HoleSpeicherOptionen(index);
     imaging::SaveOptions base;
     base.format = options.FormatNumber;
@@ -24,34 +29,82 @@ frmDocument::BudgetOutcome frmDocument::FitVariationToBudget(int index, std::int
     base.interlaced = pictures_[static_cast<std::size_t>(index)]->Interlaced();
     base.fastJpeg = pictures_[static_cast<std::size_t>(index)]->FastJpeg();
     base.effort = r.WebEffort;
-    const imaging::Bitmap& original = pictures_[0]->Bitmap();
-    const auto budget = static_cast<std::size_t>(bytes);
-    imaging::BudgetResult found;
-    if (imaging::budgetByQuality(base.format) && !(r.WebLossless && (r.Format == save_format::Webp || r.Format == save_format::Avif))) {
-        // The picture as the Variation's encoder receives it: the depth conversion alone.
-        const imaging::Bitmap picture = imaging::colorRes(original, options.BitsPerPixel, 0, 0, 0);
-        found = imaging::fitByQuality(picture, base, budget);
-        if (r.Format == save_format::Jpeg)
-            r.JPEGQFactor = found.options.qualityFactor;
-        else
-            r.WebQuality = found.options.quality;
-        outcome.quality = r.Format == save_format::Jpeg ? 256 - r.JPEGQFactor : r.WebQuality;
-    } else if (imaging::budgetByColours(base.format) && r.PixelDepth <= 8 && r.ColorPalette == 2) {
-        found = imaging::fitByColours(original, base, budget, r.DitheringMethod);
-        r.MaxColorsText = QString::number(found.colors);
-        r.PixelDepth = found.options.bits;
-        r.PalettePixelDepth = found.options.bits;
-        r.DitheringMethod = found.ditherCode;
-        outcome.colors = found.colors;
-        outcome.dithered = found.ditherCode != 0;
-    } else {
-        return outcome;
+    const bool byQuality =
+        imaging::budgetByQuality(base.format) && !(r.WebLossless && (r.Format == save_format::Webp || r.Format == save_format::Avif));
+    const bool byColours = !byQuality && imaging::budgetByColours(base.format) && r.PixelDepth <= 8 && r.ColorPalette == 2;
+    if (!byQuality && !byColours) {
+        done(BudgetOutcome{});
+        return;
     }
-    outcome.applicable = true;
-    outcome.fits = found.fits;
-    outcome.encodes = found.encodes;
-    AktualisiereVariation(index);
-    outcome.bytes = pictures_[static_cast<std::size_t>(index)]->InfoFileSize();
+    const auto budget = static_cast<std::size_t>(bytes);
+    const int ditherCode = r.DitheringMethod;
+    const int bits = options.BitsPerPixel;
+    auto source = std::make_shared<const imaging::Bitmap>(pictures_[0]->Bitmap());
+    auto found = std::make_shared<imaging::BudgetResult>();
+    auto failure = std::make_shared<std::exception_ptr>();
+    runOffWindowThread(
+        [source, found, failure, byQuality, base, budget, ditherCode, bits] {
+            try {
+                if (byQuality) {
+                    // The picture as the Variation's encoder receives it: the depth conversion alone.
+                    const imaging::Bitmap picture = imaging::colorRes(*source, bits, 0, 0, 0);
+                    *found = imaging::fitByQuality(picture, base, budget);
+                } else {
+                    *found = imaging::fitByColours(*source, base, budget, ditherCode);
+                }
+            } catch (...) {
+                *failure = std::current_exception();
+            }
+        },
+        [this, index, found, failure, byQuality, done] {
+            BudgetOutcome outcome;
+            const bool ok = Guarded([&] {
+                if (*failure) std::rethrow_exception(*failure);
+                VariationRecord& rec = records_[static_cast<std::size_t>(index)];
+                if (byQuality) {
+                    if (rec.Format == save_format::Jpeg)
+                        rec.JPEGQFactor = found->options.qualityFactor;
+                    else
+                        rec.WebQuality = found->options.quality;
+                    outcome.quality = rec.Format == save_format::Jpeg ? 256 - rec.JPEGQFactor : rec.WebQuality;
+                } else {
+                    rec.MaxColorsText = QString::number(found->colors);
+                    rec.PixelDepth = found->options.bits;
+                    rec.PalettePixelDepth = found->options.bits;
+                    rec.DitheringMethod = found->ditherCode;
+                    outcome.colors = found->colors;
+                    outcome.dithered = found->ditherCode != 0;
+                }
+                outcome.applicable = true;
+                outcome.fits = found->fits;
+                outcome.encodes = found->encodes;
+            });
+            if (!ok) {
+                done(BudgetOutcome{});
+                return;
+            }
+            AktualisiereVariation(index);
+            WhenTakenIn(index, [this, index, outcome, done]() mutable {
+                outcome.bytes = pictures_[static_cast<std::size_t>(index)]->InfoFileSize();
+                done(outcome);
+            });
+        });
+}
+
+frmDocument::BudgetOutcome frmDocument::FitVariationToBudget(int index, std::int64_t bytes) {
+    BudgetOutcome outcome;
+    bool finished = false;
+    QEventLoop loop;
+    FitVariationToBudget(index, bytes, [&](const BudgetOutcome& o) {
+        outcome = o;
+        finished = true;
+        loop.quit();
+    });
+    if (!finished) {
+        const QMetaObject::Connection gone = connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+        loop.exec();
+        disconnect(gone);
+    }
     return outcome;
 }
 

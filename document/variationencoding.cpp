@@ -46,7 +46,10 @@ bool takesPart(const VariationRecord& r, int index) {
 
 }  // namespace
 
-void frmDocument::AktualisiereVariation(int AktVariation) {
+void frmDocument::AktualisiereVariation(int AktVariation) { AktualisiereVariationen({AktVariation}); }
+
+void frmDocument::updateOnWindowThread(int AktVariation) {
+    // The one-at-a-time update of the window's thread, which the asynchronous one is compared with.
     if (!ApplyReady || AktVariation <= 0) return;
     Guarded([&] {
         checkVariation(AktVariation);
@@ -296,17 +299,27 @@ void frmDocument::SpeichernLadenVariation(int AktVariation, bool notTemporaer) {
 }
 
 imaging::RoundTripWork frmDocument::detachEncoding(int index, SaveOptions& options,
+                                                   std::shared_ptr<const imaging::Bitmap> source,
                                                    std::shared_ptr<imaging::Rgb> chosenColour,
                                                    std::shared_ptr<MeasuredQuality> quality) {
-    // SpeichernLadenVariation up to the reduction, for a still Variation: the Original goes
-    // into the picture with the save settings, and the picture's bitmap leaves with them.
+    // SpeichernLadenVariation up to the reduction, for a still Variation: the save settings go
+    // into the picture, and the work leaves with them and the Original's picture to start from.
+    // The picture itself keeps showing its last encoding meanwhile.
     checkVariation(index);
     imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
     encodedWith_[static_cast<std::size_t>(index)].valid = false;
-    bringOriginalInto(index);
+    const VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    if (originalAnimated_) {
+        // The frame the Variation shows, as bringOriginalInto picks it.
+        imaging::ImageControl& original = *pictures_[0];
+        const bool wasAnimating = original.AnimationEnable();
+        original.SetAnimationEnable(false);
+        original.SetBitmapListIndex(r.ImageNumber);
+        source = std::make_shared<const imaging::Bitmap>(original.Bitmap());
+        original.SetAnimationEnable(wasAnimating);
+    }
     target.SetAnimationEnable(false);
     options = HoleSpeicherOptionen(index);
-    const VariationRecord& r = records_[static_cast<std::size_t>(index)];
     const bool paletted = r.PixelDepth <= 8;
     // An edited palette is matched as reduceColours matches it.
     std::vector<imaging::Rgb> edited;
@@ -314,9 +327,9 @@ imaging::RoundTripWork frmDocument::detachEncoding(int index, SaveOptions& optio
         edited = edit->edited;
         for (std::size_t j = 0; j < edit->base.size(); ++j) target.SetUserPalette(static_cast<int>(j), edit->base[j]);
     }
-    imaging::RoundTripWork work = target.DetachRoundTrip(r.PixelDepth, paletted ? r.ColorPalette : 0,
-                                                         paletted ? r.DitheringMethod : 0, paletted ? options.ColorCount : 0,
-                                                         options.FormatNumber, options.BitsPerPixel, options.QualityFactor);
+    imaging::RoundTripWork work = target.PrepareRoundTrip(source, r.PixelDepth, paletted ? r.ColorPalette : 0,
+                                                          paletted ? r.DitheringMethod : 0, paletted ? options.ColorCount : 0,
+                                                          options.FormatNumber, options.BitsPerPixel, options.QualityFactor);
     if (r.Format == save_format::Gif) work.afterReduction = transparencyStep(index, std::move(chosenColour));
     if (!edited.empty()) {
         work.afterReduction = [edited, next = std::move(work.afterReduction)](imaging::Bitmap& reduced) {
@@ -325,13 +338,10 @@ imaging::RoundTripWork frmDocument::detachEncoding(int index, SaveOptions& optio
         };
     }
     if (quality && QualityOptions().QualityNumbers && !originalAnimated_ && !r.GIFAnimated) {
-        // The caption's quality numbers, measured by the worker against the Original. Nothing
-        // changes the Original's pixels while an update waits (input is held back), and the
-        // outcome is used only if its content version is still the one read here.
-        const imaging::Bitmap* source = &pictures_[0]->Bitmap();
+        // The caption's quality numbers, measured by the worker against the Original's picture
+        // it started from; the outcome is used only if the Original still has that content.
         quality->originalVersion = pictures_[0]->ContentVersion();
         work.afterDecoding = [source, quality](const imaging::Bitmap& shown) {
-            const std::lock_guard<std::mutex> lock(QualityMeasurementLock());
             if (!source->empty() && source->width() == shown.width() && source->height() == shown.height())
                 quality->score = imaging::measureQuality(*source, shown);
             quality->measured = true;

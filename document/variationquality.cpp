@@ -32,14 +32,8 @@ std::optional<imaging::QualityScore> frmDocument::VariationQuality(int index) {
     const imaging::Bitmap& shown = variation.Bitmap();
     // After the Original was resized and before the Variation is encoded again.
     if (source->width() != shown.width() || source->height() != shown.height()) return memo.score;
-    const std::lock_guard<std::mutex> lock(QualityMeasurementLock());
     memo.score = imaging::measureQuality(*source, shown);
     return memo.score;
-}
-
-std::mutex& frmDocument::QualityMeasurementLock() {
-    static std::mutex lock;
-    return lock;
 }
 
 void frmDocument::connectQualityOptions() {

@@ -94,19 +94,25 @@ void frmTools::TextTargetSize_Commit() {
             showMessage(6626);
             return;
         }
-        const frmDocument::BudgetOutcome outcome = document->FitVariationToBudget(n, bytes);
-        if (!outcome.applicable) {
-            showMessage(6625);
-            return;
-        }
-        QString result;
-        if (!outcome.fits)
-            result = LoadText(6624).arg(FormatWholeNumber(bytes), FormatWholeNumber(outcome.bytes));
-        else if (outcome.colors > 0)
-            result = LoadText(outcome.dithered ? 6623 : 6622).arg(FormatWholeNumber(outcome.bytes)).arg(outcome.colors);
-        else
-            result = LoadText(6621).arg(FormatWholeNumber(outcome.bytes)).arg(outcome.quality);
-        labelTargetSizeResult_->setText(result);
+        // The search runs off the window's thread; the row shows its outcome once the
+        // Variation shows the encoding found.
+        labelTargetSizeResult_->clear();
+        document->FitVariationToBudget(n, bytes, [this, bytes](const frmDocument::BudgetOutcome& outcome) {
+            Guarded([&] {
+                if (!outcome.applicable) {
+                    showMessage(6625);
+                    return;
+                }
+                QString result;
+                if (!outcome.fits)
+                    result = LoadText(6624).arg(FormatWholeNumber(bytes), FormatWholeNumber(outcome.bytes));
+                else if (outcome.colors > 0)
+                    result = LoadText(outcome.dithered ? 6623 : 6622).arg(FormatWholeNumber(outcome.bytes)).arg(outcome.colors);
+                else
+                    result = LoadText(6621).arg(FormatWholeNumber(outcome.bytes)).arg(outcome.quality);
+                labelTargetSizeResult_->setText(result);
+            });
+        });
     });
 }
 

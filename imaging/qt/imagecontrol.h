@@ -73,6 +73,12 @@ struct RoundTripWork {
     // Runs on the decoded picture once the decoding succeeded (a measurement of it); what it
     // throws is dropped with what it would have found.
     std::function<void(const imaging::Bitmap&)> afterDecoding;
+    // When set, Run starts from a copy of this picture instead of `bitmap`, with `userPalette`
+    // laid over the copy's own entries (as a control keeps its user palette when a picture is
+    // copied into it). The picture is shared with other work and the window and never changed;
+    // the work lets it go once copied.
+    std::shared_ptr<const imaging::Bitmap> source;
+    std::vector<Rgb> userPalette;
 
     // 0 or the engine's error number of each step, with its reason; a step after a failed
     // reduction or encoding does not run (MemoryInfo runs after a failed decoding, as the
@@ -187,6 +193,10 @@ public:
     // an encoding. The frame list must be empty (an animation is encoded through a file).
     RoundTripWork DetachRoundTrip(int bits, int paletteKind, int ditherCode, int colorCount, int format, int saveBits,
                                   int qualityFactor);
+    // The same work, but starting from `source` (see RoundTripWork::source): the control keeps
+    // showing its picture until the outcome is adopted.
+    RoundTripWork PrepareRoundTrip(std::shared_ptr<const imaging::Bitmap> source, int bits, int paletteKind,
+                                   int ditherCode, int colorCount, int format, int saveBits, int qualityFactor);
     // Shows a decoded picture as LoadMemory would after decoding it.
     void AdoptDecoded(Image&& image);
     void SetLastErrorText(const QString& text) { lastError_ = text; }

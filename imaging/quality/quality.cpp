@@ -345,12 +345,60 @@ double ssimOfLuma(const std::vector<float>& a, const std::vector<float>& b, int 
     return meanSsim(a.data(), b.data(), width, height);
 }
 
+namespace {
+
+// Rows [r0, r1) of `bitmap` composited over the matte as compositeRgb gives them, into `out`
+// (width * 3 bytes a row). `whole` is the picture composited at once, for the rare depths
+// that have no row-wise conversion (it is empty otherwise).
+void compositeRows(const Bitmap& bitmap, Rgb matte, const std::vector<std::uint8_t>& whole, int r0, int r1,
+                   std::uint8_t* out) {
+    const std::size_t w = static_cast<std::size_t>(bitmap.width());
+    const std::size_t rowBytes = w * 3;
+    if (!whole.empty()) {
+        std::copy(whole.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(r0) * rowBytes),
+                  whole.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(r1) * rowBytes), out);
+        return;
+    }
+    std::array<std::uint8_t, 256 * 3> table{};
+    if (bitmap.isIndexed()) {
+        const std::vector<Rgb>& palette = bitmap.palette();
+        for (std::size_t j = 0; j < palette.size() && j < 256; ++j) {
+            table[j * 3] = static_cast<std::uint8_t>(redOf(palette[j]));
+            table[j * 3 + 1] = static_cast<std::uint8_t>(greenOf(palette[j]));
+            table[j * 3 + 2] = static_cast<std::uint8_t>(blueOf(palette[j]));
+        }
+    }
+    const int mr = redOf(matte), mg = greenOf(matte), mb = blueOf(matte);
+    for (int y = r0; y < r1; ++y, out += rowBytes) {
+        const std::uint8_t* s = bitmap.row(y);
+        if (bitmap.bits() == 24) {
+            std::copy_n(s, rowBytes, out);
+        } else if (bitmap.bits() == 32) {
+            std::uint8_t* d = out;
+            for (std::size_t i = 0; i < w; ++i, s += 4, d += 3) {
+                const int a = s[3];
+                if (a == 255) {
+                    d[0] = s[0], d[1] = s[1], d[2] = s[2];
+                } else {
+                    d[0] = blend(s[0], a, mr), d[1] = blend(s[1], a, mg), d[2] = blend(s[2], a, mb);
+                }
+            }
+        } else {
+            for (std::size_t i = 0; i < w; ++i) std::copy_n(&table[static_cast<std::size_t>(s[i]) * 3], 3, &out[i * 3]);
+        }
+    }
+}
+
+bool compositesByRow(const Bitmap& bitmap) { return bitmap.bits() == 24 || bitmap.bits() == 32 || bitmap.isIndexed(); }
+
+}  // namespace
+
 QualityScore measureQuality(const Bitmap& original, const Bitmap& variation, Rgb matte) {
     if (original.empty() || variation.empty()) fail(ErrorCode::NoImage, kWhere, "there is no picture to compare");
     if (original.width() != variation.width() || original.height() != variation.height())
         fail(ErrorCode::InvalidArgument, kWhere, "the pictures differ in size");
-    QualityScore score;
     if (hasTransparency(original)) {
+        QualityScore score;
         // An Original with real transparency is shown on pages of other colours too: over the
         // matte and over its opposite, lost or changed alpha shows on one of them, so a
         // Variation that lost the transparency (a JPEG blended on white) is never "lossless"
@@ -368,12 +416,69 @@ QualityScore measureQuality(const Bitmap& original, const Bitmap& variation, Rgb
                               ssimOfLuma(lumaOf(a2), lumaOf(b2), original.width(), original.height()));
         return score;
     }
-    const std::vector<std::uint8_t> a = compositeRgb(original, matte);
-    const std::vector<std::uint8_t> b = compositeRgb(variation, matte);
-    score.psnr = psnrOfSum(squaredDifferences(a.data(), b.data(), a.size()), a.size());
-    score.ssim = score.psnr == std::numeric_limits<double>::infinity()
-                     ? 1.0
-                     : ssimOfLuma(lumaOf(a), lumaOf(b), original.width(), original.height());
+    // Worked in strips of rows: composited RGB and luma of a strip at a time, so a measurement
+    // holds a few rows of each picture rather than float copies of both. Every SSIM row and
+    // every squared difference is the one a whole-picture pass gives (integer sums, and each
+    // output row's sum added in row order), so the numbers are the same bit for bit.
+    const int width = original.width();
+    const int height = original.height();
+    const std::size_t w = static_cast<std::size_t>(width);
+    const std::vector<std::uint8_t> wholeA = compositesByRow(original) ? std::vector<std::uint8_t>() : compositeRgb(original, matte);
+    const std::vector<std::uint8_t> wholeB = compositesByRow(variation) ? std::vector<std::uint8_t>() : compositeRgb(variation, matte);
+    int size = std::min({kWindow, width, height});
+    if (size % 2 == 0) --size;
+    const int outRows = height - size + 1;
+    constexpr std::size_t kBands = 8;
+    constexpr int kStripRows = 32;
+    const std::size_t bands = std::min<std::size_t>(kBands, static_cast<std::size_t>(outRows));
+    std::vector<double> sums(static_cast<std::size_t>(outRows));
+    std::vector<std::uint64_t> squares(bands);
+    parallelFor(bands, [&](std::size_t band) {
+        const int y0 = static_cast<int>(rangeStart(static_cast<std::size_t>(outRows), bands, band));
+        const int y1 = static_cast<int>(rangeStart(static_cast<std::size_t>(outRows), bands, band + 1));
+        // The squared differences of input rows [y0, y1), and the last band those below the
+        // last window's top row too: every input row once.
+        const int last = band + 1 == bands ? height : y1;
+        const std::size_t stripRows = static_cast<std::size_t>(kStripRows + size - 1);
+        std::vector<std::uint8_t> a(stripRows * w * 3), b(stripRows * w * 3);
+        std::vector<float> la(stripRows * w), lb(stripRows * w);
+        std::uint64_t sum = 0;
+        for (int top = y0; top < y1; top += kStripRows) {
+            const int outEnd = std::min(y1, top + kStripRows);
+            // The rows the strip's windows read (never past the picture: outEnd <= outRows),
+            // and those whose differences it counts.
+            const int inEnd = outEnd + size - 1;
+            const int countEnd = outEnd == y1 ? last : outEnd;
+            compositeRows(original, matte, wholeA, top, inEnd, a.data());
+            compositeRows(variation, matte, wholeB, top, inEnd, b.data());
+            const std::size_t counted = static_cast<std::size_t>(countEnd - top) * w * 3;
+            for (std::size_t i = 0; i < counted; ++i) {
+                const int d = a[i] - b[i];
+                sum += static_cast<std::uint64_t>(d * d);
+            }
+            const std::size_t n = static_cast<std::size_t>(inEnd - top) * w;
+            for (std::size_t i = 0; i < n; ++i) {
+                la[i] = 0.299f * a[i * 3] + 0.587f * a[i * 3 + 1] + 0.114f * a[i * 3 + 2];
+                lb[i] = 0.299f * b[i * 3] + 0.587f * b[i * 3 + 1] + 0.114f * b[i * 3 + 2];
+            }
+            ssimBand(la.data(), lb.data(), width, size, 0, outEnd - top, sums.data() + top);
+        }
+        squares[band] = sum;
+    });
+    std::uint64_t total = 0;
+    for (std::uint64_t part : squares) total += part;
+    QualityScore score;
+    const std::size_t samples = w * static_cast<std::size_t>(height) * 3;
+    if (total == 0) {
+        score.psnr = std::numeric_limits<double>::infinity();
+        score.ssim = 1.0;
+        return score;
+    }
+    const double mse = static_cast<double>(total) / static_cast<double>(samples);
+    score.psnr = 10.0 * std::log10(255.0 * 255.0 / mse);
+    double ssimTotal = 0.0;
+    for (double rowSum : sums) ssimTotal += rowSum;
+    score.ssim = ssimTotal / (static_cast<double>(width - size + 1) * static_cast<double>(outRows));
     return score;
 }
 

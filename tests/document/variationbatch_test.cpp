@@ -1,6 +1,7 @@
-// Updating several Variations at once on worker threads: the same bytes, pictures, records and
-// messages as one Variation after another on the window's thread; progress in the status bar for
-// a long update; closing the document in the middle of one.
+// Updating Variations on worker threads while the window goes on: the same bytes, pictures,
+// records and messages as one Variation after another on the window's thread; progress in the
+// status bar for a long update; a Variation asked for again restarts; closing the document in
+// the middle of an update.
 #include <QApplication>
 #include <QLabel>
 #include <QMdiArea>
@@ -142,9 +143,10 @@ private slots:
 
     void cleanup() {
         frmDocument::SetParallelUpdates(true);
+        frmDocument::SetWaitForUpdates(true);
         frmDocument::SetUpdateStepFunction({});
         ErrorTrapping = false;
-        QCOMPARE(imaging::threadsAtWork(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(imaging::threadsAtWork(), 0, 20000);
     }
 
     // The five built-in profiles (GIF-or-JPEG comparisons, GIF, JPEG, 4 and 2 bits) on a photo,
@@ -269,8 +271,8 @@ private slots:
         QVERIFY(slow->record(3).MemHandle);
     }
 
-    // Closing the document's window while its Variations are encoded: the update stops, no
-    // thread is left at work, nothing leaks, and the window closes once the update is over.
+    // Closing the document's window while its Variations are encoded: it goes at once, the
+    // encodings stop, nothing more is taken in, nothing leaks and no thread is left at work.
     void closingStopsTheUpdate_data() {
         QTest::addColumn<bool>("whileFirstEncodes");
         QTest::newRow("after the first Variation") << false;
@@ -279,6 +281,7 @@ private slots:
 
     void closingStopsTheUpdate() {
         QFETCH(bool, whileFirstEncodes);
+        frmDocument::SetWaitForUpdates(false);
         const QString file = writeFile("close.png", imaging::Image::fromBitmap(kalmira::testing::photo(640, 480)), imaging::format::Png);
         const int blocksBefore = imaging::MemoryBlock::liveCount();
         QMdiArea area;
@@ -292,38 +295,163 @@ private slots:
             QVERIFY(seen->UpdateRunning());
             window = qobject_cast<QMdiSubWindow*>(seen->parentWidget());
             QVERIFY(window);
-            window->close();
+            QVERIFY(window->close());
             closed = true;
-            // The document refuses to go while it updates.
-            QVERIFY(seen);
-            QVERIFY(!window->isHidden());
+            // Nothing is left to wait for: the window is hidden and goes at the next turn.
+            QVERIFY(window->isHidden());
+            QVERIFY(!seen->UpdateRunning());
         };
         frmDocument::SetUpdateStepFunction([&](frmDocument& doc, int variation) {
             if (closed) ++stepsAfterClose;
             seen = &doc;
             if (!whileFirstEncodes && variation == 1) closeIt();
         });
-        if (whileFirstEncodes) {
-            // Runs in the update's first wait, while the first encodings are on their threads.
-            QTimer::singleShot(0, this, [&] {
-                seen = qobject_cast<frmDocument*>(area.subWindowList().value(0) ? area.subWindowList().value(0)->widget() : nullptr);
-                closeIt();
-            });
-        }
         frmDocument* doc = open(file, &area);
         QVERIFY(doc);
         seen = doc;
-        QVERIFY(closed);
-        QCOMPARE(stepsAfterClose, 0);
-        QVERIFY(!doc->UpdateRunning());
-        QCOMPARE(imaging::threadsAtWork(), 0);
-        // Variations 2 to 5 were never taken in.
-        for (int i = 2; i <= 5; ++i) QVERIFY(!doc->record(i).MemHandle);
-        // The window goes at the next turn of the event loop.
+        // The window's thread came back before the Variations were in.
+        QVERIFY(doc->UpdateRunning());
+        if (whileFirstEncodes) {
+            QVERIFY(doc->EncodingsRunning() > 0);
+            closeIt();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(closed, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(seen.isNull(), 5000);
         QVERIFY(window.isNull());
+        QCOMPARE(stepsAfterClose, 0);
         QCOMPARE(imaging::MemoryBlock::liveCount(), blocksBefore);
         QCOMPARE(OpenDocumentCount, 0);
+        // Stopped encodings end at their next step and let everything go.
+        QTRY_COMPARE_WITH_TIMEOUT(imaging::threadsAtWork(), 0, 20000);
+    }
+
+    // Opening returns to the event loop at once: a timer started after the document opened
+    // fires while its Variations are still encoded, and they come in one by one afterwards, in
+    // order, as the update the window waited for left them.
+    void theWindowDoesNotWaitForEncodings() {
+        ErrorTrapping = true;
+        const QString file = writeFile("large.png", imaging::Image::fromBitmap(kalmira::testing::photo(1200, 900)), imaging::format::Png);
+        std::vector<Outcome> waited;
+        {
+            std::unique_ptr<frmDocument> doc(open(file));
+            QVERIFY(doc);
+            QVERIFY(!doc->UpdateRunning());
+            waited = outcomes(*doc);
+        }
+        frmDocument::SetWaitForUpdates(false);
+        std::vector<int> order;
+        frmDocument::SetUpdateStepFunction([&](frmDocument&, int variation) { order.push_back(variation); });
+        std::unique_ptr<frmDocument> doc(open(file));
+        QVERIFY(doc);
+        QVERIFY(doc->UpdateRunning());
+        QVERIFY(order.empty());
+        // A picture with nothing to show yet says it is being encoded.
+        QCOMPARE(doc->LabelCompress(5)->text(), QStringLiteral("Being encoded\u2026"));
+        bool runningWhenTimerFired = false;
+        bool fired = false;
+        QTimer::singleShot(0, this, [&] {
+            fired = true;
+            runningWhenTimerFired = doc->UpdateRunning();
+        });
+        QSignalSpy finished(doc.get(), &frmDocument::UpdatesFinished);
+        QTRY_VERIFY_WITH_TIMEOUT(fired, 20000);
+        QVERIFY(runningWhenTimerFired);
+        QVERIFY(finished.wait(60000) || !doc->UpdateRunning());
+        QVERIFY(!doc->UpdateRunning());
+        QCOMPARE(order, (std::vector<int>{1, 2, 3, 4, 5}));
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+        const std::vector<Outcome> async = outcomes(*doc);
+        for (std::size_t i = 0; i < 5; ++i) {
+            QVERIFY2(async[i] == waited[i], qPrintable(QStringLiteral("Variation %1").arg(i + 1)));
+            QVERIFY(!async[i].bytes.isEmpty());
+        }
+    }
+
+    // Saving a Variation while its new encoding is being made writes that encoding, not the
+    // picture still shown encoded once more; the window's thread keeps running meanwhile.
+    void savingWaitsForTheEncodingInWork() {
+        ErrorTrapping = true;
+        for (int slot = 1; slot <= 5; ++slot) ProgramOptions().Profiles[static_cast<std::size_t>(slot)].FileFormat = kProfileAlwaysJpeg;
+        const QString file = writeFile("save.png", imaging::Image::fromBitmap(kalmira::testing::photo(600, 400)), imaging::format::Png);
+        std::unique_ptr<frmDocument> doc(open(file));
+        QVERIFY(doc);
+        frmDocument::SetWaitForUpdates(false);
+        doc->record(3).JPEGQFactor = 256 - 20;
+        doc->AktualisiereVariation(3);
+        QVERIFY(doc->UpdatePending(3));
+        const QString target = dir_.filePath("saved.jpg");
+        QCOMPARE(doc->SaveVariationFile(3, target), 0);
+        QVERIFY(!doc->UpdatePending(3));
+        QFile saved(target);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray bytes = saved.readAll();
+        QCOMPARE(bytes, outcomeOf(*doc, 3).bytes);
+        QVERIFY(doc->record(3).MemFileSize < doc->record(1).MemFileSize);
+    }
+
+    // Showing more Variations while the first is in encodes only those: the first keeps its
+    // encoding, which the format comparison left (the same bytes as when it is encoded alone).
+    void showingMoreVariationsLeavesTheOthers() {
+        ErrorTrapping = true;
+        ProgramOptions().InitialOpenVariations = 1;
+        const QString file = writeFile("more.png", imaging::Image::fromBitmap(kalmira::testing::photo(500, 360)), imaging::format::Png);
+        frmDocument::SetWaitForUpdates(false);
+        std::vector<int> order;
+        frmDocument::SetUpdateStepFunction([&](frmDocument&, int variation) { order.push_back(variation); });
+        std::unique_ptr<frmDocument> doc(open(file));
+        QVERIFY(doc);
+        QTRY_VERIFY_WITH_TIMEOUT(!doc->UpdateRunning(), 60000);
+        const Outcome first = outcomeOf(*doc, 1);
+        for (int i = 2; i <= 5; ++i) {
+            // As the main window's toggle does it.
+            host_.toggles[i] = true;
+            doc->SetGrafikAnzeigen(i, true);
+            doc->AktualisiereVariation(i);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!doc->UpdateRunning(), 60000);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+        QCOMPARE(order, (std::vector<int>{1, 2, 3, 4, 5}));
+        QVERIFY(outcomeOf(*doc, 1) == first);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+    }
+
+    // A setting changed ten times while the Variations encode: the Variation ends with the
+    // last setting's encoding (the same as when it is encoded alone), the stale ones are
+    // dropped without being taken in, and it never has two encodings at once.
+    void askingAgainRestartsOnlyThatVariation() {
+        ErrorTrapping = true;
+        for (int slot = 1; slot <= 5; ++slot) ProgramOptions().Profiles[static_cast<std::size_t>(slot)].FileFormat = kProfileAlwaysJpeg;
+        const QString file = writeFile("restart.png", imaging::Image::fromBitmap(kalmira::testing::photo(800, 600)), imaging::format::Png);
+        frmDocument::SetWaitForUpdates(false);
+        std::vector<int> order;
+        frmDocument::SetUpdateStepFunction([&](frmDocument&, int variation) { order.push_back(variation); });
+        std::unique_ptr<frmDocument> doc(open(file));
+        QVERIFY(doc);
+        QVERIFY(doc->UpdateRunning());
+        int mostAtOnce = 0;
+        for (int quality = 10; quality <= 100; quality += 10) {
+            doc->record(2).JPEGQFactor = 256 - quality;
+            doc->AktualisiereVariation(2);
+            mostAtOnce = std::max(mostAtOnce, doc->EncodingsRunning());
+            QCoreApplication::processEvents();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!doc->UpdateRunning(), 60000);
+        // Each Variation was taken in once; Variation 2 kept its place.
+        QCOMPARE(order, (std::vector<int>{1, 2, 3, 4, 5}));
+        // Five Variations at most, one each: the stale encodings of Variation 2 never ran
+        // beside its next one.
+        QVERIFY2(mostAtOnce <= 5, qPrintable(QString::number(mostAtOnce)));
+        const Outcome last = outcomeOf(*doc, 2);
+        QCOMPARE(doc->record(2).JPEGQFactor, 256 - 100);
+        QVERIFY(!last.bytes.isEmpty());
+
+        frmDocument::SetWaitForUpdates(true);
+        std::unique_ptr<frmDocument> alone(open(file));
+        QVERIFY(alone);
+        alone->record(2).JPEGQFactor = 256 - 100;
+        alone->AktualisiereVariation(2);
+        QVERIFY(last == outcomeOf(*alone, 2));
+        QVERIFY(outcomeOf(*alone, 2) != outcomeOf(*alone, 1));
     }
 };
 

@@ -24,6 +24,9 @@ struct TestEnvironment {
     TestEnvironment() {
         setenv("KALMIRA_LANGUAGE", "en", 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // A document's Variation updates return once their outcomes are in, as most tests
+        // expect; the tests of the asynchronous update itself switch this off.
+        setenv("KALMIRA_WAIT_FOR_UPDATES", "1", 0);
         // A test function that waits for something that never comes is stopped after two
         // minutes rather than Qt Test's default five, so a hung window test fails quickly.
         setenv("QTEST_FUNCTION_TIMEOUT", "120000", 0);

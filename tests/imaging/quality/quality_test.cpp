@@ -279,3 +279,46 @@ TEST(Quality, RefusesPicturesOfDifferentSizes) {
         EXPECT_EQ(e.code(), ErrorCode::NoImage);
     }
 }
+
+// measureQuality works in strips of rows; its numbers are those of the whole pictures composited
+// and filtered at once (compositeRgb, psnrOfRgb, lumaOf, ssimOfLuma), bit for bit, for pictures
+// shorter than a strip, exactly a band's height and taller than several strips, in the depths a
+// Variation shows (24 bits, alpha over the matte, 8- and 4-bit palettes, 16 bits composited whole).
+TEST(Quality, StripsGiveTheWholePicturesNumbers) {
+    struct Case {
+        int w, h, bits;
+    } cases[] = {{2, 1, 24}, {5, 3, 24}, {11, 11, 24}, {13, 300, 24}, {97, 611, 32}, {64, 257, 8}, {40, 90, 4}, {33, 70, 16},
+                 {301, 43, 24}};
+    for (const Case& c : cases) {
+        const auto [a24, b24] = pair(c.w, c.h, 3);
+        Bitmap a = a24, b = b24;
+        if (c.bits == 32) {
+            a = a24.toRgba32();
+            b = b24.toRgba32();
+            for (int y = 0; y < c.h; ++y)
+                for (int x = 0; x < c.w; ++x) b.row(y)[x * 4 + 3] = static_cast<std::uint8_t>((x * 37 + y * 11) % 256);
+        } else if (c.bits == 8) {
+            b = Bitmap(c.w, c.h, 8);
+            for (int j = 0; j < 256; ++j) b.palette()[static_cast<std::size_t>(j)] = makeRgb(j, 255 - j, (j * 7) % 256);
+            for (int y = 0; y < c.h; ++y)
+                for (int x = 0; x < c.w; ++x) b.setPixel(x, y, static_cast<Rgb>((x + y * 3) % 256));
+        } else if (c.bits == 16) {
+            b = Bitmap(c.w, c.h, 16);
+            for (int y = 0; y < c.h; ++y)
+                for (int x = 0; x < c.w; ++x) b.setPixel(x, y, b24.pixel(x, y));
+        } else if (c.bits == 4) {
+            b = Bitmap(c.w, c.h, 4);
+            for (int j = 0; j < 16; ++j) b.palette()[static_cast<std::size_t>(j)] = makeRgb(j * 16, 200 - j * 9, 90);
+            for (int y = 0; y < c.h; ++y)
+                for (int x = 0; x < c.w; ++x) b.setPixel(x, y, static_cast<Rgb>((x * 3 + y) % 16));
+        }
+        const Rgb matte = makeRgb(255, 255, 255);
+        const std::vector<std::uint8_t> ra = compositeRgb(a, matte), rb = compositeRgb(b, matte);
+        const double psnr = psnrOfRgb(ra, rb);
+        const double ssim = ssimOfLuma(lumaOf(ra), lumaOf(rb), c.w, c.h);
+        const QualityScore q = measureQuality(a, b, matte);
+        EXPECT_EQ(q.psnr, psnr) << c.w << " x " << c.h << " at " << c.bits;
+        EXPECT_EQ(q.ssim, ssim) << c.w << " x " << c.h << " at " << c.bits;
+        EXPECT_LT(q.psnr, 60.0) << c.w << " x " << c.h;
+    }
+}
