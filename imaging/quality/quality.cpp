@@ -311,10 +311,32 @@ std::vector<float> lumaOf(const std::vector<std::uint8_t>& rgb) {
     return y;
 }
 
+namespace {
+
+// An Original with real transparency is shown on pages of other colours too: both pictures
+// over the matte and over its opposite, so lost or changed alpha shows on one of them and a
+// Variation that lost the transparency (a JPEG blended on white) is never "lossless" just
+// because the test page happens to be white.
+struct OverBothPages {
+    OverBothPages(const Bitmap& original, const Bitmap& variation, Rgb matte) {
+        const Rgb other = makeRgb(255 - redOf(matte), 255 - greenOf(matte), 255 - blueOf(matte));
+        a1 = compositeShown(original, matte), b1 = compositeShown(variation, matte);
+        a2 = compositeShown(original, other), b2 = compositeShown(variation, other);
+    }
+    double psnr() const {
+        return psnrOfSum(squaredDifferences(a1.data(), b1.data(), a1.size()) + squaredDifferences(a2.data(), b2.data(), a2.size()),
+                         a1.size() + a2.size());
+    }
+    std::vector<std::uint8_t> a1, b1, a2, b2;
+};
+
+}  // namespace
+
 double psnrRgb(const Bitmap& original, const Bitmap& variation, Rgb matte) {
     if (original.width() != variation.width() || original.height() != variation.height())
         fail(ErrorCode::InvalidArgument, kWhere, "the pictures differ in size");
     if (original.empty()) return std::numeric_limits<double>::infinity();
+    if (hasTransparency(original)) return OverBothPages(original, variation, matte).psnr();
     // Rows are composited one at a time, so a large picture costs no full copy. Integer sums
     // per band, added in band order: the same on any number of cores.
     const RowCompositor rowsA(original, matte), rowsB(variation, matte);
@@ -399,21 +421,14 @@ QualityScore measureQuality(const Bitmap& original, const Bitmap& variation, Rgb
         fail(ErrorCode::InvalidArgument, kWhere, "the pictures differ in size");
     if (hasTransparency(original)) {
         QualityScore score;
-        // An Original with real transparency is shown on pages of other colours too: over the
-        // matte and over its opposite, lost or changed alpha shows on one of them, so a
-        // Variation that lost the transparency (a JPEG blended on white) is never "lossless"
-        // just because the test page happens to be white.
-        const Rgb other = makeRgb(255 - redOf(matte), 255 - greenOf(matte), 255 - blueOf(matte));
-        const std::vector<std::uint8_t> a1 = compositeShown(original, matte), b1 = compositeShown(variation, matte);
-        const std::vector<std::uint8_t> a2 = compositeShown(original, other), b2 = compositeShown(variation, other);
-        score.psnr = psnrOfSum(squaredDifferences(a1.data(), b1.data(), a1.size()) + squaredDifferences(a2.data(), b2.data(), a2.size()),
-                               a1.size() + a2.size());
+        const OverBothPages pages(original, variation, matte);
+        score.psnr = pages.psnr();
         if (score.psnr == std::numeric_limits<double>::infinity()) {
             score.ssim = 1.0;
             return score;
         }
-        score.ssim = std::min(ssimOfLuma(lumaOf(a1), lumaOf(b1), original.width(), original.height()),
-                              ssimOfLuma(lumaOf(a2), lumaOf(b2), original.width(), original.height()));
+        score.ssim = std::min(ssimOfLuma(lumaOf(pages.a1), lumaOf(pages.b1), original.width(), original.height()),
+                              ssimOfLuma(lumaOf(pages.a2), lumaOf(pages.b2), original.width(), original.height()));
         return score;
     }
     // Worked in strips of rows: composited RGB and luma of a strip at a time, so a measurement

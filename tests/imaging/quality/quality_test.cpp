@@ -203,22 +203,28 @@ TEST(Quality, PsnrOfBitmapsIsTheCaptionsPsnr) {
 }
 
 TEST(Quality, PsnrSeesWhatAPageShows) {
-    // A colour under full transparency does not count; a half-transparent one counts blended.
     Bitmap rgba(2, 1, 32);
     const std::uint8_t px[8] = {200, 0, 0, 0, 0, 100, 0, 128};
     std::copy(px, px + 8, rgba.row(0));
     Bitmap white(2, 1, 24);
     white.setPixel(0, 0, makeRgb(255, 255, 255));
     white.setPixel(1, 0, makeRgb(127, 177, 127));
-    EXPECT_EQ(psnrRgb(rgba, white), std::numeric_limits<double>::infinity());
+    // An opaque Original is compared over the matte alone: the Variation's hidden red does not
+    // count, its half-transparent green counts blended.
     EXPECT_EQ(psnrRgb(white, rgba), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(psnrRgb(rgba, rgba), std::numeric_limits<double>::infinity());
+    // A transparent Original is compared over the matte and over its opposite too, so the same
+    // picture flattened on white has lost something: over black the Original shows (0, 0, 0)
+    // and (0, 50, 0) where the flattened one still shows white and (127, 177, 127).
+    const double lost = (3 * 255.0 * 255.0 + 3 * 127.0 * 127.0) / 12.0;
+    EXPECT_NEAR(psnrRgb(rgba, white), 10.0 * std::log10(255.0 * 255.0 / lost), 1e-9);
     // One channel of one pixel off by 30 over six values: MSE 150.
     white.setPixel(1, 0, makeRgb(127, 147, 127));
-    EXPECT_NEAR(psnrRgb(rgba, white), 10.0 * std::log10(255.0 * 255.0 / 150.0), 1e-9);
+    EXPECT_NEAR(psnrRgb(white, rgba), 10.0 * std::log10(255.0 * 255.0 / 150.0), 1e-9);
     // Over black the hidden red pixel is black and the half-green one (0, 50, 0).
     Bitmap black(2, 1, 24);
     black.setPixel(1, 0, makeRgb(0, 50, 0));
-    EXPECT_EQ(psnrRgb(rgba, black, makeRgb(0, 0, 0)), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(psnrRgb(black, rgba, makeRgb(0, 0, 0)), std::numeric_limits<double>::infinity());
     try {
         psnrRgb(rgba, Bitmap(2, 2, 24));
         FAIL() << "no error";
@@ -314,7 +320,7 @@ TEST(Quality, StripsGiveTheWholePicturesNumbers) {
         }
         const Rgb matte = makeRgb(255, 255, 255);
         const std::vector<std::uint8_t> ra = compositeRgb(a, matte), rb = compositeRgb(b, matte);
-        const double psnr = psnrOfRgb(ra, rb);
+        const double psnr = psnrRgb(a, b, matte);
         const double ssim = ssimOfLuma(lumaOf(ra), lumaOf(rb), c.w, c.h);
         const QualityScore q = measureQuality(a, b, matte);
         EXPECT_EQ(q.psnr, psnr) << c.w << " x " << c.h << " at " << c.bits;
