@@ -210,6 +210,9 @@ private slots:
 
     void theDialogHandsBackWhatWasSet() {
         AddTextDialogs dialogs;
+        // The first dialog starts at 24 points, bold.
+        QCOMPARE(dialogs.TextFont().pointSize(), 24);
+        QVERIFY(dialogs.TextFont().bold());
         const Bitmap picture = white(60, 40);
         dialogs.SetBitmap(&picture);
         dialogs.SetRunner([](AddTextDialog& dialog) {
