@@ -13,6 +13,7 @@
 #include "codecs/registry.h"
 #include "color/colorres.h"
 #include "document/frmdocument.h"
+#include "bench_documents.h"
 #include "photo_like.h"
 #include "settings/programoptions.h"
 #include "common/globals.h"
@@ -24,12 +25,12 @@ constexpr int kHeight = 1155;  // 2.0 megapixels
 
 const QString& photoFile() {
     static const QString path = [] {
-        const QString p = QDir::temp().filePath(QStringLiteral("kalmira_document_bench.jpg"));
         imaging::SaveOptions options;
         options.format = imaging::format::Jpeg444;
         options.qualityFactor = 40;
-        imaging::saveFile(p.toStdString(), imaging::Image::fromBitmap(kalmira_bench::photoLike(kWidth, kHeight)), options);
-        return p;
+        return kalmira_bench::temporaryPicture(
+            QStringLiteral("kalmira_document_bench.jpg"),
+            [] { return imaging::Image::fromBitmap(kalmira_bench::photoLike(kWidth, kHeight)); }, options);
     }();
     return path;
 }
@@ -40,12 +41,7 @@ void BM_DocumentFirstVariation(benchmark::State& state) {
     const QString path = photoFile();
     for (auto _ : state) {
         state.PauseTiming();
-        auto doc = std::make_unique<kalmira::frmDocument>();
-        doc->SetGrafikOriginalFileName(path);
-        doc->picOriginal().FileInfo(path, 1000);
-        doc->picOriginal().Load(path, 0, 0, -1);
-        doc->SetOriginalAnimation(false, 1);
-        kalmira::ApplyReady = true;
+        auto doc = kalmira_bench::documentFromFile(path);
         state.ResumeTiming();
 
         doc->InitialisiereGrafik(true);

@@ -26,6 +26,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_documents.h"
 #include "codecs/registry.h"
 #include "document/frmdocument.h"
 #include "ops/operation_table.h"
@@ -40,17 +41,19 @@ constexpr double kTickMs = 5;
 
 const QString& photoFile() {
     static const QString path = [] {
-        const QString p = QDir::temp().filePath(QStringLiteral("kalmira_largephoto_bench.jpg"));
-        // Made once and kept in the temporary folder, so that timing the whole program
-        // from outside times the document alone.
-        if (QFile::exists(p)) return p;
-        imaging::Image image = imaging::loadFile(KALMIRA_BENCH_PICTURES "/dune.jpg");
-        imaging::ops::applyNamedOperation(image.first(), "Size", {kWidth, kHeight});
         imaging::SaveOptions options;
         options.format = imaging::format::Jpeg444;
         options.qualityFactor = 256 - 229;  // quality 90
-        imaging::saveFile(p.toStdString(), image, options);
-        return p;
+        // Made once and kept in the temporary folder, so that timing the whole program
+        // from outside times the document alone.
+        return kalmira_bench::temporaryPicture(
+            QStringLiteral("kalmira_largephoto_bench.jpg"),
+            [] {
+                imaging::Image image = imaging::loadFile(KALMIRA_BENCH_PICTURES "/dune.jpg");
+                imaging::ops::applyNamedOperation(image.first(), "Size", {kWidth, kHeight});
+                return image;
+            },
+            options, true);
     }();
     return path;
 }
@@ -93,12 +96,7 @@ void openLargePhoto(benchmark::State& state) {
         resetPeak();
         state.ResumeTiming();
 
-        auto doc = std::make_unique<kalmira::frmDocument>();
-        doc->SetGrafikOriginalFileName(path);
-        doc->picOriginal().FileInfo(path, 1000);
-        doc->picOriginal().Load(path, 0, 0, -1);
-        doc->SetOriginalAnimation(false, 1);
-        kalmira::ApplyReady = true;
+        auto doc = kalmira_bench::documentFromFile(path);
         // The window's thread from the moment the Variations are asked for until the last is
         // in: how late a timer that should fire every few milliseconds comes (the time the
         // asking itself takes counts as one such wait).

@@ -12,6 +12,7 @@
 
 #include <memory>
 
+#include "bench_documents.h"
 #include "codecs/registry.h"
 #include "color/colorres.h"
 #include "document/frmdocument.h"
@@ -50,18 +51,8 @@ struct Setup {
         gif.GIFDitheringMethod = 0;
         kalmira::ProgramOptions().Profiles[kJpegVariation].FileFormat = kalmira::kProfileAlwaysJpeg;
         tools = std::make_unique<kalmira::frmTools>();
-        doc = std::make_unique<kalmira::frmDocument>();
+        doc = kalmira_bench::documentFromBitmap(photo(), 600000);
         tools->SetActiveDocumentProvider([this] { return doc.get(); });
-        kalmira::ApplyReady = false;
-        doc->picOriginal().SetBitmap(photo());
-        imaging::ImageInfo info;
-        info.width = kWidth;
-        info.height = kHeight;
-        info.bits = 24;
-        info.fileSize = 600000;
-        doc->picOriginal().SetInfo(info);
-        doc->SetOriginalAnimation(false, 1);
-        kalmira::ApplyReady = true;
         doc->InitialisiereGrafik(true);
     }
 };

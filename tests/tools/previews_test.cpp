@@ -221,6 +221,46 @@ private slots:
         QVERIFY(doc_->picOriginal().Bitmap() == expected);
     }
 
+    // Every effect slider at both ends of its range and in its middle: the dialog opens at the
+    // slider's value in its own units, and OK without a change gives the slider the same value
+    // back (a tenth of the units divided back exactly, no step lost at either end).
+    void effectSlidersRoundTripOverTheirFullRange_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("slider");
+        QTest::addColumn<int>("scale");
+        QTest::newRow("brightness") << "cmdPreviewColorCorrectionBrightness" << "SliderBrightness" << 10;
+        QTest::newRow("contrast") << "cmdPreviewColorCorrectionContrast" << "SliderContrast" << 10;
+        QTest::newRow("histo contrast") << "cmdPreviewColorCorrectionHistoContrast" << "SliderHistoContrast" << 10;
+        QTest::newRow("saturation") << "cmdPreviewColorCorrectionSaturation" << "SliderSaturation" << 10;
+        QTest::newRow("hue") << "cmdPreviewColorCorrectionHue" << "SliderHue" << 1;
+        QTest::newRow("halftone") << "cmdPreviewFiltersHalftone" << "SliderHalftoneAngle" << 1;
+        QTest::newRow("sharpen") << "cmdPreviewFiltersSharpen" << "SliderSharpen" << 10;
+        QTest::newRow("posterize") << "cmdPreviewFiltersPosterize" << "SliderPosterize" << 1;
+        QTest::newRow("mosaic") << "cmdPreviewFiltersMosaic" << "SliderMosaic" << 1;
+        QTest::newRow("soften") << "cmdPreviewFiltersSoften" << "SliderSoften" << 1;
+        QTest::newRow("reduce noise") << "cmdPreviewFiltersReduceNoise" << "SliderReduceNoise" << 1;
+        QTest::newRow("oilify") << "cmdPreviewFiltersOilify" << "SliderOilify" << 1;
+    }
+
+    void effectSlidersRoundTripOverTheirFullRange() {
+        QFETCH(QString, button);
+        QFETCH(QString, slider);
+        QFETCH(int, scale);
+        openDocument(gradient(8, 6));
+        QSlider* control = child<QSlider>(slider.toLatin1().constData());
+        QVERIFY(control->minimum() < control->maximum());
+        const int middle = control->minimum() + (control->maximum() - control->minimum()) / 2;
+        for (const int value : {control->minimum(), control->maximum(), middle}) {
+            control->setValue(value);
+            QCOMPARE(control->value(), value);
+            const int shownBefore = dialogs_.shown;
+            previews_->Button(button)->click();
+            QCOMPARE(dialogs_.shown, shownBefore + 1);
+            QCOMPARE(dialogs_.seedEffect, value * scale);
+            QCOMPARE(control->value(), value);
+        }
+    }
+
     void aSelectionIsWhatTheDialogPreviews() {
         showOperation("1", "ComboColorCorrection", 1);  // Brightness
         doc_->picOriginal().SetRgn(imaging::ops::Region::rectangle(3, 2, 10, 6));

@@ -3,6 +3,7 @@
 // outside themselves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -61,18 +62,22 @@ namespace {
 
 using namespace std::string_literals;
 
-// A little-endian catalogue of `entries` (original, translation), laid out as msgfmt does: the
-// header, both tables, then the texts, each followed by a NUL.
-Bytes catalogueOf(const std::vector<std::pair<std::string, std::string>>& entries) {
+// A catalogue of `entries` (original, translation), laid out as msgfmt does: the header, both
+// tables, then the texts, each followed by a NUL; little-endian unless `bigEndian`.
+Bytes catalogueOf(const std::vector<std::pair<std::string, std::string>>& entries, bool bigEndian = false) {
     const std::size_t count = entries.size(), originals = 28, translations = originals + 8 * count;
     Bytes data(translations + 8 * count, 0);
-    putWord(data, 0, 0x950412DE);
-    putWord(data, 8, static_cast<std::uint32_t>(count));
-    putWord(data, 12, static_cast<std::uint32_t>(originals));
-    putWord(data, 16, static_cast<std::uint32_t>(translations));
-    const auto place = [&data](std::size_t table, const std::string& text) {
-        putWord(data, table, static_cast<std::uint32_t>(text.size()));
-        putWord(data, table + 4, static_cast<std::uint32_t>(data.size()));
+    const auto word = [&data, bigEndian](std::size_t at, std::uint32_t value) {
+        putWord(data, at, value);
+        if (bigEndian) std::reverse(data.begin() + static_cast<std::ptrdiff_t>(at), data.begin() + static_cast<std::ptrdiff_t>(at + 4));
+    };
+    word(0, 0x950412DE);
+    word(8, static_cast<std::uint32_t>(count));
+    word(12, static_cast<std::uint32_t>(originals));
+    word(16, static_cast<std::uint32_t>(translations));
+    const auto place = [&data, &word](std::size_t table, const std::string& text) {
+        word(table, static_cast<std::uint32_t>(text.size()));
+        word(table + 4, static_cast<std::uint32_t>(data.size()));
         data.insert(data.end(), text.begin(), text.end());
         data.push_back(0);
     };
@@ -122,6 +127,19 @@ TEST(MessageCatalog, AwkwardEntriesLeaveTheOriginalVisible) {
     const MessageCatalog reversed = MessageCatalog::fromBytes(catalogueOf({{"Open", "Öffnen"}, {"button\x04Open", "Öffnen (Knopf)"}}));
     EXPECT_EQ(reversed.translate("Open"), "Öffnen");
     EXPECT_EQ(reversed.size(), 1u);
+}
+
+// Catalogues larger than 64 KB in both byte orders: every byte of a length and an offset counts.
+TEST(MessageCatalog, LargeCataloguesInBothByteOrders) {
+    const std::string longText(70000, 'x');
+    const std::string longTranslation(66000, 'y');
+    for (const bool bigEndian : {false, true}) {
+        const MessageCatalog catalog =
+            MessageCatalog::fromBytes(catalogueOf({{longText, longTranslation}, {"Preview", "Vorschau"}}, bigEndian));
+        EXPECT_EQ(catalog.size(), 2u) << bigEndian;
+        EXPECT_EQ(catalog.translate(longText), longTranslation) << bigEndian;
+        EXPECT_EQ(catalog.translate("Preview"), "Vorschau") << bigEndian;
+    }
 }
 
 TEST(MessageCatalog, ReadsTheScannerBackendsCatalogueWhereItIsInstalled) {

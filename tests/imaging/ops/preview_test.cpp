@@ -46,6 +46,9 @@ TEST(PreviewImage, ShrinksToKnownAverages) {
         {"3x1 into 2x1", grey(3, 1, {10, 20, 250}), 2, 1, 2, 1, {15, 250}},
         // The height limits: 2 x 4 into at most 1 high is 1 x 1 (never wider than it fits).
         {"2x4 into height 2", grey(2, 4, {0, 0, 8, 8, 100, 100, 200, 200}), 10, 2, 1, 2, {4, 150}},
+        // A size of 1.71 rows rounds to 2: three rows into two, the second taking two.
+        {"7x3 into 4x4", grey(7, 3, {0, 0, 0, 0, 0, 0, 0, 100, 100, 100, 100, 100, 100, 100, 200, 200, 200, 200, 200, 200, 200}),
+         4, 4, 4, 2, {0, 0, 0, 0, 150, 150, 150, 150}},
         // Exactly the size allowed, and smaller: kept as they are.
         {"2x2 into 2x2", grey(2, 2, {1, 2, 3, 4}), 2, 2, 2, 2, {1, 2, 3, 4}},
         {"2x2 into 100x100", grey(2, 2, {1, 2, 3, 4}), 100, 100, 2, 2, {1, 2, 3, 4}},

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -209,6 +210,9 @@ private slots:
 
     void theDialogHandsBackWhatWasSet() {
         AddTextDialogs dialogs;
+        // The first dialog starts at 24 points, bold.
+        QCOMPARE(dialogs.TextFont().pointSize(), 24);
+        QVERIFY(dialogs.TextFont().bold());
         const Bitmap picture = white(60, 40);
         dialogs.SetBitmap(&picture);
         dialogs.SetRunner([](AddTextDialog& dialog) {
@@ -242,6 +246,44 @@ private slots:
         });
         QCOMPARE(dialogs.ShowAddText(nullptr), ImageDialogs::kDialogCancelled);
         QCOMPARE(dialogs.Text(), QStringLiteral("Hello"));
+    }
+
+    // The letters filled with an image: chosen through the picker, handed back after OK, and
+    // given up when the next Insert 3D Text starts without one (SetForegroundImage(nullptr)),
+    // so a second dialog does not fill with the first one's image.
+    void aForegroundImageIsHandedBackAndGivenUp() {
+        AddTextDialogs dialogs;
+        const Bitmap picture = white(40, 30);
+        dialogs.SetBitmap(&picture);
+        Bitmap fill(4, 4, 24);
+        fill.setPixel(1, 2, makeRgb(10, 200, 30));
+        dialogs.SetImagePicker([&fill](Bitmap& image) {
+            image = fill;
+            return true;
+        });
+        dialogs.SetRunner([](AddTextDialog& dialog) {
+            dialog.findChild<QPlainTextEdit*>("TextText")->setPlainText(QStringLiteral("Fill"));
+            dialog.findChild<QPushButton*>("cmdForeground")->click();
+            dialog.findChild<QCheckBox*>("CheckForeground")->setChecked(true);
+            return true;
+        });
+        QCOMPARE(dialogs.ShowAddText(nullptr), 0);
+        QVERIFY(dialogs.UsesForegroundImage());
+        QVERIFY(dialogs.ForegroundImage());
+        QVERIFY(*dialogs.ForegroundImage() == fill);
+
+        dialogs.SetForegroundImage(nullptr);
+        QVERIFY(!dialogs.UsesForegroundImage());
+        QCOMPARE(dialogs.ForegroundImage(), nullptr);
+        bool fillOffered = true;
+        dialogs.SetRunner([&fillOffered](AddTextDialog& dialog) {
+            // Without an image the fill cannot be switched on.
+            fillOffered = dialog.findChild<QCheckBox*>("CheckForeground")->isEnabled();
+            return true;
+        });
+        QCOMPARE(dialogs.ShowAddText(nullptr), 0);
+        QVERIFY(!fillOffered);
+        QVERIFY(!dialogs.UsesForegroundImage());
     }
 };
 

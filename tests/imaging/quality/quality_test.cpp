@@ -246,6 +246,72 @@ TEST(Quality, PsnrIsTheSameOnAnyNumberOfThreads) {
     EXPECT_NEAR(one, measureQuality(a, b).psnr, 0.0);
 }
 
+// Every depth composites to its own colours: palette pictures of 1, 4 and 8 bits, 5-5-5 at 16
+// bits, opaque RGBA, each against its plain 24-bit conversion.
+TEST(Quality, CompositesEveryDepthAsItsColours) {
+    const auto [base, unused] = pair(9, 5, 1);
+    (void)unused;
+    std::vector<Bitmap> pictures;
+    for (int bits : {1, 4, 8}) {
+        Bitmap indexed(9, 5, bits);
+        const int entries = 1 << bits;
+        for (int j = 0; j < entries; ++j) indexed.palette()[static_cast<std::size_t>(j)] = makeRgb(j * 37 % 256, 255 - j, j * 91 % 256);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 9; ++x) indexed.setPixel(x, y, static_cast<std::uint32_t>((x * 3 + y * 5) % entries));
+        pictures.push_back(indexed);
+    }
+    Bitmap rgb555(9, 5, 16);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 9; ++x) rgb555.setPixel(x, y, makeRgb(x * 28, 255 - y * 40, (x * y * 13) % 256));
+    pictures.push_back(rgb555);
+    pictures.push_back(base.toRgba32());
+    for (const Bitmap& picture : pictures) {
+        const Bitmap plain = picture.toRgb24();
+        const std::vector<std::uint8_t> composited = compositeRgb(picture, makeRgb(0, 0, 0));
+        ASSERT_EQ(composited.size(), plain.data().size()) << picture.bits();
+        EXPECT_TRUE(std::equal(composited.begin(), composited.end(), plain.data().begin())) << picture.bits() << " bits";
+        EXPECT_EQ(psnrRgb(picture, plain), std::numeric_limits<double>::infinity()) << picture.bits() << " bits";
+    }
+}
+
+// Partly transparent pixels round to the nearest value, as the colour reduction blends.
+TEST(Quality, BlendingRoundsToTheNearestValue) {
+    struct Case {
+        int value, alpha;
+        Rgb matte;
+        int shown;
+    } cases[] = {
+        {1, 128, makeRgb(0, 0, 0), 1},        // 0.502 -> 1
+        {254, 1, makeRgb(0, 0, 0), 1},        // 0.996 -> 1
+        {0, 1, makeRgb(255, 255, 255), 254},  // 254.0
+        {200, 77, makeRgb(255, 255, 255), 238},
+        {100, 200, makeRgb(50, 50, 50), 89},
+        {10, 0, makeRgb(7, 7, 7), 7},         // fully transparent: the matte
+        {10, 255, makeRgb(7, 7, 7), 10},      // opaque: the value
+    };
+    for (const Case& c : cases) {
+        Bitmap rgba(1, 1, 32);
+        std::uint8_t* p = rgba.row(0);
+        p[0] = p[1] = p[2] = static_cast<std::uint8_t>(c.value);
+        p[3] = static_cast<std::uint8_t>(c.alpha);
+        const std::vector<std::uint8_t> rgb = compositeRgb(rgba, c.matte);
+        EXPECT_EQ(rgb, (std::vector<std::uint8_t>(3, static_cast<std::uint8_t>(c.shown))))
+            << c.value << " at alpha " << c.alpha;
+    }
+}
+
+// Large pictures: every value counts, however the sums are split (chunks of the 32-bit
+// partial sums, bands of rows, one long row).
+TEST(Quality, LargePicturesCountEveryValue) {
+    const double oneOffInOneChannel = 10.0 * std::log10(255.0 * 255.0 * 3.0);
+    for (const auto& [w, h] : {std::pair{200, 200}, std::pair{30000, 1}, std::pair{3, 9000}}) {
+        const Bitmap a = flat(w, h, makeRgb(10, 20, 30));
+        const Bitmap b = flat(w, h, makeRgb(11, 20, 30));
+        EXPECT_NEAR(psnrRgb(a, b), oneOffInOneChannel, 1e-9) << w << "x" << h;
+        EXPECT_NEAR(measureQuality(a, b).psnr, oneOffInOneChannel, 1e-9) << w << "x" << h;
+    }
+}
+
 TEST(Quality, PicturesSmallerThanTheWindow) {
     // A window that does not fit shrinks to the largest odd size that does; one pixel is a
     // window of its own, so SSIM of two flat 1 x 1 pictures is the closed form too.

@@ -272,6 +272,18 @@ TEST_F(ScannerTest, EveryModeGivesTheKnownPicture) {
             for (int x = 0; x < picture.width(); ++x) wrong += picture.pixel(x, y) != c.every;
         EXPECT_EQ(wrong, 0) << name;
     }
+    // At 16 bits a sample the high byte is kept. The grey colour pattern at 16 bits holds a ramp
+    // from (4, 4) on whose sample is 256 (x - 4) + (y - 4), framed by 0x5555.
+    const Bitmap ramp = patternScan(scanner, "Gray", 30, 20, [](scan::Scanner& s) { s.setNumber("depth", 16); });
+    ASSERT_GE(ramp.width(), 54);
+    ASSERT_EQ(ramp.height(), 39);
+    int wrong = 0;
+    for (int y = 0; y < ramp.height(); ++y)
+        for (int x = 0; x < 54; ++x) {
+            const int expected = x >= 4 && y >= 4 ? x - 4 : 0x55;
+            wrong += ramp.pixel(x, y) != makeRgb(expected, expected, expected);
+        }
+    EXPECT_EQ(wrong, 0);
     // The grid: line art and grey agree pixel for pixel, and both hold black and white.
     const auto grid = [](int depth) {
         return [depth](scan::Scanner& s) {
