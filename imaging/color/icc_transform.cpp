@@ -39,15 +39,17 @@ struct Entry {
     // RgbToSrgb/RgbaToSrgb between two matrix-shaper profiles: the same arithmetic lcms does
     // (curves, 3 x 3 matrix, sRGB's curve), in tables; used only where it matches lcms's own
     // transform within a level on a grid of test colours.
+    // Integers throughout: linear light in kEncodeSteps steps, the matrix in 12 fraction bits.
     struct Fast {
-        float linear[3][256];
-        float matrix[3][3];
-        std::vector<std::uint8_t> encode;  // linear 0..1 in kEncodeSteps steps -> sRGB level
+        std::int32_t linear[3][256];
+        std::int32_t matrix[3][3];
+        std::vector<std::uint8_t> encode;  // linear 0..kEncodeSteps -> sRGB level
     };
     std::unique_ptr<Fast> fast;
 };
 
 constexpr int kEncodeSteps = 16384;
+constexpr int kMatrixBits = 12;
 
 float srgbEncode(double v) {
     v = std::clamp(v, 0.0, 1.0);
@@ -86,13 +88,16 @@ std::unique_ptr<Entry::Fast> buildFast(cmsHPROFILE profile, cmsHPROFILE srgb) {
     for (int c = 0; c < 3; ++c) {
         const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(profile, curves[c]));
         if (!curve) return nullptr;
-        for (int v = 0; v < 256; ++v) fast->linear[c][v] = cmsEvalToneCurveFloat(curve, static_cast<cmsFloat32Number>(v / 255.0));
+        for (int v = 0; v < 256; ++v)
+            fast->linear[c][v] = static_cast<std::int32_t>(
+                std::lround(std::clamp(cmsEvalToneCurveFloat(curve, static_cast<cmsFloat32Number>(v / 255.0)), 0.0f, 1.0f) * kEncodeSteps));
     }
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c) {
             double sum = 0;
             for (int k = 0; k < 3; ++k) sum += outInverse[r][k] * in[k][c];
-            fast->matrix[r][c] = static_cast<float>(sum);
+            if (std::abs(sum) > 8.0) return nullptr;  // no real profile; and the sums stay in 32 bits
+            fast->matrix[r][c] = static_cast<std::int32_t>(std::lround(sum * (1 << kMatrixBits)));
         }
     fast->encode.resize(kEncodeSteps + 1);
     for (int i = 0; i <= kEncodeSteps; ++i)
@@ -103,12 +108,12 @@ std::unique_ptr<Entry::Fast> buildFast(cmsHPROFILE profile, cmsHPROFILE srgb) {
 // One row through the tables; `step` is 3 (RGB) or 4 (RGBA, alpha left as it is).
 void fastRow(const Entry::Fast& f, std::uint8_t* p, int width, int step) {
     const std::uint8_t* encode = f.encode.data();
-    auto level = [encode](float v) {
-        v = v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v;
-        return encode[static_cast<int>(v * kEncodeSteps + 0.5f)];
+    auto level = [encode](std::int32_t v) {
+        v = (v + (1 << (kMatrixBits - 1))) >> kMatrixBits;
+        return encode[std::min(std::max(v, 0), kEncodeSteps)];
     };
     for (int x = 0; x < width; ++x, p += step) {
-        const float r = f.linear[0][p[0]], g = f.linear[1][p[1]], b = f.linear[2][p[2]];
+        const std::int32_t r = f.linear[0][p[0]], g = f.linear[1][p[1]], b = f.linear[2][p[2]];
         p[0] = level(f.matrix[0][0] * r + f.matrix[0][1] * g + f.matrix[0][2] * b);
         p[1] = level(f.matrix[1][0] * r + f.matrix[1][1] * g + f.matrix[1][2] * b);
         p[2] = level(f.matrix[2][0] * r + f.matrix[2][1] * g + f.matrix[2][2] * b);
@@ -209,6 +214,11 @@ std::unique_ptr<Entry> build(std::span<const std::uint8_t> bytes, Kind kind) {
                 for (int g = 0; g < kSteps; ++g)
                     for (int b = 0; b < kSteps; ++b)
                         for (int v : {r, g, b}) grid.push_back(static_cast<std::uint8_t>(v * 255 / (kSteps - 1)));
+            // Every level of grey and of each primary: the dark end is where tables round most.
+            for (int v = 0; v < 256; ++v) {
+                const auto u = static_cast<std::uint8_t>(v);
+                grid.insert(grid.end(), {u, u, u, u, 0, 0, 0, u, 0, 0, 0, u});
+            }
             std::vector<std::uint8_t> byLcms(grid.size()), byTables = grid;
             const Profile srgbAgain(cmsCreate_sRGBProfile());
             const std::unique_ptr<void, TransformDeleter> rgb(
