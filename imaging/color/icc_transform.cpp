@@ -137,9 +137,13 @@ std::string describe(cmsHPROFILE profile) {
     return clean.substr(0, 80);
 }
 
-bool pictureClass(cmsHPROFILE profile) {
-    const cmsProfileClassSignature c = cmsGetDeviceClass(profile);
-    return c == cmsSigInputClass || c == cmsSigDisplayClass || c == cmsSigOutputClass || c == cmsSigColorSpaceClass;
+// Input, display, output or colour-space profiles describe a picture's colours; links,
+// abstract and named-colour profiles do not. `bytes` holds at least a header (lcms opened it).
+bool pictureClass(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < 128) return false;
+    for (const char* c : {"scnr", "mntr", "prtr", "spac"})
+        if (std::memcmp(bytes.data() + 12, c, 4) == 0) return true;
+    return false;
 }
 
 std::unique_ptr<Entry> build(std::span<const std::uint8_t> bytes, Kind kind) {
@@ -156,10 +160,11 @@ std::unique_ptr<Entry> build(std::span<const std::uint8_t> bytes, Kind kind) {
         return entry;
     }
     entry->description = describe(profile.get());
-    const cmsColorSpaceSignature space = cmsGetColorSpace(profile.get());
+    // The header's class and colour space read from the bytes: lcms hands them out as enums,
+    // and a damaged file may hold any value there.
     const bool grey = kind == Kind::GreyToSrgb;
-    if (!pictureClass(profile.get()) || cmsGetPCS(profile.get()) == 0 ||
-        space != (grey ? cmsSigGrayData : cmsSigRgbData)) {
+    if (!pictureClass(bytes) || std::memcmp(bytes.data() + 16, grey ? "GRAY" : "RGB ", 4) != 0 ||
+        (std::memcmp(bytes.data() + 20, "XYZ ", 4) != 0 && std::memcmp(bytes.data() + 20, "Lab ", 4) != 0)) {
         entry->note = "colour profile \"" + entry->description + "\" ignored (wrong colour space)";
         entry->kind = NoteKind::WrongSpace;
         return entry;
