@@ -1,6 +1,8 @@
 #include "settings/qualityoptionstab.h"
 
 #include <QCheckBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <algorithm>
 
 #include "common/texts.h"
@@ -12,13 +14,21 @@ QualityOptionsTab::QualityOptionsTab(QWidget& page, QWidget& displayPage) : QWid
     // Placed like the rest of the dialog, at fixed positions under what the page holds: the
     // boxes have their full width before the dialog is ever shown.
     const int width = std::max(0, page.width() - 16);
+    // The boxes stand in a scrolling area: the page has room for three rows under its own
+    // controls, and the dialog's size is fixed.
+    auto* area = new QScrollArea(this);
+    area->setObjectName(QStringLiteral("scrollOptionsQuality"));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* content = new QWidget;
+    const int boxWidth = std::max(0, width - area->verticalScrollBar()->sizeHint().width());
     int y = 0;
     auto box = [&](const char* name, int textId, bool on) {
-        auto* check = new QCheckBox(LoadText(textId), this);
+        auto* check = new QCheckBox(LoadText(textId), content);
         check->setObjectName(QString::fromLatin1(name));
         check->setChecked(on);
         const int height = check->sizeHint().height();
-        check->setGeometry(0, y, width, height);
+        check->setGeometry(0, y, boxWidth, height);
         y += height + 2;
         return check;
     };
@@ -29,8 +39,12 @@ QualityOptionsTab::QualityOptionsTab(QWidget& page, QWidget& displayPage) : QWid
     smallJpeg_ = box("CheckSmallJpeg", 6640, current.SmallJpeg);
     keepProfile_ = box("CheckKeepProfile", 6860, current.KeepProfile);
     keepAuthor_ = box("CheckKeepAuthor", 6861, current.KeepAuthor);
+    content->resize(boxWidth, y);
+    area->setWidget(content);
     const int top = page.childrenRect().bottom() + 8;
-    setGeometry(8, top, width, std::max(y, page.height() - top));
+    const int height = std::max(0, page.height() - top - 4);
+    setGeometry(8, top, width, height);
+    area->setGeometry(0, 0, width, height);
     // The difference view is a matter of display, and the General tab has no room left.
     differenceView_ = new QCheckBox(LoadText(6709), &displayPage);
     differenceView_->setObjectName(QStringLiteral("CheckDifferenceView"));

@@ -22,10 +22,11 @@ std::uint32_t le32(const std::uint8_t* p) {
 void takeExif(Found& found, ByteView payload) {
     const ByteView tiff = exif::tiffStart(payload);
     if (tiff.empty()) return;
+    // A file with several EXIF blocks: the first that names a field gives it.
     exif::Fields f = exif::read(tiff);
-    if (f.orientation) found.orientation = f.orientation;
-    if (!f.author.empty()) found.author = std::move(f.author);
-    if (!f.copyright.empty()) found.copyright = std::move(f.copyright);
+    if (!found.orientation) found.orientation = f.orientation;
+    if (found.author.empty()) found.author = std::move(f.author);
+    if (found.copyright.empty()) found.copyright = std::move(f.copyright);
 }
 
 void scanJpeg(ByteView d, Found& found) {
@@ -47,7 +48,7 @@ void scanJpeg(ByteView d, Found& found) {
         const std::size_t length = (std::size_t{d[at + 2]} << 8) | d[at + 3];
         if (length < 2 || at + 2 + length > d.size()) break;
         const ByteView body = d.subspan(at + 4, length - 2);
-        if (marker == 0xE1 && body.size() > 6 && std::memcmp(body.data(), "Exif\0\0", 6) == 0 && !found.orientation)
+        if (marker == 0xE1 && body.size() > 6 && std::memcmp(body.data(), "Exif\0\0", 6) == 0)
             takeExif(found, body);
         if (marker == 0xE2 && body.size() > 14 && std::memcmp(body.data(), "ICC_PROFILE\0", 12) == 0) {
             const int seq = body[12], count = body[13];

@@ -398,7 +398,7 @@ namespace {
 imaging::Bytes cameraJpeg() {
     imaging::Bitmap bmp(12, 8, 24);
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 12; ++x) bmp.setPixel(x, y, imaging::makeRgb(200, 100, 50));
+        for (int x = 0; x < 12; ++x) bmp.setPixel(x, y, imaging::makeRgb(227, 100, 42));  // Adobe RGB (200, 100, 50)
     imaging::SaveOptions save;
     save.format = imaging::format::Jpeg444;
     save.qualityFactor = 2;

@@ -2,6 +2,7 @@
 // of other formats, compression boxes of another Variation, the colour limit as typed, and an
 // animation's own transparent entry. Driven as the main window drives the document (offscreen).
 #include <QApplication>
+#include <QLabel>
 #include <QFile>
 #include <QLabel>
 #include <QMap>

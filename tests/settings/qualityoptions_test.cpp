@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -54,10 +55,20 @@ private slots:
             auto* author = dialog.findChild<QCheckBox*>(QStringLiteral("CheckKeepAuthor"));
             QVERIFY(profile && author);
             QVERIFY(!profile->isChecked() && !author->isChecked());
-            QCOMPARE(profile->text(), QStringLiteral("Keep the original colour prof&ile (JPEG, PNG, TIFF, WebP, AVIF)"));
+            QCOMPARE(profile->text(), QStringLiteral("Keep the original colour prof&ile"));
             QCOMPARE(author->text(), QStringLiteral("Keep author and cop&yright"));
             QVERIFY(profile->parentWidget()->rect().contains(profile->geometry()));
             QVERIFY(author->parentWidget()->rect().contains(author->geometry()));
+            QVERIFY(author->geometry().top() > profile->geometry().bottom());
+            // The page has room for three rows under its own controls: the rest scroll into view.
+            auto* area = dialog.findChild<QScrollArea*>(QStringLiteral("scrollOptionsQuality"));
+            QVERIFY(area);
+            QWidget* frame = area->parentWidget();
+            QVERIFY(frame->parentWidget()->rect().contains(frame->geometry()));
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            area->ensureWidgetVisible(author);
+            QVERIFY(area->viewport()->rect().contains(author->geometry().translated(area->widget()->pos())));
             profile->click();
             author->click();
             dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();

@@ -405,7 +405,7 @@ private slots:
         QCOMPARE(prompts_.fileDialogs.size(), 1);
         const FileDialogRequest& asked = prompts_.fileDialogs.first();
         QCOMPARE(asked.title, QStringLiteral("Open Image"));
-        QCOMPARE(asked.filters.size(), 40);  // with WebP and AVIF, offered by default
+        QCOMPARE(asked.filters.size(), 41);  // with WebP and AVIF, offered by default, and HEIC/HEIF
         QVERIFY(asked.filters.first().startsWith("All Graphics ("));
         QVERIFY(asked.filters.first().contains("*.gif *.jpg *.jff *.jtf *.jpeg *.png"));
         QCOMPARE(asked.filters.at(1), QStringLiteral("GIF (GIF) (*.gif)"));
