@@ -157,9 +157,35 @@ void checkHevcSizes(ByteView data) {
     }
 }
 
+// A grid picture's output size stands in its item data, not in its header, and libheif
+// allocates it before decoding a tile: a grid description is held to the engine's limits and
+// the file's pixel budget as well. `g` is an item's data (`n` bytes) that may describe a grid.
+void checkGridDescription(const std::uint8_t* g, std::size_t n, std::size_t fileSize) {
+    if (n < 8 || g[0] != 0) return;
+    const bool wide = (g[1] & 1) != 0;
+    if (wide && n < 12) return;
+    const long long w = wide ? (static_cast<long long>(g[4]) << 24 | g[5] << 16 | g[6] << 8 | g[7]) : (g[4] << 8 | g[5]);
+    const long long h = wide ? (static_cast<long long>(g[8]) << 24 | g[9] << 16 | g[10] << 8 | g[11]) : (g[6] << 8 | g[7]);
+    checkDimensions(w, h, kWhere);
+    codec::checkPixelBudget(w, h, fileSize, kMaxPixelsPerByte, kWhere);
+}
+
+// The payload of the file's item-data box (idat): where it starts and how long it is.
+std::pair<std::size_t, std::size_t> itemDataBox(ByteView data) {
+    for (std::size_t at = 4; at + 4 <= data.size(); ++at) {
+        if (std::memcmp(data.data() + at, "idat", 4) != 0) continue;
+        const std::size_t boxSize = (std::size_t{data[at - 4]} << 24) | (std::size_t{data[at - 3]} << 16) |
+                                    (std::size_t{data[at - 2]} << 8) | data[at - 1];
+        if (boxSize < 8 || at - 4 + boxSize > data.size()) continue;
+        return {at + 4, boxSize - 8};
+    }
+    return {0, 0};
+}
+
 // libheif makes room for an item's data as its location box (iloc) claims it before reading
 // it; every extent must lie inside the file (items in other files are not read).
 void checkItemLocations(ByteView data) {
+    const std::pair<std::size_t, std::size_t> idat = itemDataBox(data);
     for (std::size_t at = 4; at + 4 <= data.size(); ++at) {
         if (std::memcmp(data.data() + at, "iloc", 4) != 0) continue;
         codec::ByteReader in(data.subspan(at + 4), kWhere);
@@ -187,26 +213,18 @@ void checkItemLocations(ByteView data) {
                                     base + offset + length > data.size()))
                     fail(ErrorCode::Truncated, kWhere, "an item's data lies beyond the end of the file");
                 if (method == 0) checkInBandSps(data, static_cast<std::size_t>(base + offset), static_cast<std::size_t>(length));
+                if (method == 1) {
+                    // Data in the item-data box, where a grid keeps its description.
+                    if (base > idat.second || offset > idat.second || length > idat.second || base + offset + length > idat.second)
+                        fail(ErrorCode::Corrupt, kWhere, "an item's data lies beyond its box");
+                    checkGridDescription(data.data() + idat.first + base + offset, static_cast<std::size_t>(length), data.size());
+                }
             }
         }
         break;
     }
-    // A grid picture's output size stands in its item data (idat), not in its header, and
-    // libheif allocates it before decoding a tile: a grid description there is held to the
-    // engine's limits and the file's pixel budget as well.
-    for (std::size_t at = 4; at + 4 <= data.size(); ++at) {
-        if (std::memcmp(data.data() + at, "idat", 4) != 0) continue;
-        const std::size_t boxSize = (std::size_t{data[at - 4]} << 24) | (std::size_t{data[at - 3]} << 16) |
-                                    (std::size_t{data[at - 2]} << 8) | data[at - 1];
-        if (boxSize < 16 || at - 4 + boxSize > data.size()) continue;
-        const std::uint8_t* g = data.data() + at + 4;
-        const bool wide = (g[1] & 1) != 0;
-        if (g[0] != 0 || boxSize - 8 < (wide ? 12u : 8u)) continue;
-        const long long w = wide ? (static_cast<long long>(g[4]) << 24 | g[5] << 16 | g[6] << 8 | g[7]) : (g[4] << 8 | g[5]);
-        const long long h = wide ? (static_cast<long long>(g[8]) << 24 | g[9] << 16 | g[10] << 8 | g[11]) : (g[6] << 8 | g[7]);
-        checkDimensions(w, h, kWhere);
-        codec::checkPixelBudget(w, h, data.size(), kMaxPixelsPerByte, kWhere);
-    }
+    // A grid described at the start of the item-data box, whatever the locations say.
+    if (idat.second > 0) checkGridDescription(data.data() + idat.first, idat.second, data.size());
 }
 
 struct Parsed {

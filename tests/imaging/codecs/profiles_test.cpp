@@ -274,4 +274,19 @@ TEST(Heif, DamagedAndCutFilesAreRefusedWithAnError) {
     }
 }
 
+// A grid whose description lies at an offset into the item-data box and names 16384 x 12288
+// while the file's headers say 64 x 48: libheif would allocate the whole output (600 MB) before
+// decoding a tile. Its description reaches one byte past the box, so the file is refused as
+// damaged before libheif reads it.
+TEST(Heif, AGridLargerThanTheFileCanHoldIsRefusedBeforeDecoding) {
+    const Bytes heic = readWholeFile(kalmira::testing::testDataDir() + "/codecs/heif/grid-beyond-idat.heic");
+    try {
+        loadMemory(heic);
+        ADD_FAILURE() << "the grid was accepted";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::Corrupt);
+        EXPECT_NE(std::string(e.what()).find("HEIF"), std::string::npos) << e.what();
+    }
+}
+
 }  // namespace
