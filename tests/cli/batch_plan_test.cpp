@@ -3,15 +3,21 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <map>
 
 #include <unistd.h>
 
 #include <fstream>
 #include <numeric>
+#include <thread>
+#include <vector>
 
 #include "arguments.h"
+#include "batch_memory.h"
 #include "batch_plan.h"
+#include "codecs/registry.h"
+#include "core/bitmap.h"
 
 namespace kalmira::cli {
 namespace {
@@ -151,6 +157,44 @@ TEST_F(BatchWalk, NoOutputIsWrittenThroughALinkLeadingOutOfTheOutputFolder) {
     problem.clear();
     EXPECT_EQ(outputPathFor(inputNamed("b.PNG"), "gif", plan, problem), web / "b.gif");
     EXPECT_TRUE(problem.empty()) << problem;
+}
+
+// Files in work together never hold more than the gate's capacity, however many jobs ask; a
+// file larger than the whole capacity runs alone instead of never.
+TEST(BatchMemory, SharesNeverExceedTheCapacityAndAnOversizedOneRunsAlone) {
+    MemoryGate gate(100);
+    std::atomic<bool> over{false};
+    std::vector<std::thread> jobs;
+    for (int j = 0; j < 8; ++j)
+        jobs.emplace_back([&, j] {
+            for (int n = 0; n < 50; ++n) {
+                const MemoryGate::Share share(gate, j == 0 ? 1000 : 40);
+                if (gate.inUse() > 100) over = true;
+                std::this_thread::yield();
+            }
+        });
+    for (std::thread& t : jobs) t.join();
+    EXPECT_FALSE(over.load());
+    EXPECT_EQ(gate.peak(), 100u);  // the oversized share took the whole capacity, alone
+    EXPECT_EQ(gate.inUse(), 0u);
+}
+
+// What a file costs is read from its header: 14 bytes a pixel and 8 MB, plus the file itself;
+// an animated GIF counts every frame, anything else its first page.
+TEST(BatchMemory, AFileCostsItsPicturesWorkingMemory) {
+    imaging::SaveOptions png;
+    png.format = imaging::format::Png;
+    const imaging::Bytes still = imaging::saveMemory(imaging::Image::fromBitmap(imaging::Bitmap(300, 200, 24)), png);
+    EXPECT_EQ(estimatedWorkingBytes(still), 300u * 200 * 14 + (8u << 20) + still.size());
+    imaging::Image frames;
+    for (int i = 0; i < 3; ++i) frames.frames.push_back(imaging::Frame{imaging::Bitmap(100, 50, 8)});
+    imaging::SaveOptions gif;
+    gif.format = imaging::format::Gif;
+    gif.multiPage = true;
+    const imaging::Bytes animation = imaging::saveMemory(frames, gif);
+    EXPECT_EQ(estimatedWorkingBytes(animation), 3 * (100u * 50 * 14 + (8u << 20)) + animation.size());
+    const imaging::Bytes junk{'n', 'o', 'p', 'e'};
+    EXPECT_EQ(estimatedWorkingBytes(junk), 4u + (8u << 20));
 }
 
 }  // namespace

@@ -406,4 +406,18 @@ TEST_F(Batch, TheWriterSyncsTheFileBeforeAndTheFolderAfterTheRename) {
     EXPECT_EQ(steps[2], "fsync " + p("out"));
 }
 
+// A failure names the codec that failed and what it was doing: a TIFF input whose JPEG output
+// cannot be made says it was the JPEG output, not as if the TIFF could not be read.
+TEST_F(Batch, AFailureNamesTheCodecAndTheStepThatFailed) {
+    imaging::Bitmap wide(70000, 2, 24);  // wider than any JPEG can be
+    imaging::SaveOptions tiff;
+    tiff.format = imaging::format::TiffCompressed;
+    imaging::saveFile(p("in/wide.tif"), imaging::Image::fromBitmap(std::move(wide)), tiff);
+    // Profile 3 is always JPEG.
+    const RunResult r = run({"batch", "--profile", "3", "--out", p("out"), p("in")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(p("in/wide.tif") + ": making the JPEG output: JPEG: "), std::string::npos) << r.err;
+    EXPECT_TRUE(tree(p("out")).empty());
+}
+
 }  // namespace
