@@ -22,6 +22,10 @@ inline constexpr int kMaxJpegScans = 100;
 // Pages of a multi-page file that are counted or read (TIFF).
 inline constexpr int kMaxPages = 10000;
 
+// Frames of an animation: an animated GIF keeps every frame in memory (and a Variation its
+// reduced copy), so ten thousand frames is far beyond any animation made for a page.
+inline constexpr int kMaxFrames = 10000;
+
 // How many decoded bytes one stored byte of a page may claim, by kind of compression: a page
 // whose pixels need more than its own stored data times this is refused before it is decoded.
 // Uncompressed data holds its bytes one to one; PackBits repeats a byte at most 128 times per

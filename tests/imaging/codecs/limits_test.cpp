@@ -186,6 +186,31 @@ TEST(StopFlag, AJpegReadStopsWhenAskedAndOtherThreadsReadOn) {
     EXPECT_EQ(loadMemory(baseline).first().width(), 256);
 }
 
+Bytes gifOfFrames(int frames) {
+    Image animation;
+    for (int i = 0; i < frames; ++i) {
+        Bitmap bmp(1, 1, 1);
+        bmp.palette()[0] = 0;
+        bmp.palette()[1] = 0xFFFFFF;
+        animation.frames.push_back(Frame{std::move(bmp)});
+    }
+    SaveOptions o;
+    o.format = format::Gif;
+    o.multiPage = true;
+    return saveMemory(animation, o);
+}
+
+TEST(GifFrames, AsManyFramesAsTheLimitAreReadAndOneMoreIsRefused) {
+    EXPECT_EQ(loadMemory(gifOfFrames(kMaxFrames)).frames.size(), static_cast<std::size_t>(kMaxFrames));
+    try {
+        loadMemory(gifOfFrames(kMaxFrames + 1));
+        ADD_FAILURE() << "more frames than the limit were read";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), ErrorCode::TooLarge);
+        EXPECT_EQ(std::string(e.what()), "GIF: the animation has more than 10000 frames; every frame is kept in memory");
+    }
+}
+
 TEST(Limits, WorkingMemoryOfAPictureAndTheMachine) {
     // 14 bytes a pixel and 8 MB: the 2^28-pixel picture needs 3.5 GiB and more.
     EXPECT_EQ(workingBytesFor(1000, 1000), 14'000'000u + (8u << 20));
