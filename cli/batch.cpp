@@ -1,13 +1,17 @@
 #include "batch.h"
 
 #include <sched.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -20,11 +24,13 @@
 
 #include "arguments.h"
 #include "batch_encode.h"
+#include "batch_memory.h"
 #include "batch_plan.h"
 #include "budget/ssimtarget.h"
 #include "codecs/registry.h"
 #include "core/error.h"
 #include "core/parallel.h"
+#include "core/limits.h"
 #include "rules/profilefile.h"
 
 namespace kalmira::cli {
@@ -115,21 +121,44 @@ std::string clock(double seconds) {
 
 struct Outcome {
     bool ok = false;
+    bool skipped = false;
     std::string output, format, error;
     std::uint64_t bytesIn = 0, bytesOut = 0;
     double psnr = 0, ms = 0;
     bool keptTransparency = false;
 };
 
+// The name of the codec that reads `data`, for a message about a failure while reading it.
+std::string readerName(const imaging::Bytes& data) {
+    const imaging::Codec* codec = imaging::sniffCodec(data);
+    return codec ? std::string(codec->name()) : std::string("load");
+}
+
 Outcome processOne(const BatchInput& input, const BatchPlan& plan, const OptimizeProfile& profile,
-                   const BatchEncodeOptions& encoding) {
+                   const BatchEncodeOptions& encoding, MemoryGate& memory) {
     Outcome o;
     const Clock::time_point start = Clock::now();
+    if (!input.skipped.empty()) {
+        o.skipped = true;
+        o.error = input.skipped;
+        return o;
+    }
     try {
         if (!input.problem.empty()) throw std::runtime_error(input.problem);
         const imaging::Bytes data = imaging::readWholeFile(input.file);
         o.bytesIn = data.size();
-        const OptimisedFile result = optimiseFile(data, profile, encoding);
+        OptimisedFile result;
+        {
+            // Files start only while those in work fit the machine's memory together, so many
+            // jobs never multiply one large picture past it.
+            const MemoryGate::Share share(memory, estimatedWorkingBytes(data));
+            try {
+                result = optimiseFile(data, profile, encoding);
+            } catch (const std::bad_alloc&) {
+                // Named after the codec that was at work, never another's.
+                imaging::fail(imaging::ErrorCode::OutOfMemory, readerName(data), "out of memory while converting this file");
+            }
+        }
         std::string problem;
         const fs::path out = outputPathFor(input, result.extension, plan, problem);
         if (out.empty()) throw std::runtime_error(problem);
@@ -157,6 +186,10 @@ Outcome processOne(const BatchInput& input, const BatchPlan& plan, const Optimiz
 std::string reportLine(const BatchInput& input, const Outcome& o) {
     std::ostringstream line;
     line << "{\"input\":" << jsonString(input.file.string());
+    if (o.skipped) {
+        line << ",\"skipped\":" << jsonString(o.error) << "}\n";
+        return line.str();
+    }
     if (o.ok) {
         line << ",\"output\":" << jsonString(o.output) << ",\"format\":" << jsonString(o.format)
              << ",\"bytes_in\":" << o.bytesIn << ",\"bytes_out\":" << o.bytesOut << ",\"psnr\":";
@@ -177,11 +210,75 @@ std::string reportLine(const BatchInput& input, const Outcome& o) {
     return line.str();
 }
 
+// The report, written line by line as files finish (so an interrupted batch keeps the lines of
+// the files it did). A line that cannot be written (a full disk, /dev/full) is remembered with
+// its reason: the batch then ends with an error instead of a silently empty report.
+class ReportFile {
+public:
+    void open(const std::string& path) {
+        path_ = path;
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd_ < 0)
+            imaging::fail(imaging::ErrorCode::WriteFailed, "batch",
+                          "cannot write the report " + path + ": " + std::strerror(errno));
+    }
+    bool isOpen() const { return fd_ >= 0; }
+    void write(const std::string& line) {
+        if (fd_ < 0 || !error_.empty()) return;
+        std::size_t done = 0;
+        while (done < line.size()) {
+            const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                error_ = std::strerror(n < 0 ? errno : ENOSPC);
+                return;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    // Ends the report; the reason it could not be written whole, or empty.
+    std::string close() {
+        if (fd_ < 0) return error_;
+        struct stat st {};
+        if (error_.empty() && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && ::fsync(fd_) != 0) error_ = std::strerror(errno);
+        if (::close(fd_) != 0 && error_.empty()) error_ = std::strerror(errno);
+        fd_ = -1;
+        return error_;
+    }
+    const std::string& path() const { return path_; }
+    ~ReportFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+private:
+    int fd_ = -1;
+    std::string path_, error_;
+};
+
+// Temporary files of the atomic writer that a killed run left in the output folder: those
+// older than this are removed by the next run (a younger one may belong to a run at work now).
+constexpr auto kStaleTemporaryAge = std::chrono::minutes(10);
+
+std::size_t removeStaleTemporaries(const fs::path& folder) {
+    std::size_t removed = 0;
+    std::error_code ec;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
+         !ec && it != end; it.increment(ec)) {
+        std::error_code e;
+        if (!it->is_regular_file(e) || it->is_symlink(e) || !imaging::isAtomicWriteTemporary(it->path())) continue;
+        const auto written = it->last_write_time(e);
+        if (e || now - written < kStaleTemporaryAge) continue;
+        if (fs::remove(it->path(), e)) ++removed;
+    }
+    return removed;
+}
+
 // Totals shared by the workers, the progress line and the summary.
 struct Tally {
     std::mutex mutex;
     std::condition_variable changed;
-    std::size_t done = 0, failed = 0;
+    std::size_t done = 0, failed = 0, skipped = 0;
     std::uint64_t bytesIn = 0, bytesOut = 0;
 };
 
@@ -219,11 +316,11 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out) {
         imaging::fail(imaging::ErrorCode::WriteFailed, "batch",
                       "cannot use the output folder " + outFolder.string() + ": " +
                           (ec ? ec.message() : std::string("it is not a folder")));
-    std::ofstream report;
-    if (a.has("report")) {
-        report.open(a.text("report"), std::ios::trunc);
-        if (!report) imaging::fail(imaging::ErrorCode::WriteFailed, "batch", "cannot write the report " + a.text("report"));
-    }
+    ReportFile report;
+    if (a.has("report")) report.open(a.text("report"));
+    if (const std::size_t stale = removeStaleTemporaries(outFolder); stale > 0)
+        std::cerr << "kalmira-cli: removed " << stale << " temporary file" << (stale == 1 ? "" : "s")
+                  << " left in " << outFolder.string() << " by an interrupted run\n";
 
     const BatchPlan plan = planBatch(a.positional, outFolder);
     const std::vector<std::size_t> mine = shardPositions(plan.inputs.size(), shardK, shardM);
@@ -231,21 +328,31 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out) {
     catchInterrupts();
 
     Tally tally;
+    MemoryGate memory(batchMemoryCapacity());
     std::atomic<std::size_t> next{0};
+    std::atomic<int> running{0};
     const Clock::time_point start = Clock::now();
     auto work = [&] {
         // Each job counts among the engine's threads at work, so its inner parallel loops take
         // only the cores the other jobs leave free instead of starting helpers beside them.
         const imaging::WorkerThreadScope atWork;
+        // A long read (a progressive JPEG of many scans) stops as soon as the batch is asked to.
+        imaging::setStopFlag(&interrupted);
         while (!interrupted.load()) {
             const std::size_t n = next.fetch_add(1);
             if (n >= mine.size()) break;
             const BatchInput& input = plan.inputs[mine[n]];
-            const Outcome o = processOne(input, plan, reading.profile, encoding);
+            const Outcome o = processOne(input, plan, reading.profile, encoding, memory);
             const std::string line = reportLine(input, o);
             std::lock_guard lock(tally.mutex);
+            if (o.skipped) {
+                ++tally.skipped;
+                std::cerr << (terminal ? "\r\033[K" : "") << "kalmira-cli: " << input.file.string() << ": skipped: " << o.error
+                          << '\n';
+            }
             ++tally.done;
-            if (o.ok) {
+            if (o.skipped) {
+            } else if (o.ok) {
                 // Before and after of the files written, so a failure does not count as saved.
                 tally.bytesIn += o.bytesIn;
                 tally.bytesOut += o.bytesOut;
@@ -253,12 +360,16 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out) {
                 ++tally.failed;
                 std::cerr << (terminal ? "\r\033[K" : "") << "kalmira-cli: " << input.file.string() << ": " << o.error << '\n';
             }
-            if (report.is_open()) report << line << std::flush;
+            report.write(line);
             tally.changed.notify_all();
         }
+        std::lock_guard lock(tally.mutex);
+        --running;
+        tally.changed.notify_all();
     };
     std::vector<std::thread> workers;
     const int threads = std::min<int>(jobs, static_cast<int>(std::max<std::size_t>(1, mine.size())));
+    running = threads;
     for (int i = 0; i < threads; ++i) workers.emplace_back(work);
 
     {
@@ -274,23 +385,43 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out) {
                       << " left" << std::flush;
         }
     }
-    for (std::thread& t : workers) t.join();
+    // After Ctrl+C or TERM the files in work finish or stop; one that neither does within two
+    // seconds (a reader that cannot be stopped) is abandoned: its output never appears, since
+    // only a finished file is renamed into place.
+    bool abandoned = false;
+    if (interrupted.load()) {
+        std::unique_lock lock(tally.mutex);
+        abandoned = !tally.changed.wait_for(lock, std::chrono::seconds(2), [&] { return running.load() == 0; });
+    }
+    for (std::thread& t : workers) abandoned ? t.detach() : t.join();
     if (terminal) std::cerr << "\r\033[K";
 
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const double saving = tally.bytesIn > 0 ? 100.0 * (1.0 - static_cast<double>(tally.bytesOut) / static_cast<double>(tally.bytesIn)) : 0;
+    std::lock_guard lock(tally.mutex);
     out << "files: " << mine.size() << '\n'
-        << "written: " << tally.done - tally.failed << '\n'
+        << "written: " << tally.done - tally.failed - tally.skipped << '\n'
         << "failed: " << tally.failed << '\n'
+        << "skipped: " << tally.skipped << '\n'
         << "bytes_in: " << tally.bytesIn << '\n'
         << "bytes_out: " << tally.bytesOut << '\n'
         << "saving: " << fixed(saving, 1) << "%\n"
         << "seconds: " << fixed(seconds, 1) << '\n';
+    const std::string reportError = report.close();
+    if (!reportError.empty())
+        std::cerr << "kalmira-cli: cannot write the report " << report.path() << ": " << reportError << '\n';
     if (interrupted.load()) {
         out << "interrupted: " << mine.size() - tally.done << " files not started\n";
+        if (abandoned) {
+            // Workers still in a reader hold the engine; the process ends without waiting for them.
+            out.flush();
+            std::cout.flush();
+            std::cerr.flush();
+            std::_Exit(130);
+        }
         return 130;
     }
-    return tally.failed > 0 ? 1 : 0;
+    return tally.failed > 0 || !reportError.empty() ? 1 : 0;
 }
 
 }  // namespace kalmira::cli

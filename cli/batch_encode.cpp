@@ -2,11 +2,14 @@
 
 #include <cmath>
 #include <limits>
+#include <new>
+#include <string>
 
 #include "budget/bytebudget.h"
 #include "budget/ssimtarget.h"
 #include "codecs/codec_support.h"
 #include "codecs/registry.h"
+#include "core/error.h"
 #include "color/colorres.h"
 #include "quality/quality.h"
 #include "rules/keenfit.h"
@@ -37,8 +40,26 @@ Transparency transparencyOf(const imaging::Bitmap& original) {
     return t;
 }
 
+imaging::Bytes encodeAs(const imaging::Image& input, const KeenfitChoice& choice, const Transparency& transparency,
+                        const BatchEncodeOptions& encoding);
+
+// The output's encoding, its failures named as the output's: a JPEG encoder that runs out of
+// memory while converting a TIFF says so, rather than looking like the TIFF reader's fault.
 imaging::Bytes encode(const imaging::Image& input, const KeenfitChoice& choice, const Transparency& transparency,
                       const BatchEncodeOptions& encoding) {
+    const char* const format = choice.Format == save_format::Gif ? "GIF" : choice.Format == save_format::Png ? "PNG" : "JPEG";
+    try {
+        return encodeAs(input, choice, transparency, encoding);
+    } catch (const imaging::Error& e) {
+        throw imaging::Error(e.code(), std::string("making the ") + format + " output: " + e.what());
+    } catch (const std::bad_alloc&) {
+        imaging::fail(imaging::ErrorCode::OutOfMemory, std::string("making the ") + format + " output",
+                      "out of memory");
+    }
+}
+
+imaging::Bytes encodeAs(const imaging::Image& input, const KeenfitChoice& choice, const Transparency& transparency,
+                        const BatchEncodeOptions& encoding) {
     const EngineSaveSettings s = SaveSettingsFor(choice);
     imaging::Image reduced;
     if (s.multiPage) {
@@ -85,12 +106,16 @@ imaging::Bytes encode(const imaging::Image& input, const KeenfitChoice& choice, 
 
 OptimisedFile optimiseFile(const imaging::Bytes& data, const OptimizeProfile& profile, const BatchEncodeOptions& encoding) {
     const imaging::ImageInfo info = imaging::readInfo(data);
-    const imaging::Image input = imaging::loadMemory(data);
+    // As a document opens a file: an animation is an animated GIF, kept with its frames; of any
+    // other file only the first page is read (a TIFF's further pages would only cost memory).
+    const bool animation = info.animated || (info.pages > 1 && info.format == imaging::format::Gif);
+    imaging::LoadOptions load;
+    if (!animation) load.pageCount = 1;
+    const imaging::Image input = imaging::loadMemory(data, load);
 
     OriginalTraits traits;
     traits.infoBits = info.bits;
-    // As a document opens a file: an animation is an animated GIF, kept with its frames.
-    traits.animatedGif = info.animated || (info.pages > 1 && info.format == imaging::format::Gif);
+    traits.animatedGif = animation;
     traits.animated = traits.animatedGif;
     if (NeedsColorCount(profile, traits)) traits.colorCount = static_cast<int>(input.first().uniqueColorCount());
     traits.transparency = TransparencyOf(input.first());

@@ -17,18 +17,25 @@ struct BatchInput {
     // when another input of that folder has the same name before its extension).
     std::filesystem::path outputStem;
     std::string problem;  // why it cannot be processed (unreadable folder, missing file...), or empty
+    // Why it is left out without being a failure (a pipe, a device, a link that loops or leads
+    // nowhere), or empty. Such entries are reported as skipped and never opened.
+    std::string skipped;
 };
 
 struct BatchPlan {
     std::vector<BatchInput> inputs;  // sorted by path, each file once
     // Every input's canonical path, so no output is ever written over one.
     std::vector<std::filesystem::path> canonicalInputs;
+    // The output folder with every link resolved: no output is written outside it.
+    std::filesystem::path canonicalOutput;
 };
 
 // Files are taken whatever their name; folders are walked recursively for the file names of the
 // formats the engine reads (by extension, any letter case), not following links to folders,
 // and not into `outputFolder`. A missing file or a folder that cannot be read becomes an input
-// with its problem, so it is reported and counted like any failed file.
+// with its problem, so it is reported and counted like any failed file. What is neither a
+// folder nor a regular file (a FIFO, a device, a socket, a link that loops or leads nowhere),
+// named or found in a folder, becomes an input with the reason it is skipped.
 BatchPlan planBatch(const std::vector<std::string>& arguments, const std::filesystem::path& outputFolder);
 
 // "K/M" with 1 <= K <= M: the K-th of M shares. Throws UsageError.
@@ -39,7 +46,8 @@ std::pair<int, int> parseShard(const std::string& text);
 std::vector<std::size_t> shardPositions(std::size_t count, int k, int m);
 
 // The output path for an input whose format has extension `extension`; empty with `problem`
-// set when it would be written over one of the inputs.
+// set when it would be written over one of the inputs, or through a link (of the file or of a
+// folder on its way) to a place outside the output folder.
 std::filesystem::path outputPathFor(const BatchInput& input, const std::string& extension, const BatchPlan& plan,
                                     std::string& problem);
 

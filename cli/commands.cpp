@@ -252,10 +252,22 @@ int runInfo(const std::vector<std::string>& args, std::ostream& out) {
     return 0;
 }
 
+namespace {
+void reportConversion(std::ostream& out, const ConvertSettings& s, const imaging::Image& input,
+                      const imaging::Image& decoded, const imaging::Bytes& encoded,
+                      const std::optional<imaging::BudgetResult>& budget, const std::optional<imaging::SsimTargetResult>& quality,
+                      bool damaged, double ms, double cpuMs, double opMs);
+}
+
 int runConvert(const std::vector<std::string>& args, std::ostream& out) {
     const ConvertSettings s = readConvertSettings(args);
+    // Only an animation is read with all its frames; of any other file the first page.
+    const imaging::Bytes data = imaging::readWholeFile(s.in);
+    const imaging::ImageInfo info = imaging::readInfo(data);
+    imaging::LoadOptions load;
+    if (!(info.animated || (info.pages > 1 && info.format == imaging::format::Gif))) load.pageCount = 1;
     imaging::takeLoadNotes();
-    imaging::Image input = imaging::loadFile(s.in);
+    imaging::Image input = imaging::loadMemory(data, load);
     const bool damaged = imaging::takeLoadNotes().damaged;
     // Operations first, as a user resizes and sharpens before saving; the reduction, the
     // encoding and the PSNR then work on their result.
@@ -310,8 +322,25 @@ int runConvert(const std::vector<std::string>& args, std::ostream& out) {
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     const double cpuMs = processCpuMs() - cpuStart;
 
+    // Everything the command reports is worked out before the output is touched: a failure on
+    // the way (out of memory while measuring) leaves the previous file as it was.
+    std::ostringstream report;
+    reportConversion(report, s, input, decoded, encoded, budget, quality, damaged, ms, cpuMs, opMs);
     // Never in place: a full disk or a second writer must not leave a broken or mixed file.
     imaging::writeFileAtomically(s.out, encoded);
+    out << report.str();
+    if (budget && !budget->fits)
+        std::cerr << "kalmira-cli: nothing fits " << s.targetSize << " bytes; kept the smallest, " << encoded.size()
+                  << " bytes\n";
+    return 0;
+}
+
+namespace {
+
+void reportConversion(std::ostream& out, const ConvertSettings& s, const imaging::Image& input,
+                      const imaging::Image& decoded, const imaging::Bytes& encoded,
+                      const std::optional<imaging::BudgetResult>& budget, const std::optional<imaging::SsimTargetResult>& quality,
+                      bool damaged, double ms, double cpuMs, double opMs) {
     const imaging::Bitmap& result = decoded.first();
     print(out, "file_size", encoded.size());
     // A file cut short is converted from the part that arrived, as browsers show it; say so.
@@ -356,12 +385,10 @@ int runConvert(const std::vector<std::string>& args, std::ostream& out) {
         }
         print(out, "setting", setting);
         print(out, "encodes", budget->encodes);
-        if (!budget->fits)
-            std::cerr << "kalmira-cli: nothing fits " << s.targetSize << " bytes; kept the smallest, " << encoded.size()
-                      << " bytes\n";
     }
-    return 0;
 }
+
+}  // namespace
 
 int runCompare(const std::vector<std::string>& args, std::ostream& out) {
     const ParsedArgs a = parseArguments(args, {});

@@ -1,10 +1,11 @@
 // Save options of a Variation and writing a Variation to a file.
 #include <QEventLoop>
 #include <QPointer>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <filesystem>
 
+#include "codecs/registry.h"
 #include "core/error.h"
 #include "document/documenthost.h"
 #include "document/documentrules.h"
@@ -135,13 +136,18 @@ bool frmDocument::writeEncodingAsIs(int index, const SaveOptions& options, const
                          with.embedding == picture.Embedding() &&
                          with.shown == picture.ContentVersion();
     if (!current) return false;
-    // Through a temporary file beside the target, as every save: a failed write leaves the
-    // previous file as it was.
-    QSaveFile file(fileName);
-    const auto size = static_cast<qint64>(std::min<std::int64_t>(r.MemFileSize, static_cast<std::int64_t>(r.MemHandle->data.size())));
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.write(reinterpret_cast<const char*>(r.MemHandle->data.data()), size) == size && file.commit();
-    result = written ? 0 : static_cast<int>(imaging::ErrorCode::WriteFailed);
+    // Through the engine's one writer, as every file the program or the command line writes:
+    // a full disk leaves the previous file whole and says so, a device or a pipe takes the
+    // bytes itself instead of being replaced by a file.
+    const auto size = static_cast<std::size_t>(std::min<std::int64_t>(r.MemFileSize, static_cast<std::int64_t>(r.MemHandle->data.size())));
+    imaging::ImageControl& target = *pictures_[static_cast<std::size_t>(index)];
+    try {
+        imaging::writeFileAtomically(std::filesystem::path(fileName.toStdU16String()), imaging::ByteView(r.MemHandle->data.data(), size));
+        result = 0;
+    } catch (const imaging::Error& e) {
+        target.SetLastErrorText(QString::fromStdString(e.what()));
+        result = e.number();
+    }
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QVariant>
@@ -259,13 +260,34 @@ QString SettingsFilePath() {
 
 std::uint64_t SettingsFileReads() { return fileReads(); }
 
+namespace {
+
+// Where the store's file lies, worked out as the store does it (the user's configuration folder,
+// the organisation, the application name) but without opening the store, which would parse the
+// whole file first.
+QString storePathWithoutReading() {
+    QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (folder.isEmpty() || QDir::isRelativePath(folder)) folder = QDir::homePath() + QStringLiteral("/.config");
+    return folder + QLatin1Char('/') + QString::fromLatin1(kSettingsOrganization) + QLatin1Char('/') +
+           QString::fromLatin1(kSettingsApplication) + QStringLiteral(".ini");
+}
+
+}  // namespace
+
 QString RescueUnreadableSettingsFile() {
-    const QString path = SettingsFilePath();
+    // A file larger than any the program writes (a million keys cost a minute to load and to
+    // quit) is set aside like an unreadable one, before anything reads it.
+    const QString unopened = storePathWithoutReading();
+    const bool oversized = QFileInfo(unopened).size() > kMaxSettingsFileBytes;
+    const QString path = oversized ? unopened : SettingsFilePath();
     QFile file(path);
     if (!file.exists() || !file.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = file.readAll();
+    if (!oversized) {
+        const QByteArray bytes = file.readAll();
+        file.close();
+        if (settings::IsIniText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) return {};
+    }
     file.close();
-    if (settings::IsIniText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) return {};
     // Kept beside the store under a name no earlier rescue has taken, then the store starts
     // over from the defaults.
     QString copy = path + QStringLiteral(".unreadable");

@@ -31,9 +31,13 @@ inline constexpr int kOverflowError = 6;
 QString SettingsFilePath();
 // How often the file has been read and parsed since start (each key read must not cost one).
 std::uint64_t SettingsFileReads();
-// A store file that is not settings text (binary garbage) would be overwritten with defaults at
-// the next write: it is copied beside itself and emptied. Returns the copy's path, or empty
-// when the file is fine, absent or could not be copied (then it is left alone).
+// The largest settings file the store reads: the program writes a few kilobytes; a larger file
+// was not written by it and would cost its load and every write seconds each.
+inline constexpr qint64 kMaxSettingsFileBytes = 1 << 20;
+// A store file that is not settings text (binary garbage), or is larger than
+// kMaxSettingsFileBytes, would be overwritten with defaults at the next write: it is copied
+// beside itself and emptied. Returns the copy's path, or empty when the file is fine, absent or
+// could not be copied (then it is left alone).
 QString RescueUnreadableSettingsFile();
 
 // The store's two operations. ReadSetting returns the stored text, or defaultText when the key

@@ -315,6 +315,10 @@ Image GifCodec::read(ByteView data, const LoadOptions& options) const {
             if (index < options.firstPage) {
                 skipImageData(gif.get(), src);
             } else {
+                if (image.frames.size() >= static_cast<std::size_t>(kMaxFrames))
+                    fail(ErrorCode::TooLarge, kWhere,
+                         "the animation has more than " + std::to_string(kMaxFrames) +
+                             " frames; every frame is kept in memory");
                 codec::checkPixelBudget(desc.Width, desc.Height, data.size() - src.pos, kMaxPixelsPerByte, kWhere);
                 const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
                 const int bits = map ? std::clamp(map->BitsPerPixel, 1, 8) : 8;

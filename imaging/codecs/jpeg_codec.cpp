@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <new>
 #include <optional>
+#include <string>
 
 #include "codecs/codec_support.h"
 #include "codecs/jpeg_requant.h"
 #include "codecs/jpeg_support.h"
+#include "core/limits.h"
 
 namespace imaging {
 namespace {
@@ -23,8 +25,6 @@ using jpeg::Decompressor;
 // least 1, so no real file comes near 2048 pixels a byte; only arithmetic coding of flat
 // areas could, and those files are rare enough to meet the slack instead.
 constexpr long long kMaxPixelsPerByte = 2048;
-// Real encoders write at most a few dozen scans; thousands only make decoding crawl.
-constexpr int kMaxScans = 1000;
 
 // ---- header parsing for readInfo ----------------------------------------------------------
 struct Header {
@@ -71,6 +71,18 @@ Header parseHeader(ByteView data) {
         return h;
     }
 }
+
+struct StopMonitor {
+    jpeg_progress_mgr pub{};
+    bool stopped = false;
+    StopMonitor() { pub.progress_monitor = check; }
+    static void check(j_common_ptr cinfo) {
+        auto* self = reinterpret_cast<StopMonitor*>(cinfo->progress);
+        if (!stopRequested()) return;
+        self->stopped = true;
+        ERREXIT(cinfo, JERR_BAD_STATE);
+    }
+};
 
 int countScans(ByteView data) {
     int scans = 0;
@@ -133,10 +145,16 @@ ImageInfo JpegCodec::readInfo(ByteView data) const {
 
 Image JpegCodec::read(ByteView data, const LoadOptions& options) const {
     codec::pageRange(1, options, kWhere);
-    if (countScans(data) > kMaxScans) fail(ErrorCode::Corrupt, kWhere, "too many scans");
+    if (const int scans = countScans(data); scans > kMaxJpegScans)
+        fail(ErrorCode::TooLarge, kWhere,
+             "the file has " + std::to_string(scans) + " scans, more than the " + std::to_string(kMaxJpegScans) +
+                 " any encoder writes; each costs a pass over the whole picture");
     Decompressor d;
+    // A long read stops between rows of blocks as soon as its caller asks (a batch after Ctrl+C).
+    StopMonitor monitor;
     d.run([&] {
         jpeg_create_decompress(&d.info);
+        d.info.progress = &monitor.pub;
         jpeg_mem_src(&d.info, data.data(), static_cast<unsigned long>(data.size()));
         jpeg_read_header(&d.info, TRUE);
     });
@@ -162,6 +180,7 @@ Image JpegCodec::read(ByteView data, const LoadOptions& options) const {
     // The header arrived whole: from here a file cut short shows its rows up to the cut and
     // grey below, as browsers show it, and the image is marked damaged.
     d.err.keepPartial = true;
+    try {
     d.run([&] {
         jpeg_start_decompress(&d.info);
         if (static_cast<int>(d.info.output_width) != bitmap.width() || static_cast<int>(d.info.output_height) != height)
@@ -180,6 +199,10 @@ Image JpegCodec::read(ByteView data, const LoadOptions& options) const {
         // decoder is released without reading on to it.
         jpeg_abort_decompress(&d.info);
     });
+    } catch (const Error&) {
+        if (monitor.stopped) fail(ErrorCode::Stopped, kWhere, "stopped on request before the picture was read");
+        throw;
+    }
     codec::convertForLoad(bitmap, options.bits, kWhere);
     if (d.err.truncated) noteDamaged();
     return Image::fromBitmap(std::move(bitmap), number);

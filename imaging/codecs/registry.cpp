@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -63,22 +64,41 @@ static std::string systemReason(int error) {
     return error != 0 ? ": " + std::generic_category().message(error) : std::string();
 }
 
+// What a file that is not a regular file is, for the message that refuses it.
+static std::string kindOf(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a plain file";
+}
+
 Bytes readWholeFile(const std::filesystem::path& path) {
-    // A folder opens as a stream on this system and reports a nonsense size: it is named as
-    // what it is before anything is allocated for it.
+    // A folder is named as what it is before anything is allocated for it.
     std::error_code kind;
     if (std::filesystem::is_directory(path, kind))
         fail(ErrorCode::ReadFailed, "load", "cannot read " + path.string() + ": it is a folder, not a file");
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) fail(ErrorCode::FileNotFound, "load", "cannot open " + path.string() + systemReason(errno));
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) fail(ErrorCode::ReadFailed, "load", "cannot read " + path.string());
-    in.seekg(0, std::ios::beg);
-    Bytes data(static_cast<std::size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(data.data()), size))
-        fail(ErrorCode::ReadFailed, "load", "cannot read " + path.string());
+    // Opened without blocking: a pipe or a device would wait forever for a writer or a medium
+    // (a batch given a FIFO hung in open); only a regular file is read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) fail(ErrorCode::FileNotFound, "load", "cannot open " + path.string() + systemReason(errno));
+    struct Close {
+        int fd;
+        ~Close() { ::close(fd); }
+    } closeFd{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) fail(ErrorCode::ReadFailed, "load", "cannot read " + path.string() + systemReason(errno));
+    if (!S_ISREG(st.st_mode))
+        fail(ErrorCode::ReadFailed, "load", "cannot read " + path.string() + ": not a regular file (" + kindOf(st.st_mode) + ")");
+    Bytes data(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) fail(ErrorCode::ReadFailed, "load", "cannot read " + path.string() + systemReason(errno));
+        if (n == 0) break;  // shrunk while being read: what is there is what the file holds
+        done += static_cast<std::size_t>(n);
+    }
+    data.resize(done);
     return data;
 }
 
@@ -125,7 +145,8 @@ mode_t newFileMode() {
 
 namespace {
 
-void writeAll(int fd, const std::filesystem::path& path, ByteView data) {
+template <class BeforeClose = void (*)(int)>
+void writeAll(int fd, const std::filesystem::path& path, ByteView data, BeforeClose beforeClose = [](int) {}) {
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
@@ -137,7 +158,26 @@ void writeAll(int fd, const std::filesystem::path& path, ByteView data) {
         }
         done += static_cast<std::size_t>(n);
     }
+    beforeClose(fd);
     if (::close(fd) != 0) failWrite(path, "cannot write", errno);
+}
+
+// Makes the bytes of a file reach the disk, so that after a power cut the new name never
+// points to an empty or partial file.
+void syncFile(int fd, const std::filesystem::path& path) {
+    if (::fsync(fd) != 0 && errno != EINVAL) {
+        const int error = errno;
+        ::close(fd);
+        failWrite(path, "cannot write", error);
+    }
+}
+
+// Makes a rename in `folder` reach the disk.
+void syncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 }  // namespace
@@ -177,9 +217,22 @@ void writeFileAtomically(const std::filesystem::path& given, ByteView data) {
     // mkstemp's file is private; the picture gets the mode of the file it replaces, or that of
     // any new file.
     ::fchmod(fd, exists ? (existing.st_mode & 07777) : newFileMode());
-    writeAll(fd, path, data);
+    writeAll(fd, path, data, [&](int open) { syncFile(open, path); });
     if (::rename(temp.c_str(), path.c_str()) != 0) failWrite(path, "cannot replace", errno);
     removeTemp.keep = true;
+    syncFolder(path.parent_path());
+}
+
+bool isAtomicWriteTemporary(const std::filesystem::path& file) {
+    // name.kalmira-XXXXXX, as mkostemp fills the six X: letters and digits
+    const std::string name = file.filename().string();
+    const std::string mark = ".kalmira-";
+    if (name.size() < mark.size() + 7) return false;
+    const std::size_t at = name.size() - 6 - mark.size();
+    if (name.compare(at, mark.size(), mark) != 0) return false;
+    for (std::size_t i = name.size() - 6; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+    return true;
 }
 
 void saveFile(const std::filesystem::path& path, const Image& image, const SaveOptions& options) {

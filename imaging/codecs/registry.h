@@ -31,10 +31,17 @@ Bytes saveMemory(const Image& image, const SaveOptions& options);
 // over the target only after a complete write: a failed or interrupted save never destroys
 // the previous file or leaves a part of the new one under its name, and of two writers racing
 // for one file, one complete file stays. Failures name the system's reason (no space left,
-// permission denied, not a directory); the temporary file is removed.
+// permission denied, not a directory); the temporary file is removed. The new file and its
+// folder are synced to the disk before and after the rename, so after a power cut the name
+// holds the old file or the whole new one.
 void writeFileAtomically(const std::filesystem::path& path, ByteView data);
+// Whether `file` is named like a temporary of writeFileAtomically (name.kalmira-XXXXXX); one that
+// stays behind belongs to a writer that was killed.
+bool isAtomicWriteTemporary(const std::filesystem::path& file);
 void saveFile(const std::filesystem::path& path, const Image& image, const SaveOptions& options);
 
+// Reads a regular file whole. A pipe, device or socket is refused ("not a regular file") without
+// waiting for it, and a folder is named as one.
 Bytes readWholeFile(const std::filesystem::path& path);
 
 }  // namespace imaging

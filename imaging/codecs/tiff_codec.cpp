@@ -9,16 +9,16 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
+#include <string>
 
 #include "codecs/codec_support.h"
+#include "core/limits.h"
 
 namespace imaging {
 namespace {
 
 constexpr const char* kWhere = "TIFF";
-// CCITT fax pages compress far better than Deflate's 1032:1, so the budget is generous.
-constexpr long long kMaxPixelsPerByte = 1 << 16;
-constexpr int kMaxPages = 10000;
 // libtiff refuses any single allocation above this; a legitimate strip is much smaller.
 constexpr tmsize_t kMaxSingleAllocation = tmsize_t{1} << 30;
 // Strips of about 64 KiB: large enough that LZW's per-strip restart costs nothing, small
@@ -261,11 +261,52 @@ void checkStripsInside(TIFF* tif, const Memory& memory) {
     }
 }
 
-Bitmap decodeDirectory(TIFF* tif, Memory& memory) {
+Compression compressionOf(TIFF* tif) {
+    std::uint16_t c = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &c);
+    switch (c) {
+    case COMPRESSION_NONE: return Compression::Uncompressed;
+    case COMPRESSION_PACKBITS: return Compression::PackBits;
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE: return Compression::Deflate;
+    case COMPRESSION_LZW: return Compression::Lzw;
+    case COMPRESSION_JPEG:
+    case COMPRESSION_OJPEG: return Compression::Jpeg;
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTRLEW:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:
+    case COMPRESSION_JBIG: return Compression::Fax;
+    default: return Compression::Other;
+    }
+}
+
+// A page's pixels must come from stored data of its own: the strips (or tiles) it does not
+// share with a page read before it, times what its compression can hold per stored byte. Pages
+// that all point to one strip (a few hundred kilobytes claiming gigabytes) are refused.
+void checkPageFitsItsData(TIFF* tif, const Directory& d, std::set<std::uint64_t>& usedStrips) {
+    const std::uint32_t count = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    long long own = 0;
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (usedStrips.insert(TIFFGetStrileOffset(tif, i)).second)
+            own += static_cast<long long>(TIFFGetStrileByteCount(tif, i));
+    const long long bitsPerPixel = std::max<long long>(1, static_cast<long long>(d.samples) * d.bitsPerSample);
+    const long long decoded = (static_cast<long long>(d.width) * d.height * bitsPerPixel + 7) / 8;
+    const Compression compression = compressionOf(tif);
+    if (decoded > own * maxDecodedBytesPerStoredByte(compression) + kDecodedSlackBytes)
+        fail(ErrorCode::TooLarge, kWhere,
+             "a page of " + std::to_string(d.width) + " x " + std::to_string(d.height) + " pixels (" +
+                 std::to_string(decoded) + " bytes) cannot come from the " + std::to_string(own) +
+                 " bytes of data it does not share with an earlier page (at most " +
+                 std::to_string(maxDecodedBytesPerStoredByte(compression)) + " bytes a stored byte for its compression)");
+}
+
+Bitmap decodeDirectory(TIFF* tif, Memory& memory, std::set<std::uint64_t>& usedStrips) {
     if (memory.tagDataMissing) fail(ErrorCode::Truncated, kWhere, "the data ends inside a directory");
     const Directory d = readDirectory(tif);
-    codec::checkPixelBudget(d.width, d.height, memory.in.size(), kMaxPixelsPerByte, kWhere);
+    checkDimensions(d.width, d.height, kWhere);
     checkStripsInside(tif, memory);
+    checkPageFitsItsData(tif, d, usedStrips);
     const Path path = pathFor(d);
     Bitmap bitmap(static_cast<int>(d.width), static_cast<int>(d.height), bitsFor(d, path));
     const int w = bitmap.width(), h = bitmap.height();
@@ -491,18 +532,13 @@ Image TiffCodec::read(ByteView data, const LoadOptions& options) const {
     const codec::PageRange range = codec::pageRange(total, options, kWhere);
     Image image;
     image.format = compression == COMPRESSION_NONE ? format::TiffUncompressed : format::TiffCompressed;
-    // Pages may share their strips, so the size budget covers all of them together, not each.
-    long long pixels = 0;
-    const long long budget = static_cast<long long>(data.size()) * kMaxPixelsPerByte + (1LL << 22);
+    // Pages may share their strips: each page's size is bounded by the data no earlier page
+    // used, so together they never claim more than the file holds.
+    std::set<std::uint64_t> usedStrips;
     for (int page = range.first; page < range.first + range.count; ++page) {
         if (!TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page)))
             failFrom(memory, ErrorCode::Corrupt, "cannot read a page");
-        std::uint32_t w = 0, h = 0;
-        TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w);
-        TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &h);
-        pixels += static_cast<long long>(w) * h;
-        if (pixels > budget) fail(ErrorCode::Corrupt, kWhere, "the pages are larger than the data can hold");
-        Bitmap bitmap = decodeDirectory(tif.get(), memory);
+        Bitmap bitmap = decodeDirectory(tif.get(), memory, usedStrips);
         codec::convertForLoad(bitmap, options.bits, kWhere);
         image.frames.push_back(Frame{std::move(bitmap)});
     }

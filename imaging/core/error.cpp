@@ -12,7 +12,8 @@ void checkDimensions(long long width, long long height, const std::string& where
                                             std::to_string(height) + ")");
     if (width > kMaxPixels || height > kMaxPixels || width * height > kMaxPixels)
         fail(ErrorCode::TooLarge, where, "image of " + std::to_string(width) + " x " + std::to_string(height) +
-                                             " pixels is larger than the engine accepts");
+                                             " pixels is larger than the engine accepts (at most " + std::to_string(kMaxPixels) +
+                                             " pixels: its working copies would need more than 3 GB)");
 }
 
 }  // namespace imaging

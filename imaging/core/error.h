@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/limits.h"
+
 namespace imaging {
 
 enum class ErrorCode : int {
@@ -21,6 +23,7 @@ enum class ErrorCode : int {
     OutOfMemory = 10,
     NoImage = 11,            // the operation needs a bitmap and there is none
     SizeLimit = 12,          // an encoding outgrew the size limit its caller set
+    Stopped = 13,            // the caller asked a long read to stop (a batch after Ctrl+C)
     Cancelled = 20150,       // a dialog of the engine was cancelled
 };
 
@@ -37,10 +40,7 @@ private:
 // Throws Error with a message of the form "<where>: <reason>".
 [[noreturn]] void fail(ErrorCode code, const std::string& where, const std::string& reason);
 
-// The largest image the engine accepts (pixels); readers check this before allocating.
-inline constexpr long long kMaxPixels = 1LL << 28;
-
-// Throws TooLarge / Corrupt when width x height is zero, negative or beyond kMaxPixels.
+// Throws TooLarge / Corrupt when width x height is zero, negative or beyond kMaxPixels (core/limits.h).
 void checkDimensions(long long width, long long height, const std::string& where);
 
 }  // namespace imaging

@@ -150,7 +150,9 @@ frmDocument* FileCommands::OpenImageFile(const QString& fileName, const QString&
                     picture.SetAutoAnimate(false);
                 }
                 imaging::takeLoadNotes();
-                loaded = picture.Load(fileName, 0, 0, -1) == 0 && picture.HasBitmap();
+                // The Original is the first page, unless the file is an animation: the further
+                // pages of a multi-page file are never shown and would only cost memory.
+                loaded = picture.Load(fileName, 0, 0, animated ? -1 : 1) == 0 && picture.HasBitmap();
                 // A file cut short is shown as far as it arrived, as browsers show it; its
                 // window says that it is damaged.
                 if (loaded && imaging::takeLoadNotes().damaged)
@@ -387,7 +389,9 @@ bool FileCommands::SaveVariationFile(int n, const QString& fileName) {
     const int result = document->SaveVariationFile(n, fileName);
     if (result != 0) {
         ShowDefaultPointer();
-        showError(kTextSaveFailed, 0);
+        // The engine's reason names the path and what the system said ("No space left on
+        // device", "Permission denied"), on a second line under the message.
+        showError(kTextSaveFailed, 0, document->picCompress(n).LastErrorText());
     }
     return result == 0;
 }

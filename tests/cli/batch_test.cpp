@@ -4,10 +4,13 @@
 
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +20,7 @@
 
 #include "codecs/registry.h"
 #include "core/bitmap.h"
+#include "core/error.h"
 #include "test_data.h"
 
 namespace fs = std::filesystem;
@@ -382,6 +386,137 @@ TEST_F(Batch, AnInterruptedBatchLeavesOnlyWholeFiles) {
         EXPECT_EQ(name.find(".kalmira-"), std::string::npos) << name << " left behind";
         EXPECT_NO_THROW(imaging::loadMemory(imaging::Bytes(bytes.begin(), bytes.end()))) << name;
     }
+}
+
+// A FIFO, a device, a looping and a dangling link among the inputs: the batch ends, never
+// opening them, lists each as skipped with its reason in the messages, the summary and the
+// report, and converts the rest.
+TEST_F(Batch, PipesDevicesAndBrokenLinksAreSkippedAndSaid) {
+    picture("in/photo.png", 40, 30, true);
+    ASSERT_EQ(::mkfifo(p("in/pipe.png").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(p("named.png").c_str(), 0600), 0);
+    fs::create_symlink(p("in/loop-b.png"), p("in/loop-a.png"));
+    fs::create_symlink(p("in/loop-a.png"), p("in/loop-b.png"));
+    fs::create_symlink(p("in/gone.png"), p("in/dangling.png"));
+    // Bounded, so a batch that blocks on the pipe fails the test instead of hanging it.
+    const RunResult r = run({"batch", "--out", p("out"), "--report", p("report.jsonl"), p("in"), p("named.png")}, "timeout -k 2 20 ");
+    ASSERT_NE(r.status, 124) << "the batch hung on a pipe";
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* line : {"named.png: skipped: not a regular file (a pipe)", "pipe.png: skipped: not a regular file (a pipe)",
+                             "loop-a.png: skipped: a symbolic link that loops",
+                             "dangling.png: skipped: a symbolic link to nothing (its target is missing)"})
+        EXPECT_NE(r.err.find(line), std::string::npos) << line << "\n" << r.err;
+    EXPECT_NE(r.out.find("files: 6\nwritten: 1\nfailed: 0\nskipped: 5\n"), std::string::npos) << r.out;
+    const std::string report = slurp(p("report.jsonl"));
+    EXPECT_NE(report.find("{\"input\":\"" + p("named.png") + "\",\"skipped\":\"not a regular file (a pipe)\"}"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 6);
+    EXPECT_EQ(tree(p("out")).size(), 1u);
+}
+
+// A file given by name that is a pipe is never opened, even by the engine's reader.
+TEST_F(Batch, TheEngineRefusesToReadAPipeWithoutWaiting) {
+    ASSERT_EQ(::mkfifo(p("pipe.png").c_str(), 0600), 0);
+    try {
+        imaging::readWholeFile(p("pipe.png"));
+        FAIL() << "a pipe was read";
+    } catch (const imaging::Error& e) {
+        EXPECT_EQ(e.code(), imaging::ErrorCode::ReadFailed);
+        EXPECT_EQ(std::string(e.what()), "load: cannot read " + p("pipe.png") + ": not a regular file (a pipe)");
+    }
+}
+
+// A link planted in the output folder under an output's name must not let the batch replace
+// the file it points to outside --out.
+TEST_F(Batch, NothingIsWrittenThroughALinkOutOfTheOutputFolder) {
+    picture("in/logo.png", 40, 30, false);
+    fs::create_directories(p("out"));
+    std::ofstream(p("victim.gif")) << "precious";
+    fs::create_symlink(p("victim.gif"), p("out/logo.gif"));
+    const RunResult r = run({"batch", "--out", p("out"), p("in")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("is a link to " + p("victim.gif") + ", outside the output folder"), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(p("victim.gif")), "precious");
+    EXPECT_TRUE(fs::is_symlink(p("out/logo.gif")));
+}
+
+// A report that cannot be written is an error with its reason, not a silent success.
+TEST_F(Batch, AReportOntoAFullDeviceFailsTheBatch) {
+    picture("in/photo.png", 40, 30, true);
+    const RunResult r = run({"batch", "--out", p("out"), "--report", "/dev/full", p("in")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write the report /dev/full: No space left on device"), std::string::npos) << r.err;
+    // The picture itself was converted.
+    EXPECT_EQ(tree(p("out")).size(), 1u);
+}
+
+// Temporaries a killed writer left behind are removed by the next run into the folder once
+// they are old; a young one may belong to a run at work and stays; other files stay.
+TEST_F(Batch, StaleTemporariesOfAKilledRunAreRemovedAndSaid) {
+    picture("in/photo.png", 40, 30, true);
+    fs::create_directories(p("out/sub"));
+    for (const char* name : {"out/a.jpg.kalmira-Ab12Cd", "out/sub/b.gif.kalmira-xY9z00", "out/young.jpg.kalmira-QQQQQQ",
+                             "out/mine.kalmira-notes", "out/keep.jpg"})
+        std::ofstream(p(name)) << "partial";
+    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(11);
+    for (const char* name : {"out/a.jpg.kalmira-Ab12Cd", "out/sub/b.gif.kalmira-xY9z00", "out/mine.kalmira-notes", "out/keep.jpg"})
+        fs::last_write_time(p(name), old);
+    fs::last_write_time(p("out/young.jpg.kalmira-QQQQQQ"), fs::file_time_type::clock::now() - std::chrono::minutes(9));
+    const RunResult r = run({"batch", "--out", p("out"), p("in")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("removed 2 temporary files left in " + p("out") + " by an interrupted run"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(p("out/a.jpg.kalmira-Ab12Cd")));
+    EXPECT_FALSE(fs::exists(p("out/sub/b.gif.kalmira-xY9z00")));
+    EXPECT_TRUE(fs::exists(p("out/young.jpg.kalmira-QQQQQQ")));
+    EXPECT_TRUE(fs::exists(p("out/mine.kalmira-notes")));
+    EXPECT_TRUE(fs::exists(p("out/keep.jpg")));
+}
+
+// The atomic writer syncs the new file before the rename and its folder after it, so a power
+// cut never leaves the name pointing to an empty file. Seen in the system calls.
+TEST_F(Batch, TheWriterSyncsTheFileBeforeAndTheFolderAfterTheRename) {
+    if (std::system("command -v strace >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+    picture("in/photo.png", 40, 30, true);
+    const RunResult r = run({"batch", "--jobs", "1", "--out", p("out"), p("in")},
+                            "strace -f -qq -e trace=fsync,rename,openat -o " + quoted(p("trace")) + " ");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream trace(slurp(p("trace")));
+    std::vector<std::string> steps;
+    std::map<std::string, std::string> fdNames;
+    for (std::string line; std::getline(trace, line);) {
+        if (line.find("openat(") != std::string::npos && line.find(p("out")) != std::string::npos) {
+            const std::size_t eq = line.rfind("= ");
+            const std::size_t q1 = line.find('"'), q2 = line.find('"', q1 + 1);
+            if (eq != std::string::npos && q1 != std::string::npos) fdNames[line.substr(eq + 2)] = line.substr(q1 + 1, q2 - q1 - 1);
+        } else if (line.find("fsync(") != std::string::npos) {
+            std::size_t at = line.find("fsync(") + 6;
+            std::string fd;
+            while (at < line.size() && std::isdigit(static_cast<unsigned char>(line[at]))) fd += line[at++];
+            steps.push_back("fsync " + (fdNames.count(fd) ? fdNames[fd] : fd));
+        } else if (line.find("rename(") != std::string::npos && line.find(p("out")) != std::string::npos) {
+            steps.push_back("rename");
+        }
+    }
+    ASSERT_EQ(steps.size(), 3u) << slurp(p("trace"));
+    EXPECT_NE(steps[0].find(p("out/photo.")), std::string::npos) << steps[0];
+    EXPECT_NE(steps[0].find(".kalmira-"), std::string::npos) << steps[0];
+    EXPECT_EQ(steps[1], "rename");
+    EXPECT_EQ(steps[2], "fsync " + p("out"));
+}
+
+// A failure names the codec that failed and what it was doing: a TIFF input whose JPEG output
+// cannot be made says it was the JPEG output, not as if the TIFF could not be read.
+TEST_F(Batch, AFailureNamesTheCodecAndTheStepThatFailed) {
+    imaging::Bitmap wide(70000, 2, 24);  // wider than any JPEG can be
+    imaging::SaveOptions tiff;
+    tiff.format = imaging::format::TiffCompressed;
+    imaging::saveFile(p("in/wide.tif"), imaging::Image::fromBitmap(std::move(wide)), tiff);
+    // Profile 3 is always JPEG.
+    const RunResult r = run({"batch", "--profile", "3", "--out", p("out"), p("in")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(p("in/wide.tif") + ": making the JPEG output: JPEG: "), std::string::npos) << r.err;
+    EXPECT_TRUE(tree(p("out")).empty());
 }
 
 }  // namespace

@@ -230,6 +230,48 @@ TEST_F(Cli, MessagesGiveTheReason) {
     }
 }
 
+// convert replaces its output only when everything it reports has succeeded: under any memory
+// limit, a run that fails leaves the previous output as it was. The limits are swept from where
+// the run first succeeds downwards, through the stretch where measuring the result (after the
+// encoding) is what runs out of memory.
+TEST_F(Cli, AConvertThatFailsLeavesThePreviousOutput) {
+    imaging::Bitmap bmp(800, 600, 24);
+    for (int y = 0; y < bmp.height(); ++y)
+        for (int x = 0; x < bmp.width(); ++x)
+            bmp.setPixel(x, y, imaging::makeRgb((x * 7 + y) & 0xFF, (y * 3) & 0xFF, ((x ^ y) * 5) & 0xFF));
+    imaging::SaveOptions save;
+    save.format = imaging::format::Png;
+    imaging::saveFile(path("big.png"), imaging::Image::fromBitmap(std::move(bmp)), save);
+    const std::string old = "the previous output";
+    const auto convertUnder = [&](long kib) {
+        std::ofstream(path("out.jpg"), std::ios::binary | std::ios::trunc) << old;
+        const std::string cmd = "ulimit -v " + std::to_string(kib) + "; exec " + quoted(kalmira::testing::cliProgram()) +
+                                " convert " + quoted(path("big.png")) + " " + quoted(path("out.jpg")) +
+                                " --format 10 >/dev/null 2>" + quoted(path("err.txt"));
+        const int raw = std::system(("sh -c " + quoted(cmd)).c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    // The smallest limit (in steps of 1 MB) under which the conversion succeeds.
+    long low = 16 * 1024, high = 4 * 1024 * 1024;
+    ASSERT_EQ(convertUnder(high), 0) << slurp(path("err.txt"));
+    while (high - low > 1024) {
+        const long middle = (low + high) / 2;
+        (convertUnder(middle) == 0 ? high : low) = middle;
+    }
+    int failures = 0;
+    for (long kib = high - 1024; kib > high - 12 * 1024 && kib > 0; kib -= 1024) {
+        const int status = convertUnder(kib);
+        if (status == 0) continue;
+        // Near the bottom the program cannot even start (its libraries do not map): any failure
+        // counts, as long as it leaves the output alone.
+        ++failures;
+        const std::string now = slurp(path("out.jpg"));
+        EXPECT_TRUE(now == old) << "replaced (" << now.size() << " bytes) by a run that failed under " << kib
+                                << " KiB: " << slurp(path("err.txt"));
+    }
+    EXPECT_GT(failures, 0);
+}
+
 TEST_F(Cli, ConvertKeepsFiveColoursExactlyAndInfoReadsTheResult) {
     const std::string in = fiveColourPng(), out = path("five.gif");
     const CliResult r = run({"convert", in, out, "--format", "2", "--bits", "4", "--colors", "5", "--interlaced"});

@@ -339,6 +339,42 @@ private slots:
         QCOMPARE(ProgramOptions().Profiles[2].FileFormat, 1);  // untouched keys still default
     }
 
+    // A settings file larger than any the program writes is set aside like an unreadable one,
+    // however valid its text; one of exactly the largest size is read as it is.
+    void oversizedFileIsKeptAsideAndTheDefaultsUsed_data() {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("keptAside");
+        QTest::newRow("the largest size") << qint64(kMaxSettingsFileBytes) << false;
+        QTest::newRow("one byte more") << qint64(kMaxSettingsFileBytes + 1) << true;
+        QTest::newRow("fifty megabytes") << qint64(50) * 1024 * 1024 << true;
+    }
+
+    void oversizedFileIsKeptAsideAndTheDefaultsUsed() {
+        QFETCH(qint64, size);
+        QFETCH(bool, keptAside);
+        QByteArray text = "[Settings]\nDownloadSpeed=56000\n[Clutter]\n";
+        for (int i = 0; text.size() < size; ++i) text += "key" + QByteArray::number(i) + "=some value\n";
+        text.truncate(size - 1);
+        text += '\n';
+        QCOMPARE(text.size(), size);
+        const QString copy = SettingsFilePath() + QStringLiteral(".unreadable");
+        QFile::remove(copy);
+        writeStoreFile(text);
+        const QString kept = RescueUnreadableSettingsFile();
+        LoadSettings();
+        if (keptAside) {
+            QCOMPARE(kept, copy);
+            QCOMPARE(QFileInfo(copy).size(), size);
+            QCOMPARE(ProgramOptions().DownloadSpeed, 28800);
+            QCOMPARE(readStoreFile(), QByteArray());
+        } else {
+            QVERIFY(kept.isEmpty());
+            QVERIFY(!QFileInfo::exists(copy));
+            QCOMPARE(ProgramOptions().DownloadSpeed, 56000);
+        }
+        QFile::remove(copy);
+    }
+
     void nothingIsDeletedBySaving() {
         writeStoreFile("[Settings]\nMainLeft=left\nMyOwnKey=keep me\n[Elsewhere]\nA=1\n");
         QCOMPARE(raisedNumber([] { LoadSettings(); }), std::optional<int>(13));

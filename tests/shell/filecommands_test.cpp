@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -32,6 +33,13 @@
 #include <QTest>
 
 #include <memory>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace kalmira;
 
@@ -589,16 +597,75 @@ private slots:
         // Nothing to write: the engine refuses, and the refusal must not cost the old file.
         document->picCompress(1).ClearBitmap();
         QVERIFY(!files().SaveVariationFile(1, target));
-        QVERIFY(prompts_.messageTexts().contains("Error saving file!"));
+        // The message, then the engine's reason on a line of its own.
+        QCOMPARE(prompts_.messageTexts(), QStringList{"Error saving file!\nsave: there is no image to save"});
         QCOMPARE(readAll(target), QByteArray("the previous content"));
         // A failed Save As does not make the path the Variation's save target.
         prompts_.clear();
         prompts_.fileAnswers.enqueue(target);
         window_->findChild<QAction*>("mnuFileSaveAs")->trigger();
-        QVERIFY(prompts_.messageTexts().contains("Error saving file!"));
+        QCOMPARE(prompts_.messageTexts(), QStringList{"Error saving file!\nsave: there is no image to save"});
         QCOMPARE(readAll(target), QByteArray("the previous content"));
         QVERIFY(document->GetGrafikFileNameDefault(1) != target);
         QCOMPARE(files().RecentFile(0), QString());
+    }
+
+    // Save As onto a full disk: the old file stays whole, nothing is recorded as saved, and the
+    // message names the reason and the path.
+    void saveAsOntoAFullDiskKeepsTheOldFileAndSaysWhy() {
+        const QString mountPoint = folder_.filePath("small");
+        QVERIFY(QDir().mkpath(mountPoint));
+        if (::mount("tmpfs", mountPoint.toLocal8Bit().constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP(qPrintable(QStringLiteral("cannot mount a small tmpfs here (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)))));
+        struct Unmount {
+            QByteArray path;
+            ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+        } unmount{mountPoint.toLocal8Bit()};
+        const QString target = mountPoint + QStringLiteral("/old.gif");
+        const QByteArray old(20000, 'o');
+        writeAll(target, old);
+        {
+            QFile filler(mountPoint + QStringLiteral("/filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'f');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+        }
+        frmDocument* document = files().OpenImageFile(writeImage("full.png", 120, 90));
+        QVERIFY(document);
+        document->SelektiereGrafik(1);
+        prompts_.clear();
+        prompts_.fileAnswers.enqueue(target);
+        window_->findChild<QAction*>("mnuFileSaveAs")->trigger();
+        QCOMPARE(prompts_.messages.size(), 1);
+        const QString text = prompts_.messages.first().text;
+        QVERIFY2(text.startsWith(QStringLiteral("Error saving file!\n")), qPrintable(text));
+        QVERIFY2(text.contains(target), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("No space left on device")), qPrintable(text));
+        QCOMPARE(readAll(target), old);
+        QVERIFY(document->GetGrafikFileNameDefault(1) != target);
+        QCOMPARE(files().RecentFile(0), QString());
+        // No temporary stays behind.
+        QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    // Save As onto a device writes through it (as the command line does); the device node is
+    // never replaced by a regular file.
+    void saveAsOntoADeviceWritesThroughIt() {
+        const QString node = folder_.filePath("null-device.gif");
+        if (::mknod(node.toLocal8Bit().constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            QSKIP(qPrintable(QStringLiteral("cannot make a device node here (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)))));
+        frmDocument* document = files().OpenImageFile(writeImage("device.png"));
+        QVERIFY(document);
+        document->SelektiereGrafik(1);
+        prompts_.clear();
+        prompts_.fileAnswers.enqueue(node);
+        window_->findChild<QAction*>("mnuFileSaveAs")->trigger();
+        QVERIFY2(prompts_.messages.isEmpty(), qPrintable(prompts_.messageTexts().join('|')));
+        struct stat st {};
+        QCOMPARE(::lstat(node.toLocal8Bit().constData(), &st), 0);
+        QVERIFY(S_ISCHR(st.st_mode));
+        QCOMPARE(files().RecentFile(0), node);
     }
 
     void newDocumentIsBlankWhite() {
