@@ -56,8 +56,12 @@ const SaveOptions& frmDocument::HoleSpeicherOptionen(int index) {
         options.BitsPerPixel = r.JPEGGrayscale == 1 ? 8 : 24;
         break;
     case save_format::Png:
-        picture.SetTransparent(r.PNGTransparent);
-        picture.SetTransparentColor(r.PNGTransparentColor);
+        // A chosen colour becomes transparent; without one the picture keeps the transparency
+        // the Original has.
+        if (r.PNGTransparent) {
+            picture.SetTransparent(true);
+            picture.SetTransparentColor(r.PNGTransparentColor);
+        }
         break;
     case save_format::Webp:
     case save_format::Avif:

@@ -331,6 +331,7 @@ imaging::RoundTripWork frmDocument::detachEncoding(int index, SaveOptions& optio
                                                           paletted ? r.DitheringMethod : 0, paletted ? options.ColorCount : 0,
                                                           options.FormatNumber, options.BitsPerPixel, options.QualityFactor);
     if (r.Format == save_format::Gif) work.afterReduction = transparencyStep(index, std::move(chosenColour));
+    if (r.Format == save_format::Png && r.PNGTransparent) work.transparencyBefore = std::pair{true, r.PNGTransparentColor};
     if (!edited.empty()) {
         work.afterReduction = [edited, next = std::move(work.afterReduction)](imaging::Bitmap& reduced) {
             ShowInEditedColours(reduced, edited);

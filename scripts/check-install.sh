@@ -31,7 +31,10 @@ desktop-file-validate "$root/share/applications/kalmira.desktop" || status=1
 # Both programs answer --help and --version without a display.
 for program in kalmira kalmira-cli; do
   env -u DISPLAY -u WAYLAND_DISPLAY "$root/bin/$program" --version | grep -qx "$program [0-9.]*" || { echo "$program --version"; status=1; }
-  env -u DISPLAY -u WAYLAND_DISPLAY "$root/bin/$program" --help | grep -q "usage: $program" || { echo "$program --help"; status=1; }
+  # Read whole before searching: grep -q stops at the first match, and a long usage then meets
+  # a closed pipe.
+  help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/bin/$program" --help) && grep -q "usage: $program" <<<"$help" ||
+    { echo "$program --help"; status=1; }
 done
 # The installed program finds its readme in share/kalmira (nothing beside it in bin/).
 [ ! -e "$root/bin/readme.txt" ] || { echo "readme.txt beside the installed program"; status=1; }

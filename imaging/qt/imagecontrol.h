@@ -79,6 +79,9 @@ struct RoundTripWork {
     // the work lets it go once copied.
     std::shared_ptr<const imaging::Bitmap> source;
     std::vector<Rgb> userPalette;
+    // When set, the transparency the copy of `source` takes before the reduction, as a picture's
+    // SetTransparent and SetTransparentColor give it (a PNG Variation's chosen colour).
+    std::optional<std::pair<bool, Rgb>> transparencyBefore;
 
     // 0 or the engine's error number of each step, with its reason; a step after a failed
     // reduction or encoding does not run (MemoryInfo runs after a failed decoding, as the

@@ -47,7 +47,7 @@ void RoundTripWork::Run(const std::function<bool()>& stop) {
     };
     if (stopped()) return;
     bool reducedAlready = false;
-    if (source && bits <= 8 && keepsUserPalette(*source, userPalette)) {
+    if (source && bits <= 8 && !transparencyBefore && keepsUserPalette(*source, userPalette)) {
         // A palette reduction reads its source and makes a new picture: it reads the shared
         // one, so the work holds no full-size copy of its own.
         try {
@@ -71,6 +71,10 @@ void RoundTripWork::Run(const std::function<bool()>& stop) {
             auto& palette = bitmap.userPalette();
             if (palette.size() < userPalette.size()) palette.resize(userPalette.size(), 0);
             for (std::size_t j = 0; j < userPalette.size(); ++j) palette[j] = userPalette[j] & 0xFFFFFF;
+            if (transparencyBefore) {
+                bitmap.setTransparent(transparencyBefore->first);
+                bitmap.setTransparentColor(transparencyBefore->second);
+            }
         } catch (const std::exception& e) {
             reduceResult = ImageControl::ErrorNumberOf(e);
             reduceError = e.what();

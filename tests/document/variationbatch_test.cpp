@@ -177,6 +177,13 @@ private slots:
             seen.push_back(outcomes(*doc));
             doc->record(2).GIFTransparent = true;
             doc->record(2).GIFTransparentColor = imaging::makeRgb(250, 10, 10);
+            // A PNG Variation's chosen transparent colour: the Original's top left colour.
+            const imaging::Rgb corner = doc->picOriginal().Bitmap().toRgb24().pixel(0, 0);
+            for (int i = 1; i <= 5; ++i)
+                if (doc->record(i).Format == save_format::Png) {
+                    doc->record(i).PNGTransparent = true;
+                    doc->record(i).PNGTransparentColor = corner;
+                }
             doc->picOriginal().Apply("Intensity", {20});
             doc->picOriginalAendern();
             seen.push_back(outcomes(*doc));

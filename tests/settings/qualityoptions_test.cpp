@@ -99,9 +99,14 @@ private slots:
             auto* smallJpeg = dialog.findChild<QCheckBox*>(QStringLiteral("CheckSmallJpeg"));
             QVERIFY(smallJpeg && smallJpeg->isChecked());
             QCOMPARE(smallJpeg->text(), QStringLiteral("Smallest &JPEG"));
-            // Whole inside the page the dialog shows, not only inside its own panel.
-            QWidget* page = smallJpeg->parentWidget()->parentWidget();
-            QVERIFY(page->rect().contains(QRect(smallJpeg->mapTo(page, QPoint(0, 0)), smallJpeg->size())));
+            // Whole inside the switches' scrolling area, and scrolled into view there.
+            QVERIFY(smallJpeg->parentWidget()->rect().contains(smallJpeg->geometry()));
+            auto* area = dialog.findChild<QScrollArea*>(QStringLiteral("scrollOptionsQuality"));
+            QVERIFY(area);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            area->ensureWidgetVisible(smallJpeg);
+            QVERIFY(area->viewport()->rect().contains(smallJpeg->geometry().translated(area->widget()->pos())));
             auto* webp = dialog.findChild<QCheckBox*>(QStringLiteral("CheckWebpAvif"));
             QVERIFY(!webp->geometry().intersects(smallJpeg->geometry()));
             smallJpeg->click();

@@ -71,6 +71,8 @@ private slots:
         for (int slot = 1; slot <= 5; ++slot) ProgramOptions().Profiles[static_cast<std::size_t>(slot)].FileFormat = kProfileAlwaysGif;
         frmDocument* document = main.Files().OpenImageFile(writeImage());
         QVERIFY(document);
+        // The Variations come in from the workers; the caption is read once they are in.
+        document->WaitForUpdates();
         document->SelektiereGrafik(1);
         const std::int64_t size = document->record(1).MemFileSize;
         QVERIFY(size >= 1000);

@@ -19,8 +19,12 @@ using namespace imaging;
 namespace {
 
 // Adobe RGB (1998): its primaries, D65 white and gamma 563/256.
-Bytes adobeRgb() {
-    return icc::makeRgbProfile({0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290}, 563.0 / 256.0, "Adobe RGB (1998)");
+// Made once: a profile's header carries the second it was made, and two made a second apart
+// would differ.
+const Bytes& adobeRgb() {
+    static const Bytes profile =
+        icc::makeRgbProfile({0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290}, 563.0 / 256.0, "Adobe RGB (1998)");
+    return profile;
 }
 
 Bitmap solid(std::initializer_list<Rgb> colours) {
