@@ -563,6 +563,15 @@ void frmDocument::pumpOnce() {
         }
         if (q.roundTotal > 0) {
             q.roundTotal = 0;
+            // The captions laid out while the encodings came ("Being encoded…", or the last
+            // ones) may be shorter than those now in: a caption that needs more lines than it
+            // has would be cut by its picture, so the pictures are laid out again.
+            bool cut = false;
+            for (QLabel* label : labels_)
+                if (label && label->isVisibleTo(this) && !label->text().isEmpty() &&
+                    label->heightForWidth(label->width()) > label->height())
+                    cut = true;
+            if (cut) Guarded([&] { OriginalResize(); });
             emit UpdatesFinished();
         }
     }

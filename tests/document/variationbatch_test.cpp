@@ -422,6 +422,29 @@ private slots:
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
     }
 
+    // Captions laid out while the Variations were still being encoded are shorter than those
+    // that come in (size, format, share, PSNR, SSIM, time): once they are in, no caption is cut
+    // by its picture.
+    void captionsThatCameInLongerAreLaidOutAgain() {
+        ErrorTrapping = true;
+        ProgramOptions().InitialOpenVariations = 2;
+        for (int slot = 1; slot <= 5; ++slot) ProgramOptions().Profiles[static_cast<std::size_t>(slot)].FileFormat = kProfileAlwaysJpeg;
+        // Narrow enough that a Variation's caption takes several lines.
+        const QString file = writeFile("narrow.png", imaging::Image::fromBitmap(kalmira::testing::photo(150, 90)), imaging::format::Png);
+        frmDocument::SetWaitForUpdates(false);
+        std::unique_ptr<frmDocument> doc(open(file));
+        QVERIFY(doc);
+        doc->show();
+        QTRY_VERIFY_WITH_TIMEOUT(!doc->UpdateRunning(), 60000);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+        for (int i = 1; i <= 2; ++i) {
+            QLabel* label = doc->LabelCompress(i);
+            QVERIFY(label->text().contains(QStringLiteral("JPEG")));
+            QVERIFY2(label->height() >= label->heightForWidth(label->width()),
+                     qPrintable(QStringLiteral("Variation %1: %2 px for %3 px of text").arg(i).arg(label->height()).arg(label->heightForWidth(label->width()))));
+        }
+    }
+
     // A setting changed ten times while the Variations encode: the Variation ends with the
     // last setting's encoding (the same as when it is encoded alone), the stale ones are
     // dropped without being taken in, and it never has two encodings at once.
