@@ -16,7 +16,7 @@ test_pkgs=(
   clang libclang-rt-14-dev ccache
   imagemagick ghostscript netpbm libjpeg-turbo-progs pngquant optipng gifsicle
   xvfb xauth xclip sane-utils
-  parallel desktop-file-utils file
+  parallel desktop-file-utils file strace
   locales
   webp libavif-bin libheif-examples python3-pil
 )
