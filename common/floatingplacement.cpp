@@ -94,7 +94,11 @@ QPoint FirstToolsPlacement(const QWidget& mainWindow, QSize frame) {
 }
 
 QPoint FirstPalettePlacement(const QRect& tools, QSize frame, const QRect& screen) {
-    QPoint at(tools.right() + 1 - frame.width(), tools.bottom() + 1);
+    // Right edges aligned; a palette wider than the tools window beside the main window's right
+    // side would reach back over the main window, so it takes the tools window's left edge.
+    const bool wider = frame.width() > tools.width();
+    const bool onTheRight = tools.center().x() > screen.center().x();
+    QPoint at(wider && onTheRight ? tools.left() : tools.right() + 1 - frame.width(), tools.bottom() + 1);
     if (at.y() + frame.height() - 1 > screen.bottom()) at = QPoint(tools.left() - frame.width(), tools.top());
     return keptOnScreen(at, frame, screen);
 }

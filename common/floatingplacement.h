@@ -21,8 +21,10 @@ QPoint FirstToolsPlacement(const QWidget& mainWindow, QSize frame);
 // area and the screen's available area.
 QPoint FirstToolsPlacement(const QRect& mainFrame, const QRect& documentArea, const QRect& screen, QSize frame);
 
-// The palette window: under the tools window (frame `tools`), right edges aligned, where the
-// screen has room below it; else to the tools window's left, tops aligned. Always on the screen.
+// The palette window: under the tools window (frame `tools`), right edges aligned (left edges
+// when the palette is the wider and the tools window stands on the screen's right half), where
+// the screen has room below it; else to the tools window's left, tops aligned. Always on the
+// screen.
 QPoint FirstPalettePlacement(const QRect& tools, QSize frame, const QRect& screen);
 
 // Moves `window` to `placement()` now and again whenever `leader` moves, is resized or shown

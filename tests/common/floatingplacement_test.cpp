@@ -42,6 +42,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PalettePlacement, UnderTheToolsElseBesideThem) {
     // Under the tools window, right edges aligned.
     EXPECT_EQ(FirstPalettePlacement({1300, 60, 300, 500}, {200, 300}, kScreen), QPoint(1400, 560));
+    // A palette wider than the tools window on the screen's right half: left edges aligned, so
+    // it does not reach back over the main window to the tools window's left; on the left half
+    // right edges stay aligned.
+    EXPECT_EQ(FirstPalettePlacement({1000, 60, 300, 500}, {400, 300}, kScreen), QPoint(1000, 560));
+    EXPECT_EQ(FirstPalettePlacement({200, 60, 300, 500}, {400, 300}, kScreen), QPoint(100, 560));
+    // The same width as the tools window: right edges aligned.
+    EXPECT_EQ(FirstPalettePlacement({1000, 60, 300, 500}, {300, 300}, kScreen), QPoint(1000, 560));
     // No room below: to the left, tops aligned.
     EXPECT_EQ(FirstPalettePlacement({1300, 600, 300, 390}, {200, 300}, kScreen), QPoint(1100, 600));
     // Left of a tools window at the screen's left edge would be off screen: kept on it.
