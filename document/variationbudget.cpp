@@ -14,6 +14,23 @@
 
 namespace kalmira {
 
+namespace {
+
+// The engine's save options a search starts from: the Variation's format and depth, and what
+// its picture keeps between encodings (scans, interlacing, the JPEG encoder, WebP effort).
+imaging::SaveOptions searchBase(const VariationRecord& r, const imaging::ImageControl& picture, const SaveOptions& options) {
+    imaging::SaveOptions base;
+    base.format = options.FormatNumber;
+    base.bits = options.BitsPerPixel;
+    base.passes = picture.ProgressivePasses();
+    base.interlaced = picture.Interlaced();
+    base.fastJpeg = picture.FastJpeg();
+    base.effort = r.WebEffort;
+    return base;
+}
+
+}  // namespace
+
 void frmDocument::FitVariationToBudget(int index, std::int64_t bytes, std::function<void(const BudgetOutcome&)> done) {
     checkVariation(index);
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
@@ -22,13 +39,7 @@ void frmDocument::FitVariationToBudget(int index, std::int64_t bytes, std::funct
         return;
     }
     const SaveOptions options = HoleSpeicherOptionen(index);
-    imaging::SaveOptions base;
-    base.format = options.FormatNumber;
-    base.bits = options.BitsPerPixel;
-    base.passes = pictures_[static_cast<std::size_t>(index)]->ProgressivePasses();
-    base.interlaced = pictures_[static_cast<std::size_t>(index)]->Interlaced();
-    base.fastJpeg = pictures_[static_cast<std::size_t>(index)]->FastJpeg();
-    base.effort = r.WebEffort;
+    const imaging::SaveOptions base = searchBase(r, *pictures_[static_cast<std::size_t>(index)], options);
     const bool byQuality =
         imaging::budgetByQuality(base.format) && !(r.WebLossless && (r.Format == save_format::Webp || r.Format == save_format::Avif));
     const bool byColours = !byQuality && imaging::budgetByColours(base.format) && r.PixelDepth <= 8 && r.ColorPalette == 2;
@@ -114,13 +125,7 @@ frmDocument::SsimOutcome frmDocument::FitVariationToSsim(int index, double targe
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
     if (!imaging::validSsimTarget(target) || r.GIFAnimated || !pictures_[0]->HasBitmap()) return outcome;
     const SaveOptions options = HoleSpeicherOptionen(index);
-    imaging::SaveOptions base;
-    base.format = options.FormatNumber;
-    base.bits = options.BitsPerPixel;
-    base.passes = pictures_[static_cast<std::size_t>(index)]->ProgressivePasses();
-    base.interlaced = pictures_[static_cast<std::size_t>(index)]->Interlaced();
-    base.fastJpeg = pictures_[static_cast<std::size_t>(index)]->FastJpeg();
-    base.effort = r.WebEffort;
+    const imaging::SaveOptions base = searchBase(r, *pictures_[static_cast<std::size_t>(index)], options);
     const imaging::Bitmap& original = pictures_[0]->Bitmap();
     imaging::SsimTargetResult found;
     if (imaging::budgetByQuality(base.format) && !(r.WebLossless && (r.Format == save_format::Webp || r.Format == save_format::Avif))) {
