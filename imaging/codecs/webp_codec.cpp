@@ -57,8 +57,28 @@ struct AnimDecoderCloser {
 };
 using AnimDecoder = std::unique_ptr<WebPAnimDecoder, AnimDecoderCloser>;
 
+// The canvas and frames an animation claims, held to the engine's limits before anything the
+// size of the canvas is allocated (the animation decoder makes two canvases at once).
+void checkCanvas(unsigned long long width, unsigned long long height, unsigned long long frames, std::size_t fileBytes) {
+    checkDimensions(static_cast<long long>(std::min<unsigned long long>(width, 1ULL << 40)),
+                    static_cast<long long>(std::min<unsigned long long>(height, 1ULL << 40)), kWhere);
+    if (frames == 0) fail(ErrorCode::Corrupt, kWhere, "the animation holds no frame");
+    // Every frame is a whole canvas here: refuse what would need more than the engine's cap, or
+    // far more pixels than the file could describe.
+    if (width * height * frames > static_cast<unsigned long long>(kMaxPixels))
+        fail(ErrorCode::TooLarge, kWhere, "the animation's frames hold more pixels than the engine reads");
+    codec::checkPixelBudget(static_cast<long long>(width), static_cast<long long>(height), fileBytes, 65536, kWhere);
+}
+
 // The demuxer over the whole file, with its canvas and frame count.
 AnimDecoder openAnimation(ByteView data, WebPAnimInfo& info, const WebPData& bytes) {
+    {
+        // The container's own claims first: reading them allocates nothing of the canvas's size.
+        std::unique_ptr<WebPDemuxer, void (*)(WebPDemuxer*)> demux(WebPDemux(&bytes), WebPDemuxDelete);
+        if (!demux) fail(ErrorCode::Corrupt, kWhere, "the animation's frames are damaged or incomplete");
+        checkCanvas(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH), WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT),
+                    WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT), data.size());
+    }
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options)) fail(ErrorCode::Unsupported, kWhere, "the WebP library is too old");
     options.color_mode = MODE_RGBA;
@@ -66,15 +86,7 @@ AnimDecoder openAnimation(ByteView data, WebPAnimInfo& info, const WebPData& byt
     AnimDecoder decoder(WebPAnimDecoderNew(&bytes, &options));
     if (!decoder || !WebPAnimDecoderGetInfo(decoder.get(), &info))
         fail(ErrorCode::Corrupt, kWhere, "the animation's frames are damaged or incomplete");
-    checkDimensions(static_cast<long long>(info.canvas_width), static_cast<long long>(info.canvas_height), kWhere);
-    if (info.frame_count == 0) fail(ErrorCode::Corrupt, kWhere, "the animation holds no frame");
-    // Every frame is a whole canvas here: refuse what would need more than the engine's cap, or
-    // far more pixels than the file could describe.
-    const unsigned long long pixels = static_cast<unsigned long long>(info.canvas_width) * info.canvas_height;
-    if (pixels * info.frame_count > static_cast<unsigned long long>(kMaxPixels))
-        fail(ErrorCode::TooLarge, kWhere, "the animation's frames hold more pixels than the engine reads");
-    codec::checkPixelBudget(static_cast<long long>(info.canvas_width), static_cast<long long>(info.canvas_height),
-                            data.size(), 65536, kWhere);
+    checkCanvas(info.canvas_width, info.canvas_height, info.frame_count, data.size());
     return decoder;
 }
 
@@ -165,8 +177,9 @@ Image WebpCodec::read(ByteView data, const LoadOptions& options) const {
     if (features(data).has_animation) return readAnimation(data, options);
     codec::pageRange(1, options, kWhere);
     // Lossless WebP of a flat picture reaches some thousands of pixels per byte; far past that
-    // the header lies, and nothing that size is allocated.
-    codec::checkPixelBudget(info.width, info.height, data.size(), 65536, kWhere);
+    // the header lies, and nothing that size is allocated. Pictures up to 2048 x 2048 pass (the
+    // budget's slack) whatever their file's size: a flat background can be a few dozen bytes.
+    codec::checkPixelBudget(info.width, info.height, data.size(), 16384, kWhere);
     Bitmap bitmap(info.width, info.height, info.bits);
     const std::size_t size = bitmap.data().size();
     const int stride = static_cast<int>(bitmap.stride());
