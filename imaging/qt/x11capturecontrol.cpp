@@ -118,7 +118,9 @@ void X11CaptureControl::releaseKeys() {
         for (std::uint16_t modifiers : kLockCombinations)
             xcb_ungrab_key(c, static_cast<xcb_keycode_t>(code), root, modifiers);
     }
-    xcb_flush(c);
+    // A round trip, not only a flush: once this returns the server has released the keys, so
+    // another program that grabs them next is not refused.
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
 bool X11CaptureControl::grabKeys() {
