@@ -17,6 +17,12 @@ namespace {
 
 constexpr const char* kWhere = "WebP";
 
+// Pixels a byte of file may describe beyond the slack of a 2048 x 2048 picture. A flat
+// lossless picture reaches a few thousand, but the decoders allocate a whole RGBA canvas
+// from the header alone, so the budget holds that canvas to 512 MB for anything up to 64 KiB
+// of file: (65536 x 1900 + 2048 x 2048) x 4 bytes is just under 512 MB.
+constexpr long long kPixelsPerByte = 1900;
+
 struct PictureGuard {
     WebPPicture picture;
     PictureGuard() { WebPPictureInit(&picture); }
@@ -67,7 +73,8 @@ void checkCanvas(unsigned long long width, unsigned long long height, unsigned l
     // far more pixels than the file could describe.
     if (width * height * frames > static_cast<unsigned long long>(kMaxPixels))
         fail(ErrorCode::TooLarge, kWhere, "the animation's frames hold more pixels than the engine reads");
-    codec::checkPixelBudget(static_cast<long long>(width), static_cast<long long>(height), fileBytes, 65536, kWhere);
+    codec::checkPixelBudget(static_cast<long long>(width), static_cast<long long>(height), fileBytes, kPixelsPerByte,
+                            kWhere);
 }
 
 // The demuxer over the whole file, with its canvas and frame count.
@@ -176,10 +183,10 @@ Image WebpCodec::read(ByteView data, const LoadOptions& options) const {
     const ImageInfo info = readInfo(data);
     if (features(data).has_animation) return readAnimation(data, options);
     codec::pageRange(1, options, kWhere);
-    // Lossless WebP of a flat picture reaches some thousands of pixels per byte; far past that
-    // the header lies, and nothing that size is allocated. Pictures up to 2048 x 2048 pass (the
-    // budget's slack) whatever their file's size: a flat background can be a few dozen bytes.
-    codec::checkPixelBudget(info.width, info.height, data.size(), 16384, kWhere);
+    // Far past the budget the header lies, and nothing that size is allocated. Pictures up to
+    // 2048 x 2048 pass (the budget's slack) whatever their file's size: a flat background can be
+    // a few dozen bytes.
+    codec::checkPixelBudget(info.width, info.height, data.size(), kPixelsPerByte, kWhere);
     Bitmap bitmap(info.width, info.height, info.bits);
     const std::size_t size = bitmap.data().size();
     const int stride = static_cast<int>(bitmap.stride());
