@@ -10,7 +10,9 @@
 #include <string>
 
 #include "codecs/registry.h"
+#include "color/icc_kernel.h"
 #include "color/icc_transform.h"
+#include "core/parallel.h"
 
 namespace {
 
@@ -64,17 +66,25 @@ void BM_LoadConverted(benchmark::State& state) {
     setLabel(state);
 }
 
-// The conversion alone (the transform comes from the cache after the first round).
+// The conversion alone (the transform comes from the cache after the first round): as the
+// program runs it (third argument 0), on one thread (1), and on one thread with the portable
+// kernel instead of the wide one (2), which shows what the wide kernel and the threads bring.
 void BM_ConversionOnly(benchmark::State& state) {
     const Tagged& t = tagged(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     const Bytes profile = profileFor(static_cast<int>(state.range(1)));
+    const int mode = static_cast<int>(state.range(2));
     Bitmap work = t.decoded;
+    setWorkerCount(mode == 0 ? 0 : 1);
+    icc::setWideKernelEnabled(mode != 2);
     for (auto _ : state) {
         // Converting the same pixels again costs what the first conversion does.
         icc::convertToSrgb(work, profile);
         benchmark::DoNotOptimize(work.data().data());
     }
-    setLabel(state);
+    setWorkerCount(0);
+    icc::setWideKernelEnabled(true);
+    state.SetLabel(std::string(kPictures[state.range(0)]) + (state.range(1) == 0 ? " Adobe RGB" : " Display P3") +
+                   (mode == 1 ? ", one thread" : mode == 2 ? ", one thread, portable kernel" : ""));
 }
 
 void pictureArgs(benchmark::internal::Benchmark* b) {
@@ -85,7 +95,14 @@ void pictureArgs(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_JpegDecode)->Apply(pictureArgs);
 BENCHMARK(BM_LoadConverted)->Apply(pictureArgs);
-BENCHMARK(BM_ConversionOnly)->Apply(pictureArgs);
+void conversionArgs(benchmark::internal::Benchmark* b) {
+    for (int p = 0; p < 3; ++p)
+        for (int profile = 0; profile < 2; ++profile)
+            for (int mode = 0; mode < 3; ++mode) b->Args({p, profile, mode});
+    b->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_ConversionOnly)->Apply(conversionArgs);
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+#include "color/icc_kernel.h"
 #include "core/parallel.h"
 
 namespace imaging::icc {
@@ -39,17 +40,8 @@ struct Entry {
     // RgbToSrgb/RgbaToSrgb between two matrix-shaper profiles: the same arithmetic lcms does
     // (curves, 3 x 3 matrix, sRGB's curve), in tables; used only where it matches lcms's own
     // transform within a level on a grid of test colours.
-    // Integers throughout: linear light in kEncodeSteps steps, the matrix in 12 fraction bits.
-    struct Fast {
-        std::int32_t linear[3][256];
-        std::int32_t matrix[3][3];
-        std::vector<std::uint8_t> encode;  // linear 0..kEncodeSteps -> sRGB level
-    };
-    std::unique_ptr<Fast> fast;
+    std::unique_ptr<KernelTables> fast;
 };
-
-constexpr int kEncodeSteps = 16384;
-constexpr int kMatrixBits = 12;
 
 float srgbEncode(double v) {
     v = std::clamp(v, 0.0, 1.0);
@@ -79,11 +71,11 @@ bool invert(const double m[3][3], double out[3][3]) {
     return true;
 }
 
-std::unique_ptr<Entry::Fast> buildFast(cmsHPROFILE profile, cmsHPROFILE srgb) {
+std::unique_ptr<KernelTables> buildFast(cmsHPROFILE profile, cmsHPROFILE srgb) {
     if (!cmsIsMatrixShaper(profile) || !cmsIsMatrixShaper(srgb)) return nullptr;
     double in[3][3], out[3][3], outInverse[3][3];
     if (!colorants(profile, in) || !colorants(srgb, out) || !invert(out, outInverse)) return nullptr;
-    auto fast = std::make_unique<Entry::Fast>();
+    auto fast = std::make_unique<KernelTables>();
     const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
     for (int c = 0; c < 3; ++c) {
         const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(profile, curves[c]));
@@ -102,22 +94,8 @@ std::unique_ptr<Entry::Fast> buildFast(cmsHPROFILE profile, cmsHPROFILE srgb) {
     fast->encode.resize(kEncodeSteps + 1);
     for (int i = 0; i <= kEncodeSteps; ++i)
         fast->encode[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::lround(srgbEncode(static_cast<double>(i) / kEncodeSteps) * 255.0));
+    prepareWide(*fast);
     return fast;
-}
-
-// One row through the tables; `step` is 3 (RGB) or 4 (RGBA, alpha left as it is).
-void fastRow(const Entry::Fast& f, std::uint8_t* p, int width, int step) {
-    const std::uint8_t* encode = f.encode.data();
-    auto level = [encode](std::int32_t v) {
-        v = (v + (1 << (kMatrixBits - 1))) >> kMatrixBits;
-        return encode[std::min(std::max(v, 0), kEncodeSteps)];
-    };
-    for (int x = 0; x < width; ++x, p += step) {
-        const std::int32_t r = f.linear[0][p[0]], g = f.linear[1][p[1]], b = f.linear[2][p[2]];
-        p[0] = level(f.matrix[0][0] * r + f.matrix[0][1] * g + f.matrix[0][2] * b);
-        p[1] = level(f.matrix[1][0] * r + f.matrix[1][1] * g + f.matrix[1][2] * b);
-        p[2] = level(f.matrix[2][0] * r + f.matrix[2][1] * g + f.matrix[2][2] * b);
-    }
 }
 
 Profile open(std::span<const std::uint8_t> bytes) {
@@ -210,7 +188,7 @@ std::unique_ptr<Entry> build(std::span<const std::uint8_t> bytes, Kind kind) {
     }
     entry->identity = worst <= 1;
     if (!entry->identity && (kind == Kind::RgbToSrgb || kind == Kind::RgbaToSrgb)) {
-        std::unique_ptr<Entry::Fast> fast = buildFast(profile.get(), srgb.get());
+        std::unique_ptr<KernelTables> fast = buildFast(profile.get(), srgb.get());
         if (fast) {
             // The tables serve only where they give what lcms gives, on the test colours.
             constexpr int kSteps = 9;
@@ -230,7 +208,7 @@ std::unique_ptr<Entry> build(std::span<const std::uint8_t> bytes, Kind kind) {
                 cmsCreateTransform(profile.get(), TYPE_RGB_8, srgbAgain.get(), TYPE_RGB_8, kIntent, 0));
             if (rgb) {
                 cmsDoTransform(rgb.get(), grid.data(), byLcms.data(), static_cast<cmsUInt32Number>(grid.size() / 3));
-                fastRow(*fast, byTables.data(), static_cast<int>(grid.size() / 3), 3);
+                convertRow(*fast, byTables.data(), static_cast<int>(grid.size() / 3), 3);
                 int differs = 0;
                 for (std::size_t i = 0; i < grid.size(); ++i) differs = std::max(differs, std::abs(byLcms[i] - byTables[i]));
                 if (differs <= 1) entry->fast = std::move(fast);
@@ -308,7 +286,7 @@ void forRows(Bitmap& bitmap, const std::function<void(std::uint8_t* row)>& body)
 
 // Converts pixels (or the palette) with an RGB transform for the bitmap's layout; `fast`,
 // when given, converts the pixels through its tables instead.
-void applyRgb(Bitmap& bitmap, void* rgb, void* rgba, const Entry::Fast* fast = nullptr) {
+void applyRgb(Bitmap& bitmap, void* rgb, void* rgba, const KernelTables* fast = nullptr) {
     if (bitmap.isIndexed()) {
         transformColours(rgb, bitmap.palette());
         return;
@@ -321,7 +299,7 @@ void applyRgb(Bitmap& bitmap, void* rgb, void* rgba, const Entry::Fast* fast = n
     const int width = bitmap.width();
     if (fast) {
         const int step = bitmap.bits() == 32 ? 4 : 3;
-        forRows(bitmap, [&](std::uint8_t* row) { fastRow(*fast, row, width, step); });
+        forRows(bitmap, [&](std::uint8_t* row) { convertRow(*fast, row, width, step); });
         return;
     }
     void* transform = bitmap.bits() == 32 ? rgba : rgb;
