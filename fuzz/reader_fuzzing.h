@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <optional>
 
-#include "codecs/embedded.h"
 #include "codecs/registry.h"
 #include "core/error.h"
 
@@ -23,10 +22,9 @@ inline std::optional<imaging::Image> exerciseReader(const imaging::Codec& codec,
     } catch (const imaging::Error&) {
     }
     try {
-        imaging::Image image = codec.read(bytes, imaging::LoadOptions{});
-        // What loading does after every reader: the file's profile, orientation and metadata.
-        imaging::embedded::finishLoad(image, bytes);
-        return image;
+        // As loading reads it: the file's profile (converted behind the decoder where the
+        // reader allows), orientation and metadata.
+        return imaging::loadWith(codec, bytes);
     } catch (const imaging::Error&) {
         return std::nullopt;
     }

@@ -1,4 +1,5 @@
 #include "codecs/embedded.h"
+#include "codecs/profile_rows.h"
 
 #include <zlib.h>
 
@@ -190,7 +191,7 @@ Found scan(ByteView d) {
     return found;
 }
 
-void finishLoad(Image& image, ByteView file) {
+void finishLoad(Image& image, ByteView file, const ProfileRows* convertedRows) {
     if (image.empty()) return;
     ImageNotes& notes = image.notes;
     Found found = scan(file);
@@ -220,7 +221,8 @@ void finishLoad(Image& image, ByteView file) {
     } else if (!found.iccProfile.empty()) {
         bool converted = false;
         for (Frame& frame : image.frames) {
-            const icc::Conversion c = icc::convertToSrgb(frame.bitmap, found.iccProfile);
+            const bool done = convertedRows && &frame == &image.frames.front();
+            const icc::Conversion c = done ? convertedRows->result() : icc::convertToSrgb(frame.bitmap, found.iccProfile);
             if (!c.note.empty()) {
                 notes.colorNote = c.note;
                 notes.colorNoteKind = c.kind;

@@ -32,8 +32,11 @@ struct Found {
 // formats give nothing.
 Found scan(ByteView file);
 
-// Turns the picture upright and converts it into sRGB, filling image.notes.
-void finishLoad(Image& image, ByteView file);
+class ProfileRows;
+
+// Turns the picture upright and converts it into sRGB, filling image.notes. `converted`, when
+// given, has already converted the first frame's pixels while they were decoded.
+void finishLoad(Image& image, ByteView file, const ProfileRows* converted = nullptr);
 // Width and height as the upright picture has them.
 void finishInfo(ImageInfo& info, ByteView file);
 

@@ -175,6 +175,14 @@ Image JpegCodec::read(ByteView data, const LoadOptions& options) const {
     const bool inverted = d.info.saw_Adobe_marker;
 
     Bitmap bitmap(static_cast<int>(d.info.image_width), static_cast<int>(d.info.image_height), grey ? 8 : 24);
+    RowListener* const listener = grey ? nullptr : options.rowListener;
+    // A read that fails ends the listener's work on the rows before the bitmap goes.
+    struct Abandon {
+        RowListener* listener;
+        ~Abandon() {
+            if (listener) listener->abandon();
+        }
+    } abandonOnFailure{listener};
     std::vector<std::uint8_t> cmykRows(cmyk ? 4 * static_cast<std::size_t>(bitmap.width()) * 16 : 0);
     const int height = bitmap.height();
     // The header arrived whole: from here a file cut short shows its rows up to the cut and
@@ -194,6 +202,7 @@ Image JpegCodec::read(ByteView data, const LoadOptions& options) const {
             const int got = static_cast<int>(jpeg_read_scanlines(&d.info, rows, static_cast<JDIMENSION>(n)));
             if (cmyk)
                 for (int i = 0; i < got; ++i) cmykToRgb(rows[i], bitmap.row(y + i), bitmap.width(), inverted);
+            if (listener) listener->rowsDone(bitmap, y + got);
         }
         // Every row is decoded; a missing end marker after them costs nothing, so the
         // decoder is released without reading on to it.
@@ -203,6 +212,8 @@ Image JpegCodec::read(ByteView data, const LoadOptions& options) const {
         if (monitor.stopped) fail(ErrorCode::Stopped, kWhere, "stopped on request before the picture was read");
         throw;
     }
+    if (listener) listener->finished(bitmap);
+    abandonOnFailure.listener = nullptr;
     codec::convertForLoad(bitmap, options.bits, kWhere);
     if (d.err.truncated) noteDamaged();
     return Image::fromBitmap(std::move(bitmap), number);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "codecs/embedded.h"
+#include "codecs/profile_rows.h"
 #include "core/error.h"
 
 namespace imaging {
@@ -52,9 +53,16 @@ ImageInfo readInfo(ByteView data) {
     return info;
 }
 
-Image loadMemory(ByteView data, const LoadOptions& options) {
-    Image image = requireSniffed(data).read(data, options);
-    embedded::finishLoad(image, data);
+Image loadMemory(ByteView data, const LoadOptions& options) { return loadWith(requireSniffed(data), data, options); }
+
+Image loadWith(const Codec& codec, ByteView data, const LoadOptions& options) {
+    // A tagged picture is converted into sRGB behind its decoder where the reader allows.
+    std::unique_ptr<embedded::ProfileRows> profileRows =
+        options.rowListener || options.firstPage != 0 ? nullptr : embedded::ProfileRows::forFile(data);
+    LoadOptions withRows = options;
+    if (profileRows) withRows.rowListener = profileRows.get();
+    Image image = codec.read(data, withRows);
+    embedded::finishLoad(image, data, profileRows && profileRows->complete() ? profileRows.get() : nullptr);
     return image;
 }
 

@@ -25,6 +25,9 @@ std::vector<std::unique_ptr<Codec>> furtherCodecs();
 ImageInfo readInfo(ByteView data);
 ImageInfo readInfoFile(const std::filesystem::path& path);
 Image loadMemory(ByteView data, const LoadOptions& options = {});
+// loadMemory through a given reader (the fuzzers name theirs): decoded, turned upright,
+// converted into sRGB (behind the decoder where the reader allows).
+Image loadWith(const Codec& codec, ByteView data, const LoadOptions& options = {});
 Image loadFile(const std::filesystem::path& path, const LoadOptions& options = {});
 Bytes saveMemory(const Image& image, const SaveOptions& options);
 // Writes to a temporary file beside `path`, with a name unique to the writer, and renames it

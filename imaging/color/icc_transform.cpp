@@ -367,6 +367,40 @@ Conversion convertToSrgb(Bitmap& bitmap, std::span<const std::uint8_t> profile) 
     return result;
 }
 
+struct RowConversion::State {
+    std::shared_ptr<Entry> entry;
+    std::string name;
+};
+
+RowConversion::RowConversion(std::shared_ptr<State> state) : state_(std::move(state)) {}
+RowConversion::~RowConversion() = default;
+
+std::unique_ptr<RowConversion> RowConversion::forRgb(std::span<const std::uint8_t> profile) {
+    if (profile.size() < 20 || std::memcmp(profile.data() + 16, "RGB ", 4) != 0) return nullptr;
+    std::shared_ptr<Entry> entry = lookup(profile, Kind::RgbToSrgb);
+    if (!entry->note.empty() || entry->identity || !entry->transform) return nullptr;
+    auto state = std::make_shared<State>();
+    state->name = entry->description.empty() ? std::string("embedded profile") : entry->description;
+    state->entry = std::move(entry);
+    return std::unique_ptr<RowConversion>(new RowConversion(std::move(state)));
+}
+
+void RowConversion::convert(Bitmap& bitmap, int first, int end) const {
+    const Entry& entry = *state_->entry;
+    const int width = bitmap.width();
+    for (int y = first; y < end; ++y) {
+        if (entry.fast) convertRow(*entry.fast, bitmap.row(y), width, 3);
+        else cmsDoTransform(entry.transform.get(), bitmap.row(y), bitmap.row(y), static_cast<cmsUInt32Number>(width));
+    }
+}
+
+Conversion RowConversion::result() const {
+    Conversion c;
+    c.converted = true;
+    c.description = state_->name + " \u2192 sRGB";
+    return c;
+}
+
 bool convertFromSrgb(Bitmap& bitmap, std::span<const std::uint8_t> profile) {
     if (profile.empty() || bitmap.empty() || bitmap.bits() == 16) return false;
     const std::shared_ptr<Entry> rgb = lookup(profile, Kind::SrgbToRgb);

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -39,6 +40,26 @@ struct Conversion {
 // profile grey ones. A profile that equals sRGB converts nothing and says nothing; a damaged,
 // oversized or mismatched profile leaves the pixels as they are and says why in `note`.
 Conversion convertToSrgb(Bitmap& bitmap, std::span<const std::uint8_t> profile);
+
+// The conversion of a 24-bit RGB picture into sRGB, a band of rows at a time (as a reader
+// finishes them), giving exactly the pixels convertToSrgb gives. Several threads may convert
+// different rows at once.
+class RowConversion {
+public:
+    // Empty when the profile does not convert RGB pixels (an sRGB, grey, damaged or mismatched
+    // profile): convertToSrgb on the whole picture then says what it says.
+    static std::unique_ptr<RowConversion> forRgb(std::span<const std::uint8_t> profile);
+    ~RowConversion();
+    // Converts rows [first, end) of a 24-bit picture without a transparent colour, in place.
+    void convert(Bitmap& bitmap, int first, int end) const;
+    // What convertToSrgb reports for the whole picture.
+    Conversion result() const;
+
+private:
+    struct State;
+    explicit RowConversion(std::shared_ptr<State> state);
+    std::shared_ptr<State> state_;
+};
 
 // Converts sRGB pixels into the colour space of `profile` (an RGB or grey profile). Returns
 // false, with the bitmap unchanged, when the profile cannot serve.

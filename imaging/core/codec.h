@@ -68,10 +68,28 @@ struct ImageInfo {
     std::uint64_t memorySize = 0;  // size of the decoded first page (Bitmap::memorySize rules)
 };
 
+// Told of a picture's rows as a reader finishes them, so that work on them (a colour
+// conversion) runs while the rest decodes. Readers that do not tell it leave the work to be
+// done on the whole picture afterwards.
+class RowListener {
+public:
+    virtual ~RowListener() = default;
+    // Rows [0, end) of `bitmap` hold their final pixels; `bitmap` does not move until finished().
+    virtual void rowsDone(Bitmap& bitmap, int end) = 0;
+    // Every row is final (a damaged file's missing rows as filled); returns when the work on
+    // them has ended. The reader calls it before it changes the picture's depth.
+    virtual void finished(Bitmap& bitmap) = 0;
+    // The reader fails before finishing: the work on its rows has ended when this returns
+    // (the bitmap is about to go).
+    virtual void abandon() = 0;
+};
+
 struct LoadOptions {
     int bits = 0;        // 0 = as stored; otherwise converted to this depth after decoding
     int firstPage = 0;
     int pageCount = -1;  // -1 = all pages from firstPage on
+    // The reader tells it of the first page's rows (24-bit RGB pictures only), when it can.
+    RowListener* rowListener = nullptr;
 };
 
 // Everything a writer may need. Only the fields a format uses are read.

@@ -11,6 +11,7 @@
 #include "codecs/registry.h"
 #include "color/icc_transform.h"
 #include "core/error.h"
+#include "core/parallel.h"
 #include "test_data.h"
 #include "test_images.h"
 
@@ -73,6 +74,43 @@ TEST(ColourProfile, PalettesAndAlphaPicturesAreConvertedKeepingIndexAndAlpha) {
     ASSERT_TRUE(icc::convertToSrgb(rgba, adobeRgb()).converted);
     expectNear(makeRgb(rgba.data()[0], rgba.data()[1], rgba.data()[2]), 227, 100, 42);
     EXPECT_EQ(rgba.data()[3], 77);
+}
+
+// Opening converts a tagged JPEG behind its decoder, on a helper thread or a band at a time on
+// the reader's; either way the pixels must be those of converting the decoded picture whole,
+// for whole files, files cut short, and every worker count.
+TEST(ColourProfile, ConversionBehindTheDecoderGivesTheWholePicturesPixels) {
+    SaveOptions o;
+    o.format = format::Jpeg422;
+    o.qualityFactor = 40;
+    o.iccProfile = adobeRgb();
+    Image photo = Image::fromBitmap(test::makePhoto(203, 517), format::Jpeg444);
+    const Bytes file = saveMemory(photo, o);
+    for (const std::size_t size : {file.size(), file.size() * 3 / 5}) {
+        const ByteView bytes(file.data(), size);
+        Bitmap expected = codecForFormat(format::Jpeg444)->read(bytes, {}).first();
+        ASSERT_TRUE(icc::convertToSrgb(expected, adobeRgb()).converted);
+        for (const int workers : {1, 2, 4}) {
+            setWorkerCount(workers);
+            const Image loaded = loadMemory(bytes);
+            setWorkerCount(0);
+            EXPECT_TRUE(loaded.first().data() == expected.data()) << workers << " workers, " << size << " bytes";
+            EXPECT_EQ(loaded.notes.colorConversion, "Adobe RGB (1998) \u2192 sRGB");
+            EXPECT_EQ(loaded.notes.iccProfile, adobeRgb());
+        }
+    }
+    // Read at another depth, the picture is converted before its depth changes.
+    LoadOptions wide;
+    wide.bits = 32;
+    const Image rgba = loadMemory(file, wide);
+    ASSERT_EQ(rgba.first().bits(), 32);
+    const Bitmap whole = [&] {
+        Bitmap b = codecForFormat(format::Jpeg444)->read(file, {}).first();
+        icc::convertToSrgb(b, adobeRgb());
+        return b;
+    }();
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{202, 516}, std::pair{101, 300}})
+        EXPECT_EQ(rgba.first().pixel(x, y) & 0xFFFFFF, whole.pixel(x, y) & 0xFFFFFF) << x << ", " << y;
 }
 
 TEST(ColourProfile, AnSrgbProfileChangesNothingAndClaimsNoConversion) {
