@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <optional>
 
+#include "codecs/embedded.h"
 #include "codecs/jpeg_codec.h"
 #include "codecs/jpeg_requant.h"
 #include "codecs/registry.h"
@@ -185,9 +187,16 @@ BudgetResult fitByQuality(const Bitmap& picture, SaveOptions base, std::size_t b
     const bool jpeg = isJpeg(base.format);
     if (jpeg) {
         base.qualityFactor = 2;
+        // The trials write the file themselves: a profile to keep gets its pixels converted
+        // into it first, as every other save does (else the file would show sRGB pixels as if
+        // they were in the profile's colours).
+        SaveOptions kept = base;
+        const std::unique_ptr<Image> inProfile = embedded::prepareForSave(Image::fromBitmap(picture), kept);
+        base.iccProfile = kept.iccProfile;
+        const Bitmap& source = inProfile ? inProfile->first() : picture;
         std::optional<JpegRequantizer> trials;
         try {
-            trials.emplace(picture, base);
+            trials.emplace(source, base);
         } catch (const Error& e) {
             // A libjpeg that transforms in an order the re-encoder does not expect: plain
             // writes below. Any other fault is the write's own and is reported as such.

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "budget/bytebudget.h"
+#include "codecs/embedded.h"
 #include "codecs/jpeg_requant.h"
 #include "codecs/registry.h"
 #include "color/colorres.h"
@@ -102,10 +104,15 @@ SsimTargetResult fitQualityToSsim(const Bitmap& original, const Bitmap& picture,
     // JPEG trials share one transform of the picture (each trial is still the file a plain
     // write makes); a library the re-encoder cannot use gets plain writes.
     std::optional<JpegRequantizer> trials;
+    // The trials write the file themselves: a profile to keep gets its pixels converted into
+    // it first, as a save does, and reading a trial back converts them into sRGB again.
+    SaveOptions forTrials = base;
+    const std::unique_ptr<Image> inProfile = jpeg ? embedded::prepareForSave(Image::fromBitmap(picture), forTrials) : nullptr;
     if (jpeg) {
         base.qualityFactor = 2;
+        base.iccProfile = forTrials.iccProfile;
         try {
-            trials.emplace(picture, base);
+            trials.emplace(inProfile ? inProfile->first() : picture, base);
         } catch (const Error& e) {
             if (e.code() != ErrorCode::Unsupported) throw;
         }

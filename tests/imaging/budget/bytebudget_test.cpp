@@ -8,6 +8,7 @@
 #include "codecs/jpeg_codec.h"
 #include "codecs/registry.h"
 #include "color/colorres.h"
+#include "color/icc_transform.h"
 #include "core/error.h"
 
 using namespace imaging;
@@ -76,6 +77,39 @@ TEST(ByteBudget, JpegTakesTheHighestQualityThatFits) {
         EXPECT_LE(r.encodes, 8) << budget;
         EXPECT_GE(r.encodes, 1);
     }
+}
+
+// Keeping the original profile, the budget's file is the file a save at the chosen quality
+// writes: pixels converted into the profile, the profile embedded, so it opens in the picture's
+// own colours again.
+TEST(ByteBudget, AKeptProfileGetsItsPixelsConvertedLikeAnyOtherSave) {
+    const Bitmap picture = photo(160, 120);
+    SaveOptions base;
+    base.format = format::Jpeg444;
+    base.iccProfile =
+        icc::makeRgbProfile({0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290}, 563.0 / 256.0, "Adobe RGB (1998)");
+    const BudgetResult r = fitByQuality(picture, base, jpegSize(picture, 70));
+    ASSERT_TRUE(r.fits);
+    SaveOptions same = base;
+    same.qualityFactor = r.options.qualityFactor;
+    EXPECT_TRUE(r.encoded == saveMemory(Image::fromBitmap(picture), same)) << "the file a save would write";
+    const Image back = loadMemory(r.encoded);
+    EXPECT_EQ(back.notes.colorConversion, "Adobe RGB (1998) \u2192 sRGB");
+    // Read back into sRGB, the colours are the picture's within what the quality costs: about
+    // what the same quality costs without a profile.
+    auto meanError = [&](const Bitmap& other) {
+        double sum = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const Rgb a = picture.pixel(x, y), b = other.pixel(x, y);
+                sum += std::abs(redOf(a) - redOf(b)) + std::abs(greenOf(a) - greenOf(b)) + std::abs(blueOf(a) - blueOf(b));
+            }
+        return sum / (3.0 * picture.width() * picture.height());
+    };
+    SaveOptions plain = same;
+    plain.iccProfile.clear();
+    const double plainError = meanError(loadMemory(saveMemory(Image::fromBitmap(picture), plain)).first());
+    EXPECT_LT(meanError(back.first()), plainError + 1.0);
 }
 
 TEST(ByteBudget, NothingFitsKeepsTheSmallest) {

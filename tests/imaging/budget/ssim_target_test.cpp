@@ -13,6 +13,7 @@
 #include "budget/ssimtarget.h"
 #include "codecs/jpeg_codec.h"
 #include "codecs/registry.h"
+#include "color/icc_transform.h"
 #include "color/colorres.h"
 #include "core/error.h"
 #include "quality/quality.h"
@@ -64,6 +65,22 @@ TEST(SsimTarget, JpegTakesTheLowestQualityThatReachesTheTarget) {
                 ++searches;
             }
     EXPECT_LE(encodes, 6 * searches);
+}
+
+// Keeping the original profile, the trials are the files a save writes (pixels converted into
+// the profile), and their SSIM is measured on what they show once read back into sRGB.
+TEST(SsimTarget, AKeptProfileIsMeasuredOnThePictureItShows) {
+    const Bitmap photo = crop("dune.jpg", 200, 300, 240, 180);
+    SaveOptions base;
+    base.format = format::Jpeg444;
+    base.bits = 24;
+    base.iccProfile =
+        icc::makeRgbProfile({0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290}, 563.0 / 256.0, "Adobe RGB (1998)");
+    const SsimTargetResult r = fitQualityToSsim(photo, photo, base, 0.95);
+    ASSERT_TRUE(r.reached);
+    EXPECT_GE(r.ssim, 0.95);
+    EXPECT_TRUE(r.encoded == saveMemory(Image::fromBitmap(photo), r.options)) << "the file a save would write";
+    EXPECT_DOUBLE_EQ(ssimOfFile(photo, r.encoded), r.ssim);
 }
 
 TEST(SsimTarget, PaletteTakesTheFewestColoursThatReachTheTarget) {
