@@ -1,0 +1,359 @@
+#include "codecs/gif_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "core/error.h"
+#include "core/parallel.h"
+
+namespace imaging::gif {
+namespace {
+
+constexpr const char* kWhere = "GIF";
+constexpr int kMaxCodes = 4096;  // 12-bit codes
+// How one trial renews the table: the Watch policy compares windows of `window` pixels and
+// clears once one costs `worse` times the best.
+struct Trial {
+    TablePolicy policy;
+    int window;
+    double worse;
+};
+// Found on the photographs, screenshots and flat graphic of the benchmarks: short windows
+// suit photographs, long ones flat graphics.
+constexpr Trial kTrials[] = {{TablePolicy::ClearWhenFull, 0, 0},     {TablePolicy::KeepWhenFull, 0, 0},
+                             {TablePolicy::Watch, 4096, 1.05},       {TablePolicy::Watch, 16384, 1.05},
+                             {TablePolicy::Watch, 65536, 1.1},       {TablePolicy::Watch, 1024, 1.1}};
+
+constexpr int kPassStart[4] = {0, 4, 2, 1};
+constexpr int kPassStep[4] = {8, 8, 4, 2};
+
+// Codes packed least significant bit first, as GIF stores them.
+class BitPacker {
+public:
+    void put(unsigned code, int width) {
+        acc_ |= static_cast<std::uint64_t>(code) << count_;
+        count_ += width;
+        while (count_ >= 8) {
+            bytes_.push_back(static_cast<std::uint8_t>(acc_));
+            acc_ >>= 8;
+            count_ -= 8;
+        }
+    }
+    std::vector<std::uint8_t> finish() {
+        if (count_ > 0) bytes_.push_back(static_cast<std::uint8_t>(acc_));
+        acc_ = 0, count_ = 0;
+        return std::move(bytes_);
+    }
+    std::uint64_t bits() const { return bytes_.size() * 8u + static_cast<unsigned>(count_); }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::uint64_t acc_ = 0;
+    int count_ = 0;
+};
+
+// The LZW coder. Strings are found in an open-addressing table keyed by (prefix code, pixel);
+// a clear empties the small table rather than one of 4096 x 256 entries.
+class LzwCoder {
+public:
+    LzwCoder(int minCodeSize, TablePolicy policy, int window, double worse)
+        : min_(minCodeSize), clear_(1 << minCodeSize), policy_(policy), window_(window), worse_(worse), keys_(kSlots),
+          codes_(kSlots) {
+        reset();
+        out_.put(static_cast<unsigned>(clear_), width_);
+    }
+
+    void add(const std::uint8_t* pixels, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const unsigned p = pixels[i];
+            if (policy_ == TablePolicy::Watch && next_ == kMaxCodes && ++windowPixels_ == window_) watch();
+            if (prefix_ < 0) {
+                prefix_ = static_cast<int>(p);
+                continue;
+            }
+            const std::uint32_t key = ((static_cast<std::uint32_t>(prefix_) << 8) | p) + 1;
+            std::size_t h = (key * 2654435761u) >> (32 - kSlotBits);
+            while (keys_[h] != 0 && keys_[h] != key) h = (h + 1) & (kSlots - 1);
+            if (keys_[h] == key) {
+                prefix_ = codes_[h];
+                continue;
+            }
+            out_.put(static_cast<unsigned>(prefix_), width_);
+            if (next_ < kMaxCodes) {
+                keys_[h] = key;
+                codes_[h] = static_cast<std::uint16_t>(next_);
+                grow();
+                if (next_ == kMaxCodes) {
+                    filled_ = true;
+                    windowPixels_ = 0;
+                    windowStart_ = out_.bits();
+                    bestRate_ = 1e30;
+                    if (policy_ == TablePolicy::ClearWhenFull) {
+                        out_.put(static_cast<unsigned>(clear_), width_);
+                        reset();
+                    }
+                }
+            }
+            prefix_ = static_cast<int>(p);
+        }
+    }
+
+    std::vector<std::uint8_t> finish() {
+        if (prefix_ >= 0) {
+            out_.put(static_cast<unsigned>(prefix_), width_);
+            // The reader adds an entry after this code as after any other, and may widen its
+            // codes before it reads the end code.
+            if (next_ < kMaxCodes) grow();
+        }
+        out_.put(static_cast<unsigned>(clear_ + 1), width_);
+        return out_.finish();
+    }
+
+    bool filled() const { return filled_; }
+
+private:
+    static constexpr int kSlotBits = 14;
+
+    // With a full table, the code bits per window of pixels; once a window costs clearly more
+    // than the best since the table filled, the picture has moved on from what the table knows.
+    void watch() {
+        const double rate = static_cast<double>(out_.bits() - windowStart_);
+        windowPixels_ = 0;
+        windowStart_ = out_.bits();
+        if (rate > bestRate_ * worse_) {
+            if (prefix_ >= 0) {
+                out_.put(static_cast<unsigned>(prefix_), width_);
+                prefix_ = -1;
+            }
+            out_.put(static_cast<unsigned>(clear_), width_);
+            reset();
+        } else {
+            bestRate_ = std::min(bestRate_, rate);
+        }
+    }
+    static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
+
+    void grow() {
+        ++next_;
+        if (next_ > (1 << width_) && width_ < 12) ++width_;
+    }
+    void reset() {
+        std::fill(keys_.begin(), keys_.end(), 0u);
+        next_ = clear_ + 2;
+        width_ = min_ + 1;
+    }
+
+    int min_, clear_;
+    TablePolicy policy_;
+    int window_;
+    double worse_;  // a window clearly worse than the best costs this many times as much
+    bool filled_ = false;
+    int windowPixels_ = 0;
+    std::uint64_t windowStart_ = 0;
+    double bestRate_ = 1e30;
+    int next_ = 0, width_ = 0;
+    int prefix_ = -1;
+    std::vector<std::uint32_t> keys_;  // (prefix << 8 | pixel) + 1; 0 = empty
+    std::vector<std::uint16_t> codes_;
+    BitPacker out_;
+};
+
+std::vector<std::uint8_t> lzwCodes(const Bitmap& bitmap, int minCodeSize, bool interlaced, const Trial& trial,
+                                   bool* filled) {
+    LzwCoder coder(minCodeSize, trial.policy, trial.window, trial.worse);
+    const std::size_t w = static_cast<std::size_t>(bitmap.width());
+    const int h = bitmap.height();
+    if (interlaced) {
+        for (int pass = 0; pass < 4; ++pass)
+            for (int y = kPassStart[pass]; y < h; y += kPassStep[pass]) coder.add(bitmap.row(y), w);
+    } else {
+        for (int y = 0; y < h; ++y) coder.add(bitmap.row(y), w);
+    }
+    if (filled) *filled = coder.filled();
+    return coder.finish();
+}
+
+void putLe16(Bytes& out, int v) {
+    out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+}
+
+int log2Of(int entries) {
+    int bits = 1;
+    while ((1 << bits) < entries) ++bits;
+    return bits;
+}
+
+void putTable(Bytes& out, const Bitmap& bitmap, int entries) {
+    for (int i = 0; i < entries; ++i) {
+        const Rgb c = static_cast<std::size_t>(i) < bitmap.palette().size() ? bitmap.palette()[i] : 0;
+        out.push_back(static_cast<std::uint8_t>(redOf(c)));
+        out.push_back(static_cast<std::uint8_t>(greenOf(c)));
+        out.push_back(static_cast<std::uint8_t>(blueOf(c)));
+    }
+}
+
+std::vector<Rgb> fullPalette(const Bitmap& bitmap, int bits) {
+    std::vector<Rgb> p(std::size_t{1} << bits, 0);
+    for (std::size_t i = 0; i < p.size() && i < bitmap.palette().size(); ++i) p[i] = bitmap.palette()[i] & 0xFFFFFF;
+    return p;
+}
+
+void markUsed(const Bitmap& bitmap, std::vector<bool>& used) {
+    std::vector<bool> seen(256, false);
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const std::uint8_t* row = bitmap.row(y);
+        for (int x = 0; x < bitmap.width(); ++x) seen[row[x]] = true;
+    }
+    for (std::size_t i = 0; i < used.size(); ++i) used[i] = used[i] || seen[i];
+}
+
+// The depth extension costs these bytes; a smaller table must save more than that.
+constexpr int kDepthExtensionBytes = 3 + 11 + 2 + 1;
+
+int worthwhileEntries(const std::vector<Rgb>& palette, int bits, const std::vector<bool>& used) {
+    const int entries = tableEntries(palette, bits, used);
+    return 3 * ((1 << bits) - entries) > kDepthExtensionBytes ? entries : 1 << bits;
+}
+
+}  // namespace
+
+int tableEntries(const std::vector<Rgb>& palette, int bits, const std::vector<bool>& used) {
+    const int full = 1 << bits;
+    int highest = 0;
+    for (int i = 0; i < full && static_cast<std::size_t>(i) < used.size(); ++i)
+        if (used[i]) highest = i;
+    int entries = 2;
+    while (entries <= highest) entries <<= 1;
+    if (entries >= full) return full;
+    for (int i = entries; i < full; ++i)
+        if (palette[static_cast<std::size_t>(i)] != palette[static_cast<std::size_t>(entries - 1)]) return full;
+    return entries;
+}
+
+Bytes lzwImageData(const Bitmap& bitmap, int minCodeSize, bool interlaced, TablePolicy policy) {
+    bool filled = false;
+    const Trial first = policy == TablePolicy::Smallest ? kTrials[0]
+                        : policy == TablePolicy::Watch  ? kTrials[2]
+                                                        : Trial{policy, 0, 0};
+    std::vector<std::uint8_t> codes = lzwCodes(bitmap, minCodeSize, interlaced, first, &filled);
+    // Photographs fill the table many times over: starting afresh at once, or once the full
+    // table codes a window of pixels clearly worse than before, wins by turns; flat pictures
+    // repeat what the first table learnt and gain from keeping it. The trials run side by side
+    // and the shortest wins (ties to the earlier, so the result does not depend on the cores);
+    // a picture that never fills the table codes alike every way.
+    if (policy == TablePolicy::Smallest && filled) {
+        std::vector<std::vector<std::uint8_t>> results(std::size(kTrials) - 1);
+        parallelFor(results.size(), [&](std::size_t i) {
+            results[i] = lzwCodes(bitmap, minCodeSize, interlaced, kTrials[i + 1], nullptr);
+        });
+        for (std::vector<std::uint8_t>& r : results)
+            if (r.size() < codes.size()) codes = std::move(r);
+    }
+    Bytes out;
+    out.reserve(codes.size() + codes.size() / 255 + 3);
+    out.push_back(static_cast<std::uint8_t>(minCodeSize));
+    for (std::size_t pos = 0; pos < codes.size(); pos += 255) {
+        const std::size_t n = std::min<std::size_t>(255, codes.size() - pos);
+        out.push_back(static_cast<std::uint8_t>(n));
+        out.insert(out.end(), codes.begin() + static_cast<std::ptrdiff_t>(pos),
+                   codes.begin() + static_cast<std::ptrdiff_t>(pos + n));
+    }
+    out.push_back(0);
+    return out;
+}
+
+Bytes writeFile(const FileInput& input) {
+    if (input.frames.empty()) fail(ErrorCode::NoImage, kWhere, "there is no image to save");
+    const std::size_t count = input.frames.size();
+
+    // Frames with the first frame's palette at its depth share the global table, which then
+    // holds every entry any of them uses.
+    const FrameInput& first = input.frames.front();
+    const std::vector<Rgb> globalPalette = fullPalette(*first.bitmap, first.bits);
+    std::vector<bool> shares(count, false), globalUsed(static_cast<std::size_t>(1) << first.bits, false);
+    for (std::size_t i = 0; i < count; ++i) {
+        const FrameInput& f = input.frames[i];
+        shares[i] = i == 0 || (f.bits == first.bits && fullPalette(*f.bitmap, f.bits) == globalPalette);
+        if (!shares[i]) continue;
+        markUsed(*f.bitmap, globalUsed);
+        if (f.transparent >= 0) globalUsed[static_cast<std::size_t>(f.transparent)] = true;
+    }
+    if (input.animation) globalUsed[static_cast<std::size_t>(input.background)] = true;
+    const int globalEntries = worthwhileEntries(globalPalette, first.bits, globalUsed);
+    const int globalBits = log2Of(globalEntries);
+
+    Bytes out;
+    out.reserve(static_cast<std::size_t>(first.bitmap->width()) * first.bitmap->height() / 2 + 1024);
+    auto checkLimit = [&] {
+        if (input.sizeLimit > 0 && out.size() > input.sizeLimit)
+            fail(ErrorCode::SizeLimit, kWhere, "the encoding grew beyond " + std::to_string(input.sizeLimit) + " bytes");
+    };
+    const char header[] = "GIF89a";
+    out.insert(out.end(), header, header + 6);
+    putLe16(out, input.screenWidth);
+    putLe16(out, input.screenHeight);
+    // Global table present; the colour resolution field carries the depth saved at.
+    out.push_back(static_cast<std::uint8_t>(0x80 | ((first.bits - 1) << 4) | (globalBits - 1)));
+    out.push_back(static_cast<std::uint8_t>(input.animation ? input.background : 0));
+    out.push_back(0);
+    putTable(out, *first.bitmap, globalEntries);
+
+    if (input.animation) {
+        const std::uint8_t loop[] = {0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1};
+        out.insert(out.end(), loop, loop + sizeof loop);
+        putLe16(out, input.loopCount & 0xFFFF);
+        out.push_back(0);
+    }
+
+    for (std::size_t i = 0; i < count; ++i) {
+        const FrameInput& f = input.frames[i];
+        const Bitmap& bitmap = *f.bitmap;
+        int entries = globalEntries;
+        if (!shares[i]) {
+            std::vector<bool> used(std::size_t{1} << f.bits, false);
+            markUsed(bitmap, used);
+            if (f.transparent >= 0) used[static_cast<std::size_t>(f.transparent)] = true;
+            entries = worthwhileEntries(fullPalette(bitmap, f.bits), f.bits, used);
+        }
+        const int tableBits = log2Of(entries);
+        if (entries < (1 << f.bits)) {
+            out.push_back(0x21);
+            out.push_back(0xFF);
+            out.push_back(11);
+            out.insert(out.end(), kDepthExtension, kDepthExtension + 11);
+            out.push_back(1);
+            out.push_back(static_cast<std::uint8_t>(f.bits));
+            out.push_back(0);
+        }
+        if (input.animation || f.transparent >= 0) {
+            const int delay = std::clamp(f.delay, 0, 65535);
+            out.push_back(0x21);
+            out.push_back(0xF9);
+            out.push_back(4);
+            out.push_back(static_cast<std::uint8_t>(((input.animation ? f.disposal & 7 : 0) << 2) |
+                                                    (f.transparent >= 0 ? 1 : 0)));
+            putLe16(out, delay);
+            out.push_back(static_cast<std::uint8_t>(f.transparent >= 0 ? f.transparent : 0));
+            out.push_back(0);
+        }
+        out.push_back(0x2C);
+        putLe16(out, f.left);
+        putLe16(out, f.top);
+        putLe16(out, bitmap.width());
+        putLe16(out, bitmap.height());
+        const bool local = !shares[i];
+        out.push_back(static_cast<std::uint8_t>((local ? 0x80 | (tableBits - 1) : 0) | (input.interlaced ? 0x40 : 0)));
+        if (local) putTable(out, bitmap, entries);
+        checkLimit();
+        const Bytes data = lzwImageData(bitmap, std::max(2, tableBits), input.interlaced);
+        out.insert(out.end(), data.begin(), data.end());
+        checkLimit();
+    }
+    out.push_back(0x3B);
+    checkLimit();
+    return out;
+}
+
+}  // namespace imaging::gif
