@@ -31,27 +31,33 @@ constexpr Trial kTrials[] = {{TablePolicy::ClearWhenFull, 0, 0},
 constexpr int kPassStart[4] = {0, 4, 2, 1};
 constexpr int kPassStep[4] = {8, 8, 4, 2};
 
-// Codes packed least significant bit first, as GIF stores them.
+// Codes packed least significant bit first, as GIF stores them, into a buffer that grows by
+// doubling; whole 32-bit words go out at once.
 class BitPacker {
 public:
+    BitPacker() : bytes_(1 << 16) {}
     void put(unsigned code, int width) {
         acc_ |= static_cast<std::uint64_t>(code) << count_;
         count_ += width;
-        while (count_ >= 8) {
-            bytes_.push_back(static_cast<std::uint8_t>(acc_));
-            acc_ >>= 8;
-            count_ -= 8;
+        if (count_ >= 32) {
+            if (size_ + 4 > bytes_.size()) bytes_.resize(bytes_.size() * 2);
+            for (int k = 0; k < 4; ++k) bytes_[size_ + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(acc_ >> (8 * k));
+            size_ += 4;
+            acc_ >>= 32;
+            count_ -= 32;
         }
     }
     std::vector<std::uint8_t> finish() {
-        if (count_ > 0) bytes_.push_back(static_cast<std::uint8_t>(acc_));
-        acc_ = 0, count_ = 0;
+        bytes_.resize(size_);
+        for (; count_ > 0; count_ -= 8, acc_ >>= 8) bytes_.push_back(static_cast<std::uint8_t>(acc_));
+        acc_ = 0, count_ = 0, size_ = 0;
         return std::move(bytes_);
     }
-    std::uint64_t bits() const { return bytes_.size() * 8u + static_cast<unsigned>(count_); }
+    std::uint64_t bits() const { return size_ * 8u + static_cast<unsigned>(count_); }
 
 private:
     std::vector<std::uint8_t> bytes_;
+    std::size_t size_ = 0;
     std::uint64_t acc_ = 0;
     int count_ = 0;
 };
@@ -61,31 +67,40 @@ private:
 class LzwCoder {
 public:
     LzwCoder(int minCodeSize, TablePolicy policy, int window, double worse)
-        : min_(minCodeSize), clear_(1 << minCodeSize), policy_(policy), window_(window), worse_(worse), keys_(kSlots),
-          codes_(kSlots) {
+        : min_(minCodeSize), clear_(1 << minCodeSize), policy_(policy), window_(window), worse_(worse), slots_(kSlots) {
         reset();
         out_.put(static_cast<unsigned>(clear_), width_);
     }
 
     void add(const std::uint8_t* pixels, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) {
-            const unsigned p = pixels[i];
-            if (policy_ == TablePolicy::Watch && next_ == kMaxCodes && ++windowPixels_ == window_) watch();
-            if (prefix_ < 0) {
-                prefix_ = static_cast<int>(p);
-                continue;
+        std::size_t i = 0;
+        if (prefix_ < 0 && n > 0) prefix_ = pixels[i++];
+        // The state lives in locals while a row is coded: the compiler need not reload it
+        // after every byte stored.
+        std::uint32_t prefix = static_cast<std::uint32_t>(prefix_);
+        const std::uint32_t generation = generation_;
+        Slot* const slots = slots_.data();
+        for (; i < n; ++i) {
+            const std::uint32_t p = pixels[i];
+            if (next_ == kMaxCodes && policy_ == TablePolicy::Watch && ++windowPixels_ == window_) {
+                prefix_ = static_cast<int>(prefix);
+                watch();
+                if (prefix_ < 0) {
+                    prefix = p;
+                    prefix_ = static_cast<int>(p);
+                    return add(pixels + i + 1, n - i - 1);  // a new generation: reload
+                }
             }
-            const std::uint32_t key = (static_cast<std::uint32_t>(prefix_) << 8 | p) | generation_;
+            const std::uint32_t key = (prefix << 8 | p) | generation;
             std::size_t h = (key * 2654435761u) >> (32 - kSlotBits);
-            while (keys_[h] >= generation_ && keys_[h] != key) h = (h + 1) & (kSlots - 1);
-            if (keys_[h] == key) {
-                prefix_ = codes_[h];
+            while (slots[h].key >= generation && slots[h].key != key) h = (h + 1) & (kSlots - 1);
+            if (slots[h].key == key) {
+                prefix = slots[h].code;
                 continue;
             }
-            out_.put(static_cast<unsigned>(prefix_), width_);
+            out_.put(prefix, width_);
             if (next_ < kMaxCodes) {
-                keys_[h] = key;
-                codes_[h] = static_cast<std::uint16_t>(next_);
+                slots[h] = {key, static_cast<std::uint32_t>(next_)};
                 grow();
                 if (next_ == kMaxCodes) {
                     windowPixels_ = 0;
@@ -94,11 +109,14 @@ public:
                     if (policy_ == TablePolicy::ClearWhenFull) {
                         out_.put(static_cast<unsigned>(clear_), width_);
                         reset();
+                        prefix_ = static_cast<int>(p);
+                        return add(pixels + i + 1, n - i - 1);  // a new generation: reload
                     }
                 }
             }
-            prefix_ = static_cast<int>(p);
+            prefix = p;
         }
+        prefix_ = static_cast<int>(prefix);
     }
 
     // Code bits written so far.
@@ -117,6 +135,11 @@ public:
 
 private:
     static constexpr int kSlotBits = 14;
+    static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
+    struct Slot {
+        std::uint32_t key;  // prefix << 8 | pixel | generation; other generations = empty
+        std::uint32_t code;
+    };
 
     // With a full table, the code bits per window of pixels; once a window costs clearly more
     // than the best since the table filled, the picture has moved on from what the table knows.
@@ -135,7 +158,6 @@ private:
             bestRate_ = std::min(bestRate_, rate);
         }
     }
-    static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
 
     void grow() {
         ++next_;
@@ -146,7 +168,7 @@ private:
     void reset() {
         generation_ += kGeneration;
         if (generation_ == 0) {
-            std::fill(keys_.begin(), keys_.end(), 0u);
+            std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
             generation_ = kGeneration;
         }
         next_ = clear_ + 2;
@@ -164,8 +186,7 @@ private:
     int prefix_ = -1;
     static constexpr std::uint32_t kGeneration = 1u << 20;  // above the 20 bits of prefix and pixel
     std::uint32_t generation_ = 0;
-    std::vector<std::uint32_t> keys_;  // prefix << 8 | pixel | generation; other generations = empty
-    std::vector<std::uint16_t> codes_;
+    std::vector<Slot> slots_;
     BitPacker out_;
 };
 
