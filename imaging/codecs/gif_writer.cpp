@@ -62,8 +62,8 @@ private:
     int count_ = 0;
 };
 
-// The LZW coder. Strings are found in an open-addressing table keyed by (prefix code, pixel);
-// a clear empties the small table rather than one of 4096 x 256 entries.
+// The LZW coder. Strings are found in a small open-addressing table keyed by (prefix code,
+// pixel), which a clear empties quickly, rather than in one of 4096 x 256 entries.
 class LzwCoder {
 public:
     LzwCoder(int minCodeSize, TablePolicy policy, int window, double worse)
@@ -78,8 +78,7 @@ public:
         // The state lives in locals while a row is coded: the compiler need not reload it
         // after every byte stored.
         std::uint32_t prefix = static_cast<std::uint32_t>(prefix_);
-        const std::uint32_t generation = generation_;
-        Slot* const slots = slots_.data();
+        std::uint32_t* const slots = slots_.data();
         for (; i < n; ++i) {
             const std::uint32_t p = pixels[i];
             if (next_ == kMaxCodes && policy_ == TablePolicy::Watch && ++windowPixels_ == window_) {
@@ -88,19 +87,19 @@ public:
                 if (prefix_ < 0) {
                     prefix = p;
                     prefix_ = static_cast<int>(p);
-                    return add(pixels + i + 1, n - i - 1);  // a new generation: reload
+                    return add(pixels + i + 1, n - i - 1);
                 }
             }
-            const std::uint32_t key = (prefix << 8 | p) | generation;
-            std::size_t h = (key * 2654435761u) >> (32 - kSlotBits);
-            while (slots[h].key >= generation && slots[h].key != key) h = (h + 1) & (kSlots - 1);
-            if (slots[h].key == key) {
-                prefix = slots[h].code;
+            const std::uint32_t key = prefix << 8 | p;
+            std::size_t h = ((key + 1) * 2654435761u) >> (32 - kSlotBits);
+            while (slots[h] != kEmpty && (slots[h] >> 12) != key) h = (h + 1) & (kSlots - 1);
+            if (slots[h] != kEmpty) {
+                prefix = slots[h] & 0xFFF;
                 continue;
             }
             out_.put(prefix, width_);
             if (next_ < kMaxCodes) {
-                slots[h] = {key, static_cast<std::uint32_t>(next_)};
+                slots[h] = key << 12 | static_cast<std::uint32_t>(next_);
                 grow();
                 if (next_ == kMaxCodes) {
                     windowPixels_ = 0;
@@ -110,7 +109,7 @@ public:
                         out_.put(static_cast<unsigned>(clear_), width_);
                         reset();
                         prefix_ = static_cast<int>(p);
-                        return add(pixels + i + 1, n - i - 1);  // a new generation: reload
+                        return add(pixels + i + 1, n - i - 1);
                     }
                 }
             }
@@ -134,12 +133,12 @@ public:
     }
 
 private:
-    static constexpr int kSlotBits = 14;
+    // 8192 slots of 4 bytes (at most half of them full) stay in the processor's first cache.
+    static constexpr int kSlotBits = 13;
     static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
-    struct Slot {
-        std::uint32_t key;  // prefix << 8 | pixel | generation; other generations = empty
-        std::uint32_t code;
-    };
+    // A slot holds (prefix << 8 | pixel) << 12 | code. All ones would be prefix 4095 extended,
+    // which is never stored: code 4095 is the last the table takes.
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
 
     // With a full table, the code bits per window of pixels; once a window costs clearly more
     // than the best since the table filled, the picture has moved on from what the table knows.
@@ -163,14 +162,8 @@ private:
         ++next_;
         if (next_ > (1 << width_) && width_ < 12) ++width_;
     }
-    // Keys carry the table's generation in their top bits, so a clear empties the table
-    // without touching it, until the generations run out.
     void reset() {
-        generation_ += kGeneration;
-        if (generation_ == 0) {
-            std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
-            generation_ = kGeneration;
-        }
+        std::fill(slots_.begin(), slots_.end(), kEmpty);
         next_ = clear_ + 2;
         width_ = min_ + 1;
     }
@@ -184,9 +177,7 @@ private:
     double bestRate_ = 1e30;
     int next_ = 0, width_ = 0;
     int prefix_ = -1;
-    static constexpr std::uint32_t kGeneration = 1u << 20;  // above the 20 bits of prefix and pixel
-    std::uint32_t generation_ = 0;
-    std::vector<Slot> slots_;
+    std::vector<std::uint32_t> slots_;
     BitPacker out_;
 };
 
