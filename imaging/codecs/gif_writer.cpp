@@ -23,6 +23,8 @@ struct Trial {
 // wins on screenshots, a short window on photographs at many colours, a longer one at few,
 // the longest on flat graphics. Never clearing, or a window of 1024 pixels, won by under 1.5 %
 // where they won at all, and each trial costs a pass over the picture.
+// A table that filled this often in the first round belongs to a photograph.
+constexpr int kOftenFilled = 32;
 constexpr Trial kTrials[] = {{TablePolicy::ClearWhenFull, 0, 0},
                              {TablePolicy::Watch, 4096, 1.05},
                              {TablePolicy::Watch, 16384, 1.05},
@@ -102,6 +104,7 @@ public:
                 slots[h] = key << 12 | static_cast<std::uint32_t>(next_);
                 grow();
                 if (next_ == kMaxCodes) {
+                    ++fills_;
                     windowPixels_ = 0;
                     windowStart_ = out_.bits();
                     bestRate_ = 1e30;
@@ -120,6 +123,8 @@ public:
 
     // Code bits written so far.
     std::uint64_t bits() const { return out_.bits(); }
+    // How many times the table has filled up.
+    int fills() const { return fills_; }
 
     std::vector<std::uint8_t> finish() {
         if (prefix_ >= 0) {
@@ -172,6 +177,7 @@ private:
     TablePolicy policy_;
     int window_;
     double worse_;  // a window clearly worse than the best costs this many times as much
+    int fills_ = 0;
     int windowPixels_ = 0;
     std::uint64_t windowStart_ = 0;
     double bestRate_ = 1e30;
@@ -195,9 +201,10 @@ std::vector<int> rowOrder(int height, bool interlaced) {
 }
 
 std::vector<std::uint8_t> lzwCodes(const Bitmap& bitmap, const std::vector<int>& rows, int minCodeSize,
-                                   const Trial& trial) {
+                                   const Trial& trial, int* fills = nullptr) {
     LzwCoder coder(minCodeSize, trial.policy, trial.window, trial.worse);
     for (int y : rows) coder.add(bitmap.row(y), static_cast<std::size_t>(bitmap.width()));
+    if (fills) *fills = coder.fills();
     return coder.finish();
 }
 
@@ -272,11 +279,20 @@ Bytes lzwImageData(const Bitmap& bitmap, int minCodeSize, bool interlaced, Table
     else if (pixels <= static_cast<std::size_t>(kMaxCodes - (1 << minCodeSize) - 2)) trials.push_back(kTrials[0]);
     else trials.assign(std::begin(kTrials), std::end(kTrials));
     const std::vector<int> rows = rowOrder(bitmap.height(), interlaced);
+    // Two rounds of two trials (one round on two cores each). A picture whose table filled
+    // many times in the first round is a photograph: the longest window never won on one, and
+    // the middle one only at few colours, so it skips what cannot win.
     std::vector<std::vector<std::uint8_t>> results(trials.size());
-    parallelFor(trials.size(), [&](std::size_t i) { results[i] = lzwCodes(bitmap, rows, minCodeSize, trials[i]); });
+    std::vector<int> fills(trials.size(), 0);
+    const std::size_t first = std::min<std::size_t>(2, trials.size());
+    parallelFor(first, [&](std::size_t i) { results[i] = lzwCodes(bitmap, rows, minCodeSize, trials[i], &fills[i]); });
+    std::vector<std::size_t> more;
+    for (std::size_t i = first; i < trials.size(); ++i)
+        if (fills[0] < kOftenFilled || (i == 2 && minCodeSize <= 4)) more.push_back(i);
+    parallelFor(more.size(), [&](std::size_t k) { results[more[k]] = lzwCodes(bitmap, rows, minCodeSize, trials[more[k]]); });
     std::size_t best = 0;
     for (std::size_t i = 1; i < results.size(); ++i)
-        if (results[i].size() < results[best].size()) best = i;
+        if (!results[i].empty() && results[i].size() < results[best].size()) best = i;
     const std::vector<std::uint8_t>& codes = results[best];
     Bytes out;
     out.reserve(codes.size() + codes.size() / 255 + 3);
