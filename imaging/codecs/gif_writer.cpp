@@ -23,12 +23,13 @@ struct Trial {
 // wins on screenshots, a short window on photographs at many colours, a longer one at few,
 // the longest on flat graphics. Never clearing, or a window of 1024 pixels, won by under 1.5 %
 // where they won at all, and each trial costs a pass over the picture.
-// A table that filled this often in the first round belongs to a photograph.
-constexpr int kOftenFilled = 32;
 constexpr Trial kTrials[] = {{TablePolicy::ClearWhenFull, 0, 0},
                              {TablePolicy::Watch, 4096, 1.05},
                              {TablePolicy::Watch, 16384, 1.05},
                              {TablePolicy::Watch, 65536, 1.1}};
+
+// A table that filled this often in the first round belongs to a photograph.
+constexpr int kOftenFilled = 32;
 
 constexpr int kPassStart[4] = {0, 4, 2, 1};
 constexpr int kPassStep[4] = {8, 8, 4, 2};

@@ -24,7 +24,7 @@ enum class TablePolicy {
     ClearWhenFull,  // start afresh with a clear code, as most encoders do
     KeepWhenFull,   // keep coding with the full table and add nothing more
     Watch,          // keep the full table while it codes about as well as it did, then clear
-    Smallest,       // code all three ways and keep the shortest
+    Smallest,       // try clearing at once and watching with several windows; keep the shortest
 };
 
 // The LZW-coded pixels of `bitmap` as a GIF image's data: the minimum code size byte, the data
