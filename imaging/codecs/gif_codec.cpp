@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "codecs/codec_support.h"
+#include "codecs/gif_writer.h"
 
 namespace imaging {
 namespace {
@@ -47,42 +48,13 @@ int readFromMemory(GifFileType* gif, GifByteType* buffer, int length) {
     return static_cast<int>(n);
 }
 
-// Where the encoder's bytes go; a limit makes the write fail as soon as the output outgrows it,
-// so a caller that only compares sizes does not pay for the rest of the encoding.
-struct MemorySink {
-    Bytes& out;
-    std::size_t limit = 0;  // 0 = none
-    bool exceeded = false;
-};
-
-int writeToMemory(GifFileType* gif, const GifByteType* buffer, int length) {
-    auto* sink = static_cast<MemorySink*>(gif->UserData);
-    if (sink->limit > 0 && sink->out.size() + static_cast<std::size_t>(length) > sink->limit) {
-        sink->exceeded = true;
-        return 0;
-    }
-    sink->out.insert(sink->out.end(), buffer, buffer + length);
-    return length;
-}
-
 struct DecoderCloser {
     void operator()(GifFileType* gif) const {
         int ignored = 0;
         DGifCloseFile(gif, &ignored);
     }
 };
-struct EncoderCloser {
-    void operator()(GifFileType* gif) const {
-        int ignored = 0;
-        EGifCloseFile(gif, &ignored);
-    }
-};
-struct MapFreer {
-    void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
-};
 using Decoder = std::unique_ptr<GifFileType, DecoderCloser>;
-using Encoder = std::unique_ptr<GifFileType, EncoderCloser>;
-using ColorMap = std::unique_ptr<ColorMapObject, MapFreer>;
 
 [[noreturn]] void failGiflib(int code, const ReadSource* src) {
     const char* text = GifErrorString(code);
@@ -104,7 +76,29 @@ struct Control {
     int delay = 0;
     int disposal = 0;
     int transparent = -1;
+    int depth = 0;  // from the depth extension: the depth the frame was saved at, 0 = none
 };
+
+// The depth a depth extension names (1-8), or 0; `block` is giflib's first sub-block of an
+// application extension and `next` the one after it.
+int depthFromExtension(const GifByteType* block, const GifByteType* next) {
+    if (!block || block[0] != 11 || std::memcmp(block + 1, gif::kDepthExtension, 11) != 0) return 0;
+    if (!next || next[0] < 1 || next[1] < 1 || next[1] > 8) return 0;
+    return next[1];
+}
+
+// A frame stored with a table smaller than the depth it was saved at comes back at that depth;
+// the entries beyond the table repeat its last one, as the writer required of them.
+void widenToSavedDepth(Bitmap& bitmap, int tableEntries, int depth) {
+    if (depth <= bitmap.bits() || tableEntries < 1) return;
+    Bitmap wide(bitmap.width(), bitmap.height(), depth);
+    wide.data() = std::move(bitmap.data());
+    std::vector<Rgb>& palette = wide.palette();
+    const int kept = std::min<int>(tableEntries, static_cast<int>(bitmap.palette().size()));
+    for (int i = 0; i < static_cast<int>(palette.size()); ++i)
+        palette[static_cast<std::size_t>(i)] = bitmap.palette()[static_cast<std::size_t>(std::min(i, kept - 1))];
+    bitmap = std::move(wide);
+}
 
 // Reads the rows of the current image into `bitmap`; the bitmap already has the frame's size.
 // Returns false when the data ended inside the rows (the rows not reached keep entry 0).
@@ -147,24 +141,6 @@ void widenIfIndicesOverflow(Bitmap& bitmap) {
     bitmap = std::move(wide);
 }
 
-ColorMap makeColorMap(const Bitmap& bitmap, int bits) {
-    const int count = 1 << bits;
-    std::vector<GifColorType> colours(count);
-    for (int i = 0; i < count; ++i) {
-        const Rgb c = codec::paletteEntry(bitmap, i);
-        colours[i] = {static_cast<GifByteType>(redOf(c)), static_cast<GifByteType>(greenOf(c)),
-                      static_cast<GifByteType>(blueOf(c))};
-    }
-    ColorMap map(GifMakeMapObject(count, colours.data()));
-    if (!map) fail(ErrorCode::OutOfMemory, kWhere, "cannot allocate a colour table");
-    return map;
-}
-
-bool sameMap(const ColorMapObject* a, const ColorMapObject* b) {
-    return a->ColorCount == b->ColorCount &&
-           std::memcmp(a->Colors, b->Colors, sizeof(GifColorType) * static_cast<std::size_t>(a->ColorCount)) == 0;
-}
-
 }  // namespace
 
 bool GifCodec::sniff(ByteView data) const {
@@ -189,6 +165,7 @@ ImageInfo GifCodec::readInfo(ByteView data) const {
     info.pages = 0;
     int firstWidth = 0, firstHeight = 0;
     bool done = false, cutShort = false;
+    int pendingDepth = 0;  // from a depth extension before the first image
     while (!done && !cutShort) {
         if (in.remaining() == 0) {
             if (info.pages > 0) break;  // a missing trailer after complete images is harmless
@@ -216,7 +193,7 @@ ImageInfo GifCodec::readInfo(ByteView data) const {
             const int w = in.u16le(), h = in.u16le();
             const int imagePacked = in.u8();
             checkDimensions(w, h, kWhere);
-            info.bits = imagePacked & 0x80 ? (imagePacked & 7) + 1 : globalBits == 0 ? 8 : globalBits;
+            info.bits = std::max(imagePacked & 0x80 ? (imagePacked & 7) + 1 : globalBits == 0 ? 8 : globalBits, pendingDepth);
             firstWidth = w;
             firstHeight = h;
             info.pages = 1;
@@ -224,10 +201,22 @@ ImageInfo GifCodec::readInfo(ByteView data) const {
         }
         switch (record) {
         case 0x00: break;  // stray bytes between records, which browsers pass over
-        case 0x21:
-            in.skip(1);
-            for (int n = in.u8(); n != 0; n = in.u8()) in.skip(static_cast<std::size_t>(n));
+        case 0x21: {
+            const int label = in.u8();
+            std::vector<std::uint8_t> blocks[2];
+            for (int n = in.u8(), k = 0; n != 0; n = in.u8(), ++k) {
+                if (label == 0xFF && k < 2) {
+                    blocks[k].push_back(static_cast<std::uint8_t>(n));
+                    for (int i = 0; i < n; ++i) blocks[k].push_back(static_cast<std::uint8_t>(in.u8()));
+                } else {
+                    in.skip(static_cast<std::size_t>(n));
+                }
+            }
+            if (label == 0xFF && !blocks[0].empty())
+                if (const int depth = depthFromExtension(blocks[0].data(), blocks[1].empty() ? nullptr : blocks[1].data()))
+                    pendingDepth = depth;
             break;
+        }
         case 0x2C: {
             in.skip(4);
             const int w = in.u16le(), h = in.u16le();
@@ -239,7 +228,7 @@ ImageInfo GifCodec::readInfo(ByteView data) const {
             }
             if (info.pages == 0) {
                 checkDimensions(w, h, kWhere);
-                info.bits = bits == 0 ? 8 : bits;
+                info.bits = std::max(bits == 0 ? 8 : bits, pendingDepth);
                 firstWidth = w;
                 firstHeight = h;
             }
@@ -303,9 +292,14 @@ Image GifCodec::read(ByteView data, const LoadOptions& options) const {
             const bool netscape = block && code == APPLICATION_EXT_FUNC_CODE && block[0] == 11 &&
                                   (std::memcmp(block + 1, "NETSCAPE2.0", 11) == 0 ||
                                    std::memcmp(block + 1, "ANIMEXTS1.0", 11) == 0);
-            while (block) {
+            const bool application = block && code == APPLICATION_EXT_FUNC_CODE;
+            std::vector<GifByteType> head(block && application ? block : nullptr,
+                                          block && application ? block + 1 + block[0] : nullptr);
+            for (bool second = true; block; second = false) {
                 if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) failGiflib(gif->Error, &src);
                 if (netscape && block && block[0] >= 3 && block[1] == 1) image.loopCount = le16(block + 2);
+                if (second && application && !head.empty())
+                    if (const int depth = depthFromExtension(head.data(), block)) control.depth = depth;
             }
             break;
         }
@@ -344,6 +338,7 @@ Image GifCodec::read(ByteView data, const LoadOptions& options) const {
                     }
                 }
                 widenIfIndicesOverflow(bitmap);
+                if (map) widenToSavedDepth(bitmap, std::min<int>(map->ColorCount, 1 << bits), control.depth);
                 if (control.transparent >= 0 && control.transparent < (1 << bitmap.bits())) {
                     bitmap.setTransparent(true);
                     bitmap.setTransparentColor(kPaletteReference + static_cast<Rgb>(control.transparent));
@@ -392,80 +387,25 @@ Bytes GifCodec::write(const Image& image, const SaveOptions& options) const {
     }
 
     const Bitmap& first = image.frames[0].bitmap;
-    ColorMap global = makeColorMap(first, bits[0]);
-    int background = 0;
+    gif::FileInput file;
+    file.screenWidth = screenWidth;
+    file.screenHeight = screenHeight;
+    file.animation = animation;
+    file.loopCount = image.loopCount;
+    file.interlaced = options.interlaced;
+    file.sizeLimit = options.sizeLimit;
     if (animation) {
         const Rgb bg = image.backgroundColor;
-        background = isPaletteReference(bg) && paletteIndexOf(bg) < (1 << bits[0])
-                         ? paletteIndexOf(bg)
-                         : codec::nearestPaletteIndex(first.palette(), 1 << bits[0], bg);
+        file.background = isPaletteReference(bg) && paletteIndexOf(bg) < (1 << bits[0])
+                              ? paletteIndexOf(bg)
+                              : codec::nearestPaletteIndex(first.palette(), 1 << bits[0], bg);
     }
-
-    Bytes out;
-    out.reserve(static_cast<std::size_t>(first.width()) * first.height() / 2 + 1024);
-    int error = 0;
-    MemorySink sink{out, options.sizeLimit};
-    // Every failure after the first write may be the limit rather than giflib's own.
-    auto failWrite = [&sink](int code) {
-        if (sink.exceeded)
-            fail(ErrorCode::SizeLimit, kWhere, "the encoding grew beyond " + std::to_string(sink.limit) + " bytes");
-        failGiflib(code, nullptr);
-    };
-    Encoder gif(EGifOpen(&sink, writeToMemory, &error));
-    if (!gif) failWrite(error);
-    EGifSetGifVersion(gif.get(), true);
-    if (EGifPutScreenDesc(gif.get(), screenWidth, screenHeight, bits[0], background, global.get()) == GIF_ERROR)
-        failWrite(gif->Error);
-
-    if (animation) {
-        const GifByteType loop[3] = {1, static_cast<GifByteType>(image.loopCount & 0xFF),
-                                     static_cast<GifByteType>((image.loopCount >> 8) & 0xFF)};
-        if (EGifPutExtensionLeader(gif.get(), APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
-            EGifPutExtensionBlock(gif.get(), 11, "NETSCAPE2.0") == GIF_ERROR ||
-            EGifPutExtensionBlock(gif.get(), 3, loop) == GIF_ERROR || EGifPutExtensionTrailer(gif.get()) == GIF_ERROR)
-            failWrite(gif->Error);
-    }
-
-    std::vector<GifPixelType> scratch;
     for (std::size_t i = 0; i < frameCount; ++i) {
         const Frame& f = image.frames[i];
-        const Bitmap& bitmap = f.bitmap;
-        const int transparent = codec::transparentIndex(bitmap, 1 << bits[i]);
-        if (animation || transparent >= 0) {
-            const int delay = std::clamp(f.delay, 0, 65535);
-            const GifByteType control[4] = {
-                static_cast<GifByteType>(((animation ? f.disposal & 7 : 0) << 2) | (transparent >= 0 ? 1 : 0)),
-                static_cast<GifByteType>(delay & 0xFF), static_cast<GifByteType>(delay >> 8),
-                static_cast<GifByteType>(transparent >= 0 ? transparent : 0)};
-            if (EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, 4, control) == GIF_ERROR)
-                failWrite(gif->Error);
-        }
-        ColorMap local;
-        if (i > 0) {
-            local = makeColorMap(bitmap, bits[i]);
-            if (sameMap(local.get(), global.get())) local.reset();
-        }
-        const int w = bitmap.width(), h = bitmap.height();
-        if (EGifPutImageDesc(gif.get(), animation ? f.left : 0, animation ? f.top : 0, w, h, options.interlaced,
-                             local.get()) == GIF_ERROR)
-            failWrite(gif->Error);
-        // giflib masks each line in place, so rows go through a scratch line rather than
-        // being written into the caller's bitmap.
-        scratch.resize(static_cast<std::size_t>(w));
-        auto put = [&](int y) {
-            std::memcpy(scratch.data(), bitmap.row(y), scratch.size());
-            if (EGifPutLine(gif.get(), scratch.data(), w) == GIF_ERROR) failWrite(gif->Error);
-        };
-        if (options.interlaced) {
-            for (int pass = 0; pass < 4; ++pass)
-                for (int y = kPassStart[pass]; y < h; y += kPassStep[pass]) put(y);
-        } else {
-            for (int y = 0; y < h; ++y) put(y);
-        }
+        file.frames.push_back({&f.bitmap, bits[i], codec::transparentIndex(f.bitmap, 1 << bits[i]), f.delay, f.disposal,
+                               animation ? f.left : 0, animation ? f.top : 0});
     }
-    // giflib does not report a trailer it could not write.
-    if (EGifCloseFile(gif.release(), &error) == GIF_ERROR || sink.exceeded) failWrite(error);
-    return out;
+    return gif::writeFile(file);
 }
 
 Bitmap composeGifFrame(const Image& image, int index) {

@@ -1,5 +1,7 @@
 #include "formats/pnm_codec.h"
 
+#include <cstring>
+
 #include "formats/format_io.h"
 
 namespace imaging {
@@ -121,6 +123,10 @@ Image PnmCodec::read(ByteView data, const LoadOptions& options) const {
             for (int x = 0; x < width; ++x) d[x] = static_cast<std::uint8_t>(1 - d[x]);  // 1 is black
         } else if (h.kind == 1) {
             for (int x = 0; x < width; ++x) d[x] = static_cast<std::uint8_t>(1 - t.bit());
+        } else if (h.kind >= 5 && h.maxval == 255) {
+            // Bytes that are the samples already: a row at a time.
+            const std::size_t n = static_cast<std::size_t>(width) * static_cast<std::size_t>(channels);
+            std::memcpy(d, raw.bytes(n).data(), n);
         } else {
             for (int i = 0; i < width * channels; ++i) {
                 long long v;

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 #include "codecs/png_writer.h"
 #include "codecs/registry.h"
@@ -163,6 +166,35 @@ TEST(PngWriter, DepthChunkIsIgnoredWhenMalformed) {
     for (std::size_t i = 8; i + 9 < file.size(); ++i)
         if (std::memcmp(file.data() + i + 4, png::kDepthChunk, 4) == 0) file[i + 8] = 7;
     EXPECT_EQ(png::storedDepth(file), 0);
+}
+
+// On screenshots and flat graphics the truecolour file is no larger than `optipng -o2` makes of
+// the same pixels, and decodes to exactly them.
+TEST(PngWriter, ScreenshotsAndFlatGraphicsAreNoLargerThanOptipngs) {
+    if (!std::filesystem::exists("/usr/bin/optipng")) GTEST_SKIP() << "optipng is not installed";
+    const auto dir = std::filesystem::temp_directory_path() / ("kalmira_png_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    for (const char* name : {"screenshot.png", "flat.png"}) {
+        SCOPED_TRACE(name);
+        const Bitmap source = loadFile(std::string(KALMIRA_PICTURES) + "/" + name).first().toRgb24();
+        const Bytes ours = savePng(source, 24);
+        const Image back = loadMemory(ours);
+        EXPECT_EQ(back.first().bits(), 24);
+        EXPECT_EQ(back.first().data(), source.data());
+        const auto in = dir / "in.ppm", out = dir / "out.png";
+        {
+            std::ofstream ppm(in, std::ios::binary);
+            ppm << "P6\n" << source.width() << ' ' << source.height() << "\n255\n";
+            for (int y = 0; y < source.height(); ++y)
+                ppm.write(reinterpret_cast<const char*>(source.row(y)), std::streamsize{3} * source.width());
+        }
+        bool ok = false;
+        test::runCommand("optipng -quiet -o2 -out '" + out.string() + "' '" + in.string() + "'", &ok);
+        ASSERT_TRUE(ok);
+        EXPECT_LE(ours.size(), std::filesystem::file_size(out));
+        std::filesystem::remove(out);
+    }
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
