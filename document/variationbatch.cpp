@@ -491,10 +491,12 @@ void frmDocument::pumpOnce() {
         // The outcome is in the picture now; the work's leftovers go at once.
         for (auto& job : s.jobs) job->work = imaging::RoundTripWork();
         Guarded([&] {
-            if (isFrameSelected(frames_[static_cast<std::size_t>(i)]))
-                FuelleReiterVariation(i);
-            else
-                AktualisiereMemInfo(i);
+            if (isFrameSelected(frames_[static_cast<std::size_t>(i)])) {
+                // As FuelleReiterVariation, but edits in the tools window not yet applied stay.
+                if (MainWindowHost* host = mainWindowHost()) host->EnableSaveCommands(true);
+                if (ToolsHost* tools = toolsHost()) tools->VariationTakenIn(*this, i);
+            }
+            AktualisiereMemInfo(i);
             target.ForceRepaint();
             if (PaletteHost* palette = paletteHost(); palette && isFrameSelected(frames_[static_cast<std::size_t>(i)]))
                 palette->DisplayPalette(target);

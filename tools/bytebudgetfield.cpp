@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 
 #include "common/errortrap.h"
 #include "common/texts.h"
@@ -97,12 +98,15 @@ void frmTools::TextTargetSize_Commit() {
         // The search runs off the window's thread; the row shows its outcome once the
         // Variation shows the encoding found.
         labelTargetSizeResult_->clear();
-        document->FitVariationToBudget(n, bytes, [this, bytes](const frmDocument::BudgetOutcome& outcome) {
+        document->FitVariationToBudget(n, bytes, [this, bytes, n, doc = QPointer<frmDocument>(document)](const frmDocument::BudgetOutcome& outcome) {
             Guarded([&] {
                 if (!outcome.applicable) {
                     showMessage(6625);
                     return;
                 }
+                // The face shows the setting found, even over edits not applied: the search
+                // was asked for after them.
+                if (doc && doc->FindeSelektierteGrafik() == n) FuelleReiterVariation(*doc, n);
                 QString result;
                 if (!outcome.fits)
                     result = LoadText(6624).arg(FormatWholeNumber(bytes), FormatWholeNumber(outcome.bytes));

@@ -121,6 +121,7 @@ private slots:
     }
 
     void cleanup() {
+        frmDocument::SetWaitForUpdates(true);
         QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('\n')));
         doc_.reset();
         tools_.reset();
@@ -424,6 +425,46 @@ private slots:
         QTRY_COMPARE(picture.PaintCount(), painted + 1);
         QCoreApplication::processEvents();
         QCOMPARE(picture.PaintCount(), painted + 1);
+    }
+
+    // Auto-apply off: edits made in the tools window while the selected Variation is being
+    // encoded are the user's and stay when the encoding comes in; only Apply takes them. A face
+    // without edits shows what the record holds once the encoding is in.
+    void unappliedEditsSurviveAnEncodingThatComesIn() {
+        openDocument(stripes(60, 40));
+        doc_->SelektiereGrafik(1);
+        ProgramOptions().OptionsAutoApply = 0;
+        frmDocument::SetWaitForUpdates(false);
+        const int start = doc_->record(1).PixelDepth;
+        QVERIFY(start != 6 && start != 3);
+        auto* colours = child<QComboBox>(*tools_, "ComboNumColors");
+
+        // No edits: a record changed behind the face is shown once its encoding is in.
+        doc_->record(1).PixelDepth = doc_->record(1).PalettePixelDepth = 6;
+        doc_->AktualisiereVariation(1);
+        QVERIFY(doc_->UpdatePending(1));
+        QCOMPARE(tools_->SelectedPixelDepth(), start);
+        QTRY_VERIFY_WITH_TIMEOUT(!doc_->UpdateRunning(), 20000);
+        QCOMPARE(tools_->SelectedPixelDepth(), 6);
+
+        // Edits while the next encoding runs: they stay, and the record is left alone.
+        doc_->AktualisiereVariation(1);
+        QVERIFY(doc_->UpdatePending(1));
+        depth(3)->click();
+        typeAndEnter(colours->lineEdit(), "5");
+        QTRY_VERIFY_WITH_TIMEOUT(!doc_->UpdateRunning(), 20000);
+        QCOMPARE(tools_->SelectedPixelDepth(), 3);
+        QCOMPARE(colours->currentText(), QString("5"));
+        QCOMPARE(doc_->record(1).PixelDepth, 6);
+
+        // Apply takes them; the encoding that follows shows them as applied.
+        child<QPushButton>(*tools_, "CommandApply")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!doc_->UpdateRunning(), 20000);
+        QCOMPARE(doc_->record(1).PixelDepth, 3);
+        QCOMPARE(doc_->record(1).MaxColorsText, QString("5"));
+        QCOMPARE(doc_->picCompress(1).InfoBits(), 3);
+        QCOMPARE(tools_->SelectedPixelDepth(), 3);
+        QCOMPARE(colours->currentText(), QString("5"));
     }
 
     void applyIsRefusedWhileNotReady() {
