@@ -244,10 +244,13 @@ public:
         int colors = 0;
         bool dithered = false;
         int encodes = 0;         // encodes of the search (one more follows for the Variation)
+        bool superseded = false; // a later search of the same Variation took its place
     };
     // The search runs on a worker thread; `done` is called on the window's thread once the
     // Variation shows the encoding found (at once when nothing applies; never when the
-    // document closes first).
+    // document closes first). A Variation has one search at work at a time: a search asked
+    // for while another runs starts when that one ends, and the earlier search's outcome (or
+    // a waiting one's) is dropped, its `done` told it was superseded and the record left alone.
     void FitVariationToBudget(int index, std::int64_t bytes, std::function<void(const BudgetOutcome&)> done);
     // The same, returning once it is done (the event loop runs meanwhile); for tests.
     BudgetOutcome FitVariationToBudget(int index, std::int64_t bytes);
@@ -263,7 +266,11 @@ public:
         std::int64_t bytes = 0;  // the Variation's file size afterwards
         int quality = 0;         // as in BudgetOutcome
         int colors = 0;
+        bool superseded = false; // as in BudgetOutcome
     };
+    // On a worker thread, as FitVariationToBudget (and sharing its one search per Variation).
+    void FitVariationToSsim(int index, double target, std::function<void(const SsimOutcome&)> done);
+    // The same, returning once it is done (the event loop runs meanwhile); for tests.
     SsimOutcome FitVariationToSsim(int index, double target);
     // Calls `then` on the window's thread once Variation `index` has been taken in (at once
     // when no update of it is pending); dropped when the document closes first.
@@ -391,6 +398,17 @@ private:
     void runOffWindowThread(std::function<void()> work, std::function<void()> then);
     // Stops every encoding of the document and forgets what was asked (closing).
     void stopUpdates();
+    // A setting search of Variation `index` (byte budget, SSIM target) on an encoding thread:
+    // `work` there, then `then(current)` on the window's thread, `current` false when a later
+    // search of the Variation was asked for meanwhile (or this one never ran).
+    void runSearch(int index, std::function<void()> work, std::function<void(bool current)> then);
+    struct SearchSlot {
+        bool running = false;
+        std::uint64_t generation = 0;
+        // The search asked for while one ran: called with true to start it, false to drop it.
+        std::function<void(bool start)> waiting;
+    };
+    std::array<SearchSlot, kVariationCount + 1> searches_{};
     // Whether Variation `index` waits for an encoding prepared from the Original as it is now.
     bool updateAskedFromCurrentOriginal(int index) const;
     void updateOnWindowThread(int index);

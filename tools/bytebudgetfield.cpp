@@ -57,22 +57,29 @@ void frmTools::commitSsimTarget(frmDocument& document, int n, QString text) {
         showMessage(6646);
         return;
     }
-    const frmDocument::SsimOutcome outcome = document.FitVariationToSsim(n, target);
-    if (!outcome.applicable) {
-        showMessage(6625);
-        return;
-    }
-    // Four decimals, as the caption shows SSIM in its own locale-free form.
-    const QString reached = QString::number(outcome.ssim, 'f', 4);
-    const QString bytes = FormatWholeNumber(outcome.bytes);
-    QString result;
-    if (!outcome.reached)
-        result = LoadText(6645).arg(QString::number(target, 'f', 4), reached, bytes);
-    else if (outcome.colors > 0)
-        result = LoadText(6644).arg(bytes, reached).arg(outcome.colors);
-    else
-        result = LoadText(6643).arg(bytes, reached).arg(outcome.quality);
-    labelTargetSizeResult_->setText(result);
+    // The search runs off the window's thread, as the byte budget's does.
+    labelTargetSizeResult_->clear();
+    document.FitVariationToSsim(n, target, [this, target, n, doc = QPointer<frmDocument>(&document)](const frmDocument::SsimOutcome& outcome) {
+        Guarded([&] {
+            if (outcome.superseded) return;
+            if (!outcome.applicable) {
+                showMessage(6625);
+                return;
+            }
+            if (doc && doc->FindeSelektierteGrafik() == n) FuelleReiterVariation(*doc, n);
+            // Four decimals, as the caption shows SSIM in its own locale-free form.
+            const QString reached = QString::number(outcome.ssim, 'f', 4);
+            const QString bytes = FormatWholeNumber(outcome.bytes);
+            QString result;
+            if (!outcome.reached)
+                result = LoadText(6645).arg(QString::number(target, 'f', 4), reached, bytes);
+            else if (outcome.colors > 0)
+                result = LoadText(6644).arg(bytes, reached).arg(outcome.colors);
+            else
+                result = LoadText(6643).arg(bytes, reached).arg(outcome.quality);
+            labelTargetSizeResult_->setText(result);
+        });
+    });
 }
 
 void frmTools::TextTargetSize_Commit() {
@@ -100,6 +107,7 @@ void frmTools::TextTargetSize_Commit() {
         labelTargetSizeResult_->clear();
         document->FitVariationToBudget(n, bytes, [this, bytes, n, doc = QPointer<frmDocument>(document)](const frmDocument::BudgetOutcome& outcome) {
             Guarded([&] {
+                if (outcome.superseded) return;
                 if (!outcome.applicable) {
                     showMessage(6625);
                     return;

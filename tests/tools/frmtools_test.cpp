@@ -431,7 +431,8 @@ private slots:
     // encoded are the user's and stay when the encoding comes in; only Apply takes them. A face
     // without edits shows what the record holds once the encoding is in.
     void unappliedEditsSurviveAnEncodingThatComesIn() {
-        openDocument(stripes(60, 40));
+        // Large enough that its encoding is still at work when the call returns.
+        openDocument(stripes(900, 600));
         doc_->SelektiereGrafik(1);
         ProgramOptions().OptionsAutoApply = 0;
         frmDocument::SetWaitForUpdates(false);
@@ -815,6 +816,9 @@ private slots:
         auto* result = child<QLabel>(*tools_, "LabelTargetSizeResult");
         field->setText("0,97");  // either decimal sign
         tools_->TextTargetSize_Commit();
+        // The search runs off the window's thread; its outcome comes in afterwards.
+        QVERIFY(result->text().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!result->text().isEmpty(), 30000);
         const QRegularExpressionMatch found =
             QRegularExpression("^([0-9.,]+) Bytes, SSIM ([0-9.]+) at quality ([0-9]+)$").match(result->text());
         QVERIFY2(found.hasMatch(), qPrintable(result->text()));
@@ -823,6 +827,7 @@ private slots:
         // A target no quality reaches gives the best there is, and says so.
         field->setText("1");
         tools_->TextTargetSize_Commit();
+        QTRY_VERIFY_WITH_TIMEOUT(!result->text().isEmpty(), 30000);
         QVERIFY2(result->text().startsWith("Nothing reaches SSIM 1.0000; the best: SSIM "), qPrintable(result->text()));
         field->setText("1.5");
         tools_->TextTargetSize_Commit();
