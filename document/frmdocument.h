@@ -44,6 +44,7 @@ namespace kalmira {
 
 class DifferenceLegend;
 struct QualityOptionsRecord;
+struct AnimationWork;
 
 // What a Variation's file carries beside its pixels, from the Original's notes and the Quality
 // options: its colour profile when KeepProfile, its author and copyright when KeepAuthor.
@@ -388,6 +389,11 @@ private:
     std::function<void(imaging::Bitmap&)> transparencyStep(int index, std::shared_ptr<imaging::Rgb> chosenColour) const;
     void takeEncodingIn(int index, const SaveOptions& options, imaging::RoundTripWork& work, const imaging::Rgb* chosenColour,
                         const MeasuredQuality* quality);
+    // The same for an animated Variation (variationanimation.cpp): every frame of `frames`
+    // (the Original's) reduced, encoded and decoded on the worker, taken in as the round trip
+    // through a file left it.
+    std::shared_ptr<AnimationWork> detachAnimation(int index, std::shared_ptr<const std::vector<imaging::Frame>> frames);
+    void takeAnimationIn(int index, AnimationWork& work);
     // The asynchronous update (variationbatch.cpp): asking for one Variation, and the step that
     // prepares and starts encodings and takes finished ones in, run whenever something changed.
     void requestUpdate(int index);

@@ -21,6 +21,7 @@
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
 #include "document/repaintpause.h"
+#include "document/variationanimation.h"
 #include "common/errortrap.h"
 #include "common/globals.h"
 #include "common/texts.h"
@@ -84,6 +85,7 @@ struct Shared {
 // and a stopped encoding can run on to its next step on its own.
 struct Job {
     imaging::RoundTripWork work;
+    std::shared_ptr<AnimationWork> animation;  // an animated Variation's work instead
     std::shared_ptr<imaging::Rgb> chosenColour = std::make_shared<imaging::Rgb>(0);
     std::shared_ptr<frmDocument::MeasuredQuality> quality = std::make_shared<frmDocument::MeasuredQuality>();
     SaveOptions options;
@@ -97,8 +99,7 @@ struct Job {
 struct frmDocument::UpdateQueue {
     // One Variation asked for and not yet taken in. Its encodings are those the one-at-a-time
     // update makes, in its order (the JPEG trial before the GIF trial of a format comparison),
-    // none when the window's thread encodes it (an animation, through a file, or a Variation
-    // the format choice has left encoded).
+    // none when the format choice has left the Variation encoded already.
     struct Step {
         int variation = 0;
         bool prepared = false;
@@ -121,6 +122,9 @@ struct frmDocument::UpdateQueue {
     // The Original's picture the workers copy and measure against, and its content version.
     std::shared_ptr<const imaging::Bitmap> original;
     std::uint64_t originalVersion = 0;
+    // The Original's frames the workers of animated Variations start from, and their version.
+    std::shared_ptr<const std::vector<imaging::Frame>> originalFrames;
+    std::uint64_t originalFramesVersion = 0;
     bool pumping = false;
     bool pumpPosted = false;
     bool pumpAgain = false;  // something ended while a step ran
@@ -362,12 +366,19 @@ void frmDocument::pumpOnce() {
         encodingPool().start([job, shared] {
             try {
                 const imaging::WorkerThreadScope atWork;
-                job->work.Run([&] { return shared->stop.load() || job->stop.load(); });
+                const auto stop = [&] { return shared->stop.load() || job->stop.load(); };
+                if (job->animation)
+                    job->animation->Run(stop);
+                else
+                    job->work.Run(stop);
             } catch (...) {
                 job->escaped = std::current_exception();
             }
             // A stopped encoding's leftovers go now, not when the window gets round to it.
-            if (job->stop) job->work = imaging::RoundTripWork();
+            if (job->stop) {
+                job->work = imaging::RoundTripWork();
+                job->animation.reset();
+            }
             job->done = true;
             --shared->running;
             const std::lock_guard<std::mutex> lock(shared->mutex);
@@ -384,6 +395,14 @@ void frmDocument::pumpOnce() {
             q.originalVersion = original.ContentVersion();
         }
         return q.original;
+    };
+    const auto originalFrames = [&]() -> std::shared_ptr<const std::vector<imaging::Frame>> {
+        const imaging::ImageControl& original = *pictures_[0];
+        if (!q.originalFrames || q.originalFramesVersion != original.ContentVersion()) {
+            q.originalFrames = std::make_shared<const std::vector<imaging::Frame>>(original.BitmapList());
+            q.originalFramesVersion = original.ContentVersion();
+        }
+        return q.originalFrames;
     };
 
     // InitialisiereVariation and the first half of SpeichernLadenVariation, on the window's
@@ -412,8 +431,13 @@ void frmDocument::pumpOnce() {
                     job->work = detachEncoding(i, job->options, originalPicture(), job->chosenColour, nullptr);
                     s.jobs.push_back(std::move(job));
                 }
-            } else if (freshlyEncoded_ == i || r.GIFAnimated) {
+            } else if (freshlyEncoded_ == i || (r.GIFAnimated && pictures_[0]->BitmapListCount() == 0)) {
+                // Encoded already, or an animated Variation of an Original without frames.
                 s.onWindowThread = true;
+            } else if (r.GIFAnimated) {
+                auto job = std::make_shared<Job>();
+                job->animation = detachAnimation(i, originalFrames());
+                s.jobs.push_back(std::move(job));
             } else {
                 auto job = std::make_shared<Job>();
                 job->work = detachEncoding(i, job->options, originalPicture(), job->chosenColour, job->quality);
@@ -483,13 +507,17 @@ void frmDocument::pumpOnce() {
                     freshlyEncoded_ = 0;
                 else
                     SpeichernLadenVariation(i);
+            } else if (Job& job = *s.jobs[0]; job.animation) {
+                takeAnimationIn(i, *job.animation);
             } else {
-                Job& job = *s.jobs[0];
                 takeEncodingIn(i, job.options, job.work, job.chosenColour.get(), job.quality.get());
             }
         });
         // The outcome is in the picture now; the work's leftovers go at once.
-        for (auto& job : s.jobs) job->work = imaging::RoundTripWork();
+        for (auto& job : s.jobs) {
+            job->work = imaging::RoundTripWork();
+            job->animation.reset();
+        }
         Guarded([&] {
             if (isFrameSelected(frames_[static_cast<std::size_t>(i)])) {
                 // As FuelleReiterVariation, but edits in the tools window not yet applied stay.
@@ -528,8 +556,10 @@ void frmDocument::pumpOnce() {
     prepareWaiting();
     // Once every encoding asked for has started, each holds the Original's picture as long as
     // it needs it; the queue's own hold would keep it until the round's end.
-    if (std::all_of(q.steps.begin(), q.steps.end(), [](const UpdateQueue::Step& s) { return s.prepared || s.dropped; }))
+    if (std::all_of(q.steps.begin(), q.steps.end(), [](const UpdateQueue::Step& s) { return s.prepared || s.dropped; })) {
         q.original.reset();
+        q.originalFrames.reset();
+    }
 
     // Take in what is finished, in order.
     while (!q.steps.empty() && !shared->stop && !q.closing) {
@@ -559,6 +589,7 @@ void frmDocument::pumpOnce() {
         // The round is over: the Original's shared copy goes (a worker still holding it, a
         // stopped one, lets it go when it ends).
         q.original.reset();
+        q.originalFrames.reset();
         if (q.progressShown) {
             q.progressShown = false;
             if (MainWindowHost* host = mainWindowHost()) host->EndProgress();
