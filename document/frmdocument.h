@@ -216,7 +216,8 @@ public:
     void WaitForUpdates();
     // True while Variations asked for are not all taken in.
     bool UpdateRunning() const;
-    // Encodings of this document running on worker threads now (stopped ones until they end).
+    // Encodings and searches of this document running on worker threads now (stopped ones
+    // until they end; a colour count or search until the window's thread has its outcome).
     int EncodingsRunning() const;
     // Called on the window's thread after an update has taken in one Variation (tests close
     // the document from it); returns the previous function.
@@ -415,6 +416,10 @@ private:
         std::function<void(bool start)> waiting;
     };
     std::array<SearchSlot, kVariationCount + 1> searches_{};
+    // Whether InitialisiereVariation(index) would count the Original's colours now (the count
+    // of its present content is not known yet), and taking in a count made elsewhere.
+    bool needsColourCount(int index) const;
+    void setColourCount(int count, std::uint64_t contentVersion);
     // Whether Variation `index` waits for an encoding prepared from the Original as it is now.
     bool updateAskedFromCurrentOriginal(int index) const;
     void updateOnWindowThread(int index);

@@ -125,6 +125,8 @@ struct frmDocument::UpdateQueue {
     // The Original's frames the workers of animated Variations start from, and their version.
     std::shared_ptr<const std::vector<imaging::Frame>> originalFrames;
     std::uint64_t originalFramesVersion = 0;
+    // The Original's content version whose colours a worker is counting (+1; 0: none).
+    std::uint64_t countingVersion = 0;
     bool pumping = false;
     bool pumpPosted = false;
     bool pumpAgain = false;  // something ended while a step ran
@@ -256,10 +258,19 @@ void frmDocument::runOffWindowThread(std::function<void()> work, std::function<v
             const imaging::WorkerThreadScope atWork;
             if (!shared->stop) work();
         }
-        --shared->running;
+        // The work counts as running until the window's thread has its outcome, so the next
+        // step it starts follows without a moment where nothing seems at work.
         const std::lock_guard<std::mutex> lock(shared->mutex);
         if (frmDocument* document = shared->receiver)
-            QMetaObject::invokeMethod(document, std::move(then), Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                document,
+                [shared, then = std::move(then)]() mutable {
+                    --shared->running;
+                    then();
+                },
+                Qt::QueuedConnection);
+        else
+            --shared->running;
     });
 }
 
@@ -549,9 +560,31 @@ void frmDocument::pumpOnce() {
 
     // Start what can start, in the order asked for. By index: a message a step shows lets
     // events run, which may ask for more (the queue grows at its end meanwhile).
+    // A Variation set up afresh may need the Original's colour count: a worker counts them (on
+    // the copy the encodings share) and the steps from there on wait for it.
+    const auto countFirst = [&](const UpdateQueue::Step& s) {
+        if (!needsColourCount(s.variation)) return false;
+        const std::uint64_t version = pictures_[0]->ContentVersion();
+        if (q.countingVersion != version + 1) {
+            q.countingVersion = version + 1;
+            auto picture = originalPicture();
+            auto count = std::make_shared<int>(0);
+            runOffWindowThread([picture, count] { *count = picture->uniqueColorCount(); },
+                               [this, count, version] {
+                                   setColourCount(*count, version);
+                                   if (updates_ && updates_->countingVersion == version + 1) updates_->countingVersion = 0;
+                                   pumpUpdates();
+                               });
+        }
+        return true;
+    };
     const auto prepareWaiting = [&] {
-        for (std::size_t k = 0; k < q.steps.size() && !q.closing; ++k)
-            if (!q.steps[k].prepared && !q.steps[k].dropped && allDone(q.steps[k].retired)) prepare(q.steps[k]);
+        for (std::size_t k = 0; k < q.steps.size() && !q.closing; ++k) {
+            UpdateQueue::Step& s = q.steps[k];
+            if (s.prepared || s.dropped || !allDone(s.retired)) continue;
+            if (countFirst(s)) break;
+            prepare(s);
+        }
     };
     prepareWaiting();
     // Once every encoding asked for has started, each holds the Original's picture as long as

@@ -475,6 +475,39 @@ private slots:
         }
     }
 
+    // A Variation set up afresh may need the Original's colour count, which takes a while on a
+    // photo: a worker counts, the call returns with nothing but the count at work, and the
+    // Variations are set up and encoded once it is in, as when the window waited.
+    void theFirstColourCountIsMadeOnAWorker() {
+        ErrorTrapping = true;
+        ProgramOptions().InitialOpenVariations = 2;
+        for (int slot = 1; slot <= 5; ++slot) {
+            OptimizeProfile& p = ProgramOptions().Profiles[static_cast<std::size_t>(slot)];
+            p.FileFormat = kProfileAlwaysGif;
+            p.GIFColorPalette = 2;
+        }
+        const QString file = writeFile("count.png", imaging::Image::fromBitmap(kalmira::testing::photo(900, 700)), imaging::format::Png);
+        std::vector<Outcome> waited;
+        {
+            std::unique_ptr<frmDocument> doc(open(file));
+            QVERIFY(doc);
+            waited = {outcomeOf(*doc, 1), outcomeOf(*doc, 2)};
+        }
+        frmDocument::SetWaitForUpdates(false);
+        std::unique_ptr<frmDocument> doc(open(file));
+        QVERIFY(doc);
+        QVERIFY(doc->UpdateRunning());
+        QCOMPARE(doc->record(1).Initialised, 0);
+        QCOMPARE(doc->record(2).Initialised, 0);
+        QCOMPARE(doc->EncodingsRunning(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!doc->UpdateRunning(), 60000);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+        QCOMPARE(doc->record(1).Initialised, 1);
+        QVERIFY(outcomeOf(*doc, 1) == waited[0]);
+        QVERIFY(outcomeOf(*doc, 2) == waited[1]);
+        QVERIFY(waited[0].depth <= 8);
+    }
+
     // Saving a Variation while its new encoding is being made writes that encoding, not the
     // picture still shown encoded once more; the window's thread keeps running meanwhile.
     void savingWaitsForTheEncodingInWork() {
