@@ -227,6 +227,9 @@ public:
     // the white matte the reduction used); none for an animated Variation or when the sizes
     // differ. Remembered until either picture changes.
     std::optional<imaging::QualityScore> VariationQuality(int index);
+    // How many measurements VariationQuality has made in the process (on the window's thread;
+    // those of an update are made by its workers).
+    static int WindowThreadQualityMeasurements();
     // ", PSNR 34.2 dB, SSIM 0.987" for the caption, or empty when switched off or not comparable.
     QString QualityCaptionPart(int index);
     // The hot spot of a captured mouse cursor, shown in the Original's caption. It holds while

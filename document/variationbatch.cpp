@@ -437,9 +437,9 @@ void frmDocument::pumpOnce() {
                     r.PixelDepth = jpeg ? 24 : s.gifDepth;
                     r.PalettePixelDepth = r.PixelDepth;
                     if (!jpeg) r.GIFAnimated = false;
-                    // Only the winner is measured, on the window's thread as before.
+                    // Both trials are measured on their workers; the winner's numbers are kept.
                     auto job = std::make_shared<Job>();
-                    job->work = detachEncoding(i, job->options, originalPicture(), job->chosenColour, nullptr);
+                    job->work = detachEncoding(i, job->options, originalPicture(), job->chosenColour, job->quality);
                     s.jobs.push_back(std::move(job));
                 }
             } else if (freshlyEncoded_ == i || (r.GIFAnimated && pictures_[0]->BitmapListCount() == 0)) {
@@ -496,7 +496,7 @@ void frmDocument::pumpOnce() {
                 r.PixelDepth = s.gifDepth;
                 r.PalettePixelDepth = s.gifDepth;
                 r.GIFAnimated = false;
-                takeEncodingIn(i, gifJob.options, gifJob.work, gifJob.chosenColour.get(), nullptr);
+                takeEncodingIn(i, gifJob.options, gifJob.work, gifJob.chosenColour.get(), gifJob.quality.get());
                 const std::int64_t gifSize = target.InfoFileSize();
                 if (SmallerFormat(gifSize, jpegSize) == save_format::Jpeg) {
                     r.Format = save_format::Jpeg;
@@ -507,6 +507,11 @@ void frmDocument::pumpOnce() {
                     target.SetInfo(jpegInfo);
                     encodedWith_[static_cast<std::size_t>(i)] = jpegWith;
                     encodedWith_[static_cast<std::size_t>(i)].shown = target.ContentVersion();
+                    const MeasuredQuality& measured = *jpegJob.quality;
+                    const imaging::ImageControl& original = *pictures_[0];
+                    if (measured.measured && measured.originalVersion == original.ContentVersion() && original.HasBitmap())
+                        quality_[static_cast<std::size_t>(i)] =
+                            QualityMemo{true, original.ContentVersion(), target.ContentVersion(), measured.score};
                 }
                 // InitialisiereVariation's last word on the winner.
                 if (r.Format != save_format::Gif) {

@@ -475,6 +475,22 @@ private slots:
         }
     }
 
+    // The quality numbers of every caption come from the workers, the GIF-or-JPEG comparison's
+    // winner's too: the window's thread measures nothing while the Variations come in.
+    void qualityNumbersAreMeasuredOnWorkers() {
+        ErrorTrapping = true;
+        const QString file = writeFile("measured.png", imaging::Image::fromBitmap(kalmira::testing::photo(400, 300)), imaging::format::Png);
+        const int before = frmDocument::WindowThreadQualityMeasurements();
+        std::unique_ptr<frmDocument> doc(open(file));
+        QVERIFY(doc);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+        // The photo's first Variation compared GIF with JPEG; every caption has its numbers.
+        QCOMPARE(doc->record(1).Format, int(save_format::Jpeg));
+        for (int i = 1; i <= 5; ++i)
+            QVERIFY2(doc->LabelCompress(i)->text().contains(QStringLiteral("SSIM")), qPrintable(doc->LabelCompress(i)->text()));
+        QCOMPARE(frmDocument::WindowThreadQualityMeasurements(), before);
+    }
+
     // A Variation set up afresh may need the Original's colour count, which takes a while on a
     // photo: a worker counts, the call returns with nothing but the count at work, and the
     // Variations are set up and encoded once it is in, as when the window waited.
