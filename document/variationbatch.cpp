@@ -16,6 +16,7 @@
 #include <deque>
 #include <mutex>
 
+#include "core/error.h"
 #include "core/parallel.h"
 #include "document/documenthost.h"
 #include "document/documentrules.h"
@@ -92,6 +93,7 @@ struct Job {
     std::exception_ptr escaped;
     std::atomic<bool> stop{false};
     std::atomic<bool> done{false};
+    bool started = false;  // handed to a worker (window's thread only)
 };
 
 }  // namespace
@@ -296,7 +298,7 @@ void frmDocument::requestUpdate(int index) {
         // Asked again while encoding: what runs is stale; the record as it is now counts.
         for (auto& job : s->jobs) {
             job->stop = true;
-            if (!job->done) s->retired.push_back(job);
+            if (job->started && !job->done) s->retired.push_back(job);
         }
         s->jobs.clear();
         s->prepared = false;
@@ -373,6 +375,7 @@ void frmDocument::pumpOnce() {
     const std::shared_ptr<Shared> shared = q.shared;
 
     const auto start = [&](const std::shared_ptr<Job>& job) {
+        job->started = true;
         ++shared->running;
         encodingPool().start([job, shared] {
             try {
@@ -461,7 +464,12 @@ void frmDocument::pumpOnce() {
             s.jobs.clear();
         }
         s.fromVersion = pictures_[0]->ContentVersion();
-        for (auto& job : s.jobs) start(job);
+        // A comparison's GIF trial waits for the JPEG trial, whose size it then must beat: it
+        // stops as soon as it outgrows it, as the one-at-a-time comparison does.
+        if (!s.jobs.empty()) start(s.jobs.front());
+        if (!s.choice)
+            for (auto& job : s.jobs)
+                if (!job->started) start(job);
     };
 
     // The rest of AktualisiereVariation once the encodings of step `s` are done.
@@ -496,9 +504,17 @@ void frmDocument::pumpOnce() {
                 r.PixelDepth = s.gifDepth;
                 r.PalettePixelDepth = s.gifDepth;
                 r.GIFAnimated = false;
-                takeEncodingIn(i, gifJob.options, gifJob.work, gifJob.chosenColour.get(), gifJob.quality.get());
-                const std::int64_t gifSize = target.InfoFileSize();
-                if (SmallerFormat(gifSize, jpegSize) == save_format::Jpeg) {
+                const bool gifOutgrew = gifJob.work.saveResult == static_cast<int>(imaging::ErrorCode::SizeLimit);
+                std::int64_t gifSize = 0;
+                if (gifOutgrew) {
+                    // Its transparent entry was chosen all the same.
+                    if (gifJob.work.reduceResult == 0 && !gifJob.work.afterReductionError)
+                        r.GIFTransparentColor = *gifJob.chosenColour;
+                } else {
+                    takeEncodingIn(i, gifJob.options, gifJob.work, gifJob.chosenColour.get(), gifJob.quality.get());
+                    gifSize = target.InfoFileSize();
+                }
+                if (gifOutgrew || SmallerFormat(gifSize, jpegSize) == save_format::Jpeg) {
                     r.Format = save_format::Jpeg;
                     r.MemHandle = std::move(jpegBlock);
                     r.MemFileSize = jpegBytes;
@@ -591,7 +607,18 @@ void frmDocument::pumpOnce() {
             prepare(s);
         }
     };
+    // GIF trials whose JPEG trial has ended start now, limited to its size.
+    const auto startGifTrials = [&] {
+        for (UpdateQueue::Step& s : q.steps) {
+            if (!s.choice || !s.prepared || s.dropped || s.jobs.size() != 2 || s.jobs[1]->started || !s.jobs[0]->done) continue;
+            const Job& jpeg = *s.jobs[0];
+            if (!jpeg.escaped && jpeg.work.reduceResult == 0 && !jpeg.work.afterReductionError && jpeg.work.saveResult == 0)
+                s.jobs[1]->work.options.sizeLimit = jpeg.work.encoded.size();
+            start(s.jobs[1]);
+        }
+    };
     prepareWaiting();
+    startGifTrials();
     // Once every encoding asked for has started, each holds the Original's picture as long as
     // it needs it; the queue's own hold would keep it until the round's end.
     if (std::all_of(q.steps.begin(), q.steps.end(), [](const UpdateQueue::Step& s) { return s.prepared || s.dropped; })) {
