@@ -121,7 +121,6 @@ private slots:
     }
 
     void cleanup() {
-        frmDocument::SetWaitForUpdates(true);
         QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('\n')));
         doc_.reset();
         tools_.reset();
@@ -425,47 +424,6 @@ private slots:
         QTRY_COMPARE(picture.PaintCount(), painted + 1);
         QCoreApplication::processEvents();
         QCOMPARE(picture.PaintCount(), painted + 1);
-    }
-
-    // Auto-apply off: edits made in the tools window while the selected Variation is being
-    // encoded are the user's and stay when the encoding comes in; only Apply takes them. A face
-    // without edits shows what the record holds once the encoding is in.
-    void unappliedEditsSurviveAnEncodingThatComesIn() {
-        // Large enough that its encoding is still at work when the call returns.
-        openDocument(stripes(900, 600));
-        doc_->SelektiereGrafik(1);
-        ProgramOptions().OptionsAutoApply = 0;
-        frmDocument::SetWaitForUpdates(false);
-        const int start = doc_->record(1).PixelDepth;
-        QVERIFY(start != 6 && start != 3);
-        auto* colours = child<QComboBox>(*tools_, "ComboNumColors");
-
-        // No edits: a record changed behind the face is shown once its encoding is in.
-        doc_->record(1).PixelDepth = doc_->record(1).PalettePixelDepth = 6;
-        doc_->AktualisiereVariation(1);
-        QVERIFY(doc_->UpdatePending(1));
-        QCOMPARE(tools_->SelectedPixelDepth(), start);
-        QTRY_VERIFY_WITH_TIMEOUT(!doc_->UpdateRunning(), 20000);
-        QCOMPARE(tools_->SelectedPixelDepth(), 6);
-
-        // Edits while the next encoding runs: they stay, and the record is left alone.
-        doc_->AktualisiereVariation(1);
-        QVERIFY(doc_->UpdatePending(1));
-        depth(3)->click();
-        typeAndEnter(colours->lineEdit(), "5");
-        QTRY_VERIFY_WITH_TIMEOUT(!doc_->UpdateRunning(), 20000);
-        QCOMPARE(tools_->SelectedPixelDepth(), 3);
-        QCOMPARE(colours->currentText(), QString("5"));
-        QCOMPARE(doc_->record(1).PixelDepth, 6);
-
-        // Apply takes them; the encoding that follows shows them as applied.
-        child<QPushButton>(*tools_, "CommandApply")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!doc_->UpdateRunning(), 20000);
-        QCOMPARE(doc_->record(1).PixelDepth, 3);
-        QCOMPARE(doc_->record(1).MaxColorsText, QString("5"));
-        QCOMPARE(doc_->picCompress(1).InfoBits(), 3);
-        QCOMPARE(tools_->SelectedPixelDepth(), 3);
-        QCOMPARE(colours->currentText(), QString("5"));
     }
 
     void applyIsRefusedWhileNotReady() {
@@ -816,8 +774,7 @@ private slots:
         auto* result = child<QLabel>(*tools_, "LabelTargetSizeResult");
         field->setText("0,97");  // either decimal sign
         tools_->TextTargetSize_Commit();
-        // The search runs off the window's thread; its outcome comes in afterwards.
-        QVERIFY(result->text().isEmpty());
+        QVERIFY(result->text().isEmpty());  // the search runs off the window's thread
         QTRY_VERIFY_WITH_TIMEOUT(!result->text().isEmpty(), 30000);
         const QRegularExpressionMatch found =
             QRegularExpression("^([0-9.,]+) Bytes, SSIM ([0-9.]+) at quality ([0-9]+)$").match(result->text());
@@ -827,8 +784,7 @@ private slots:
         // A target no quality reaches gives the best there is, and says so.
         field->setText("1");
         tools_->TextTargetSize_Commit();
-        QTRY_VERIFY_WITH_TIMEOUT(!result->text().isEmpty(), 30000);
-        QVERIFY2(result->text().startsWith("Nothing reaches SSIM 1.0000; the best: SSIM "), qPrintable(result->text()));
+        QTRY_VERIFY2_WITH_TIMEOUT(result->text().startsWith("Nothing reaches SSIM 1.0000; the best: SSIM "), qPrintable(result->text()), 30000);
         field->setText("1.5");
         tools_->TextTargetSize_Commit();
         QCOMPARE(messages_.size(), 1);
