@@ -118,6 +118,7 @@ struct VariationTabValues {
     int WebQuality = 75;             // 0..100
     bool WebLossless = false;
     int WebEffort = 4;               // WebP 0..6, AVIF 0..10
+    friend bool operator==(const VariationTabValues&, const VariationTabValues&) = default;
 };
 
 // The tools window as a document sees it.
@@ -129,6 +130,10 @@ public:
     // enabled the save commands and runs AktualisiereMemInfo afterwards). Read the record
     // through the document's accessors (record(i)) and the picture through picCompress(i).
     virtual void FuelleReiterVariation(frmDocument& document, int variation) = 0;
+    // The encoding of `variation` came in while the face may show it: as FuelleReiterVariation,
+    // except that a face holding edits not yet applied keeps them (they are the user's input;
+    // Apply takes them as they are).
+    virtual void VariationTakenIn(frmDocument& document, int variation) { FuelleReiterVariation(document, variation); }
     // Fills the Original tab's resize and crop controls from document.picOriginal().
     virtual void FuelleReiterOriginal(frmDocument& document) = 0;
 

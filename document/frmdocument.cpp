@@ -337,6 +337,26 @@ void frmDocument::InitialisiereGrafik(bool MitInfo) {
     });
 }
 
+bool frmDocument::needsColourCount(int index) const {
+    checkIndex(index);
+    const VariationRecord& r = records_[static_cast<std::size_t>(index)];
+    if (r.Initialised == 1) return false;
+    const imaging::ImageControl& original = *pictures_[0];
+    if (colourCountOf_ == original.ContentVersion() + 1) return false;
+    const int slot = std::clamp(index, kFirstProfileSlot, kLastProfileSlot);
+    OriginalTraits traits;
+    traits.infoBits = original.InfoBits();
+    traits.animatedGif = mitInfo_ && isAnimatedOriginal();
+    traits.animated = mitInfo_ && originalAnimated_;
+    return NeedsColorCount(ProgramOptions().Profiles[static_cast<std::size_t>(slot)], traits);
+}
+
+void frmDocument::setColourCount(int count, std::uint64_t contentVersion) {
+    if (contentVersion != pictures_[0]->ContentVersion()) return;
+    colourCount_ = count;
+    colourCountOf_ = contentVersion + 1;
+}
+
 void frmDocument::InitialisiereVariation(int index) {
     checkIndex(index);
     VariationRecord& r = records_[static_cast<std::size_t>(index)];

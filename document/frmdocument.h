@@ -44,6 +44,7 @@ namespace kalmira {
 
 class DifferenceLegend;
 struct QualityOptionsRecord;
+struct AnimationWork;
 
 // What a Variation's file carries beside its pixels, from the Original's notes and the Quality
 // options: its colour profile when KeepProfile, its author and copyright when KeepAuthor.
@@ -215,7 +216,8 @@ public:
     void WaitForUpdates();
     // True while Variations asked for are not all taken in.
     bool UpdateRunning() const;
-    // Encodings of this document running on worker threads now (stopped ones until they end).
+    // Encodings and searches of this document running on worker threads now (stopped ones
+    // until they end; a colour count or search until the window's thread has its outcome).
     int EncodingsRunning() const;
     // Called on the window's thread after an update has taken in one Variation (tests close
     // the document from it); returns the previous function.
@@ -225,6 +227,9 @@ public:
     // the white matte the reduction used); none for an animated Variation or when the sizes
     // differ. Remembered until either picture changes.
     std::optional<imaging::QualityScore> VariationQuality(int index);
+    // How many measurements VariationQuality has made in the process (on the window's thread;
+    // those of an update are made by its workers).
+    static int WindowThreadQualityMeasurements();
     // ", PSNR 34.2 dB, SSIM 0.987" for the caption, or empty when switched off or not comparable.
     QString QualityCaptionPart(int index);
     // The hot spot of a captured mouse cursor, shown in the Original's caption. It holds while
@@ -244,10 +249,13 @@ public:
         int colors = 0;
         bool dithered = false;
         int encodes = 0;         // encodes of the search (one more follows for the Variation)
+        bool superseded = false; // a later search of the same Variation took its place
     };
     // The search runs on a worker thread; `done` is called on the window's thread once the
     // Variation shows the encoding found (at once when nothing applies; never when the
-    // document closes first).
+    // document closes first). A Variation has one search at work at a time: a search asked
+    // for while another runs starts when that one ends, and the earlier search's outcome (or
+    // a waiting one's) is dropped, its `done` told it was superseded and the record left alone.
     void FitVariationToBudget(int index, std::int64_t bytes, std::function<void(const BudgetOutcome&)> done);
     // The same, returning once it is done (the event loop runs meanwhile); for tests.
     BudgetOutcome FitVariationToBudget(int index, std::int64_t bytes);
@@ -263,7 +271,11 @@ public:
         std::int64_t bytes = 0;  // the Variation's file size afterwards
         int quality = 0;         // as in BudgetOutcome
         int colors = 0;
+        bool superseded = false; // as in BudgetOutcome
     };
+    // On a worker thread, as FitVariationToBudget (and sharing its one search per Variation).
+    void FitVariationToSsim(int index, double target, std::function<void(const SsimOutcome&)> done);
+    // The same, returning once it is done (the event loop runs meanwhile); for tests.
     SsimOutcome FitVariationToSsim(int index, double target);
     // Calls `then` on the window's thread once Variation `index` has been taken in (at once
     // when no update of it is pending); dropped when the document closes first.
@@ -381,6 +393,11 @@ private:
     std::function<void(imaging::Bitmap&)> transparencyStep(int index, std::shared_ptr<imaging::Rgb> chosenColour) const;
     void takeEncodingIn(int index, const SaveOptions& options, imaging::RoundTripWork& work, const imaging::Rgb* chosenColour,
                         const MeasuredQuality* quality);
+    // The same for an animated Variation (variationanimation.cpp): every frame of `frames`
+    // (the Original's) reduced, encoded and decoded on the worker, taken in as the round trip
+    // through a file left it.
+    std::shared_ptr<AnimationWork> detachAnimation(int index, std::shared_ptr<const std::vector<imaging::Frame>> frames);
+    void takeAnimationIn(int index, AnimationWork& work);
     // The asynchronous update (variationbatch.cpp): asking for one Variation, and the step that
     // prepares and starts encodings and takes finished ones in, run whenever something changed.
     void requestUpdate(int index);
@@ -391,6 +408,21 @@ private:
     void runOffWindowThread(std::function<void()> work, std::function<void()> then);
     // Stops every encoding of the document and forgets what was asked (closing).
     void stopUpdates();
+    // A setting search of Variation `index` (byte budget, SSIM target) on an encoding thread:
+    // `work` there, then `then(current)` on the window's thread, `current` false when a later
+    // search of the Variation was asked for meanwhile (or this one never ran).
+    void runSearch(int index, std::function<void()> work, std::function<void(bool current)> then);
+    struct SearchSlot {
+        bool running = false;
+        std::uint64_t generation = 0;
+        // The search asked for while one ran: called with true to start it, false to drop it.
+        std::function<void(bool start)> waiting;
+    };
+    std::array<SearchSlot, kVariationCount + 1> searches_{};
+    // Whether InitialisiereVariation(index) would count the Original's colours now (the count
+    // of its present content is not known yet), and taking in a count made elsewhere.
+    bool needsColourCount(int index) const;
+    void setColourCount(int count, std::uint64_t contentVersion);
     // Whether Variation `index` waits for an encoding prepared from the Original as it is now.
     bool updateAskedFromCurrentOriginal(int index) const;
     void updateOnWindowThread(int index);

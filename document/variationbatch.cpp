@@ -16,11 +16,13 @@
 #include <deque>
 #include <mutex>
 
+#include "core/error.h"
 #include "core/parallel.h"
 #include "document/documenthost.h"
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
 #include "document/repaintpause.h"
+#include "document/variationanimation.h"
 #include "common/errortrap.h"
 #include "common/globals.h"
 #include "common/texts.h"
@@ -84,12 +86,14 @@ struct Shared {
 // and a stopped encoding can run on to its next step on its own.
 struct Job {
     imaging::RoundTripWork work;
+    std::shared_ptr<AnimationWork> animation;  // an animated Variation's work instead
     std::shared_ptr<imaging::Rgb> chosenColour = std::make_shared<imaging::Rgb>(0);
     std::shared_ptr<frmDocument::MeasuredQuality> quality = std::make_shared<frmDocument::MeasuredQuality>();
     SaveOptions options;
     std::exception_ptr escaped;
     std::atomic<bool> stop{false};
     std::atomic<bool> done{false};
+    bool started = false;  // handed to a worker (window's thread only)
 };
 
 }  // namespace
@@ -97,8 +101,7 @@ struct Job {
 struct frmDocument::UpdateQueue {
     // One Variation asked for and not yet taken in. Its encodings are those the one-at-a-time
     // update makes, in its order (the JPEG trial before the GIF trial of a format comparison),
-    // none when the window's thread encodes it (an animation, through a file, or a Variation
-    // the format choice has left encoded).
+    // none when the format choice has left the Variation encoded already.
     struct Step {
         int variation = 0;
         bool prepared = false;
@@ -121,6 +124,11 @@ struct frmDocument::UpdateQueue {
     // The Original's picture the workers copy and measure against, and its content version.
     std::shared_ptr<const imaging::Bitmap> original;
     std::uint64_t originalVersion = 0;
+    // The Original's frames the workers of animated Variations start from, and their version.
+    std::shared_ptr<const std::vector<imaging::Frame>> originalFrames;
+    std::uint64_t originalFramesVersion = 0;
+    // The Original's content version whose colours a worker is counting (+1; 0: none).
+    std::uint64_t countingVersion = 0;
     bool pumping = false;
     bool pumpPosted = false;
     bool pumpAgain = false;  // something ended while a step ran
@@ -252,10 +260,19 @@ void frmDocument::runOffWindowThread(std::function<void()> work, std::function<v
             const imaging::WorkerThreadScope atWork;
             if (!shared->stop) work();
         }
-        --shared->running;
+        // The work counts as running until the window's thread has its outcome, so the next
+        // step it starts follows without a moment where nothing seems at work.
         const std::lock_guard<std::mutex> lock(shared->mutex);
         if (frmDocument* document = shared->receiver)
-            QMetaObject::invokeMethod(document, std::move(then), Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                document,
+                [shared, then = std::move(then)]() mutable {
+                    --shared->running;
+                    then();
+                },
+                Qt::QueuedConnection);
+        else
+            --shared->running;
     });
 }
 
@@ -281,7 +298,7 @@ void frmDocument::requestUpdate(int index) {
         // Asked again while encoding: what runs is stale; the record as it is now counts.
         for (auto& job : s->jobs) {
             job->stop = true;
-            if (!job->done) s->retired.push_back(job);
+            if (job->started && !job->done) s->retired.push_back(job);
         }
         s->jobs.clear();
         s->prepared = false;
@@ -358,16 +375,24 @@ void frmDocument::pumpOnce() {
     const std::shared_ptr<Shared> shared = q.shared;
 
     const auto start = [&](const std::shared_ptr<Job>& job) {
+        job->started = true;
         ++shared->running;
         encodingPool().start([job, shared] {
             try {
                 const imaging::WorkerThreadScope atWork;
-                job->work.Run([&] { return shared->stop.load() || job->stop.load(); });
+                const auto stop = [&] { return shared->stop.load() || job->stop.load(); };
+                if (job->animation)
+                    job->animation->Run(stop);
+                else
+                    job->work.Run(stop);
             } catch (...) {
                 job->escaped = std::current_exception();
             }
             // A stopped encoding's leftovers go now, not when the window gets round to it.
-            if (job->stop) job->work = imaging::RoundTripWork();
+            if (job->stop) {
+                job->work = imaging::RoundTripWork();
+                job->animation.reset();
+            }
             job->done = true;
             --shared->running;
             const std::lock_guard<std::mutex> lock(shared->mutex);
@@ -384,6 +409,14 @@ void frmDocument::pumpOnce() {
             q.originalVersion = original.ContentVersion();
         }
         return q.original;
+    };
+    const auto originalFrames = [&]() -> std::shared_ptr<const std::vector<imaging::Frame>> {
+        const imaging::ImageControl& original = *pictures_[0];
+        if (!q.originalFrames || q.originalFramesVersion != original.ContentVersion()) {
+            q.originalFrames = std::make_shared<const std::vector<imaging::Frame>>(original.BitmapList());
+            q.originalFramesVersion = original.ContentVersion();
+        }
+        return q.originalFrames;
     };
 
     // InitialisiereVariation and the first half of SpeichernLadenVariation, on the window's
@@ -407,13 +440,18 @@ void frmDocument::pumpOnce() {
                     r.PixelDepth = jpeg ? 24 : s.gifDepth;
                     r.PalettePixelDepth = r.PixelDepth;
                     if (!jpeg) r.GIFAnimated = false;
-                    // Only the winner is measured, on the window's thread as before.
+                    // Both trials are measured on their workers; the winner's numbers are kept.
                     auto job = std::make_shared<Job>();
-                    job->work = detachEncoding(i, job->options, originalPicture(), job->chosenColour, nullptr);
+                    job->work = detachEncoding(i, job->options, originalPicture(), job->chosenColour, job->quality);
                     s.jobs.push_back(std::move(job));
                 }
-            } else if (freshlyEncoded_ == i || r.GIFAnimated) {
+            } else if (freshlyEncoded_ == i || (r.GIFAnimated && pictures_[0]->BitmapListCount() == 0)) {
+                // Encoded already, or an animated Variation of an Original without frames.
                 s.onWindowThread = true;
+            } else if (r.GIFAnimated) {
+                auto job = std::make_shared<Job>();
+                job->animation = detachAnimation(i, originalFrames());
+                s.jobs.push_back(std::move(job));
             } else {
                 auto job = std::make_shared<Job>();
                 job->work = detachEncoding(i, job->options, originalPicture(), job->chosenColour, job->quality);
@@ -426,7 +464,12 @@ void frmDocument::pumpOnce() {
             s.jobs.clear();
         }
         s.fromVersion = pictures_[0]->ContentVersion();
-        for (auto& job : s.jobs) start(job);
+        // A comparison's GIF trial waits for the JPEG trial, whose size it then must beat: it
+        // stops as soon as it outgrows it, as the one-at-a-time comparison does.
+        if (!s.jobs.empty()) start(s.jobs.front());
+        if (!s.choice)
+            for (auto& job : s.jobs)
+                if (!job->started) start(job);
     };
 
     // The rest of AktualisiereVariation once the encodings of step `s` are done.
@@ -461,9 +504,17 @@ void frmDocument::pumpOnce() {
                 r.PixelDepth = s.gifDepth;
                 r.PalettePixelDepth = s.gifDepth;
                 r.GIFAnimated = false;
-                takeEncodingIn(i, gifJob.options, gifJob.work, gifJob.chosenColour.get(), nullptr);
-                const std::int64_t gifSize = target.InfoFileSize();
-                if (SmallerFormat(gifSize, jpegSize) == save_format::Jpeg) {
+                const bool gifOutgrew = gifJob.work.saveResult == static_cast<int>(imaging::ErrorCode::SizeLimit);
+                std::int64_t gifSize = 0;
+                if (gifOutgrew) {
+                    // Its transparent entry was chosen all the same.
+                    if (gifJob.work.reduceResult == 0 && !gifJob.work.afterReductionError)
+                        r.GIFTransparentColor = *gifJob.chosenColour;
+                } else {
+                    takeEncodingIn(i, gifJob.options, gifJob.work, gifJob.chosenColour.get(), gifJob.quality.get());
+                    gifSize = target.InfoFileSize();
+                }
+                if (gifOutgrew || SmallerFormat(gifSize, jpegSize) == save_format::Jpeg) {
                     r.Format = save_format::Jpeg;
                     r.MemHandle = std::move(jpegBlock);
                     r.MemFileSize = jpegBytes;
@@ -472,6 +523,11 @@ void frmDocument::pumpOnce() {
                     target.SetInfo(jpegInfo);
                     encodedWith_[static_cast<std::size_t>(i)] = jpegWith;
                     encodedWith_[static_cast<std::size_t>(i)].shown = target.ContentVersion();
+                    const MeasuredQuality& measured = *jpegJob.quality;
+                    const imaging::ImageControl& original = *pictures_[0];
+                    if (measured.measured && measured.originalVersion == original.ContentVersion() && original.HasBitmap())
+                        quality_[static_cast<std::size_t>(i)] =
+                            QualityMemo{true, original.ContentVersion(), target.ContentVersion(), measured.score};
                 }
                 // InitialisiereVariation's last word on the winner.
                 if (r.Format != save_format::Gif) {
@@ -483,18 +539,24 @@ void frmDocument::pumpOnce() {
                     freshlyEncoded_ = 0;
                 else
                     SpeichernLadenVariation(i);
+            } else if (Job& job = *s.jobs[0]; job.animation) {
+                takeAnimationIn(i, *job.animation);
             } else {
-                Job& job = *s.jobs[0];
                 takeEncodingIn(i, job.options, job.work, job.chosenColour.get(), job.quality.get());
             }
         });
         // The outcome is in the picture now; the work's leftovers go at once.
-        for (auto& job : s.jobs) job->work = imaging::RoundTripWork();
+        for (auto& job : s.jobs) {
+            job->work = imaging::RoundTripWork();
+            job->animation.reset();
+        }
         Guarded([&] {
-            if (isFrameSelected(frames_[static_cast<std::size_t>(i)]))
-                FuelleReiterVariation(i);
-            else
-                AktualisiereMemInfo(i);
+            if (isFrameSelected(frames_[static_cast<std::size_t>(i)])) {
+                // As FuelleReiterVariation, but edits in the tools window not yet applied stay.
+                if (MainWindowHost* host = mainWindowHost()) host->EnableSaveCommands(true);
+                if (ToolsHost* tools = toolsHost()) tools->VariationTakenIn(*this, i);
+            }
+            AktualisiereMemInfo(i);
             target.ForceRepaint();
             if (PaletteHost* palette = paletteHost(); palette && isFrameSelected(frames_[static_cast<std::size_t>(i)]))
                 palette->DisplayPalette(target);
@@ -519,15 +581,50 @@ void frmDocument::pumpOnce() {
 
     // Start what can start, in the order asked for. By index: a message a step shows lets
     // events run, which may ask for more (the queue grows at its end meanwhile).
+    // A Variation set up afresh may need the Original's colour count: a worker counts them (on
+    // the copy the encodings share) and the steps from there on wait for it.
+    const auto countFirst = [&](const UpdateQueue::Step& s) {
+        if (!needsColourCount(s.variation)) return false;
+        const std::uint64_t version = pictures_[0]->ContentVersion();
+        if (q.countingVersion != version + 1) {
+            q.countingVersion = version + 1;
+            auto picture = originalPicture();
+            auto count = std::make_shared<int>(0);
+            runOffWindowThread([picture, count] { *count = picture->uniqueColorCount(); },
+                               [this, count, version] {
+                                   setColourCount(*count, version);
+                                   if (updates_ && updates_->countingVersion == version + 1) updates_->countingVersion = 0;
+                                   pumpUpdates();
+                               });
+        }
+        return true;
+    };
     const auto prepareWaiting = [&] {
-        for (std::size_t k = 0; k < q.steps.size() && !q.closing; ++k)
-            if (!q.steps[k].prepared && !q.steps[k].dropped && allDone(q.steps[k].retired)) prepare(q.steps[k]);
+        for (std::size_t k = 0; k < q.steps.size() && !q.closing; ++k) {
+            UpdateQueue::Step& s = q.steps[k];
+            if (s.prepared || s.dropped || !allDone(s.retired)) continue;
+            if (countFirst(s)) break;
+            prepare(s);
+        }
+    };
+    // GIF trials whose JPEG trial has ended start now, limited to its size.
+    const auto startGifTrials = [&] {
+        for (UpdateQueue::Step& s : q.steps) {
+            if (!s.choice || !s.prepared || s.dropped || s.jobs.size() != 2 || s.jobs[1]->started || !s.jobs[0]->done) continue;
+            const Job& jpeg = *s.jobs[0];
+            if (!jpeg.escaped && jpeg.work.reduceResult == 0 && !jpeg.work.afterReductionError && jpeg.work.saveResult == 0)
+                s.jobs[1]->work.options.sizeLimit = jpeg.work.encoded.size();
+            start(s.jobs[1]);
+        }
     };
     prepareWaiting();
+    startGifTrials();
     // Once every encoding asked for has started, each holds the Original's picture as long as
     // it needs it; the queue's own hold would keep it until the round's end.
-    if (std::all_of(q.steps.begin(), q.steps.end(), [](const UpdateQueue::Step& s) { return s.prepared || s.dropped; }))
+    if (std::all_of(q.steps.begin(), q.steps.end(), [](const UpdateQueue::Step& s) { return s.prepared || s.dropped; })) {
         q.original.reset();
+        q.originalFrames.reset();
+    }
 
     // Take in what is finished, in order.
     while (!q.steps.empty() && !shared->stop && !q.closing) {
@@ -557,6 +654,7 @@ void frmDocument::pumpOnce() {
         // The round is over: the Original's shared copy goes (a worker still holding it, a
         // stopped one, lets it go when it ends).
         q.original.reset();
+        q.originalFrames.reset();
         if (q.progressShown) {
             q.progressShown = false;
             if (MainWindowHost* host = mainWindowHost()) host->EndProgress();

@@ -31,6 +31,36 @@ imaging::SaveOptions searchBase(const VariationRecord& r, const imaging::ImageCo
 
 }  // namespace
 
+void frmDocument::runSearch(int index, std::function<void()> work, std::function<void(bool current)> then) {
+    SearchSlot& slot = searches_[static_cast<std::size_t>(index)];
+    const std::uint64_t generation = ++slot.generation;
+    auto start = [this, index, generation, work = std::move(work), then = std::move(then)](bool run) mutable {
+        if (!run) {
+            then(false);
+            return;
+        }
+        searches_[static_cast<std::size_t>(index)].running = true;
+        runOffWindowThread(std::move(work), [this, index, generation, then = std::move(then)] {
+            SearchSlot& s = searches_[static_cast<std::size_t>(index)];
+            s.running = false;
+            // The next search starts before this outcome is taken in, which may run events.
+            std::function<void(bool)> next = std::move(s.waiting);
+            s.waiting = nullptr;
+            if (next) next(true);
+            then(generation == searches_[static_cast<std::size_t>(index)].generation);
+        });
+    };
+    if (!slot.running) {
+        start(true);
+        return;
+    }
+    // The engine's search cannot be stopped: the new one waits for it, and replaces any
+    // search that was waiting.
+    std::function<void(bool)> dropped = std::move(slot.waiting);
+    slot.waiting = std::move(start);
+    if (dropped) dropped(false);
+}
+
 void frmDocument::FitVariationToBudget(int index, std::int64_t bytes, std::function<void(const BudgetOutcome&)> done) {
     checkVariation(index);
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
@@ -53,7 +83,8 @@ void frmDocument::FitVariationToBudget(int index, std::int64_t bytes, std::funct
     auto source = std::make_shared<const imaging::Bitmap>(pictures_[0]->Bitmap());
     auto found = std::make_shared<imaging::BudgetResult>();
     auto failure = std::make_shared<std::exception_ptr>();
-    runOffWindowThread(
+    runSearch(
+        index,
         [source, found, failure, byQuality, base, budget, ditherCode, bits] {
             try {
                 if (byQuality) {
@@ -67,8 +98,13 @@ void frmDocument::FitVariationToBudget(int index, std::int64_t bytes, std::funct
                 *failure = std::current_exception();
             }
         },
-        [this, index, found, failure, byQuality, done] {
+        [this, index, found, failure, byQuality, done](bool current) {
             BudgetOutcome outcome;
+            if (!current) {
+                outcome.superseded = true;
+                done(outcome);
+                return;
+            }
             const bool ok = Guarded([&] {
                 if (*failure) std::rethrow_exception(*failure);
                 VariationRecord& rec = records_[static_cast<std::size_t>(index)];
@@ -102,55 +138,112 @@ void frmDocument::FitVariationToBudget(int index, std::int64_t bytes, std::funct
         });
 }
 
-frmDocument::BudgetOutcome frmDocument::FitVariationToBudget(int index, std::int64_t bytes) {
-    BudgetOutcome outcome;
+namespace {
+
+// Runs `start(done)` and the event loop until `done` has been called or `owner` has gone.
+template <class Outcome>
+Outcome waitFor(QObject* owner, const std::function<void(std::function<void(const Outcome&)>)>& start) {
+    Outcome outcome;
     bool finished = false;
     QEventLoop loop;
-    FitVariationToBudget(index, bytes, [&](const BudgetOutcome& o) {
+    start([&](const Outcome& o) {
         outcome = o;
         finished = true;
         loop.quit();
     });
     if (!finished) {
-        const QMetaObject::Connection gone = connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+        const QMetaObject::Connection gone = QObject::connect(owner, &QObject::destroyed, &loop, &QEventLoop::quit);
         loop.exec();
-        disconnect(gone);
+        QObject::disconnect(gone);
     }
     return outcome;
 }
 
+}  // namespace
+
+frmDocument::BudgetOutcome frmDocument::FitVariationToBudget(int index, std::int64_t bytes) {
+    return waitFor<BudgetOutcome>(this, [&](std::function<void(const BudgetOutcome&)> done) {
+        FitVariationToBudget(index, bytes, std::move(done));
+    });
+}
+
 frmDocument::SsimOutcome frmDocument::FitVariationToSsim(int index, double target) {
+    return waitFor<SsimOutcome>(this, [&](std::function<void(const SsimOutcome&)> done) {
+        FitVariationToSsim(index, target, std::move(done));
+    });
+}
+
+void frmDocument::FitVariationToSsim(int index, double target, std::function<void(const SsimOutcome&)> done) {
     checkVariation(index);
-    SsimOutcome outcome;
     VariationRecord& r = records_[static_cast<std::size_t>(index)];
-    if (!imaging::validSsimTarget(target) || r.GIFAnimated || !pictures_[0]->HasBitmap()) return outcome;
+    if (!imaging::validSsimTarget(target) || r.GIFAnimated || !pictures_[0]->HasBitmap()) {
+        done(SsimOutcome{});
+        return;
+    }
     const SaveOptions options = HoleSpeicherOptionen(index);
     const imaging::SaveOptions base = searchBase(r, *pictures_[static_cast<std::size_t>(index)], options);
-    const imaging::Bitmap& original = pictures_[0]->Bitmap();
-    imaging::SsimTargetResult found;
-    if (imaging::budgetByQuality(base.format) && !(r.WebLossless && (r.Format == save_format::Webp || r.Format == save_format::Avif))) {
-        const imaging::Bitmap picture = imaging::colorRes(original, options.BitsPerPixel, 0, 0, 0);
-        found = imaging::fitQualityToSsim(original, picture, base, target);
-        if (r.Format == save_format::Jpeg)
-            r.JPEGQFactor = found.options.qualityFactor;
-        else
-            r.WebQuality = found.options.quality;
-        outcome.quality = r.Format == save_format::Jpeg ? 256 - r.JPEGQFactor : r.WebQuality;
-    } else if (imaging::budgetByColours(base.format) && r.PixelDepth <= 8 && r.ColorPalette == 2) {
-        found = imaging::fitColoursToSsim(original, base, target, r.DitheringMethod);
-        r.MaxColorsText = QString::number(found.colors);
-        r.PixelDepth = found.options.bits;
-        r.PalettePixelDepth = found.options.bits;
-        outcome.colors = found.colors;
-    } else {
-        return outcome;
+    const bool byQuality =
+        imaging::budgetByQuality(base.format) && !(r.WebLossless && (r.Format == save_format::Webp || r.Format == save_format::Avif));
+    const bool byColours = !byQuality && imaging::budgetByColours(base.format) && r.PixelDepth <= 8 && r.ColorPalette == 2;
+    if (!byQuality && !byColours) {
+        done(SsimOutcome{});
+        return;
     }
-    outcome.applicable = true;
-    outcome.reached = found.reached;
-    outcome.ssim = found.ssim;
-    AktualisiereVariation(index);
-    outcome.bytes = pictures_[static_cast<std::size_t>(index)]->InfoFileSize();
-    return outcome;
+    const int ditherCode = r.DitheringMethod;
+    const int bits = options.BitsPerPixel;
+    auto source = std::make_shared<const imaging::Bitmap>(pictures_[0]->Bitmap());
+    auto found = std::make_shared<imaging::SsimTargetResult>();
+    auto failure = std::make_shared<std::exception_ptr>();
+    runSearch(
+        index,
+        [source, found, failure, byQuality, base, target, ditherCode, bits] {
+            try {
+                if (byQuality) {
+                    const imaging::Bitmap picture = imaging::colorRes(*source, bits, 0, 0, 0);
+                    *found = imaging::fitQualityToSsim(*source, picture, base, target);
+                } else {
+                    *found = imaging::fitColoursToSsim(*source, base, target, ditherCode);
+                }
+            } catch (...) {
+                *failure = std::current_exception();
+            }
+        },
+        [this, index, found, failure, byQuality, done](bool current) {
+            SsimOutcome outcome;
+            if (!current) {
+                outcome.superseded = true;
+                done(outcome);
+                return;
+            }
+            const bool ok = Guarded([&] {
+                if (*failure) std::rethrow_exception(*failure);
+                VariationRecord& rec = records_[static_cast<std::size_t>(index)];
+                if (byQuality) {
+                    if (rec.Format == save_format::Jpeg)
+                        rec.JPEGQFactor = found->options.qualityFactor;
+                    else
+                        rec.WebQuality = found->options.quality;
+                    outcome.quality = rec.Format == save_format::Jpeg ? 256 - rec.JPEGQFactor : rec.WebQuality;
+                } else {
+                    rec.MaxColorsText = QString::number(found->colors);
+                    rec.PixelDepth = found->options.bits;
+                    rec.PalettePixelDepth = found->options.bits;
+                    outcome.colors = found->colors;
+                }
+                outcome.applicable = true;
+                outcome.reached = found->reached;
+                outcome.ssim = found->ssim;
+            });
+            if (!ok) {
+                done(SsimOutcome{});
+                return;
+            }
+            AktualisiereVariation(index);
+            WhenTakenIn(index, [this, index, outcome, done]() mutable {
+                outcome.bytes = pictures_[static_cast<std::size_t>(index)]->InfoFileSize();
+                done(outcome);
+            });
+        });
 }
 
 }  // namespace kalmira

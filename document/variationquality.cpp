@@ -1,6 +1,7 @@
 // The quality numbers of a Variation: how far what the user sees is from the Original.
 #include <QLocale>
 
+#include <atomic>
 #include <cmath>
 
 #include "core/error.h"
@@ -12,6 +13,12 @@
 #include <QGroupBox>
 
 namespace kalmira {
+
+namespace {
+std::atomic<int> windowThreadMeasurements{0};
+}  // namespace
+
+int frmDocument::WindowThreadQualityMeasurements() { return windowThreadMeasurements; }
 
 std::optional<imaging::QualityScore> frmDocument::VariationQuality(int index) {
     checkVariation(index);
@@ -32,6 +39,7 @@ std::optional<imaging::QualityScore> frmDocument::VariationQuality(int index) {
     const imaging::Bitmap& shown = variation.Bitmap();
     // After the Original was resized and before the Variation is encoded again.
     if (source->width() != shown.width() || source->height() != shown.height()) return memo.score;
+    ++windowThreadMeasurements;
     memo.score = imaging::measureQuality(*source, shown);
     return memo.score;
 }

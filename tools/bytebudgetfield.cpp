@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 
 #include "common/errortrap.h"
 #include "common/texts.h"
@@ -56,22 +57,29 @@ void frmTools::commitSsimTarget(frmDocument& document, int n, QString text) {
         showMessage(6646);
         return;
     }
-    const frmDocument::SsimOutcome outcome = document.FitVariationToSsim(n, target);
-    if (!outcome.applicable) {
-        showMessage(6625);
-        return;
-    }
-    // Four decimals, as the caption shows SSIM in its own locale-free form.
-    const QString reached = QString::number(outcome.ssim, 'f', 4);
-    const QString bytes = FormatWholeNumber(outcome.bytes);
-    QString result;
-    if (!outcome.reached)
-        result = LoadText(6645).arg(QString::number(target, 'f', 4), reached, bytes);
-    else if (outcome.colors > 0)
-        result = LoadText(6644).arg(bytes, reached).arg(outcome.colors);
-    else
-        result = LoadText(6643).arg(bytes, reached).arg(outcome.quality);
-    labelTargetSizeResult_->setText(result);
+    // The search runs off the window's thread, as the byte budget's does.
+    labelTargetSizeResult_->clear();
+    document.FitVariationToSsim(n, target, [this, target, n, doc = QPointer<frmDocument>(&document)](const frmDocument::SsimOutcome& outcome) {
+        Guarded([&] {
+            if (outcome.superseded) return;
+            if (!outcome.applicable) {
+                showMessage(6625);
+                return;
+            }
+            if (doc && doc->FindeSelektierteGrafik() == n) FuelleReiterVariation(*doc, n);
+            // Four decimals, as the caption shows SSIM in its own locale-free form.
+            const QString reached = QString::number(outcome.ssim, 'f', 4);
+            const QString bytes = FormatWholeNumber(outcome.bytes);
+            QString result;
+            if (!outcome.reached)
+                result = LoadText(6645).arg(QString::number(target, 'f', 4), reached, bytes);
+            else if (outcome.colors > 0)
+                result = LoadText(6644).arg(bytes, reached).arg(outcome.colors);
+            else
+                result = LoadText(6643).arg(bytes, reached).arg(outcome.quality);
+            labelTargetSizeResult_->setText(result);
+        });
+    });
 }
 
 void frmTools::TextTargetSize_Commit() {
@@ -97,12 +105,16 @@ void frmTools::TextTargetSize_Commit() {
         // The search runs off the window's thread; the row shows its outcome once the
         // Variation shows the encoding found.
         labelTargetSizeResult_->clear();
-        document->FitVariationToBudget(n, bytes, [this, bytes](const frmDocument::BudgetOutcome& outcome) {
+        document->FitVariationToBudget(n, bytes, [this, bytes, n, doc = QPointer<frmDocument>(document)](const frmDocument::BudgetOutcome& outcome) {
             Guarded([&] {
+                if (outcome.superseded) return;
                 if (!outcome.applicable) {
                     showMessage(6625);
                     return;
                 }
+                // The face shows the setting found, even over edits not applied: the search
+                // was asked for after them.
+                if (doc && doc->FindeSelektierteGrafik() == n) FuelleReiterVariation(*doc, n);
                 QString result;
                 if (!outcome.fits)
                     result = LoadText(6624).arg(FormatWholeNumber(bytes), FormatWholeNumber(outcome.bytes));

@@ -493,6 +493,9 @@ void frmTools::CommandApply_Click() {
             const int n = document->FindeSelektierteGrafik();
             if (n <= 0) return;
             lastNumColors_ = ui_->ComboNumColors->currentText();
+            // What is applied now is what the face shows: no edit of it is pending any more.
+            shownValues_ = ReadVariationTab();
+            shownVariation_ = n;
             document->AusfuehrenVariationAenderungen(n);
         }
         document->OriginalResize();

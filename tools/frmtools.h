@@ -104,6 +104,7 @@ public:
 
     // --- ToolsHost --------------------------------------------------------------------------
     void FuelleReiterVariation(frmDocument& document, int variation) override;
+    void VariationTakenIn(frmDocument& document, int variation) override;
     void FuelleReiterOriginal(frmDocument& document) override;
     VariationTabValues ReadVariationTab() const override;
     void ReleasePlayAnimation() override;
@@ -172,6 +173,11 @@ private:
     std::unique_ptr<Ui::frmTools> ui_;
     DocumentProvider documentProvider_;
     QPointer<frmDocument> lastDocument_;
+    // What the Variation face showed when it was last filled or applied, and for which
+    // Variation: a face that differs holds edits not yet applied.
+    VariationTabValues shownValues_;
+    int shownVariation_ = 0;
+    bool hasUnappliedEdits(const frmDocument& document, int variation) const;
     std::function<void(frmDocument&)> undoHook_;
     std::function<void()> hideRequest_;
     std::function<void()> paletteRequest_;

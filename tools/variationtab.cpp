@@ -400,6 +400,24 @@ void frmTools::FuelleReiterVariation(frmDocument& document, int variation) {
     imaging::ImageControl& picture = document.picCompress(variation);
     const int unique = r.GIFAnimated ? (1 << std::clamp(r.PixelDepth, 0, 30)) : picture.ColorCount();
     u.LabelUniqueColors->setText(QString::number(unique) + LoadText(5401));
+    shownValues_ = ReadVariationTab();
+    shownVariation_ = variation;
+}
+
+bool frmTools::hasUnappliedEdits(const frmDocument& document, int variation) const {
+    return lastDocument_.data() == &document && shownVariation_ == variation && !IsOriginalFaceShown() &&
+           ReadVariationTab() != shownValues_;
+}
+
+void frmTools::VariationTakenIn(frmDocument& document, int variation) {
+    if (!hasUnappliedEdits(document, variation)) {
+        FuelleReiterVariation(document, variation);
+        return;
+    }
+    // The face keeps the user's edits; only what the new encoding shows of itself changes.
+    const VariationRecord& r = document.record(variation);
+    const int unique = r.GIFAnimated ? (1 << std::clamp(r.PixelDepth, 0, 30)) : document.picCompress(variation).ColorCount();
+    ui_->LabelUniqueColors->setText(QString::number(unique) + LoadText(5401));
 }
 
 VariationTabValues frmTools::ReadVariationTab() const {

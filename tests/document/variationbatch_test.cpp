@@ -104,7 +104,7 @@ private:
         ApplyReady = false;
         auto& original = doc->picOriginal();
         if (original.FileInfo(path, 1000) != 0 || original.Load(path, 0, 0, -1) != 0) return nullptr;
-        doc->SetOriginalAnimation(false, 1);
+        doc->SetOriginalAnimation(original.BitmapListCount() > 1, std::max(1, original.BitmapListCount()));
         ApplyReady = true;
         doc->InitialisiereGrafik(true);
         doc->picOriginalAendern();
@@ -216,6 +216,107 @@ private slots:
         if (QTest::currentDataTag() == QLatin1String("stripes")) QCOMPARE(parallel[0][0].format, int(save_format::Gif));
         QVERIFY(parallel[1][1].transparent);
         QVERIFY(parallel[1][1].palette.contains(parallel[1][1].transparentColour));
+    }
+
+    // Animated GIF Variations are encoded on workers too: the call returns while their
+    // encodings run, and every frame, palette, transparency, record and caption comes out as
+    // the one-at-a-time round trip through a file left them.
+    void animatedVariationsEncodeOnWorkers() {
+        ErrorTrapping = true;
+        for (int slot = 1; slot <= 5; ++slot) ProgramOptions().Profiles[static_cast<std::size_t>(slot)].FileFormat = kProfileAlwaysGif;
+        imaging::Image animation;
+        for (int f = 0; f < 3; ++f) {
+            const imaging::Bitmap picture = f == 1 ? kalmira::testing::stripes(240, 180, 9) : kalmira::testing::photo(240 + f, 180);
+            imaging::Bitmap frame = imaging::colorRes(picture, 8, imaging::palette_kind::Optimized, 0, 0);
+            if (f == 1) {
+                frame.setTransparent(true);
+                frame.setTransparentColor(imaging::kPaletteReference + 3);
+            }
+            animation.frames.push_back(imaging::Frame{std::move(frame), 10 + f});
+        }
+        animation.loopCount = 2;
+        QString file;
+        {
+            const QString path = dir_.filePath("animation.gif");
+            imaging::SaveOptions options;
+            options.format = imaging::format::Gif;
+            options.multiPage = true;
+            imaging::saveFile(path.toStdString(), animation, options);
+            file = path;
+        }
+        struct Shown {
+            QList<QByteArray> pixels;
+            QList<QList<imaging::Rgb>> palettes;
+            QList<imaging::Rgb> transparentColours;
+            int frames = 0, bits = 0;
+            qint64 fileSize = 0;
+            imaging::Rgb recordColour = 0;
+            QString caption;
+            bool operator==(const Shown&) const = default;
+        };
+        const auto shown = [](frmDocument& doc, int i) {
+            Shown s;
+            const imaging::ImageControl& picture = doc.picCompress(i);
+            for (const imaging::Frame& frame : picture.BitmapList()) {
+                const imaging::Bitmap& b = frame.bitmap;
+                s.pixels.append(QByteArray(reinterpret_cast<const char*>(b.data().data()), static_cast<qsizetype>(b.data().size())));
+                QList<imaging::Rgb> palette;
+                for (imaging::Rgb c : b.palette()) palette.append(c);
+                s.palettes.append(palette);
+                s.transparentColours.append(b.transparent() ? b.transparentColor() : imaging::Rgb(0xFFFFFFFF));
+            }
+            s.frames = picture.BitmapListCount();
+            s.bits = picture.InfoBits();
+            s.fileSize = picture.InfoFileSize();
+            s.recordColour = doc.record(i).GIFTransparentColor;
+            s.caption = doc.LabelCompress(i)->text();
+            return s;
+        };
+        const auto run = [&](bool parallel) {
+            frmDocument::SetParallelUpdates(parallel);
+            std::vector<Shown> seen;
+            std::unique_ptr<frmDocument> doc(open(file));
+            if (!doc || !doc->GetOriginalAnimation()) return seen;
+            for (int i = 1; i <= 5; ++i) {
+                if (!doc->record(i).GIFAnimated) return seen;
+                seen.push_back(shown(*doc, i));
+            }
+            // A frame of its own, a transparent colour to match, fewer colours, dithering.
+            doc->record(2).PlayAnimation = false;
+            doc->record(2).ImageNumber = 1;
+            doc->record(3).GIFTransparent = true;
+            doc->record(3).GIFTransparentColor = imaging::makeRgb(250, 10, 10);
+            doc->record(3).ImageNumber = 2;
+            doc->record(3).PlayAnimation = false;
+            doc->record(4).PixelDepth = doc->record(4).PalettePixelDepth = 4;
+            doc->record(5).DitheringMethod = 1;
+            if (parallel) {
+                frmDocument::SetWaitForUpdates(false);
+                doc->AktualisiereVariationen({1, 2, 3, 4, 5});
+                // The window's thread is back while the animations are encoded.
+                const bool working = doc->UpdateRunning() && doc->EncodingsRunning() > 0;
+                doc->WaitForUpdates();
+                frmDocument::SetWaitForUpdates(true);
+                if (!working) return std::vector<Shown>{};
+            } else {
+                doc->AktualisiereVariationen({1, 2, 3, 4, 5});
+            }
+            for (int i = 1; i <= 5; ++i) seen.push_back(shown(*doc, i));
+            return seen;
+        };
+        const std::vector<Shown> parallel = run(true);
+        const std::vector<Shown> sequential = run(false);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+        QCOMPARE(parallel.size(), std::size_t(10));
+        QCOMPARE(sequential.size(), std::size_t(10));
+        for (std::size_t k = 0; k < 10; ++k) {
+            QCOMPARE(parallel[k].frames, 3);
+            QVERIFY2(parallel[k] == sequential[k], qPrintable(QStringLiteral("Variation %1, pass %2").arg(k % 5 + 1).arg(k / 5)));
+        }
+        // The settings changed the outcome: 4 bits, and the colour moved onto an entry.
+        QCOMPARE(parallel[8].bits, 4);
+        QVERIFY(parallel[7].recordColour != imaging::makeRgb(250, 10, 10) || parallel[7].palettes[2].contains(imaging::makeRgb(250, 10, 10)));
+        QVERIFY(parallel[7].transparentColours[2] != imaging::Rgb(0xFFFFFFFF));
     }
 
     // A Variation whose reduction fails and one whose format no encoder writes: the same
@@ -372,6 +473,55 @@ private slots:
             QVERIFY2(async[i] == waited[i], qPrintable(QStringLiteral("Variation %1").arg(i + 1)));
             QVERIFY(!async[i].bytes.isEmpty());
         }
+    }
+
+    // The quality numbers of every caption come from the workers, the GIF-or-JPEG comparison's
+    // winner's too: the window's thread measures nothing while the Variations come in.
+    void qualityNumbersAreMeasuredOnWorkers() {
+        ErrorTrapping = true;
+        const QString file = writeFile("measured.png", imaging::Image::fromBitmap(kalmira::testing::photo(400, 300)), imaging::format::Png);
+        const int before = frmDocument::WindowThreadQualityMeasurements();
+        std::unique_ptr<frmDocument> doc(open(file));
+        QVERIFY(doc);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+        // The photo's first Variation compared GIF with JPEG; every caption has its numbers.
+        QCOMPARE(doc->record(1).Format, int(save_format::Jpeg));
+        for (int i = 1; i <= 5; ++i)
+            QVERIFY2(doc->LabelCompress(i)->text().contains(QStringLiteral("SSIM")), qPrintable(doc->LabelCompress(i)->text()));
+        QCOMPARE(frmDocument::WindowThreadQualityMeasurements(), before);
+    }
+
+    // A Variation set up afresh may need the Original's colour count, which takes a while on a
+    // photo: a worker counts, the call returns with nothing but the count at work, and the
+    // Variations are set up and encoded once it is in, as when the window waited.
+    void theFirstColourCountIsMadeOnAWorker() {
+        ErrorTrapping = true;
+        ProgramOptions().InitialOpenVariations = 2;
+        for (int slot = 1; slot <= 5; ++slot) {
+            OptimizeProfile& p = ProgramOptions().Profiles[static_cast<std::size_t>(slot)];
+            p.FileFormat = kProfileAlwaysGif;
+            p.GIFColorPalette = 2;
+        }
+        const QString file = writeFile("count.png", imaging::Image::fromBitmap(kalmira::testing::photo(900, 700)), imaging::format::Png);
+        std::vector<Outcome> waited;
+        {
+            std::unique_ptr<frmDocument> doc(open(file));
+            QVERIFY(doc);
+            waited = {outcomeOf(*doc, 1), outcomeOf(*doc, 2)};
+        }
+        frmDocument::SetWaitForUpdates(false);
+        std::unique_ptr<frmDocument> doc(open(file));
+        QVERIFY(doc);
+        QVERIFY(doc->UpdateRunning());
+        QCOMPARE(doc->record(1).Initialised, 0);
+        QCOMPARE(doc->record(2).Initialised, 0);
+        QCOMPARE(doc->EncodingsRunning(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!doc->UpdateRunning(), 60000);
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+        QCOMPARE(doc->record(1).Initialised, 1);
+        QVERIFY(outcomeOf(*doc, 1) == waited[0]);
+        QVERIFY(outcomeOf(*doc, 2) == waited[1]);
+        QVERIFY(waited[0].depth <= 8);
     }
 
     // Saving a Variation while its new encoding is being made writes that encoding, not the

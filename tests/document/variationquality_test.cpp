@@ -9,7 +9,9 @@
 #include <cmath>
 #include <memory>
 
+#include "budget/ssimtarget.h"
 #include "codecs/registry.h"
+#include "color/colorres.h"
 #include "document/documenthost.h"
 #include "document/frmdocument.h"
 #include "quality/transparency.h"
@@ -209,6 +211,76 @@ private slots:
         // A format without a setting to search is left alone.
         gif->record(1).Format = save_format::Bmp;
         QVERIFY(!gif->FitVariationToBudget(1, 1000).applicable);
+    }
+
+    // The SSIM target's search runs off the window's thread: the call returns at once, the
+    // event loop goes on, and the outcome is the engine's own search on the same picture.
+    // Asked again while it runs, the Variation keeps one search at work: the waiting search
+    // a third request replaces and the running one are told they were superseded, and only
+    // the last one's setting reaches the record.
+    void ssimTargetSearchRunsOffTheWindowThread() {
+        auto doc = open(gradient(160, 120), kProfileAlwaysJpeg);
+        QVERIFY(doc);
+        const SaveOptions options = doc->HoleSpeicherOptionen(1);
+        const imaging::ImageControl& picture = doc->picCompress(1);
+        imaging::SaveOptions base;
+        base.format = options.FormatNumber;
+        base.bits = options.BitsPerPixel;
+        base.passes = picture.ProgressivePasses();
+        base.interlaced = picture.Interlaced();
+        base.fastJpeg = picture.FastJpeg();
+        base.effort = doc->record(1).WebEffort;
+        const imaging::Bitmap original = doc->picOriginal().Bitmap();
+        const imaging::Bitmap reduced = imaging::colorRes(original, options.BitsPerPixel, 0, 0, 0);
+        const imaging::SsimTargetResult at95 = imaging::fitQualityToSsim(original, reduced, base, 0.95);
+        const imaging::SsimTargetResult at99 = imaging::fitQualityToSsim(original, reduced, base, 0.99);
+        QVERIFY(at95.options.qualityFactor != at99.options.qualityFactor);
+
+        bool fired = false, firedFirst = false, called = false;
+        frmDocument::SsimOutcome got;
+        QTimer::singleShot(0, this, [&] { fired = true; });
+        doc->FitVariationToSsim(1, 0.95, [&](const frmDocument::SsimOutcome& o) {
+            firedFirst = fired;
+            got = o;
+            called = true;
+        });
+        QVERIFY(!called);
+        QTRY_VERIFY_WITH_TIMEOUT(called, 30000);
+        QVERIFY(firedFirst);
+        QVERIFY(got.applicable && !got.superseded);
+        QCOMPARE(got.reached, at95.reached);
+        QCOMPARE(got.ssim, at95.ssim);
+        QCOMPARE(got.quality, 256 - at95.options.qualityFactor);
+        QCOMPARE(doc->record(1).JPEGQFactor, at95.options.qualityFactor);
+        QCOMPARE(got.bytes, doc->record(1).MemFileSize);
+
+        // A byte budget, then two SSIM targets, asked for at once.
+        QStringList order;
+        frmDocument::BudgetOutcome budget;
+        frmDocument::SsimOutcome replaced, last;
+        doc->FitVariationToBudget(1, 500, [&](const frmDocument::BudgetOutcome& o) {
+            budget = o;
+            order.append(QStringLiteral("budget"));
+        });
+        doc->FitVariationToSsim(1, 0.5, [&](const frmDocument::SsimOutcome& o) {
+            replaced = o;
+            order.append(QStringLiteral("0.5"));
+        });
+        QCOMPARE(doc->EncodingsRunning(), 1);
+        doc->FitVariationToSsim(1, 0.99, [&](const frmDocument::SsimOutcome& o) {
+            last = o;
+            order.append(QStringLiteral("0.99"));
+        });
+        QCOMPARE(order, QStringList{QStringLiteral("0.5")});
+        QVERIFY(replaced.superseded && !replaced.applicable);
+        QVERIFY(doc->EncodingsRunning() <= 1);
+        QTRY_COMPARE_WITH_TIMEOUT(order.size(), 3, 30000);
+        QCOMPARE(order, (QStringList{QStringLiteral("0.5"), QStringLiteral("budget"), QStringLiteral("0.99")}));
+        QVERIFY(budget.superseded && !budget.applicable);
+        QVERIFY(last.applicable && !last.superseded);
+        QCOMPARE(last.ssim, at99.ssim);
+        QCOMPARE(doc->record(1).JPEGQFactor, at99.options.qualityFactor);
+        QCOMPARE(last.bytes, doc->record(1).MemFileSize);
     }
 };
 

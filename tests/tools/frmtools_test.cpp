@@ -774,6 +774,8 @@ private slots:
         auto* result = child<QLabel>(*tools_, "LabelTargetSizeResult");
         field->setText("0,97");  // either decimal sign
         tools_->TextTargetSize_Commit();
+        QVERIFY(result->text().isEmpty());  // the search runs off the window's thread
+        QTRY_VERIFY_WITH_TIMEOUT(!result->text().isEmpty(), 30000);
         const QRegularExpressionMatch found =
             QRegularExpression("^([0-9.,]+) Bytes, SSIM ([0-9.]+) at quality ([0-9]+)$").match(result->text());
         QVERIFY2(found.hasMatch(), qPrintable(result->text()));
@@ -782,7 +784,7 @@ private slots:
         // A target no quality reaches gives the best there is, and says so.
         field->setText("1");
         tools_->TextTargetSize_Commit();
-        QVERIFY2(result->text().startsWith("Nothing reaches SSIM 1.0000; the best: SSIM "), qPrintable(result->text()));
+        QTRY_VERIFY2_WITH_TIMEOUT(result->text().startsWith("Nothing reaches SSIM 1.0000; the best: SSIM "), qPrintable(result->text()), 30000);
         field->setText("1.5");
         tools_->TextTargetSize_Commit();
         QCOMPARE(messages_.size(), 1);
