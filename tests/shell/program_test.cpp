@@ -39,6 +39,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 using namespace kalmira;
@@ -315,6 +316,53 @@ private slots:
         QVERIFY(prompts_.messages.isEmpty());
         QCOMPARE(readFile(copy), garbage);
         QFile::remove(copy);
+    }
+
+    // The same damage twice, with a session between that changed a setting: two copies, each
+    // with its own bytes under its own name, two messages naming them, and the defaults both
+    // times; an undamaged store afterwards is read as it is, with no message.
+    void unreadableSettingsTwiceGiveTwoCopiesAndTwoResets() {
+        const QString first = SettingsFilePath() + QStringLiteral(".unreadable");
+        const QString second = SettingsFilePath() + QStringLiteral(".unreadable-2");
+        const QString third = SettingsFilePath() + QStringLiteral(".unreadable-3");
+        const auto removeCopies = [=] {
+            for (const QString& copy : {first, second, third}) QFile::remove(copy);
+        };
+        removeCopies();
+        const std::unique_ptr<void, std::function<void(void*)>> atEnd(this, [=](void*) { removeCopies(); });
+        const auto garbage = [](int seed) {
+            QByteArray bytes;
+            for (int i = 0; i < 2048; ++i) bytes.append(static_cast<char>((i * 151 + seed) % 256));
+            return bytes;
+        };
+        const QString speed = QStringLiteral("DownloadSpeed");
+        const QString section = QStringLiteral("Settings");
+        const QString copies[] = {first, second};
+        for (int round = 0; round < 2; ++round) {
+            owner_.reset();
+            writeFile(SettingsFilePath(), garbage(7 + round));
+            prompts_.clear();
+            owner_ = createMainWindow({});
+            QCOMPARE(prompts_.messages.size(), 1);
+            QVERIFY2(prompts_.messages.first().text.endsWith(copies[round]), qPrintable(prompts_.messages.first().text));
+            QCOMPARE(readFile(copies[round]), garbage(7 + round));
+            QCOMPARE(ProgramOptions().DownloadSpeed, 28800);
+            QCOMPARE(ReadSetting(section, speed, QStringLiteral("none")), QStringLiteral("none"));
+            // A session that changes a setting as the options dialog does, then quits.
+            WriteSetting(section, speed, QStringLiteral("56000"));
+            ProgramOptions().DownloadSpeed = 56000;
+            owner_->close();
+            owner_.reset();
+            QCOMPARE(ReadSetting(section, speed, QString()), QStringLiteral("56000"));
+        }
+        QCOMPARE(readFile(first), garbage(7));
+        QCOMPARE(readFile(second), garbage(8));
+        QVERIFY(!QFileInfo::exists(third));
+        prompts_.clear();
+        owner_ = createMainWindow({});
+        QVERIFY(prompts_.messages.isEmpty());
+        QCOMPARE(ProgramOptions().DownloadSpeed, 56000);
+        QVERIFY(!QFileInfo::exists(third));
     }
 
     // However large the settings file, the load reads it once.
