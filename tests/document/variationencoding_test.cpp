@@ -217,6 +217,17 @@ private slots:
         QTest::newRow("too many") << "300" << 256;
         QTest::newRow("exponent") << "1e2" << 100;
         QTest::newRow("overflow") << "1e999" << 256;
+        // Both sides of each limit: 1 and 256 colours are kept, one more is held at 256.
+        QTest::newRow("one") << "1" << 1;
+        QTest::newRow("just under a half") << "0.49" << 0;
+        QTest::newRow("a half rounds to no limit") << "0.5" << 0;
+        QTest::newRow("just over a half") << "0.51" << 1;
+        QTest::newRow("254") << "254" << 254;
+        QTest::newRow("255") << "255" << 255;
+        QTest::newRow("255.4") << "255.4" << 255;
+        QTest::newRow("255.5 rounds to even 256") << "255.5" << 256;
+        QTest::newRow("256") << "256" << 256;
+        QTest::newRow("257") << "257" << 256;
     }
 
     void colourLimitIsReadOneWay() {
