@@ -11,6 +11,7 @@
 #include "shell/createmainwindow.h"
 #include "shell/frmmain.h"
 #include "shelltestsupport.h"
+#include "mainwindowsetup.h"
 #include "test_data.h"
 #include "tools/frmtools.h"
 #include "ui_frmMain.h"
@@ -50,9 +51,9 @@ class ProgramTest : public QObject {
 private:
     testing::Prompts prompts_;
     QTemporaryDir folder_;
-    std::unique_ptr<QMainWindow> owner_;
+    std::unique_ptr<frmMain> owner_;
 
-    frmMain& main() { return *static_cast<frmMain*>(owner_.get()); }
+    frmMain& main() { return *owner_; }
     frmTools& tools() { return *static_cast<frmTools*>(main().ToolsWindow()); }
 
     QString writeImage(const QString& name, int width, int height, QColor colour = QColor(200, 30, 30)) {
@@ -109,7 +110,7 @@ private slots:
     void init() {
         prompts_.clear();
         QFile::remove(SettingsFilePath());
-        owner_ = createMainWindow({});
+        owner_ = testing::StartProgramWindow();
         main().show();
         prompts_.clear();
     }
@@ -300,7 +301,7 @@ private slots:
         for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 151 + 7) % 256));
         writeFile(SettingsFilePath(), garbage);
         prompts_.clear();
-        owner_ = createMainWindow({});
+        owner_ = testing::StartProgramWindow();
         QCOMPARE(prompts_.messages.size(), 1);
         QVERIFY(prompts_.messages.first().text.startsWith(QStringLiteral("The settings file could not be read")));
         const QString copy = SettingsFilePath() + QStringLiteral(".unreadable");
@@ -312,7 +313,7 @@ private slots:
         owner_->close();
         owner_.reset();
         prompts_.clear();
-        owner_ = createMainWindow({});
+        owner_ = testing::StartProgramWindow();
         QVERIFY(prompts_.messages.isEmpty());
         QCOMPARE(readFile(copy), garbage);
         QFile::remove(copy);
@@ -342,7 +343,7 @@ private slots:
             owner_.reset();
             writeFile(SettingsFilePath(), garbage(7 + round));
             prompts_.clear();
-            owner_ = createMainWindow({});
+            owner_ = testing::StartProgramWindow();
             QCOMPARE(prompts_.messages.size(), 1);
             QVERIFY2(prompts_.messages.first().text.endsWith(copies[round]), qPrintable(prompts_.messages.first().text));
             QCOMPARE(readFile(copies[round]), garbage(7 + round));
@@ -359,7 +360,7 @@ private slots:
         QCOMPARE(readFile(second), garbage(8));
         QVERIFY(!QFileInfo::exists(third));
         prompts_.clear();
-        owner_ = createMainWindow({});
+        owner_ = testing::StartProgramWindow();
         QVERIFY(prompts_.messages.isEmpty());
         QCOMPARE(ProgramOptions().DownloadSpeed, 56000);
         QVERIFY(!QFileInfo::exists(third));
@@ -385,7 +386,7 @@ private slots:
         WriteSetting(QStringLiteral("Settings"), QStringLiteral("MainWidth"), QStringLiteral("2147483647"));
         WriteSetting(QStringLiteral("Settings"), QStringLiteral("MainHeight"), QStringLiteral("2147483647"));
         WriteSetting(QStringLiteral("Settings"), QStringLiteral("MainWindowState"), QStringLiteral("0"));
-        owner_ = createMainWindow({});
+        owner_ = testing::StartProgramWindow();
         main().show();
         const QRect area = main().screen()->availableGeometry();
         // The window's own area fits the screen, and its corner is on it (the frame the

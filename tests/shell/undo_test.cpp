@@ -27,6 +27,7 @@
 #include "shell/createmainwindow.h"
 #include "shell/frmmain.h"
 #include "shelltestsupport.h"
+#include "mainwindowsetup.h"
 #include "tools/frmtools.h"
 #include "common/globals.h"
 #include "common/routines.h"
@@ -73,10 +74,7 @@ private:
         return writePicture(name, imaging::Image::fromBitmap(numbered(64, 48, seed)), imaging::format::Png);
     }
 
-    std::unique_ptr<frmMain> open(const QStringList& files) {
-        std::unique_ptr<QMainWindow> window = createMainWindow(files);
-        return std::unique_ptr<frmMain>(static_cast<frmMain*>(window.release()));
-    }
+    std::unique_ptr<frmMain> open(const QStringList& files) { return testing::StartProgramWindow(files); }
 
     static QAction* undoItem(frmMain& main) { return child<QAction>(main, "mnuEditUndo"); }
     static QAction* undoButton(frmMain& main) { return main.ToolbarButton(5); }
