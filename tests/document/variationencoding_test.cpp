@@ -320,6 +320,7 @@ private slots:
         options.iccProfile = imaging::icc::makeRgbProfile({0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290},
                                                           563.0 / 256.0, "Adobe RGB (1998)");
         options.author = "Jo Example";
+        options.copyright = "(c) 2026 Example Studio";
         const QString path = dir_.filePath("adobe.png");
         imaging::saveFile(path.toStdString(), imaging::Image::fromBitmap(pixels), options);
 
@@ -338,18 +339,35 @@ private slots:
         imaging::embedded::Found found = carried();
         QVERIFY(found.iccProfile.empty());
         QVERIFY(found.author.empty());
+        QVERIFY(found.copyright.empty());
 
+        // Each switch keeps its own: the profile alone, then author and copyright too, each in
+        // its own field.
         QualityOptions().KeepProfile = true;
+        doc->AktualisiereVariation(1);
+        found = carried();
+        QCOMPARE(found.iccProfile, options.iccProfile);
+        QVERIFY(found.author.empty());
+        QVERIFY(found.copyright.empty());
+        QualityOptions().KeepProfile = false;
         QualityOptions().KeepAuthor = true;
+        doc->AktualisiereVariation(1);
+        found = carried();
+        QVERIFY(found.iccProfile.empty());
+        QCOMPARE(found.author, std::string("Jo Example"));
+        QCOMPARE(found.copyright, std::string("(c) 2026 Example Studio"));
+        QualityOptions().KeepProfile = true;
         doc->AktualisiereVariation(1);
         found = carried();
         QCOMPARE(found.iccProfile, options.iccProfile);
         QCOMPARE(found.author, std::string("Jo Example"));
+        QCOMPARE(found.copyright, std::string("(c) 2026 Example Studio"));
         // The saved file is that encoding, profile and author included.
         const QString saved = dir_.filePath("kept.jpg");
         QCOMPARE(doc->SaveVariationFile(1, saved), 0);
         const imaging::Image back = imaging::loadFile(saved.toStdString());
         QCOMPARE(back.notes.author, std::string("Jo Example"));
+        QCOMPARE(back.notes.copyright, std::string("(c) 2026 Example Studio"));
         QCOMPARE(back.notes.colorConversion, std::string("Adobe RGB (1998) \u2192 sRGB"));
     }
 };

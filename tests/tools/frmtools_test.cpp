@@ -220,6 +220,18 @@ private slots:
     }
 
     // The window's number rules on both sides of each of their limits.
+    // A swatch keeps the colour it is given (red in the low byte) and shows it channel by
+    // channel; what the colour chooser answers is what it then holds and shows.
+    void swatchesShowTheirColourChannelByChannel() {
+        QFrame* swatch = child<QFrame>(*tools_, "FrameRotateColor");
+        for (const std::uint32_t colour : {0x123456u, 0xABCDEFu, 0x0000FFu, 0xFF0000u, 0xFF00FF00u}) {
+            frmTools::SetSwatchColor(swatch, colour);
+            QCOMPARE(frmTools::SwatchColor(swatch), colour & 0xFFFFFFu);
+            const QColor shown = swatch->palette().color(QPalette::Window);
+            QCOMPARE(shown, QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF)));
+        }
+    }
+
     void numberRulesAtTheirLimits_data() {
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("typed");
