@@ -467,7 +467,7 @@ private slots:
         for (int i = 0; i < 5; ++i) {
             WriteRecentFile(i, before.at(i));
         }
-        window_ = testing::StartMainWindow({.files = {}, .keepSettings = true});
+        window_ = testing::StartMainWindow({.keepSettings = true});
         files().AddRecentFile(added);
         bool anyShown = false;
         for (int i = 0; i < 5; ++i) {

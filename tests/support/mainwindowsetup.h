@@ -23,7 +23,7 @@ struct MainWindowSetUp {
     bool tools = false;            // a tools window working on the active document
     bool show = false;             // shown, for tests that need the window on screen
     int* undoSteps = nullptr;      // with tools: set to 0, then counts the undo steps stored
-    QStringList files;             // opened as the command line's
+    QStringList files = {};        // opened as the command line's
     bool keepSettings = false;     // the settings file the test wrote is read, not removed
 };
 
