@@ -255,6 +255,11 @@ private slots:
         QTest::newRow("passes 64") << "passes" << "64" << 0 << "64";
         QTest::newRow("passes 64.5") << "passes" << "64.5" << 0 << "64";
         QTest::newRow("passes 65") << "passes" << "65" << 0 << "64";
+        // Numbers too large for a double keep their sign.
+        QTest::newRow("passes -1e999") << "passes" << "-1e999" << 0 << "0";
+        QTest::newRow("passes 1e999") << "passes" << "1e999" << 0 << "64";
+        QTest::newRow("frame -1e999") << "frame" << "-1e999" << 5 << "1";
+        QTest::newRow("frame 1e999") << "frame" << "1e999" << 5 << "5";
         QTest::newRow("frame 0") << "frame" << "0" << 5 << "1";
         QTest::newRow("frame 1") << "frame" << "1" << 5 << "1";
         QTest::newRow("frame 5 of 5") << "frame" << "5" << 5 << "5";
@@ -862,6 +867,47 @@ private slots:
         QualityOptions() = QualityOptionsRecord();
         emit QualityOptionsNotifier::instance().changed();
         QVERIFY(model->item(save_format::Webp)->isEnabled());
+    }
+
+    // The web formats' boxes at both ends of their sliders: what is typed is held inside the
+    // range, applied, and shown again as it is when the Variation is selected afresh.
+    void webQualityAndEffortAtTheirEnds_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("WebP quality 100") << int(save_format::Webp) << "TextWebQuality" << "100" << 100;
+        QTest::newRow("WebP quality 101") << int(save_format::Webp) << "TextWebQuality" << "101" << 100;
+        QTest::newRow("WebP quality 0") << int(save_format::Webp) << "TextWebQuality" << "0" << 0;
+        QTest::newRow("WebP quality -1") << int(save_format::Webp) << "TextWebQuality" << "-1" << 0;
+        QTest::newRow("WebP effort 6") << int(save_format::Webp) << "TextWebEffort" << "6" << 6;
+        QTest::newRow("WebP effort 7") << int(save_format::Webp) << "TextWebEffort" << "7" << 6;
+        QTest::newRow("AVIF quality 100") << int(save_format::Avif) << "TextWebQuality" << "100" << 100;
+        QTest::newRow("AVIF effort 10") << int(save_format::Avif) << "TextWebEffort" << "10" << 10;
+        QTest::newRow("AVIF effort 11") << int(save_format::Avif) << "TextWebEffort" << "11" << 10;
+    }
+
+    void webQualityAndEffortAtTheirEnds() {
+        QFETCH(int, format);
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(int, kept);
+        openDocument(stripes(24, 16));
+        doc_->SelektiereGrafik(1);
+        tools_->show();
+        this->format()->setCurrentIndex(format);
+        auto* face = child<QFrame>(*tools_, format == save_format::Webp ? "FrameFormat7" : "FrameFormat8");
+        auto* text = face->findChild<QLineEdit*>(box);
+        QVERIFY(text);
+        text->setText(typed);
+        emit text->editingFinished();
+        QCOMPARE(text->text(), QString::number(kept));
+        const bool quality = box == QLatin1String("TextWebQuality");
+        QCOMPARE(quality ? doc_->record(1).WebQuality : doc_->record(1).WebEffort, kept);
+        doc_->SelektiereGrafik(0);
+        doc_->SelektiereGrafik(1);
+        QCOMPARE(text->text(), QString::number(kept));
+        QCOMPARE(face->findChild<QSlider*>(quality ? "SliderWebQuality" : "SliderWebEffort")->value(), kept);
     }
 
     void targetSizeFieldReportsWhatFits() {
