@@ -206,6 +206,12 @@ private slots:
 
     void downloadTimeAndPastedCaptions() {
         QCOMPARE(FormatOneDecimal(DownloadSeconds(12800, 28800)), QString("4.0"));
+        // Nine bits a byte; no speed (0 or less) gives no time rather than an endless one.
+        QCOMPARE(DownloadSeconds(1000, 1), 9000.0f);
+        QCOMPARE(DownloadSeconds(3200, 28800), 1.0f);
+        QCOMPARE(DownloadSeconds(0, 28800), 0.0f);
+        QCOMPARE(DownloadSeconds(1000, 0), 0.0f);
+        QCOMPARE(DownloadSeconds(1000, -5), 0.0f);
         // A pasted or new image has no file: no percentage, and the Original's caption is empty.
         QCOMPARE(VariationCaption(12345, "GIF", 8, 0, 3.4f), QString("12,345 Bytes, GIF, 8 Bits, 3.4sec."));
         QCOMPARE(VariationCaption(12345, "GIF", 8, 26838, 3.4f), QString("12,345 Bytes, GIF, 8 Bits, 46%, 3.4sec."));

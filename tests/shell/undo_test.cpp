@@ -108,6 +108,8 @@ private slots:
         QVERIFY(!undoItem(*main)->isEnabled());
         QVERIFY(!undoButton(*main)->isEnabled());
         undoItem(*main)->trigger();  // nothing stored: nothing happens, no message
+        main->UndoZurueckholen();    // nor when asked directly
+        QVERIFY(doc->picOriginal().Bitmap() == first);
         QVERIFY(prompts_.messages.isEmpty() && prompts_.errors.isEmpty());
 
         applyFromTools(*main, 0, 40);  // Brightness
@@ -127,6 +129,9 @@ private slots:
         QVERIFY(!undoButton(*main)->isEnabled());
         QVERIFY(!doc->picPreview().HasBitmap());
         undoButton(*main)->trigger();
+        QVERIFY(doc->picOriginal().Bitmap() == second);
+        // The step is used up: a second Undo asked directly keeps the picture.
+        main->UndoZurueckholen();
         QVERIFY(doc->picOriginal().Bitmap() == second);
         QVERIFY(prompts_.errors.isEmpty());
     }
