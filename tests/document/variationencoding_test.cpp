@@ -161,6 +161,29 @@ private slots:
         QCOMPARE(doc->picCompress(1).ProgressivePasses(), 0);
     }
 
+    // Progressive passes stay with JPEG the same way: a GIF or PNG Variation of a record that
+    // still holds them is encoded without, and JPEG takes them again.
+    void progressivePassesApplyToJpegOnly() {
+        setAllProfiles(kProfileAlwaysJpeg);
+        auto doc = open(writeFile("passes.png", imaging::Image::fromBitmap(gradient(64, 48)), imaging::format::Png));
+        QVERIFY(doc);
+        doc->record(1).JPEGProgressive = 1;
+        doc->record(1).JPEGPasses = 3;
+        doc->AktualisiereVariation(1);
+        QCOMPARE(doc->picCompress(1).ProgressivePasses(), 3);
+        for (const int format : {int(save_format::Png), int(save_format::Gif)}) {
+            doc->record(1).Format = static_cast<std::int16_t>(format);
+            doc->record(1).PixelDepth = doc->record(1).PalettePixelDepth = 8;
+            doc->AktualisiereVariation(1);
+            QCOMPARE(doc->picCompress(1).ProgressivePasses(), 0);
+            QVERIFY(!doc->picCompress(1).Interlaced());
+        }
+        doc->record(1).Format = save_format::Jpeg;
+        doc->record(1).PixelDepth = doc->record(1).PalettePixelDepth = 24;
+        doc->AktualisiereVariation(1);
+        QCOMPARE(doc->picCompress(1).ProgressivePasses(), 3);
+    }
+
     // The compression boxes of the tools window are the selected Variation's: another one,
     // re-encoded after the Original changed, keeps the compression its record holds.
     void compressionOfOtherVariationsComesFromTheirRecords() {
