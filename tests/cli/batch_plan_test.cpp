@@ -193,6 +193,22 @@ TEST(BatchMemory, AFileCostsItsPicturesWorkingMemory) {
     gif.multiPage = true;
     const imaging::Bytes animation = imaging::saveMemory(frames, gif);
     EXPECT_EQ(estimatedWorkingBytes(animation), 3 * (100u * 50 * 14 + (8u << 20)) + animation.size());
+    // A TIFF of several pages is read for its first page alone (batch converts that one), so
+    // only it counts, however many pages follow; the same holds for a GIF of one frame.
+    imaging::Image pages;
+    pages.frames.push_back(imaging::Frame{imaging::Bitmap(100, 50, 24)});
+    pages.frames.push_back(imaging::Frame{imaging::Bitmap(400, 300, 24)});
+    pages.frames.push_back(imaging::Frame{imaging::Bitmap(400, 300, 24)});
+    imaging::SaveOptions tiff;
+    tiff.format = imaging::format::TiffCompressed;
+    tiff.multiPage = true;
+    const imaging::Bytes pagesFile = imaging::saveMemory(pages, tiff);
+    ASSERT_EQ(imaging::readInfo(pagesFile).pages, 3);
+    EXPECT_EQ(estimatedWorkingBytes(pagesFile), 100u * 50 * 14 + (8u << 20) + pagesFile.size());
+    imaging::Image one;
+    one.frames.push_back(imaging::Frame{imaging::Bitmap(100, 50, 8)});
+    const imaging::Bytes oneFrame = imaging::saveMemory(one, gif);
+    EXPECT_EQ(estimatedWorkingBytes(oneFrame), 100u * 50 * 14 + (8u << 20) + oneFrame.size());
     const imaging::Bytes junk{'n', 'o', 'p', 'e'};
     EXPECT_EQ(estimatedWorkingBytes(junk), 4u + (8u << 20));
 }

@@ -161,6 +161,29 @@ private slots:
         QCOMPARE(doc->picCompress(1).ProgressivePasses(), 0);
     }
 
+    // Progressive passes stay with JPEG the same way: a GIF or PNG Variation of a record that
+    // still holds them is encoded without, and JPEG takes them again.
+    void progressivePassesApplyToJpegOnly() {
+        setAllProfiles(kProfileAlwaysJpeg);
+        auto doc = open(writeFile("passes.png", imaging::Image::fromBitmap(gradient(64, 48)), imaging::format::Png));
+        QVERIFY(doc);
+        doc->record(1).JPEGProgressive = 1;
+        doc->record(1).JPEGPasses = 3;
+        doc->AktualisiereVariation(1);
+        QCOMPARE(doc->picCompress(1).ProgressivePasses(), 3);
+        for (const int format : {int(save_format::Png), int(save_format::Gif)}) {
+            doc->record(1).Format = static_cast<std::int16_t>(format);
+            doc->record(1).PixelDepth = doc->record(1).PalettePixelDepth = 8;
+            doc->AktualisiereVariation(1);
+            QCOMPARE(doc->picCompress(1).ProgressivePasses(), 0);
+            QVERIFY(!doc->picCompress(1).Interlaced());
+        }
+        doc->record(1).Format = save_format::Jpeg;
+        doc->record(1).PixelDepth = doc->record(1).PalettePixelDepth = 24;
+        doc->AktualisiereVariation(1);
+        QCOMPARE(doc->picCompress(1).ProgressivePasses(), 3);
+    }
+
     // The compression boxes of the tools window are the selected Variation's: another one,
     // re-encoded after the Original changed, keeps the compression its record holds.
     void compressionOfOtherVariationsComesFromTheirRecords() {
@@ -217,6 +240,17 @@ private slots:
         QTest::newRow("too many") << "300" << 256;
         QTest::newRow("exponent") << "1e2" << 100;
         QTest::newRow("overflow") << "1e999" << 256;
+        // Both sides of each limit: 1 and 256 colours are kept, one more is held at 256.
+        QTest::newRow("one") << "1" << 1;
+        QTest::newRow("just under a half") << "0.49" << 0;
+        QTest::newRow("a half rounds to no limit") << "0.5" << 0;
+        QTest::newRow("just over a half") << "0.51" << 1;
+        QTest::newRow("254") << "254" << 254;
+        QTest::newRow("255") << "255" << 255;
+        QTest::newRow("255.4") << "255.4" << 255;
+        QTest::newRow("255.5 rounds to even 256") << "255.5" << 256;
+        QTest::newRow("256") << "256" << 256;
+        QTest::newRow("257") << "257" << 256;
     }
 
     void colourLimitIsReadOneWay() {
@@ -309,6 +343,7 @@ private slots:
         options.iccProfile = imaging::icc::makeRgbProfile({0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290},
                                                           563.0 / 256.0, "Adobe RGB (1998)");
         options.author = "Jo Example";
+        options.copyright = "(c) 2026 Example Studio";
         const QString path = dir_.filePath("adobe.png");
         imaging::saveFile(path.toStdString(), imaging::Image::fromBitmap(pixels), options);
 
@@ -327,18 +362,35 @@ private slots:
         imaging::embedded::Found found = carried();
         QVERIFY(found.iccProfile.empty());
         QVERIFY(found.author.empty());
+        QVERIFY(found.copyright.empty());
 
+        // Each switch keeps its own: the profile alone, then author and copyright too, each in
+        // its own field.
         QualityOptions().KeepProfile = true;
+        doc->AktualisiereVariation(1);
+        found = carried();
+        QCOMPARE(found.iccProfile, options.iccProfile);
+        QVERIFY(found.author.empty());
+        QVERIFY(found.copyright.empty());
+        QualityOptions().KeepProfile = false;
         QualityOptions().KeepAuthor = true;
+        doc->AktualisiereVariation(1);
+        found = carried();
+        QVERIFY(found.iccProfile.empty());
+        QCOMPARE(found.author, std::string("Jo Example"));
+        QCOMPARE(found.copyright, std::string("(c) 2026 Example Studio"));
+        QualityOptions().KeepProfile = true;
         doc->AktualisiereVariation(1);
         found = carried();
         QCOMPARE(found.iccProfile, options.iccProfile);
         QCOMPARE(found.author, std::string("Jo Example"));
+        QCOMPARE(found.copyright, std::string("(c) 2026 Example Studio"));
         // The saved file is that encoding, profile and author included.
         const QString saved = dir_.filePath("kept.jpg");
         QCOMPARE(doc->SaveVariationFile(1, saved), 0);
         const imaging::Image back = imaging::loadFile(saved.toStdString());
         QCOMPARE(back.notes.author, std::string("Jo Example"));
+        QCOMPARE(back.notes.copyright, std::string("(c) 2026 Example Studio"));
         QCOMPARE(back.notes.colorConversion, std::string("Adobe RGB (1998) \u2192 sRGB"));
     }
 };

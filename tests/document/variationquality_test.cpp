@@ -282,6 +282,44 @@ private slots:
         QCOMPARE(doc->record(1).JPEGQFactor, at99.options.qualityFactor);
         QCOMPARE(last.bytes, doc->record(1).MemFileSize);
     }
+
+    // The search measures the encoding the Variation will have: an interlaced GIF and a
+    // progressive JPEG are searched as such, so what is said to fit does fit, budget after budget.
+    void byteBudgetSearchesTheEncodingAsItWillBeWritten() {
+        auto gif = open(gradient(64, 48), kProfileAlwaysGif);
+        QVERIFY(gif);
+        gif->record(1).GIFInterlaced = true;
+        gif->AktualisiereVariation(1);
+        const std::int64_t full = gif->record(1).MemFileSize;
+        int checked = 0;
+        for (int tenth : {3, 6, 9}) {
+            const std::int64_t budget = full * tenth / 10;
+            const frmDocument::BudgetOutcome fit = gif->FitVariationToBudget(1, budget);
+            QVERIFY(fit.applicable);
+            QVERIFY(gif->picCompress(1).Interlaced());
+            QCOMPARE(gif->record(1).MemFileSize, fit.bytes);
+            if (fit.fits) {
+                ++checked;
+                QVERIFY2(fit.bytes <= budget, qPrintable(QStringLiteral("%1 colours: %2 bytes over a budget of %3")
+                                                             .arg(fit.colors).arg(fit.bytes).arg(budget)));
+            }
+        }
+        QVERIFY(checked >= 2);
+        auto jpeg = open(gradient(96, 72), kProfileAlwaysJpeg);
+        QVERIFY(jpeg);
+        jpeg->record(1).JPEGProgressive = 1;
+        jpeg->record(1).JPEGPasses = 3;
+        jpeg->AktualisiereVariation(1);
+        const std::int64_t start = jpeg->record(1).MemFileSize;
+        for (int tenth : {5}) {
+            const std::int64_t budget = start * tenth / 10;
+            const frmDocument::BudgetOutcome fit = jpeg->FitVariationToBudget(1, budget);
+            QVERIFY(fit.applicable && fit.fits);
+            QCOMPARE(jpeg->record(1).MemFileSize, fit.bytes);
+            QVERIFY2(fit.bytes <= budget, qPrintable(QStringLiteral("quality %1: %2 bytes over a budget of %3")
+                                                         .arg(fit.quality).arg(fit.bytes).arg(budget)));
+        }
+    }
 };
 
 // Runs straight from the build folder too: no display, English texts.

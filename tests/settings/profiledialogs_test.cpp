@@ -144,6 +144,51 @@ private slots:
         QVERIFY(paletteButton(gif, 16)->isEnabled());
     }
 
+    // The depth rule on both sides of its limits: every palette control up to 8 bits, the
+    // Netscape palette at exactly 8, and none of them from 9 bits on; a Netscape choice below 8
+    // bits falls back to Fixed, and the colour count follows Optimized.
+    void depthRuleOnBothSidesOfItsLimits_data() {
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<int>("checkedBefore");
+        QTest::addColumn<bool>("palettes");
+        QTest::addColumn<bool>("netscape");
+        QTest::addColumn<int>("checkedAfter");
+        QTest::addColumn<bool>("count");
+        QTest::newRow("1, optimised") << 1 << 2 << true << false << 2 << true;
+        QTest::newRow("7, optimised") << 7 << 2 << true << false << 2 << true;
+        QTest::newRow("7, Netscape falls back") << 7 << 64 << true << false << 1 << false;
+        QTest::newRow("8, optimised") << 8 << 2 << true << true << 2 << true;
+        QTest::newRow("8, Netscape kept") << 8 << 64 << true << true << 64 << false;
+        QTest::newRow("8, fixed") << 8 << 1 << true << true << 1 << false;
+        QTest::newRow("9, optimised") << 9 << 2 << false << false << 2 << false;
+        QTest::newRow("16, optimised") << 16 << 2 << false << false << 2 << false;
+        QTest::newRow("16, Netscape") << 16 << 64 << false << false << 64 << false;
+        QTest::newRow("24, optimised") << 24 << 2 << false << false << 2 << false;
+        QTest::newRow("32, optimised") << 32 << 2 << false << false << 2 << false;
+    }
+
+    void depthRuleOnBothSidesOfItsLimits() {
+        QFETCH(int, depth);
+        QFETCH(int, checkedBefore);
+        QFETCH(bool, palettes);
+        QFETCH(bool, netscape);
+        QFETCH(int, checkedAfter);
+        QFETCH(bool, count);
+        frmOptions options;
+        frmGIF gif(options);
+        depthButton(gif, 8)->click();
+        paletteButton(gif, checkedBefore)->click();
+        QVERIFY(paletteButton(gif, checkedBefore)->isChecked());
+        ApplyPixelDepthRules(&gif, static_cast<std::int16_t>(depth));
+        for (int kind : {1, 2, 8}) QCOMPARE(paletteButton(gif, kind)->isEnabled(), palettes);
+        QCOMPARE(child<QComboBox>(gif, QStringLiteral("ComboDithering"))->isEnabled(), palettes);
+        QCOMPARE(paletteButton(gif, 64)->isEnabled(), netscape);
+        QVERIFY(paletteButton(gif, checkedAfter)->isChecked());
+        QCOMPARE(child<QComboBox>(gif, QStringLiteral("ComboNumColors"))->isEnabled(), count);
+        QVERIFY(paletteButton(gif, 16)->isEnabled());  // Custom stays open at every depth
+        QVERIFY(reports_.isEmpty());
+    }
+
     void paletteKindDecidesColourCountAndFile() {
         frmOptions options;
         frmGIF gif(options);

@@ -22,6 +22,7 @@
 #include "shell/createmainwindow.h"
 #include "shell/frmmain.h"
 #include "shelltestsupport.h"
+#include "mainwindowsetup.h"
 #include "common/globals.h"
 
 using namespace kalmira;
@@ -90,10 +91,7 @@ class DifferenceViewTest : public QObject {
         return writePicture(name, imaging::Image::fromBitmap(photoLike(80, 60, seed)), imaging::format::Png);
     }
 
-    std::unique_ptr<frmMain> open(const QStringList& files) {
-        std::unique_ptr<QMainWindow> window = createMainWindow(files);
-        return std::unique_ptr<frmMain>(static_cast<frmMain*>(window.release()));
-    }
+    std::unique_ptr<frmMain> open(const QStringList& files) { return testing::StartProgramWindow(files); }
 
     static QAction* menuItem(frmMain& main) { return main.findChild<QAction*>(QStringLiteral("mnuViewDifference")); }
     static QAction* button(frmMain& main) { return main.findChild<QAction*>(QStringLiteral("tbDifference")); }

@@ -274,8 +274,7 @@ private slots:
         window_.reset();
         const QString first = writeImage("first.png");
         const QString second = writeImage("second.png", 20, 10);
-        window_ = std::make_unique<frmMain>();
-        window_->Load({first, second, folder_.filePath("gone one.png")});
+        window_ = testing::StartMainWindow({.files = {first, second, folder_.filePath("gone one.png")}});
         QCOMPARE(windowCount(), 2);
         // A word that is no file splits at its blank, and each half is reported missing.
         QCOMPARE(prompts_.messageTexts(),
@@ -468,8 +467,7 @@ private slots:
         for (int i = 0; i < 5; ++i) {
             WriteRecentFile(i, before.at(i));
         }
-        window_ = std::make_unique<frmMain>();
-        window_->Load({});
+        window_ = testing::StartMainWindow({.keepSettings = true});
         files().AddRecentFile(added);
         bool anyShown = false;
         for (int i = 0; i < 5; ++i) {

@@ -12,6 +12,7 @@
 #include "shell/zoombox.h"
 #include "settings/settingsstore.h"
 #include "shelltestsupport.h"
+#include "mainwindowsetup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,9 +43,7 @@ private:
     QTemporaryDir folder_;
 
     std::unique_ptr<frmMain> loadedWindow(const QStringList& files = {}) {
-        auto window = std::make_unique<frmMain>();
-        window->Load(files);
-        return window;
+        return testing::StartMainWindow({.files = files, .keepSettings = true});
     }
 
     QString writeImage(const QString& name, int width, int height) {
@@ -335,9 +334,8 @@ private slots:
     void closedFloatingWindowsStayClosedAndComeBackByTheirButtons() {
         WriteSetting("Settings", "ToolsOpen", "False");
         WriteSetting("Settings", "PaletteOpen", "False");
-        std::unique_ptr<QMainWindow> owner = createMainWindow({writeImage("floating.png", 16, 16)});
-        auto* window = qobject_cast<frmMain*>(owner.get());
-        QVERIFY(window);
+        std::unique_ptr<frmMain> owner = testing::StartProgramWindow({writeImage("floating.png", 16, 16)});
+        frmMain* window = owner.get();
         QTRY_COMPARE(window->MdiArea()->subWindowList().size(), 1);
         QAction* tools = window->findChild<QAction*>("mnuViewTools");
         QAction* palette = window->findChild<QAction*>("mnuViewPalette");

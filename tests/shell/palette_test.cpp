@@ -16,6 +16,7 @@
 #include "shell/createmainwindow.h"
 #include "shell/frmmain.h"
 #include "shelltestsupport.h"
+#include "mainwindowsetup.h"
 #include "tools/frmtools.h"
 
 #include <QAbstractButton>
@@ -70,12 +71,12 @@ class PaletteTest : public QObject {
     QTemporaryDir folder_;
     testing::Prompts prompts_;
     QStringList paletteMessages_;
-    std::unique_ptr<QMainWindow> main_;
+    std::unique_ptr<frmMain> main_;
     std::int64_t nextColour_ = -1;
     QString nextFile_;
     bool customProfile_ = false;
 
-    frmMain& main() { return *static_cast<frmMain*>(main_.get()); }
+    frmMain& main() { return *main_; }
     frmCustomPalette& palette() { return *qobject_cast<frmCustomPalette*>(main().PaletteWindow()); }
     frmTools& tools() { return *qobject_cast<frmTools*>(main().ToolsWindow()); }
     frmDocument& document() { return *main().ActiveDocument(); }
@@ -95,7 +96,7 @@ class PaletteTest : public QObject {
         SaveProgramOptions(ProgramOptions());
         const QString path = folder_.filePath(QStringLiteral("logo.gif"));
         writeGif(path, logo());
-        main_ = createMainWindow({path});
+        main_ = testing::StartProgramWindow({path});
         QVERIFY(main().ActiveDocument());
     }
 

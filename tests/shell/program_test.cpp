@@ -11,6 +11,7 @@
 #include "shell/createmainwindow.h"
 #include "shell/frmmain.h"
 #include "shelltestsupport.h"
+#include "mainwindowsetup.h"
 #include "test_data.h"
 #include "tools/frmtools.h"
 #include "ui_frmMain.h"
@@ -39,6 +40,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 using namespace kalmira;
@@ -49,9 +51,9 @@ class ProgramTest : public QObject {
 private:
     testing::Prompts prompts_;
     QTemporaryDir folder_;
-    std::unique_ptr<QMainWindow> owner_;
+    std::unique_ptr<frmMain> owner_;
 
-    frmMain& main() { return *static_cast<frmMain*>(owner_.get()); }
+    frmMain& main() { return *owner_; }
     frmTools& tools() { return *static_cast<frmTools*>(main().ToolsWindow()); }
 
     QString writeImage(const QString& name, int width, int height, QColor colour = QColor(200, 30, 30)) {
@@ -108,7 +110,7 @@ private slots:
     void init() {
         prompts_.clear();
         QFile::remove(SettingsFilePath());
-        owner_ = createMainWindow({});
+        owner_ = testing::StartProgramWindow();
         main().show();
         prompts_.clear();
     }
@@ -299,7 +301,7 @@ private slots:
         for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 151 + 7) % 256));
         writeFile(SettingsFilePath(), garbage);
         prompts_.clear();
-        owner_ = createMainWindow({});
+        owner_ = testing::StartProgramWindow();
         QCOMPARE(prompts_.messages.size(), 1);
         QVERIFY(prompts_.messages.first().text.startsWith(QStringLiteral("The settings file could not be read")));
         const QString copy = SettingsFilePath() + QStringLiteral(".unreadable");
@@ -311,10 +313,57 @@ private slots:
         owner_->close();
         owner_.reset();
         prompts_.clear();
-        owner_ = createMainWindow({});
+        owner_ = testing::StartProgramWindow();
         QVERIFY(prompts_.messages.isEmpty());
         QCOMPARE(readFile(copy), garbage);
         QFile::remove(copy);
+    }
+
+    // The same damage twice, with a session between that changed a setting: two copies, each
+    // with its own bytes under its own name, two messages naming them, and the defaults both
+    // times; an undamaged store afterwards is read as it is, with no message.
+    void unreadableSettingsTwiceGiveTwoCopiesAndTwoResets() {
+        const QString first = SettingsFilePath() + QStringLiteral(".unreadable");
+        const QString second = SettingsFilePath() + QStringLiteral(".unreadable-2");
+        const QString third = SettingsFilePath() + QStringLiteral(".unreadable-3");
+        const auto removeCopies = [=] {
+            for (const QString& copy : {first, second, third}) QFile::remove(copy);
+        };
+        removeCopies();
+        const std::unique_ptr<void, std::function<void(void*)>> atEnd(this, [=](void*) { removeCopies(); });
+        const auto garbage = [](int seed) {
+            QByteArray bytes;
+            for (int i = 0; i < 2048; ++i) bytes.append(static_cast<char>((i * 151 + seed) % 256));
+            return bytes;
+        };
+        const QString speed = QStringLiteral("DownloadSpeed");
+        const QString section = QStringLiteral("Settings");
+        const QString copies[] = {first, second};
+        for (int round = 0; round < 2; ++round) {
+            owner_.reset();
+            writeFile(SettingsFilePath(), garbage(7 + round));
+            prompts_.clear();
+            owner_ = testing::StartProgramWindow();
+            QCOMPARE(prompts_.messages.size(), 1);
+            QVERIFY2(prompts_.messages.first().text.endsWith(copies[round]), qPrintable(prompts_.messages.first().text));
+            QCOMPARE(readFile(copies[round]), garbage(7 + round));
+            QCOMPARE(ProgramOptions().DownloadSpeed, 28800);
+            QCOMPARE(ReadSetting(section, speed, QStringLiteral("none")), QStringLiteral("none"));
+            // A session that changes a setting as the options dialog does, then quits.
+            WriteSetting(section, speed, QStringLiteral("56000"));
+            ProgramOptions().DownloadSpeed = 56000;
+            owner_->close();
+            owner_.reset();
+            QCOMPARE(ReadSetting(section, speed, QString()), QStringLiteral("56000"));
+        }
+        QCOMPARE(readFile(first), garbage(7));
+        QCOMPARE(readFile(second), garbage(8));
+        QVERIFY(!QFileInfo::exists(third));
+        prompts_.clear();
+        owner_ = testing::StartProgramWindow();
+        QVERIFY(prompts_.messages.isEmpty());
+        QCOMPARE(ProgramOptions().DownloadSpeed, 56000);
+        QVERIFY(!QFileInfo::exists(third));
     }
 
     // However large the settings file, the load reads it once.
@@ -337,7 +386,7 @@ private slots:
         WriteSetting(QStringLiteral("Settings"), QStringLiteral("MainWidth"), QStringLiteral("2147483647"));
         WriteSetting(QStringLiteral("Settings"), QStringLiteral("MainHeight"), QStringLiteral("2147483647"));
         WriteSetting(QStringLiteral("Settings"), QStringLiteral("MainWindowState"), QStringLiteral("0"));
-        owner_ = createMainWindow({});
+        owner_ = testing::StartProgramWindow();
         main().show();
         const QRect area = main().screen()->availableGeometry();
         // The window's own area fits the screen, and its corner is on it (the frame the

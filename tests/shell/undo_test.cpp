@@ -27,6 +27,7 @@
 #include "shell/createmainwindow.h"
 #include "shell/frmmain.h"
 #include "shelltestsupport.h"
+#include "mainwindowsetup.h"
 #include "tools/frmtools.h"
 #include "common/globals.h"
 #include "common/routines.h"
@@ -73,10 +74,7 @@ private:
         return writePicture(name, imaging::Image::fromBitmap(numbered(64, 48, seed)), imaging::format::Png);
     }
 
-    std::unique_ptr<frmMain> open(const QStringList& files) {
-        std::unique_ptr<QMainWindow> window = createMainWindow(files);
-        return std::unique_ptr<frmMain>(static_cast<frmMain*>(window.release()));
-    }
+    std::unique_ptr<frmMain> open(const QStringList& files) { return testing::StartProgramWindow(files); }
 
     static QAction* undoItem(frmMain& main) { return child<QAction>(main, "mnuEditUndo"); }
     static QAction* undoButton(frmMain& main) { return main.ToolbarButton(5); }
@@ -110,6 +108,8 @@ private slots:
         QVERIFY(!undoItem(*main)->isEnabled());
         QVERIFY(!undoButton(*main)->isEnabled());
         undoItem(*main)->trigger();  // nothing stored: nothing happens, no message
+        main->UndoZurueckholen();    // nor when asked directly
+        QVERIFY(doc->picOriginal().Bitmap() == first);
         QVERIFY(prompts_.messages.isEmpty() && prompts_.errors.isEmpty());
 
         applyFromTools(*main, 0, 40);  // Brightness
@@ -129,6 +129,9 @@ private slots:
         QVERIFY(!undoButton(*main)->isEnabled());
         QVERIFY(!doc->picPreview().HasBitmap());
         undoButton(*main)->trigger();
+        QVERIFY(doc->picOriginal().Bitmap() == second);
+        // The step is used up: a second Undo asked directly keeps the picture.
+        main->UndoZurueckholen();
         QVERIFY(doc->picOriginal().Bitmap() == second);
         QVERIFY(prompts_.errors.isEmpty());
     }
@@ -351,6 +354,67 @@ private slots:
         for (int y = 0; y < original.BitmapHeight(); ++y)
             for (int x = 0; x < original.BitmapWidth(); ++x) QVERIFY(original.Pixel(x, y) != 0x0000FFu || start.pixel(x, y) == 0x0000FFu);
         QVERIFY(undoItem(*main)->isEnabled());
+    }
+
+    // Two steps in a row, the first on a selection and the second on the whole picture, then
+    // Undo and a new operation: Undo brings the picture between the two, with no selection, and
+    // the next operation works on the whole picture, not on the first step's selection.
+    void twoStepsTheSecondWithoutASelectionThenUndoAndAct() {
+        auto main = open({writePng("steps.png", 11)});
+        frmDocument* doc = main->ActiveDocument();
+        imaging::ImageControl& original = doc->picOriginal();
+        const imaging::Bitmap start = original.Bitmap();
+        original.SetRgn(imaging::ops::Region::rectangle(10, 10, 20, 10));
+        doc->SaveBackground();
+        applyFromTools(*main, 5);  // Invert, inside the selection only
+        QCOMPARE(original.Pixel(10, 10), start.pixel(10, 10) ^ 0xFFFFFFu);
+        QCOMPARE(original.Pixel(9, 10), start.pixel(9, 10));
+        doc->picOriginal_KeyDown(Qt::Key_Escape, Qt::NoModifier);
+        QVERIFY(!original.HasRgn());
+        const imaging::Bitmap between = original.Bitmap();
+
+        applyFromTools(*main, 5);  // Invert again, now the whole picture
+        QCOMPARE(original.Pixel(0, 0), between.pixel(0, 0) ^ 0xFFFFFFu);
+        QCOMPARE(original.Pixel(10, 10), between.pixel(10, 10) ^ 0xFFFFFFu);
+
+        undoItem(*main)->trigger();
+        QVERIFY(original.Bitmap() == between);
+        QVERIFY(!original.HasRgn());
+        QVERIFY(!original.HasFloater());
+        QVERIFY(!undoItem(*main)->isEnabled());
+
+        applyFromTools(*main, 5);
+        QVERIFY(undoItem(*main)->isEnabled());
+        int wrong = 0;
+        for (int y = 0; y < start.height(); ++y)
+            for (int x = 0; x < start.width(); ++x) wrong += original.Pixel(x, y) != (between.pixel(x, y) ^ 0xFFFFFFu);
+        QCOMPARE(wrong, 0);
+        // The step stored by that operation is the picture before it, not an older one.
+        undoItem(*main)->trigger();
+        QVERIFY(original.Bitmap() == between);
+        QVERIFY(prompts_.errors.isEmpty());
+    }
+
+    // A paste (which changes the Original's description) then an operation: Undo brings the
+    // pasted picture back described as pasted, not as the file it replaced.
+    void pasteThenOperationThenUndoKeepsThePastedDescription() {
+        auto main = open({writePng("described.png", 12)});
+        frmDocument* doc = main->ActiveDocument();
+        imaging::ImageControl& original = doc->picOriginal();
+        QImage pasted(30, 20, QImage::Format_RGB32);
+        pasted.fill(Qt::blue);
+        QApplication::clipboard()->setImage(pasted);
+        main->Edit().Paste();
+        QCOMPARE(original.BitmapWidth(), 30);
+        const QString pastedCaption = doc->LabelOriginal()->text();
+        const std::int64_t pastedSize = original.InfoFileSize();
+        const imaging::Bitmap afterPaste = original.Bitmap();
+        applyFromTools(*main, 5);
+        undoItem(*main)->trigger();
+        QVERIFY(original.Bitmap() == afterPaste);
+        QCOMPARE(original.InfoFileSize(), pastedSize);
+        QCOMPARE(doc->LabelOriginal()->text(), pastedCaption);
+        QVERIFY(prompts_.errors.isEmpty());
     }
 
     void colourOperationChangesOnlyTheSelection() {

@@ -43,6 +43,7 @@ class AnsweringDialogs : public imaging::EffectDialogs {
 public:
     int answer = 0;  // 0 = OK, kDialogCancelled, or an error
     std::function<void(AnsweringDialogs&)> choose;  // the user's choice, applied before OK
+    std::function<void(AnsweringDialogs&)> fiddle;  // controls moved before any answer, Cancel too
     std::uint32_t seenFlags = 0;
     QString seenTitle;
     const imaging::Bitmap* seenBitmap = nullptr;
@@ -73,6 +74,7 @@ public:
         seedFill = FillColor();
         seedSwitch = GeometrySwitch();
         seedKind = SpatialFilterKind();
+        if (fiddle) fiddle(*this);
         if (answer == 0 && choose) choose(*this);
         return answer;
     }
@@ -300,6 +302,37 @@ private slots:
         // A failing dialog is reported, a cancelled one is not.
         QCOMPARE(errors_.size(), answer == ImageDialogs::kDialogCancelled ? 0 : 1);
         errors_.clear();
+    }
+
+    // Cancel after moving the dialog's controls, then the same button again with OK, twice: each
+    // opening starts from the slider, not from what the cancelled one was left at, and each OK
+    // applies the operation once to the picture as it is then, with one undo step each.
+    void theSameDialogAfterACancelStartsAfresh() {
+        showOperation("1", "ComboColorCorrection", 1);  // Brightness
+        child<QSlider>("SliderBrightness")->setValue(20);
+        const imaging::Bitmap before = doc_->picOriginal().Bitmap();
+        QAbstractButton* button = previews_->Button("cmdPreviewColorCorrectionBrightness");
+        dialogs_.answer = ImageDialogs::kDialogCancelled;
+        dialogs_.fiddle = [](AnsweringDialogs& d) { d.SetEffectValue(-305); };
+        button->click();
+        QCOMPARE(dialogs_.seedEffect, 200);
+        QCOMPARE(child<QSlider>("SliderBrightness")->value(), 20);
+        QCOMPARE(undoSteps_, 0);
+        QVERIFY(doc_->picOriginal().Bitmap() == before);
+
+        dialogs_.answer = 0;
+        dialogs_.fiddle = nullptr;
+        imaging::Bitmap expected = before;
+        for (int time = 1; time <= 2; ++time) {
+            button->click();
+            QCOMPARE(dialogs_.shown, time + 1);
+            QCOMPARE(dialogs_.seedEffect, 200);
+            QCOMPARE(child<QSlider>("SliderBrightness")->value(), 20);
+            QCOMPARE(undoSteps_, time);
+            imaging::ops::applyNamedOperation(expected, "Intensity", {200});
+            QVERIFY(doc_->picOriginal().Bitmap() == expected);
+        }
+        QVERIFY(errors_.isEmpty());
     }
 
     void animatedOriginalIsRefusedBeforeTheDialog() {

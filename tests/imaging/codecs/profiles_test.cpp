@@ -3,6 +3,8 @@
 // must be ignored with a note, what a written file keeps, and HEIC read like its reference.
 #include <gtest/gtest.h>
 
+#include <lcms2.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -119,6 +121,83 @@ TEST(ColourProfile, AnSrgbProfileChangesNothingAndClaimsNoConversion) {
     EXPECT_FALSE(c.converted);
     EXPECT_TRUE(c.note.empty());
     EXPECT_EQ(b.pixel(0, 0), makeRgb(200, 100, 50));
+}
+
+// A profile written by lcms into bytes, as a file would carry it.
+Bytes savedProfile(cmsHPROFILE profile) {
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    Bytes bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
+// sRGB's primaries with a different curve for each channel (1.0, 2.2 and 1.6): every channel
+// goes through its own curve, as lcms itself converts them.
+TEST(ColourProfile, EachChannelGoesThroughItsOwnCurve) {
+    const cmsCIExyY white{0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+    cmsToneCurve* curves[3] = {cmsBuildGamma(nullptr, 1.0), cmsBuildGamma(nullptr, 2.2), cmsBuildGamma(nullptr, 1.6)};
+    cmsHPROFILE made = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsMLU* text = cmsMLUalloc(nullptr, 1);
+    cmsMLUsetASCII(text, "en", "US", "Three curves");
+    cmsWriteTag(made, cmsSigProfileDescriptionTag, text);
+    cmsMLUfree(text);
+    for (cmsToneCurve* c : curves) cmsFreeToneCurve(c);
+    const Bytes profile = savedProfile(made);
+
+    const std::vector<Rgb> colours = {makeRgb(200, 100, 50), makeRgb(50, 100, 200), makeRgb(10, 240, 130),
+                                      makeRgb(128, 64, 32), makeRgb(30, 30, 220), makeRgb(255, 0, 128)};
+    Bitmap b(static_cast<int>(colours.size()), 1, 24);
+    for (std::size_t i = 0; i < colours.size(); ++i) b.setPixel(static_cast<int>(i), 0, colours[i]);
+    const icc::Conversion c = icc::convertToSrgb(b, profile);
+    ASSERT_TRUE(c.converted);
+
+    cmsHPROFILE in = cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM reference = cmsCreateTransform(in, TYPE_RGB_8, srgb, TYPE_RGB_8, INTENT_PERCEPTUAL, 0);
+    ASSERT_NE(reference, nullptr);
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        std::uint8_t px[3] = {static_cast<std::uint8_t>(redOf(colours[i])), static_cast<std::uint8_t>(greenOf(colours[i])),
+                              static_cast<std::uint8_t>(blueOf(colours[i]))};
+        cmsDoTransform(reference, px, px, 1);
+        SCOPED_TRACE(i);
+        expectNear(b.pixel(static_cast<int>(i), 0), px[0], px[1], px[2], 2);
+    }
+    cmsDeleteTransform(reference);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(in);
+}
+
+// A grey profile converts grey pictures only: a colour picture, however close to grey (two
+// channels equal, the third not), keeps its pixels and is told why.
+TEST(ColourProfile, AGreyProfileConvertsOnlyGreyPictures) {
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.8);
+    const Bytes grey = savedProfile(cmsCreateGrayProfile(cmsD50_xyY(), curve));
+    cmsFreeToneCurve(curve);
+
+    Bitmap greys = solid({makeRgb(128, 128, 128), makeRgb(30, 30, 30)});
+    ASSERT_TRUE(icc::convertToSrgb(greys, grey).converted);
+    EXPECT_EQ(redOf(greys.pixel(0, 0)), greenOf(greys.pixel(0, 0)));
+    EXPECT_EQ(greenOf(greys.pixel(0, 0)), blueOf(greys.pixel(0, 0)));
+    EXPECT_NE(greys.pixel(0, 0), makeRgb(128, 128, 128));  // gamma 1.8 is not sRGB's curve
+
+    for (const Rgb odd : {makeRgb(100, 100, 50), makeRgb(100, 50, 50), makeRgb(50, 100, 100), makeRgb(100, 50, 100)}) {
+        Bitmap b = solid({makeRgb(128, 128, 128), odd});
+        const icc::Conversion c = icc::convertToSrgb(b, grey);
+        EXPECT_FALSE(c.converted) << std::hex << odd;
+        EXPECT_NE(c.note.find("a grey profile on a colour picture"), std::string::npos) << c.note;
+        EXPECT_EQ(b.pixel(1, 0), odd);
+        EXPECT_EQ(b.pixel(0, 0), makeRgb(128, 128, 128));
+    }
+    // A palette is grey when every entry is.
+    Bitmap indexed(2, 1, 8);
+    for (int i = 0; i < 256; ++i) indexed.palette()[static_cast<std::size_t>(i)] = makeRgb(i, i, i);
+    Bitmap greyPalette = indexed;
+    EXPECT_TRUE(icc::convertToSrgb(greyPalette, grey).converted);
+    indexed.palette()[200] = makeRgb(200, 200, 199);
+    EXPECT_FALSE(icc::convertToSrgb(indexed, grey).converted);
 }
 
 // Profiles a picture must not be converted through: each leaves the pixels alone and says why.

@@ -143,6 +143,13 @@ TEST(Difference, PicturesOfDifferentSizesCompareTheirCommonArea) {
         EXPECT_EQ(picture.width(), 6);
         EXPECT_EQ(picture.height(), 4);
     }
+    // Sizes that differ in one direction only are still told apart; equal ones are not.
+    const Bitmap shorter = pattern(10, 3, 24), narrower = pattern(9, 4, 24);
+    EXPECT_TRUE(differenceOf(wide, shorter).sizesDiffer);
+    EXPECT_TRUE(differenceOf(shorter, wide).sizesDiffer);
+    EXPECT_TRUE(differenceOf(wide, narrower).sizesDiffer);
+    EXPECT_TRUE(differenceOf(narrower, wide).sizesDiffer);
+    EXPECT_FALSE(differenceOf(wide, pattern(10, 4, 8)).sizesDiffer);
     EXPECT_EQ(codeOf([&] { differenceOf(Bitmap(), wide); }), ErrorCode::NoImage);
     EXPECT_EQ(codeOf([&] { differenceOf(wide, Bitmap()); }), ErrorCode::NoImage);
 }

@@ -176,6 +176,37 @@ TEST(Quality, TransparentColourCountsAsTransparency) {
     EXPECT_EQ(measureQuality(shown, indexed).psnr, std::numeric_limits<double>::infinity());
 }
 
+// An indexed picture whose transparent colour is given as a colour, not an entry: the first
+// entry holding that colour is the transparent one, and a later entry of the same colour is
+// shown (as a GIF keeps one transparent index).
+TEST(Quality, AnRgbTransparentColourNamesTheFirstEntryHoldingIt) {
+    Bitmap twice(4, 1, 8);
+    twice.palette()[0] = makeRgb(10, 20, 30);
+    twice.palette()[1] = makeRgb(0, 255, 0);
+    twice.palette()[2] = makeRgb(200, 100, 50);
+    twice.palette()[3] = makeRgb(0, 255, 0);
+    twice.setPixel(0, 0, 0);
+    twice.setPixel(1, 0, 3);
+    twice.setPixel(2, 0, 2);
+    twice.setPixel(3, 0, 3);
+    twice.setTransparent(true);
+    twice.setTransparentColor(makeRgb(0, 255, 0));
+    // Only the later entry is used: nothing is transparent.
+    EXPECT_FALSE(hasTransparency(twice));
+    // The first entry in use: its pixel is transparent, the later entry's pixels are not.
+    Bitmap first = twice;
+    first.setPixel(2, 0, 1);
+    EXPECT_TRUE(hasTransparency(first));
+    // Against the same picture shown without transparency: over white the one clear pixel
+    // differs by 255 in red and blue, over black by 255 in green: MSE 3 * 255² / 24.
+    Bitmap plain = first;
+    plain.setTransparent(false);
+    EXPECT_NEAR(measureQuality(first, plain).psnr, 10 * std::log10(24.0 / 3.0), 1e-9);
+    Bitmap twicePlain = twice;
+    twicePlain.setTransparent(false);
+    EXPECT_EQ(measureQuality(twice, twicePlain).psnr, std::numeric_limits<double>::infinity());
+}
+
 // One PSNR for every caller: the bitmap form composites exactly as the captions' numbers do,
 // at every depth on either side and over any matte.
 TEST(Quality, PsnrOfBitmapsIsTheCaptionsPsnr) {

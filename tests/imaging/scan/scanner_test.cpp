@@ -14,9 +14,12 @@
 
 #include "core/error.h"
 #include "scan/scanner.h"
+#include "boundedchild.h"
 #include "test_data.h"
 
 using namespace imaging;
+using kalmira::testing::codeOf;
+using kalmira::testing::inChild;
 
 // SANE's test backend keeps its read buffers until the library is unloaded, which a sanitizer
 // build reports as a leak of the backend's own; ours are still checked.
@@ -40,15 +43,6 @@ protected:
 
     static int pixelsFor(double millimetres, double dpi) { return static_cast<int>(millimetres / 25.4 * dpi); }
 };
-
-ErrorCode codeOf(const std::function<void()>& body) {
-    try {
-        body();
-    } catch (const Error& e) {
-        return e.code();
-    }
-    return ErrorCode::Ok;
-}
 
 }  // namespace
 
@@ -112,57 +106,32 @@ TEST_F(ScannerTest, ScanSizeFollowsResolutionAndArea) {
 }
 
 TEST_F(ScannerTest, CancelEndsTheScanWithoutAPicture) {
-    scan::Scanner scanner(testDevice());
-    scanner.setNumber("resolution", 300);
-    scanner.setNumber("read-delay", 1);
-    scanner.setNumber("read-delay-duration", 20000);
-    scanner.setNumber("read-limit", 1);
-    scanner.setNumber("read-limit-size", 4096);
-    std::atomic<bool> cancel{false};
-    std::atomic<int> seen{0};
-    const ErrorCode code = codeOf([&] {
-        scanner.scan(cancel, [&](int percent) {
-            seen = percent;
-            if (percent >= 5) cancel = true;
-        });
-    });
-    EXPECT_EQ(code, ErrorCode::Cancelled);
-    EXPECT_LT(seen.load(), 100);
-    // The device is ready for the next scan.
-    scanner.setNumber("read-delay", 0);
-    scanner.setNumber("resolution", 50);
-    std::atomic<bool> go{false};
-    EXPECT_GT(scanner.scan(go).width(), 0);
+    // A scan cancelled at 5 % ends with Cancelled before its end, and the device is ready for
+    // the next scan.
+    EXPECT_EQ(inChild("a scan cancelled, then one more", [] {
+                  scan::Scanner scanner(testDevice());
+                  scanner.setNumber("resolution", 300);
+                  scanner.setNumber("read-delay", 1);
+                  scanner.setNumber("read-delay-duration", 20000);
+                  scanner.setNumber("read-limit", 1);
+                  scanner.setNumber("read-limit-size", 4096);
+                  std::atomic<bool> cancel{false};
+                  std::atomic<int> seen{0};
+                  const ErrorCode code = codeOf([&] {
+                      scanner.scan(cancel, [&](int percent) {
+                          seen = percent;
+                          if (percent >= 5) cancel = true;
+                      });
+                  });
+                  if (code != ErrorCode::Cancelled) fail(ErrorCode::Corrupt, "test", "not cancelled");
+                  if (seen.load() >= 100) fail(ErrorCode::Corrupt, "test", "cancelled only at the end");
+                  scanner.setNumber("read-delay", 0);
+                  scanner.setNumber("resolution", 50);
+                  std::atomic<bool> go{false};
+                  if (scanner.scan(go).width() <= 0) fail(ErrorCode::Corrupt, "test", "no picture after the cancel");
+              }),
+              ErrorCode::Ok);
 }
-
-namespace {
-
-// Runs `body` in a child process and gives back the error code it ends with (Ok when it throws
-// none). SANE's test backend writes the picture from a reader thread that sane_cancel stops with
-// pthread_cancel and then joins; a thread stopped inside the allocator keeps its arena locked
-// and never ends, so the join waits for ever (seen in about one run of 30). A child that has not
-// ended after `seconds` is taken for that deadlock and run afresh, up to `attempts` times; only
-// a device that hangs every time fails the test, after a bounded wait, naming the step.
-ErrorCode inChild(const char* what, const std::function<void()>& body, int seconds = 10, int attempts = 3) {
-    for (int attempt = 1; attempt <= attempts; ++attempt) {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::alarm(static_cast<unsigned>(seconds));
-            std::_Exit(static_cast<int>(codeOf(body)));
-        }
-        int status = 0;
-        if (child < 0 || ::waitpid(child, &status, 0) != child) {
-            ADD_FAILURE() << what << ": no child process";
-            return ErrorCode::Ok;
-        }
-        if (WIFEXITED(status)) return static_cast<ErrorCode>(WEXITSTATUS(status));
-        if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGALRM) break;
-    }
-    ADD_FAILURE() << what << " did not end within " << seconds << " s, " << attempts << " times";
-    return ErrorCode::Ok;
-}
-
-}  // namespace
 
 TEST_F(ScannerTest, AFailingOrShortDeviceGivesAnError) {
     // A small picture, so the backend's reader thread is mostly done before the scan is cancelled.
@@ -366,16 +335,20 @@ TEST_F(ScannerTest, WithoutAnAnnouncedHeightTheScanIsReadToItsEnd) {
 TEST_F(ScannerTest, AScanWithoutAnAnnouncedHeightStopsAtTheGrowthLimit) {
     // 216 x 334 grey pixels: one byte short of them is refused with the reason, exactly them
     // is enough, and the device is ready again after the refusal.
-    scan::Scanner scanner(testDevice());
     const auto hand = [](scan::Scanner& s) { s.setNumber("hand-scanner", 1); };
-    scanner.setGrowthLimit(216 * 334 - 1);
-    try {
-        patternScan(scanner, "Gray", 0, 0, hand);
-        ADD_FAILURE() << "the scan outgrew its limit";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.code(), ErrorCode::TooLarge);
-        EXPECT_NE(std::string(e.what()).find("without saying how long"), std::string::npos) << e.what();
-    }
-    scanner.setGrowthLimit(216 * 334);
-    EXPECT_EQ(patternScan(scanner, "Gray", 0, 0, hand).height(), 334);
+    EXPECT_EQ(inChild("a scan beyond the growth limit, then one within it", [hand] {
+                  scan::Scanner scanner(testDevice());
+                  scanner.setGrowthLimit(216 * 334 - 1);
+                  try {
+                      patternScan(scanner, "Gray", 0, 0, hand);
+                      fail(ErrorCode::Corrupt, "test", "the scan outgrew its limit");
+                  } catch (const Error& e) {
+                      if (e.code() != ErrorCode::TooLarge) throw;
+                      if (std::string(e.what()).find("without saying how long") == std::string::npos)
+                          fail(ErrorCode::Corrupt, "test", "no reason given");
+                  }
+                  scanner.setGrowthLimit(216 * 334);
+                  if (patternScan(scanner, "Gray", 0, 0, hand).height() != 334) fail(ErrorCode::Corrupt, "test", "wrong height");
+              }),
+              ErrorCode::Ok);
 }
