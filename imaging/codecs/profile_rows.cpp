@@ -1,6 +1,8 @@
 #include "codecs/profile_rows.h"
 
 #include "codecs/embedded.h"
+
+#include <algorithm>
 #include "core/parallel.h"
 
 namespace imaging::embedded {
@@ -66,8 +68,12 @@ void ProfileRows::work() {
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return ending_ || ready_ - converted_ >= kBand; });
-        if (abandoned_ || (ready_ == converted_ && ending_)) return;
-        const int first = converted_, end = ready_;
+        if (abandoned_ || ready_ == converted_) {
+            if (ending_) return;
+            continue;
+        }
+        // One band at a time, so that at the end the reader's thread can share what is left.
+        const int first = converted_, end = std::min(ready_, converted_ + kBand);
         converted_ = end;
         Bitmap* bitmap = bitmap_;
         lock.unlock();
@@ -85,10 +91,16 @@ void ProfileRows::finished(Bitmap& bitmap) {
         ending_ = true;
     }
     wake_.notify_all();
+    // The rows still waiting, shared band by band with the helper (all of them without one).
+    for (;;) {
+        std::unique_lock lock(mutex_);
+        if (converted_ >= ready_) break;
+        const int first = converted_, end = std::min(ready_, converted_ + kBand);
+        converted_ = end;
+        lock.unlock();
+        conversion_->convert(bitmap, first, end);
+    }
     if (helper_.joinable()) helper_.join();
-    // Rows the helper never saw, or all rows left over on the reader's thread.
-    if (converted_ < bitmap.height()) conversion_->convert(bitmap, converted_, bitmap.height());
-    converted_ = bitmap.height();
     complete_ = true;
 }
 
