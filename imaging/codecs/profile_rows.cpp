@@ -11,6 +11,8 @@ namespace {
 // Rows converted at once: large enough that waking the helper costs nothing beside them,
 // small enough that the last band after the decoder's end is short.
 constexpr int kBand = 32;
+// Rows waiting for the helper beyond which the reader's thread converts a band itself.
+constexpr int kBacklog = 3 * kBand;
 }  // namespace
 
 std::unique_ptr<ProfileRows> ProfileRows::forFile(ByteView file) {
@@ -52,8 +54,14 @@ void ProfileRows::rowsDone(Bitmap& bitmap, int end) {
         }
     }
     if (helper_.joinable()) {
+        // A conversion slower than the decoder leaves the helper behind: the reader's thread
+        // takes a band of the backlog now and then, so both end at about the same time.
+        const bool behind = ready_ - converted_ > kBacklog;
+        const int first = converted_, last = std::min(ready_, converted_ + kBand);
+        if (behind) converted_ = last;
         lock.unlock();
         wake_.notify_one();
+        if (behind) conversion_->convert(bitmap, first, last);
         return;
     }
     if (ready_ - converted_ < kBand) return;
