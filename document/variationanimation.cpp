@@ -9,28 +9,11 @@
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
 #include "document/repaintpause.h"
+#include "document/transparententry.h"
 #include "qt/colorresbridge.h"
 #include "qt/imagecontrol.h"
 
 namespace kalmira {
-
-namespace {
-
-int transparentEntryOf(const imaging::Bitmap& bitmap) {
-    if (!bitmap.transparent() || !imaging::isPaletteReference(bitmap.transparentColor())) return -1;
-    return imaging::paletteIndexOf(bitmap.transparentColor());
-}
-
-std::optional<imaging::Rgb> transparentColourOf(const imaging::Bitmap& bitmap) {
-    if (!bitmap.transparent()) return std::nullopt;
-    const imaging::Rgb colour = bitmap.transparentColor();
-    if (!imaging::isPaletteReference(colour)) return colour & 0xFFFFFF;
-    const auto entry = static_cast<std::size_t>(imaging::paletteIndexOf(colour));
-    if (entry >= bitmap.palette().size()) return std::nullopt;
-    return bitmap.palette()[entry] & 0xFFFFFF;
-}
-
-}  // namespace
 
 void AnimationWork::Run(const std::function<bool()>& stop) {
     const auto stopped = [&] {

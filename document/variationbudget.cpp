@@ -3,6 +3,9 @@
 // its usual update, so that picture, caption and a later save all show that very encoding.
 #include <QEventLoop>
 
+#include <memory>
+#include <optional>
+
 #include "budget/bytebudget.h"
 #include "budget/ssimtarget.h"
 #include "color/colorres.h"
@@ -27,6 +30,48 @@ imaging::SaveOptions searchBase(const VariationRecord& r, const imaging::ImageCo
     base.fastJpeg = picture.FastJpeg();
     base.effort = r.WebEffort;
     return base;
+}
+
+// What a byte-budget or SSIM search of a Variation works with: its save options, whether it
+// searches the quality (JPEG, WebP, AVIF) or the colours (a palette made for the picture), and
+// a copy of the Original for the worker.
+struct SearchPlan {
+    imaging::SaveOptions base;
+    bool byQuality = false;
+    int ditherCode = 0;
+    int bits = 0;
+    std::shared_ptr<const imaging::Bitmap> source;
+};
+
+std::optional<SearchPlan> planSearch(const VariationRecord& r, const imaging::ImageControl& picture,
+                                     const SaveOptions& options, const imaging::Bitmap& original) {
+    SearchPlan plan;
+    plan.base = searchBase(r, picture, options);
+    plan.byQuality = imaging::budgetByQuality(plan.base.format) &&
+                     !(r.WebLossless && (r.Format == save_format::Webp || r.Format == save_format::Avif));
+    const bool byColours =
+        !plan.byQuality && imaging::budgetByColours(plan.base.format) && r.PixelDepth <= 8 && r.ColorPalette == 2;
+    if (!plan.byQuality && !byColours) return std::nullopt;
+    plan.ditherCode = r.DitheringMethod;
+    plan.bits = options.BitsPerPixel;
+    plan.source = std::make_shared<const imaging::Bitmap>(original);
+    return plan;
+}
+
+// The record takes a quality search's setting; returns the quality as the slider shows it.
+int takeQuality(VariationRecord& rec, const imaging::SaveOptions& found) {
+    if (rec.Format == save_format::Jpeg)
+        rec.JPEGQFactor = found.qualityFactor;
+    else
+        rec.WebQuality = found.quality;
+    return rec.Format == save_format::Jpeg ? 256 - rec.JPEGQFactor : rec.WebQuality;
+}
+
+// The record takes a colour search's count and depth.
+void takeColours(VariationRecord& rec, int colors, int bits) {
+    rec.MaxColorsText = QString::number(colors);
+    rec.PixelDepth = bits;
+    rec.PalettePixelDepth = bits;
 }
 
 }  // namespace
@@ -68,37 +113,31 @@ void frmDocument::FitVariationToBudget(int index, std::int64_t bytes, std::funct
         done(BudgetOutcome{});
         return;
     }
-    const SaveOptions options = HoleSpeicherOptionen(index);
-    const imaging::SaveOptions base = searchBase(r, *pictures_[static_cast<std::size_t>(index)], options);
-    const bool byQuality =
-        imaging::budgetByQuality(base.format) && !(r.WebLossless && (r.Format == save_format::Webp || r.Format == save_format::Avif));
-    const bool byColours = !byQuality && imaging::budgetByColours(base.format) && r.PixelDepth <= 8 && r.ColorPalette == 2;
-    if (!byQuality && !byColours) {
+    const std::optional<SearchPlan> plan =
+        planSearch(r, *pictures_[static_cast<std::size_t>(index)], HoleSpeicherOptionen(index), pictures_[0]->Bitmap());
+    if (!plan) {
         done(BudgetOutcome{});
         return;
     }
     const auto budget = static_cast<std::size_t>(bytes);
-    const int ditherCode = r.DitheringMethod;
-    const int bits = options.BitsPerPixel;
-    auto source = std::make_shared<const imaging::Bitmap>(pictures_[0]->Bitmap());
     auto found = std::make_shared<imaging::BudgetResult>();
     auto failure = std::make_shared<std::exception_ptr>();
     runSearch(
         index,
-        [source, found, failure, byQuality, base, budget, ditherCode, bits] {
+        [plan = *plan, found, failure, budget] {
             try {
-                if (byQuality) {
+                if (plan.byQuality) {
                     // The picture as the Variation's encoder receives it: the depth conversion alone.
-                    const imaging::Bitmap picture = imaging::colorRes(*source, bits, 0, 0, 0);
-                    *found = imaging::fitByQuality(picture, base, budget);
+                    const imaging::Bitmap picture = imaging::colorRes(*plan.source, plan.bits, 0, 0, 0);
+                    *found = imaging::fitByQuality(picture, plan.base, budget);
                 } else {
-                    *found = imaging::fitByColours(*source, base, budget, ditherCode);
+                    *found = imaging::fitByColours(*plan.source, plan.base, budget, plan.ditherCode);
                 }
             } catch (...) {
                 *failure = std::current_exception();
             }
         },
-        [this, index, found, failure, byQuality, done](bool current) {
+        [this, index, found, failure, byQuality = plan->byQuality, done](bool current) {
             BudgetOutcome outcome;
             if (!current) {
                 outcome.superseded = true;
@@ -109,15 +148,9 @@ void frmDocument::FitVariationToBudget(int index, std::int64_t bytes, std::funct
                 if (*failure) std::rethrow_exception(*failure);
                 VariationRecord& rec = records_[static_cast<std::size_t>(index)];
                 if (byQuality) {
-                    if (rec.Format == save_format::Jpeg)
-                        rec.JPEGQFactor = found->options.qualityFactor;
-                    else
-                        rec.WebQuality = found->options.quality;
-                    outcome.quality = rec.Format == save_format::Jpeg ? 256 - rec.JPEGQFactor : rec.WebQuality;
+                    outcome.quality = takeQuality(rec, found->options);
                 } else {
-                    rec.MaxColorsText = QString::number(found->colors);
-                    rec.PixelDepth = found->options.bits;
-                    rec.PalettePixelDepth = found->options.bits;
+                    takeColours(rec, found->colors, found->options.bits);
                     rec.DitheringMethod = found->ditherCode;
                     outcome.colors = found->colors;
                     outcome.dithered = found->ditherCode != 0;
@@ -180,35 +213,29 @@ void frmDocument::FitVariationToSsim(int index, double target, std::function<voi
         done(SsimOutcome{});
         return;
     }
-    const SaveOptions options = HoleSpeicherOptionen(index);
-    const imaging::SaveOptions base = searchBase(r, *pictures_[static_cast<std::size_t>(index)], options);
-    const bool byQuality =
-        imaging::budgetByQuality(base.format) && !(r.WebLossless && (r.Format == save_format::Webp || r.Format == save_format::Avif));
-    const bool byColours = !byQuality && imaging::budgetByColours(base.format) && r.PixelDepth <= 8 && r.ColorPalette == 2;
-    if (!byQuality && !byColours) {
+    const std::optional<SearchPlan> plan =
+        planSearch(r, *pictures_[static_cast<std::size_t>(index)], HoleSpeicherOptionen(index), pictures_[0]->Bitmap());
+    if (!plan) {
         done(SsimOutcome{});
         return;
     }
-    const int ditherCode = r.DitheringMethod;
-    const int bits = options.BitsPerPixel;
-    auto source = std::make_shared<const imaging::Bitmap>(pictures_[0]->Bitmap());
     auto found = std::make_shared<imaging::SsimTargetResult>();
     auto failure = std::make_shared<std::exception_ptr>();
     runSearch(
         index,
-        [source, found, failure, byQuality, base, target, ditherCode, bits] {
+        [plan = *plan, found, failure, target] {
             try {
-                if (byQuality) {
-                    const imaging::Bitmap picture = imaging::colorRes(*source, bits, 0, 0, 0);
-                    *found = imaging::fitQualityToSsim(*source, picture, base, target);
+                if (plan.byQuality) {
+                    const imaging::Bitmap picture = imaging::colorRes(*plan.source, plan.bits, 0, 0, 0);
+                    *found = imaging::fitQualityToSsim(*plan.source, picture, plan.base, target);
                 } else {
-                    *found = imaging::fitColoursToSsim(*source, base, target, ditherCode);
+                    *found = imaging::fitColoursToSsim(*plan.source, plan.base, target, plan.ditherCode);
                 }
             } catch (...) {
                 *failure = std::current_exception();
             }
         },
-        [this, index, found, failure, byQuality, done](bool current) {
+        [this, index, found, failure, byQuality = plan->byQuality, done](bool current) {
             SsimOutcome outcome;
             if (!current) {
                 outcome.superseded = true;
@@ -219,15 +246,9 @@ void frmDocument::FitVariationToSsim(int index, double target, std::function<voi
                 if (*failure) std::rethrow_exception(*failure);
                 VariationRecord& rec = records_[static_cast<std::size_t>(index)];
                 if (byQuality) {
-                    if (rec.Format == save_format::Jpeg)
-                        rec.JPEGQFactor = found->options.qualityFactor;
-                    else
-                        rec.WebQuality = found->options.quality;
-                    outcome.quality = rec.Format == save_format::Jpeg ? 256 - rec.JPEGQFactor : rec.WebQuality;
+                    outcome.quality = takeQuality(rec, found->options);
                 } else {
-                    rec.MaxColorsText = QString::number(found->colors);
-                    rec.PixelDepth = found->options.bits;
-                    rec.PalettePixelDepth = found->options.bits;
+                    takeColours(rec, found->colors, found->options.bits);
                     outcome.colors = found->colors;
                 }
                 outcome.applicable = true;

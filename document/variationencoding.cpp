@@ -11,6 +11,7 @@
 #include "document/documentrules.h"
 #include "document/frmdocument.h"
 #include "document/repaintpause.h"
+#include "document/transparententry.h"
 #include "settings/programoptions.h"
 #include "settings/qualityoptions.h"
 #include "common/errortrap.h"
@@ -159,26 +160,6 @@ void frmDocument::ShowInEditedColours(imaging::Bitmap& bitmap, const std::vector
     for (std::size_t j = 0; j < palette.size() && j < edited.size(); ++j) palette[j] = edited[j];
     bitmap.userPalette() = edited;
 }
-
-namespace {
-
-// The palette entry a bitmap marks as transparent, or -1.
-int transparentEntryOf(const imaging::Bitmap& bitmap) {
-    if (!bitmap.transparent() || !imaging::isPaletteReference(bitmap.transparentColor())) return -1;
-    return imaging::paletteIndexOf(bitmap.transparentColor());
-}
-
-// The colour a bitmap's transparent pixels carry, when it has any.
-std::optional<imaging::Rgb> transparentColourOf(const imaging::Bitmap& bitmap) {
-    if (!bitmap.transparent()) return std::nullopt;
-    const imaging::Rgb colour = bitmap.transparentColor();
-    if (!imaging::isPaletteReference(colour)) return colour & 0xFFFFFF;
-    const auto entry = static_cast<std::size_t>(imaging::paletteIndexOf(colour));
-    if (entry >= bitmap.palette().size()) return std::nullopt;
-    return bitmap.palette()[entry] & 0xFFFFFF;
-}
-
-}  // namespace
 
 int frmDocument::reservedTransparentEntry(int index, imaging::Rgb wanted) const {
     // The colour reduction gives the source's transparent pixels an entry of their own, even
