@@ -15,86 +15,25 @@
 #include "common/globals.h"
 #include "tools/frmtools.h"
 #include "fakemainwindow.h"
+#include "toolswindowfixture.h"
 #include "test_pictures.h"
 
 using namespace kalmira;
 
-namespace {
+using kalmira::testing::child;
+using kalmira::testing::typeAndEnter;
 
-template <class T = QWidget>
-T* child(const QWidget& parent, const char* name) {
-    T* found = parent.findChild<T*>(QString::fromLatin1(name));
-    if (!found) qFatal("no control %s", name);
-    return found;
-}
-
-void typeAndEnter(QLineEdit* edit, const QString& text) {
-    edit->clear();
-    QTest::keyClicks(edit, text);
-    QTest::keyClick(edit, Qt::Key_Return);
-}
-
-}  // namespace
-
-class ToolsEncodingTest : public QObject {
+class ToolsEncodingTest : public QObject, protected kalmira::testing::ToolsWindowFixture {
     Q_OBJECT
 
-private:
-    kalmira::testing::FakeMainWindow host_;
-    QStringList errors_;
-    std::unique_ptr<frmTools> tools_;
-    std::unique_ptr<frmDocument> doc_;
-
-    // A document holding `bitmap` with Variation 1 shown, a GIF of an optimised palette.
-    void openDocument(const imaging::Bitmap& bitmap) {
-        doc_ = std::make_unique<frmDocument>();
-        ApplyReady = false;
-        doc_->picOriginal().SetBitmap(bitmap);
-        imaging::ImageInfo info;
-        info.width = bitmap.width();
-        info.height = bitmap.height();
-        info.bits = 24;
-        info.fileSize = static_cast<std::uint64_t>(bitmap.width()) * bitmap.height() * 3;
-        doc_->picOriginal().SetInfo(info);
-        doc_->SetOriginalAnimation(false, 1);
-        ProgramOptions().InitialOpenVariations = 1;
-        ApplyReady = true;
-        doc_->InitialisiereGrafik(true);
-        doc_->picOriginalAendern();
-    }
-
-    QAbstractButton* depth(int d) { return tools_->optPixelDepth(d); }
-
 private slots:
-    void initTestCase() {
-        InitApplication();
-        SetReportPrompt([this](const QString&, const QString& message) {
-            errors_.append(message);
-            return ReportAnswer::Ok;
-        });
-        SetMainWindowHost(&host_);
-    }
+    void initTestCase() { startFixture(); }
 
-    void init() {
-        ProgramOptions() = DefaultProgramOptions();
-        ProgramOptions().FitToWindow = 0;
-        for (int slot = 1; slot <= 5; ++slot) {
-            OptimizeProfile& p = ProgramOptions().Profiles[static_cast<std::size_t>(slot)];
-            p.FileFormat = kProfileAlwaysGif;
-            p.GIFMaxPixelDepth = 8;
-            p.GIFColorPalette = 2;
-            p.GIFMaxColors = 256;
-        }
-        errors_.clear();
-        tools_ = std::make_unique<frmTools>();
-        tools_->SetActiveDocumentProvider([this] { return doc_.get(); });
-    }
+    void init() { resetFixture(); }
 
     void cleanup() {
         frmDocument::SetWaitForUpdates(true);
-        QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('\n')));
-        doc_.reset();
-        tools_.reset();
+        endFixture();
     }
 
     // Auto-apply off: edits made in the tools window while the selected Variation is being
